@@ -1,0 +1,56 @@
+# The front door: set-up, builds and tests.
+#   make test                      set up, build everything, run every test
+#   make exe PAYLOAD=f OUT=x.exe [TEMPLATE=t] [VERSION=v]
+#                                  a bootstrap carrying exactly the bytes of f
+SHELL := /bin/bash
+DEPS_DIR ?= $(CURDIR)/.deps
+BUILD_DIR ?= $(CURDIR)/build
+WINE_PREFIX ?= $(DEPS_DIR)/wine
+JOBS ?= 2
+HOST_BUILD := $(BUILD_DIR)/host
+WINDOWS_BUILD := $(BUILD_DIR)/windows
+TEMPLATE ?= {CACHE_DIR}\Quorvane\{VERSION}
+VERSION ?= 1.7.0
+
+export DEPS_DIR
+
+.PHONY: all setup host windows bootstrap-libs test exe demo clean
+
+all: host windows
+
+setup:
+	@bash scripts/setup.sh
+	@bash scripts/wine-prefix.sh "$(WINE_PREFIX)"
+
+$(HOST_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Release
+
+$(WINDOWS_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-toolchain.cmake \
+	  -DWINE_PREFIX=$(WINE_PREFIX) -DONEFILE_DEPS_DIR=$(DEPS_DIR) \
+	  -DONEFILE_HOST_BUILD_DIR=$(HOST_BUILD)
+
+host: setup $(HOST_BUILD)/CMakeCache.txt
+	cmake --build $(HOST_BUILD) -j $(JOBS)
+
+windows: host $(WINDOWS_BUILD)/CMakeCache.txt
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+test: host windows
+	JOBS=$(JOBS) bash scripts/run-tests.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
+
+bootstrap-libs: setup $(WINDOWS_BUILD)/CMakeCache.txt
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target onefile_entry onefile_bootstrap
+
+exe: bootstrap-libs
+	@[ -n "$(PAYLOAD)" ] && [ -n "$(OUT)" ] || { echo "usage: make exe PAYLOAD=<file> OUT=<file.exe> [TEMPLATE=..] [VERSION=..]" >&2; exit 2; }
+	ONEFILE_LINK_CONFIG=$(WINDOWS_BUILD)/link-config.sh bash scripts/link-bootstrap.sh \
+	  '$(PAYLOAD)' '$(OUT)' '$(TEMPLATE)' '$(VERSION)'
+
+demo:
+	@echo "make demo: the packaging tool that builds the demo application is not here yet." >&2
+	@exit 2
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,34 @@
+#include "bootstrap/driver.h"
+
+#include <windows.h>
+#include <stdlib.h>
+
+#include "bootstrap/child.h"
+#include "bootstrap/console.h"
+#include "diag/report.h"
+#include "paths/environment.h"
+#include "paths/template.h"
+#include "payload/extract.h"
+#include "payload/reader.h"
+#include "resources/embedded.h"
+
+uint32_t runBootstrap(void) {
+  // Kept before anything else runs: the child learns the name it was started by.
+  wchar_t** runtimeArguments = __wargv;
+
+  // Libraries are never searched for in the current directory.
+  SetDllDirectoryW(L"");  // a refusal changes nothing the run depends on
+
+  setupConsole();
+  resetRunEnvironment();
+  if (!expandTemplatePath(targetDirectory, onefilePathTemplate, PATH_CAPACITY))
+    reportExpansionFailure(onefilePathTemplate);
+  resolveTargetPath();
+
+  if (!SetConsoleCtrlHandler(consoleCtrlHandler, TRUE)) fatalError(MESSAGE_NO_SIGNAL_HANDLER);
+
+  openPayload();
+  unpackPayload();
+  closePayload();
+  return launchChild(runtimeArguments, firstFilePath);
+}

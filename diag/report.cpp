@@ -1,0 +1,135 @@
+#include "diag/report.h"
+
+#include <windows.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+namespace {
+
+constexpr DWORD SYSTEM_TEXT_FLAGS = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                    FORMAT_MESSAGE_ALLOCATE_BUFFER;  // 0x1300
+constexpr DWORD SYSTEM_TEXT_LANGUAGE = 0x409;  // English (United States), whatever the user's
+constexpr size_t REPORT_CHUNK = 4096;
+
+// A report is built in pieces and written while the stream's lock is held,
+// so that nothing else in the process can interleave with it.
+struct ReportWriter {
+  FILE* stream;
+  char bytes[REPORT_CHUNK];
+  size_t length;
+};
+
+void flushReport(ReportWriter* writer) {
+  if (writer->length != 0) {
+    fwrite(writer->bytes, 1, writer->length, writer->stream);  // a failed report goes unnoticed
+    writer->length = 0;
+  }
+}
+
+void putByte(ReportWriter* writer, char byte) {
+  if (writer->length == REPORT_CHUNK) flushReport(writer);
+  writer->bytes[writer->length++] = byte;
+}
+
+void putNarrow(ReportWriter* writer, const char* text, const char* end) {
+  for (; text != end && *text != '\0'; ++text) putByte(writer, *text);
+}
+
+// The runtime's default locale writes a code unit up to U+00FF as the byte of
+// the same value; the first unit above ends the argument, not the report.
+void putWide(ReportWriter* writer, const wchar_t* text) {
+  for (; *text != L'\0' && *text <= 0xFF; ++text) putByte(writer, (char)(unsigned char)*text);
+}
+
+// Windows error codes are shown as signed 32-bit numbers, so codes with the
+// top bit set (HRESULTs, NTSTATUS values) come out negative.
+void putSigned(ReportWriter* writer, int32_t value) {
+  char digits[11];
+  int count = 0;
+  uint32_t magnitude = value < 0 ? 0u - (uint32_t)value : (uint32_t)value;
+  do {
+    digits[count++] = (char)('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) putByte(writer, '-');
+  while (count > 0) putByte(writer, digits[--count]);
+}
+
+void beginReport(ReportWriter* writer, FILE* stream) {
+  writer->stream = stream;
+  writer->length = 0;
+  _lock_file(stream);
+}
+
+void endReport(ReportWriter* writer) {
+  flushReport(writer);
+  _unlock_file(writer->stream);
+}
+
+// Fetches the system's English text for errorCode with trailing line breaks
+// removed; "" when the system has none (its pointer is then never set).
+const char* systemErrorText(uint32_t errorCode) {
+  char* text = nullptr;
+  DWORD length = FormatMessageA(SYSTEM_TEXT_FLAGS, nullptr, errorCode, SYSTEM_TEXT_LANGUAGE,
+                                (LPSTR)&text, 0, nullptr);
+  if (length == 0 || text == nullptr) return "";
+  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n')) text[--length] = '\0';
+  return text;  // the process ends right after the report: not released
+}
+
+void __cdecl exitAbnormally(int) { _exit(EXIT_STATUS_ABORTED); }
+
+}  // namespace
+
+void fatalError(const char* message) {
+  ReportWriter writer;
+  beginReport(&writer, stdout);
+  putNarrow(&writer, message, nullptr);
+  putByte(&writer, '\n');
+  endReport(&writer);
+  exit(EXIT_STATUS_REPORTED);
+}
+
+void reportSystemError(const char* message, uint32_t errorCode) {
+  const char* text = systemErrorText(errorCode);
+  ReportWriter writer;
+  beginReport(&writer, stderr);
+  putNarrow(&writer, message, nullptr);
+  putNarrow(&writer, " ([Error ", nullptr);
+  putSigned(&writer, (int32_t)errorCode);
+  putNarrow(&writer, "] ", nullptr);
+  putNarrow(&writer, text, nullptr);
+  putNarrow(&writer, ")\n", nullptr);
+  endReport(&writer);
+}
+
+void reportWithWideText(const char* format, const wchar_t* text) {
+  const char* placeholder = format;
+  while (*placeholder != '\0' && !(placeholder[0] == '%' && placeholder[1] == 'l' && placeholder[2] == 's'))
+    ++placeholder;
+  ReportWriter writer;
+  beginReport(&writer, stderr);
+  putNarrow(&writer, format, placeholder);
+  if (*placeholder != '\0') {
+    putWide(&writer, text);
+    putNarrow(&writer, placeholder + 3, nullptr);
+  }
+  endReport(&writer);
+}
+
+void reportExpansionFailure(const wchar_t* spec) {
+  reportWithWideText(MESSAGE_EXPANSION_FAILED, spec);
+  abortRun();
+}
+
+void endRunOnFullBuffer(void) { _exit(EXIT_STATUS_FULL_BUFFER); }
+
+// The runtime's abort may show a message box or print its own text in a GUI
+// program before it ends the process. Raising SIGABRT with a handler of our
+// own takes the same abnormal path without either: status 3, no exit handlers.
+void abortRun(void) {
+  signal(SIGABRT, exitAbnormally);
+  raise(SIGABRT);
+  _exit(EXIT_STATUS_ABORTED);
+}

@@ -1,0 +1,15 @@
+// Hands out the payload's decoded record stream in exact amounts.
+#pragma once
+#include <stdint.h>
+
+// Checks the magic, then allocates the output block and the decoder.
+void openPayload(void);
+
+// As openPayload, over any payload in memory; the bootstrap passes its own.
+void openPayloadBytes(const unsigned char* payload, uint64_t size);
+
+// Copies exactly count (> 0) bytes of the decoded stream, or ends the run.
+void payloadRead(void* destination, uint64_t count);
+
+// Releases the decoder, then the output block.
+void closePayload(void);

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Installs and builds everything the project needs on a Debian 12 machine
+# (run as root). Safe to run again: each stage is skipped once its result is
+# in place, so a set-up machine passes through in well under a second.
+#
+#   DEPS_DIR  where built dependencies live (default: .deps in the checkout)
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(cd "$here/.." && pwd)
+deps=${DEPS_DIR:-$top/.deps}
+mingw=x86_64-w64-mingw32
+mkdir -p "$deps"
+
+packages=(
+  g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
+  wine wine64 libz-mingw-w64-dev
+  googletest libzstd-dev zlib1g-dev zstd cmake make g++ dpkg-dev python3
+)
+
+install_packages() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# zstd's library sources come from Debian's source package; only the
+# decompressor is compiled, which is all the bootstrap links.
+fetch_zstd_source() {
+  [ -d "$deps/src/zstd" ] && return 0
+  local list=/etc/apt/sources.list.d/onefile-debian-sources.sources
+  if ! cmp -s "$here/debian-sources.sources" "$list"; then
+    cp "$here/debian-sources.sources" "$list"
+    apt-get update -q
+  fi
+  rm -rf "$deps/src/zstd.tmp" && mkdir -p "$deps/src/zstd.tmp"
+  (cd "$deps/src/zstd.tmp" && apt-get source -q libzstd >/dev/null)
+  mv "$deps/src/zstd.tmp"/libzstd-*/ "$deps/src/zstd"
+  rm -rf "$deps/src/zstd.tmp"
+}
+
+build_zstd() {
+  local out=$deps/mingw/lib/libzstd.a
+  [ -f "$out" ] && return 0
+  echo "setup: cross-building the zstd decompressor"
+  local src=$deps/src/zstd/lib obj=$deps/build/zstd
+  rm -rf "$obj" && mkdir -p "$obj" "$deps/mingw/lib" "$deps/mingw/include"
+  local files=(
+    common/debug.c common/entropy_common.c common/error_private.c
+    common/fse_decompress.c common/xxhash.c common/zstd_common.c
+    decompress/huf_decompress.c decompress/zstd_ddict.c
+    decompress/zstd_decompress.c decompress/zstd_decompress_block.c
+  )
+  for f in "${files[@]}"; do
+    $mingw-gcc-win32 -O3 -DNDEBUG -DXXH_NAMESPACE=ZSTD_ -DZSTD_LEGACY_SUPPORT=0 \
+      -DZSTD_DISABLE_ASM -DZSTD_MULTITHREAD=0 -I"$src" -I"$src/common" \
+      -c "$src/$f" -o "$obj/$(basename "$f" .c).o" &
+  done
+  wait
+  $mingw-ar rcs "$out.tmp" "$obj"/*.o
+  cp "$src/zstd.h" "$src/zstd_errors.h" "$deps/mingw/include/"
+  mv "$out.tmp" "$out"
+}
+
+# GoogleTest for the Windows test programs, from Debian's googletest sources.
+# GCC's win32 thread model has no std::mutex, which GoogleTest's Notification
+# uses; a force-included header gives it one built on a Win32 event.
+build_gtest() {
+  local out=$deps/mingw/lib/libgtest.a
+  [ -f "$out" ] && return 0
+  echo "setup: cross-building GoogleTest"
+  local src=/usr/src/googletest/googletest obj=$deps/build/gtest
+  local notify=$top/tests/windows/support/gtest-notification.h
+  rm -rf "$obj" && mkdir -p "$obj" "$deps/mingw/lib" "$deps/mingw/include"
+  for f in gtest-all gtest_main; do
+    $mingw-g++-win32 -std=c++17 -O1 -include "$notify" -I"$src/include" -I"$src" \
+      -c "$src/src/$f.cc" -o "$obj/$f.o" &
+  done
+  wait
+  $mingw-ar rcs "$deps/mingw/lib/libgtest_main.a" "$obj/gtest_main.o"
+  rm -rf "$deps/mingw/include/gtest" && cp -r "$src/include/gtest" "$deps/mingw/include/"
+  $mingw-ar rcs "$out.tmp" "$obj/gtest-all.o" && mv "$out.tmp" "$out"
+}
+
+install_packages
+fetch_zstd_source
+build_zstd
+build_gtest

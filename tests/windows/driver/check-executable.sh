@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Checks that a built bootstrap is a PE32+ GUI program that imports nothing but
+# Windows system DLLs (no libstdc++, libgcc, libwinpthread or zlib DLL).
+set -euo pipefail
+objdump=$1 exe=$2
+headers=$("$objdump" -p "$exe")
+fail() { echo "check-executable: $*" >&2; exit 1; }
+
+grep -q '^Magic[[:space:]]*020b' <<<"$headers" || fail "not PE32+"
+grep -Eq '^Subsystem[[:space:]]+0*2[[:space:]]+\(Windows GUI\)' <<<"$headers" || fail "not the Windows GUI subsystem"
+dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | sort -u)
+[ -n "$dlls" ] || fail "no imports found"
+allowed='^(kernel32|user32|shell32|msvcrt|advapi32|ntdll|ole32|shlwapi)\.dll$'
+bad=$(grep -Ev "$allowed" <<<"$dlls" || true)
+[ -z "$bad" ] || fail "imports non-system DLLs: $bad"
+echo "ok: $(tr '\n' ' ' <<<"$dlls")"

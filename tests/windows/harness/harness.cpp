@@ -1,0 +1,276 @@
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <stdexcept>
+
+namespace harness {
+namespace {
+
+struct PipeReader {
+  HANDLE pipe;
+  std::string bytes;
+};
+
+DWORD WINAPI drainPipe(void* context) {
+  auto* reader = static_cast<PipeReader*>(context);
+  char chunk[4096];
+  DWORD got = 0;
+  while (ReadFile(reader->pipe, chunk, sizeof chunk, &got, nullptr) && got > 0) reader->bytes.append(chunk, got);
+  return 0;
+}
+
+struct InputWriter {
+  HANDLE pipe;
+  std::string bytes;
+};
+
+DWORD WINAPI feedPipe(void* context) {
+  auto* writer = static_cast<InputWriter*>(context);
+  DWORD put = 0;
+  WriteFile(writer->pipe, writer->bytes.data(), (DWORD)writer->bytes.size(), &put, nullptr);
+  CloseHandle(writer->pipe);
+  return 0;
+}
+
+void makePipe(HANDLE* readEnd, HANDLE* writeEnd, bool childReads) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  if (!CreatePipe(readEnd, writeEnd, &inherit, 0)) throw std::runtime_error("CreatePipe failed");
+  // Only the child's end is inherited.
+  SetHandleInformation(childReads ? *writeEnd : *readEnd, HANDLE_FLAG_INHERIT, 0);
+}
+
+struct CaseLess {
+  bool operator()(const std::wstring& a, const std::wstring& b) const { return _wcsicmp(a.c_str(), b.c_str()) < 0; }
+};
+
+std::vector<wchar_t> environmentBlock(const RunOptions& options) {
+  std::map<std::wstring, std::wstring, CaseLess> variables;
+  wchar_t* strings = GetEnvironmentStringsW();
+  for (const wchar_t* entry = strings; *entry != L'\0'; entry += wcslen(entry) + 1) {
+    const wchar_t* equals = wcschr(entry + 1, L'=');  // names like "=C:" start with '='
+    if (equals != nullptr) variables[std::wstring(entry, equals)] = equals + 1;
+  }
+  FreeEnvironmentStringsW(strings);
+  for (const auto& [name, value] : options.environment) {
+    if (value) variables[name] = *value;
+    else variables.erase(name);
+  }
+  std::vector<wchar_t> block;
+  for (const auto& [name, value] : variables) {
+    std::wstring entry = name + L"=" + value;
+    block.insert(block.end(), entry.begin(), entry.end());
+    block.push_back(L'\0');
+  }
+  block.push_back(L'\0');
+  return block;
+}
+
+}  // namespace
+
+RunResult run(const std::wstring& program, const RunOptions& options) {
+  HANDLE outRead, outWrite, errRead, errWrite, inRead = nullptr, inWrite = nullptr;
+  makePipe(&outRead, &outWrite, false);
+  makePipe(&errRead, &errWrite, false);
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  if (options.input.empty()) {
+    inRead = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+  } else {
+    makePipe(&inRead, &inWrite, true);
+  }
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = inRead;
+  startup.hStdOutput = outWrite;
+  startup.hStdError = errWrite;
+
+  std::wstring commandLine = options.commandLine.empty() ? quoteArgument(program) : options.commandLine;
+  std::vector<wchar_t> commandBuffer(commandLine.begin(), commandLine.end());
+  commandBuffer.push_back(L'\0');
+  std::vector<wchar_t> environment = environmentBlock(options);
+
+  PROCESS_INFORMATION process = {};
+  BOOL started = CreateProcessW(program.c_str(), commandBuffer.data(), nullptr, nullptr, TRUE,
+                                CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                                options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str(),
+                                &startup, &process);
+  DWORD startError = GetLastError();
+  CloseHandle(outWrite);
+  CloseHandle(errWrite);
+  CloseHandle(inRead);
+  if (!started) {
+    CloseHandle(outRead);
+    CloseHandle(errRead);
+    if (inWrite != nullptr) CloseHandle(inWrite);
+    throw std::runtime_error("CreateProcessW failed for " + narrow(program) + ": error " + std::to_string(startError));
+  }
+  CloseHandle(process.hThread);
+
+  PipeReader out{outRead, {}}, err{errRead, {}};
+  InputWriter in{inWrite, options.input};
+  HANDLE threads[3];
+  int threadCount = 0;
+  threads[threadCount++] = CreateThread(nullptr, 0, drainPipe, &out, 0, nullptr);
+  threads[threadCount++] = CreateThread(nullptr, 0, drainPipe, &err, 0, nullptr);
+  if (inWrite != nullptr) threads[threadCount++] = CreateThread(nullptr, 0, feedPipe, &in, 0, nullptr);
+
+  RunResult result;
+  if (WaitForSingleObject(process.hProcess, options.timeoutMs) != WAIT_OBJECT_0) {
+    result.timedOut = true;
+    TerminateProcess(process.hProcess, 0xDEAD);
+    WaitForSingleObject(process.hProcess, INFINITE);
+  }
+  GetExitCodeProcess(process.hProcess, &result.exitCode);
+  CloseHandle(process.hProcess);
+  // Grandchildren may still hold the pipes; their output is not ours to wait for.
+  WaitForMultipleObjects(threadCount, threads, TRUE, result.timedOut ? 1000 : 30000);
+  for (int i = 0; i < threadCount; ++i) CloseHandle(threads[i]);
+  CloseHandle(outRead);
+  CloseHandle(errRead);
+  result.out = out.bytes;
+  result.err = err.bytes;
+  return result;
+}
+
+std::wstring binDir() {
+  wchar_t path[MAX_PATH * 4];
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+  std::wstring full(path, length);
+  return full.substr(0, full.find_last_of(L'\\'));
+}
+
+std::wstring binPath(const std::wstring& name) { return binDir() + L"\\" + name; }
+
+std::wstring freshTestDir(const std::wstring& suffix) {
+  const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+  std::wstring name = test ? widen(std::string(test->test_suite_name()) + "." + test->name()) : L"no-test";
+  std::replace(name.begin(), name.end(), L'/', L'_');
+  std::wstring root = binDir() + L"\\work";
+  CreateDirectoryW(root.c_str(), nullptr);
+  std::wstring dir = root + L"\\" + name + suffix;
+  removeTree(dir);
+  if (!CreateDirectoryW(dir.c_str(), nullptr)) throw std::runtime_error("cannot create " + narrow(dir));
+  return dir;
+}
+
+void removeTree(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    DeleteFileW(path.c_str());
+    return;
+  }
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = entry.cFileName;
+      if (name != L"." && name != L"..") removeTree(path + L"\\" + name);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+  }
+  RemoveDirectoryW(path.c_str());
+}
+
+bool fileExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool directoryExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string readFile(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + narrow(path));
+  std::string bytes;
+  char chunk[65536];
+  DWORD got = 0;
+  while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+void writeFile(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create " + narrow(path));
+  DWORD put = 0;
+  BOOL ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &put, nullptr);
+  CloseHandle(file);
+  if (!ok || put != bytes.size()) throw std::runtime_error("cannot write " + narrow(path));
+}
+
+namespace {
+void collectTree(const std::wstring& root, const std::wstring& relative, std::vector<std::wstring>* names) {
+  WIN32_FIND_DATAW entry;
+  std::wstring folder = relative.empty() ? root : root + L"\\" + relative;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    std::wstring name = entry.cFileName;
+    if (name == L"." || name == L"..") continue;
+    std::wstring child = relative.empty() ? name : relative + L"\\" + name;
+    names->push_back(child);
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) collectTree(root, child, names);
+  } while (FindNextFileW(search, &entry));
+  FindClose(search);
+}
+}  // namespace
+
+std::vector<std::wstring> listTree(const std::wstring& root) {
+  std::vector<std::wstring> names;
+  collectTree(root, L"", &names);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+FILETIME lastWriteTime(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+    throw std::runtime_error("cannot stat " + narrow(path));
+  return data.ftLastWriteTime;
+}
+
+std::wstring widen(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), nullptr, 0);
+  std::wstring wide(length, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), wide.data(), length);
+  return wide;
+}
+
+std::string narrow(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), nullptr, 0, nullptr, nullptr);
+  std::string utf8(length, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), utf8.data(), length, nullptr, nullptr);
+  return utf8;
+}
+
+std::wstring quoteArgument(const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return argument;
+  std::wstring quoted = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted.push_back(c);
+  }
+  quoted.append(backslashes * 2, L'\\');
+  quoted.push_back(L'"');
+  return quoted;
+}
+
+}  // namespace harness

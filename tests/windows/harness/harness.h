@@ -1,0 +1,57 @@
+// Runs Windows programs from a test and looks at what they did: exit status
+// (all 32 bits), standard output and error, environment and files.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace harness {
+
+struct RunOptions {
+  // The whole command line, program name included; empty: the quoted program path.
+  std::wstring commandLine;
+  // Empty: the test's own current directory.
+  std::wstring currentDirectory;
+  // Changes to the test's environment: a value sets, nullopt removes.
+  std::vector<std::pair<std::wstring, std::optional<std::wstring>>> environment;
+  // Bytes for standard input; without any, standard input is the null device.
+  std::string input;
+  DWORD timeoutMs = 120000;
+};
+
+struct RunResult {
+  DWORD exitCode = 0;
+  std::string out;
+  std::string err;
+  bool timedOut = false;
+};
+
+RunResult run(const std::wstring& program, const RunOptions& options = {});
+
+// Folder of the running test program; test programs and bootstraps are built there.
+std::wstring binDir();
+std::wstring binPath(const std::wstring& name);
+
+// An empty folder of the test's own below the build's work folder; the name
+// is made from the running test's suite and name plus an optional suffix.
+std::wstring freshTestDir(const std::wstring& suffix = L"");
+
+void removeTree(const std::wstring& path);
+bool fileExists(const std::wstring& path);
+bool directoryExists(const std::wstring& path);
+std::string readFile(const std::wstring& path);
+void writeFile(const std::wstring& path, const std::string& bytes);
+// Every file and folder below root, relative, backslash-separated, sorted.
+std::vector<std::wstring> listTree(const std::wstring& root);
+FILETIME lastWriteTime(const std::wstring& path);
+
+std::wstring widen(const std::string& utf8);
+std::string narrow(const std::wstring& wide);
+// Quotes one argument so that CommandLineToArgvW and the C runtime give it back.
+std::wstring quoteArgument(const std::wstring& argument);
+
+}  // namespace harness
