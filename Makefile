@@ -1,5 +1,6 @@
 # The front door: set-up, builds and tests.
 #   make test                      set up, build everything, run every test
+#   make bench                     run the benchmarks (minutes; not part of test)
 #   make exe PAYLOAD=f OUT=x.exe [TEMPLATE=t] [VERSION=v]
 #                                  a bootstrap carrying exactly the bytes of f
 SHELL := /bin/bash
@@ -14,7 +15,7 @@ VERSION ?= 1.7.0
 
 export DEPS_DIR
 
-.PHONY: all setup host windows bootstrap-libs test exe demo clean
+.PHONY: all setup host windows bootstrap-libs test bench exe demo clean
 
 all: host windows
 
@@ -39,6 +40,10 @@ windows: host $(WINDOWS_BUILD)/CMakeCache.txt
 
 test: host windows
 	JOBS=$(JOBS) bash scripts/run-tests.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
+
+# Benchmarks: ratios against native limits, measured in one run (not tests).
+bench: host windows
+	bash benchmarks/run.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
 
 bootstrap-libs: setup $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target onefile_entry onefile_bootstrap
