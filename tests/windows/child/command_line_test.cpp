@@ -51,6 +51,7 @@ TEST(BuildChildCommandLine, QuotesExactlyWhereTheSplitRulesNeedIt) {
       {L"line\nfeed", L"\"line\nfeed\""},
       {L"vertical\vtab", L"\"vertical\vtab\""},
       {L"", L"\"\""},  // an empty argument keeps its place
+      {L"C:\\Program Files\\app.exe", L"\"C:\\Program Files\\app.exe\""},
   };
   for (const Case& each : cases)
     EXPECT_EQ(build({PROGRAM, each.element}), std::wstring(PROGRAM) + L" " + each.written);
@@ -59,10 +60,6 @@ TEST(BuildChildCommandLine, QuotesExactlyWhereTheSplitRulesNeedIt) {
 TEST(BuildChildCommandLine, KeepsAnEmptyArgumentBetweenTwoWords) {
   EXPECT_EQ(build({PROGRAM, L"one", L"", L"two"}), std::wstring(PROGRAM) + L" one \"\" two");
   EXPECT_EQ(splitByShell(childCommandLine), (Elements{PROGRAM, L"one", L"", L"two"}));
-}
-
-TEST(BuildChildCommandLine, QuotesAProgramPathWithSpaces) {
-  EXPECT_EQ(build({L"C:\\Program Files\\boot.exe", L"x"}), L"\"C:\\Program Files\\boot.exe\" x");
 }
 
 TEST(BuildChildCommandLine, GivesEveryAwkwardArgumentBackThroughTheShellSplit) {
