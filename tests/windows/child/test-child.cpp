@@ -94,8 +94,9 @@ std::string buildReport() {
   for (int i = 0; i < count; ++i) addLine(&report, "argument", split[i]);
   LocalFree(split);
   for (int i = 0; i < __argc; ++i) addLine(&report, "runtimeArgument", __wargv[i]);
-  wchar_t folder[MAX_PATH * 4];
-  addLine(&report, "currentDirectory", std::wstring(folder, GetCurrentDirectoryW(MAX_PATH * 4, folder)));
+  wchar_t path[MAX_PATH * 4];
+  addLine(&report, "currentDirectory", std::wstring(path, GetCurrentDirectoryW(MAX_PATH * 4, path)));
+  addLine(&report, "modulePath", std::wstring(path, GetModuleFileNameW(nullptr, path, MAX_PATH * 4)));
   for (const wchar_t* name : REPORTED_VARIABLES) {
     std::wstring value;
     if (readVariable(name, &value)) addLine(&report, "variable." + utf8(name), value);
