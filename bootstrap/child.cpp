@@ -97,7 +97,7 @@ void exportOwnDirectory(void) {
   if (lastBackslash != nullptr) *lastBackslash = L'\0';
   // A variable that cannot be set leaves the child without it; the launch
   // does not depend on it.
-  setEnvironmentValue("TRAVIK_ONEFILE_DIRECTORY", ownDirectory);
+  setEnvironmentValue(ENV_ONEFILE_DIRECTORY, ownDirectory);
 }
 
 // The child's argument vector: the bootstrap's own command line split again,
@@ -166,7 +166,7 @@ uint32_t launchChild(wchar_t** runtimeArguments, const wchar_t* firstFile) {
   exportOwnDirectory();
   // The name as typed; a missing one removes an inherited value. Ignored on
   // failure like the directory variable.
-  setEnvironmentValue("TRAVIK_ORIGINAL_ARGV0", runtimeArguments != nullptr ? runtimeArguments[0] : nullptr);
+  setEnvironmentValue(ENV_ORIGINAL_ARGV0, runtimeArguments != nullptr ? runtimeArguments[0] : nullptr);
   STARTUPINFOW startup = childStartup();
   int count = 0;
   wchar_t** arguments = splitOwnCommandLine(&count);
