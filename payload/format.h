@@ -12,7 +12,10 @@
 inline constexpr unsigned char PAYLOAD_MAGIC[3] = {'Z', 'B', 'X'};
 inline constexpr unsigned PAYLOAD_MAGIC_SIZE = 3;
 inline constexpr unsigned PAYLOAD_TRAILER_SIZE = 12;     // 4 zero bytes + u64 length
+inline constexpr unsigned PAYLOAD_TRAILER_ZERO_BYTES = 4;
+inline constexpr unsigned PAYLOAD_LENGTH_FIELD_BYTES = 8;
 inline constexpr unsigned PAYLOAD_WINDOW_LOG = 27;       // the decoder admits no larger
 inline constexpr unsigned RECORD_NAME_MAX_UNITS = 1023;  // without the terminator
+inline constexpr unsigned RECORD_NAME_UNIT_BYTES = 2;    // one UTF-16LE code unit
 inline constexpr unsigned RECORD_SIZE_BYTES = 8;
 inline constexpr unsigned RECORD_CHECKSUM_BYTES = 4;

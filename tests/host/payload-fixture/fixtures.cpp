@@ -1,0 +1,179 @@
+#include "fixtures.h"
+
+#include <algorithm>
+#include <fstream>
+#include <stdexcept>
+
+#include "checksum.h"
+#include "fixture-layout.h"
+#include "payload/format.h"
+#include "payload_assembler.h"
+#include "record_encoding.h"
+#include "utf.h"
+
+namespace fixtures {
+namespace {
+
+using fixture_layout::READER_BLOCK;
+
+onefile::CompressionSettings quickSettings(int windowLog) {
+  onefile::CompressionSettings settings;
+  settings.level = 3;
+  settings.threads = 0;
+  settings.windowLog = windowLog;
+  return settings;
+}
+
+uint32_t nextRandom(uint32_t* state) {
+  *state ^= *state << 13;
+  *state ^= *state >> 17;
+  *state ^= *state << 5;
+  return *state;
+}
+
+// A mix of files that puts record boundaries, names and content at many
+// places relative to the reader's 128 KiB blocks.
+Files mixedFiles() {
+  return {
+      {u"app.exe", randomBytes(READER_BLOCK - 100, 1)},
+      {u"empty.dat", ""},
+      {u"lib\\one.dll", textBytes(3 * READER_BLOCK / 2 + 7, 2)},
+      {u"lib\\caf\u00e9 \u4e2d\u6587\U0001F600.txt", textBytes(1, 3)},
+      {u"data\\blob.bin", randomBytes(2 * READER_BLOCK + 33, 4)},
+      {u"data\\notes.txt", textBytes(40000, 5)},
+  };
+}
+
+Fixture single(const std::string& name, const std::string& stream, int windowLog = PAYLOAD_WINDOW_LOG) {
+  return {name, payloadOfFrames(stream, {}, windowLog), stream};
+}
+
+// The block that starts at `from` gets the reserved block type, which every
+// decoder rejects. A flush ends a block exactly there.
+Fixture damaged() {
+  std::string stream = recordStream(mixedFiles());
+  onefile::StringSink sink;
+  onefile::PayloadAssembler assembler(sink);
+  assembler.beginFrame(quickSettings(PAYLOAD_WINDOW_LOG));
+  assembler.feed(stream.data(), fixture_layout::DAMAGED_FROM);
+  assembler.flushBlock();
+  uint64_t blockHeader = assembler.offset();
+  assembler.feed(stream.data() + fixture_layout::DAMAGED_FROM, stream.size() - fixture_layout::DAMAGED_FROM);
+  assembler.endFrame();
+  assembler.finish();
+  std::string payload = sink.bytes();
+  payload[blockHeader] = static_cast<char>(payload[blockHeader] | 0x06);  // block type 3: reserved
+  return {"damaged", payload, stream};
+}
+
+// The stream is one reader block and 50 bytes, in a frame that stops after
+// its blocks without a last block (as a payload cut short would). The decode
+// call that fills the first reader block then takes all of the input and
+// keeps the 50 bytes: only the filled-block flag gets them out. (At the end
+// of a complete frame zstd holds back its last input byte while it has output
+// left, so there the input never looks used up.)
+Fixture exactBlock() {
+  const std::u16string name = u"a.bin";
+  size_t overhead = onefile::encodeRecordHeader(name, 0, 0).size() + onefile::encodeEndRecord().size();
+  std::string stream = recordStream({{name, randomBytes(fixture_layout::EXACT_BLOCK_STREAM - overhead, 6)}});
+  onefile::StringSink frame;
+  onefile::FrameCompressor compressor(quickSettings(PAYLOAD_WINDOW_LOG), frame);
+  compressor.feed(stream.data(), stream.size());
+  compressor.flush();
+  std::string payload(reinterpret_cast<const char*>(PAYLOAD_MAGIC), PAYLOAD_MAGIC_SIZE);
+  payload += frame.bytes();
+  payload.append(PAYLOAD_TRAILER_ZERO_BYTES, '\0');
+  onefile::appendLittleEndian(&payload, payload.size(), PAYLOAD_LENGTH_FIELD_BYTES);
+  return {"exact-block", payload, stream};
+}
+
+Fixture wrongMagic(int position) {
+  Fixture fixture = single("wrong-magic-" + std::to_string(position), recordStream(mixedFiles()));
+  fixture.payload[position] = static_cast<char>(fixture.payload[position] ^ 0x20);  // 'Z' -> 'z' and so on
+  return fixture;
+}
+
+}  // namespace
+
+std::string randomBytes(size_t size, uint32_t seed) {
+  uint32_t state = 0x9E3779B9u ^ seed;
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = static_cast<char>(nextRandom(&state));
+  return bytes;
+}
+
+std::string textBytes(size_t size, uint32_t seed) {
+  static const char* const words[] = {"payload ", "record ", "block ", "frame ", "window ", "stream\n", "cache "};
+  uint32_t state = 0x85EBCA6Bu ^ seed;
+  std::string text;
+  while (text.size() < size) text += words[nextRandom(&state) % 7];
+  text.resize(size);
+  return text;
+}
+
+std::string recordStream(const Files& files, bool withEndRecord) {
+  std::string stream;
+  for (const auto& [name, content] : files) {
+    uint32_t crc = onefile::crc32Update(onefile::CRC32_INITIAL, content.data(), content.size());
+    stream += onefile::encodeRecordHeader(name, content.size(), onefile::storedChecksum(crc));
+    stream += content;
+  }
+  if (withEndRecord) stream += onefile::encodeEndRecord();
+  return stream;
+}
+
+std::string payloadOfFrames(const std::string& stream, const std::vector<size_t>& cuts, int windowLog) {
+  onefile::StringSink sink;
+  onefile::PayloadAssembler assembler(sink);
+  size_t start = 0;
+  std::vector<size_t> ends = cuts;
+  ends.push_back(stream.size());
+  for (size_t end : ends) {
+    if (end <= start || end > stream.size()) throw std::invalid_argument("frame cuts must rise within the stream");
+    assembler.beginFrame(quickSettings(windowLog));
+    assembler.feed(stream.data() + start, end - start);
+    assembler.endFrame();
+    start = end;
+  }
+  assembler.finish();
+  return sink.bytes();
+}
+
+std::vector<Fixture> allFixtures() {
+  std::string mixed = recordStream(mixedFiles());
+  std::string withoutEnd = recordStream(mixedFiles(), false);
+  std::string garbage = randomBytes(1000, 7);
+  size_t firstRecordEnd = recordStream({mixedFiles().front()}, false).size();
+  // Frames end inside a name (between the two bytes of a code unit), at a
+  // record boundary and in the middle of content.
+  std::vector<size_t> cuts = {5, firstRecordEnd, READER_BLOCK + 3, 2 * READER_BLOCK + 1};
+  return {
+      single("blocks", mixed),
+      exactBlock(),
+      {"frames", payloadOfFrames(mixed, cuts), mixed},
+      {"trailing", payloadOfFrames(mixed + garbage, {}), mixed},
+      single("wide-window", mixed, PAYLOAD_WINDOW_LOG + 1),
+      single("no-end", withoutEnd),
+      damaged(),
+      wrongMagic(0),
+      wrongMagic(1),
+      wrongMagic(2),
+  };
+}
+
+void writeAppFolder(const std::filesystem::path& folder) {
+  Files files = mixedFiles();
+  files.push_back({u"lib\\plugins\\deep\\exact.bin", randomBytes(READER_BLOCK, 8)});
+  std::filesystem::create_directories(folder);
+  for (const auto& [name, content] : files) {
+    std::string relative = onefile::utf16ToUtf8(name);
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    std::filesystem::path path = folder / relative;
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+  }
+}
+
+}  // namespace fixtures

@@ -1,0 +1,36 @@
+// Payloads for the reader's tests, each with the decoded stream it carries.
+// Made with the payload writer's own encoder and compressor; the damaged ones
+// are damaged in a known place on purpose.
+#pragma once
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace fixtures {
+
+struct Fixture {
+  std::string name;
+  std::string payload;  // the bytes a bootstrap would carry
+  std::string stream;   // the decoded stream a correct reader delivers (up to any damage: all of it)
+};
+
+using Files = std::vector<std::pair<std::u16string, std::string>>;
+
+// Deterministic bytes: "random" ones do not compress, "text" ones do.
+std::string randomBytes(size_t size, uint32_t seed);
+std::string textBytes(size_t size, uint32_t seed);
+
+// The records of files, followed by the end record when asked.
+std::string recordStream(const Files& files, bool withEndRecord = true);
+
+// A payload whose stream is cut into frames at the given decoded offsets.
+std::string payloadOfFrames(const std::string& stream, const std::vector<size_t>& cuts, int windowLog = 27);
+
+// Every fixture the Windows tests use, by name.
+std::vector<Fixture> allFixtures();
+
+// An application folder with assorted files, for payloads made by onefile-pack.
+void writeAppFolder(const std::filesystem::path& folder);
+
+}  // namespace fixtures

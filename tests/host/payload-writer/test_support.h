@@ -1,0 +1,54 @@
+// Shared helpers of the host tests: scratch folders, files, running
+// onefile-pack, and reading payloads back.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+namespace fs = std::filesystem;
+
+// A fresh folder, removed with everything in it at the end of the test.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& suffix = "");
+  ~ScratchFolder();
+  const fs::path& path() const { return path_; }
+  fs::path operator/(const std::string& relative) const { return path_ / relative; }
+
+ private:
+  fs::path path_;
+};
+
+void writeFile(const fs::path& path, const std::string& bytes);
+std::string readFile(const fs::path& path);
+// Names of the entries directly in folder, sorted.
+std::vector<std::string> entriesOf(const fs::path& folder);
+
+struct CommandResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string shellQuote(const std::string& text);
+CommandResult runShell(const std::string& command);
+// Runs the onefile-pack built beside these tests.
+CommandResult runPack(const std::vector<std::string>& arguments);
+std::string packPath();
+
+struct DecodedRecord {
+  std::u16string name;
+  uint64_t size = 0;
+  uint32_t checksum = 0;
+  std::string content;
+};
+
+// Every file record of the payload in a payload file or executable.
+std::vector<DecodedRecord> readRecords(const fs::path& file);
+
+uint32_t crc32Of(const std::string& bytes);
+
+}  // namespace testing_support

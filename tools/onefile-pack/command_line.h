@@ -1,0 +1,42 @@
+// Parsing of one subcommand's arguments: options with or without a value
+// (as "--name value" or "--name=value"), and positional arguments.
+#pragma once
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace onefile {
+
+// A command line the tool cannot follow; shown with the subcommand's usage.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct OptionSpec {
+  std::vector<std::string> spellings;  // e.g. {"-o", "--output"}
+  std::string key;
+  bool takesValue = true;
+};
+
+class ParsedArguments {
+ public:
+  std::vector<std::string> positional;
+
+  bool has(const std::string& key) const { return values_.count(key) != 0; }
+  std::optional<std::string> value(const std::string& key) const;
+  std::string required(const std::string& key, const std::string& spelling) const;
+  // An integer option within [minimum, maximum], or fallback when absent.
+  long integer(const std::string& key, const std::string& spelling, long fallback, long minimum, long maximum) const;
+
+ private:
+  friend ParsedArguments parseArguments(const std::vector<std::string>&, const std::vector<OptionSpec>&);
+  std::map<std::string, std::string> values_;
+};
+
+// Throws UsageError for an unknown option, a missing value or a repeated option.
+ParsedArguments parseArguments(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& options);
+
+}  // namespace onefile

@@ -1,0 +1,226 @@
+#include "app_folder.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <map>
+#include <optional>
+#include <system_error>
+
+#include "diag/limits.h"
+#include "pack_error.h"
+#include "payload/format.h"
+#include "record_name.h"
+#include "utf.h"
+
+namespace fs = std::filesystem;
+
+namespace onefile {
+namespace {
+
+constexpr char EXE_EXTENSION[] = ".exe";
+
+struct Walk {
+  fs::path root;
+  fs::path canonicalRoot;
+  std::vector<fs::path> openFolders;  // canonical folders from the root down to the current one
+  std::vector<FolderFile> files;
+};
+
+bool isWithin(const fs::path& path, const fs::path& folder) {
+  auto [end, unused] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+  return end == folder.end();
+}
+
+std::string typeName(fs::file_type type) {
+  switch (type) {
+    case fs::file_type::socket: return "a socket";
+    case fs::file_type::fifo: return "a named pipe";
+    case fs::file_type::block: return "a block device";
+    case fs::file_type::character: return "a character device";
+    default: return "not a regular file";
+  }
+}
+
+// Where a link inside the folder leads, or why it is refused.
+fs::path followLink(const Walk& walk, const fs::path& link, const std::string& shown) {
+  std::error_code error;
+  fs::path target = fs::canonical(link, error);
+  if (error) {
+    if (error.value() == ELOOP) throw PackError(shown, "symbolic link that leads around in a loop");
+    throw PackError(shown, "symbolic link whose target does not exist");
+  }
+  if (!isWithin(target, walk.canonicalRoot))
+    throw PackError(shown, "symbolic link that leads out of the folder (to " + displayName(target.string()) +
+                               "); only links that stay inside the folder are followed");
+  return target;
+}
+
+void walkFolder(Walk& walk, const fs::path& folder, const std::string& relativeFolder);
+
+void visitEntry(Walk& walk, const fs::path& path, const std::string& relative) {
+  std::string shown = displayPath(walk.root, relative);
+  std::string component = path.filename().string();
+  std::optional<std::u16string> wide = utf8ToUtf16(component);
+  if (!wide) throw PackError(shown, "the name is not valid UTF-8, so it has no Windows form");
+  if (std::optional<std::string> problem = componentProblem(*wide)) throw PackError(shown, *problem);
+
+  fs::file_status status = fs::symlink_status(path);
+  fs::path canonical = path;
+  if (fs::is_symlink(status)) {
+    canonical = followLink(walk, path, shown);
+    status = fs::status(canonical);
+  }
+  if (fs::is_directory(status)) {
+    fs::path folder = fs::canonical(canonical);
+    if (std::find(walk.openFolders.begin(), walk.openFolders.end(), folder) != walk.openFolders.end())
+      throw PackError(shown, "symbolic link that leads back into a folder containing it (a loop)");
+    walk.openFolders.push_back(folder);
+    walkFolder(walk, path, relative);
+    walk.openFolders.pop_back();
+    return;
+  }
+  if (!fs::is_regular_file(status))
+    throw PackError(shown, "is " + typeName(status.type()) + "; only regular files can be packed");
+  FolderFile file;
+  file.source = path;
+  file.relative = relative;
+  file.size = fs::file_size(path);
+  walk.files.push_back(std::move(file));
+}
+
+void walkFolder(Walk& walk, const fs::path& folder, const std::string& relativeFolder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+    names.push_back(it->path().filename().string());
+  if (error) throw PackError(displayPath(walk.root, relativeFolder), "cannot read the folder: " + error.message());
+  std::sort(names.begin(), names.end());  // the first problem found is the same on every run
+  for (const std::string& name : names)
+    visitEntry(walk, folder / name, relativeFolder.empty() ? name : relativeFolder + "/" + name);
+}
+
+std::u16string recordNameOf(const std::string& relative) {
+  std::u16string name = *utf8ToUtf16(relative);  // every component was checked
+  std::replace(name.begin(), name.end(), u'/', u'\\');
+  return name;
+}
+
+// Names compare component by component, so that a folder's files stay together.
+bool recordOrder(const FolderFile& a, const FolderFile& b) {
+  std::u16string_view x = a.recordName, y = b.recordName;
+  for (;;) {
+    std::u16string_view xHead = x.substr(0, x.find(u'\\')), yHead = y.substr(0, y.find(u'\\'));
+    if (xHead != yHead) return xHead < yHead;
+    if (xHead.size() == x.size() || yHead.size() == y.size()) return x.size() < y.size();
+    x.remove_prefix(xHead.size() + 1);
+    y.remove_prefix(yHead.size() + 1);
+  }
+}
+
+void checkNameLengths(const fs::path& root, const std::vector<FolderFile>& files) {
+  for (const FolderFile& file : files) {
+    if (file.recordName.size() > RECORD_NAME_MAX_UNITS)
+      throw PackError(displayPath(root, file.relative),
+                      "the name is " + std::to_string(file.recordName.size()) +
+                          " UTF-16 code units long; the bootstrap takes at most " +
+                          std::to_string(RECORD_NAME_MAX_UNITS));
+  }
+}
+
+// Windows' file systems ignore case: two names that differ only in case would
+// overwrite each other, and a file cannot share its name with a folder.
+void checkCaseCollisions(const fs::path& root, const std::vector<FolderFile>& files) {
+  std::map<std::u16string, const FolderFile*> fileKeys;
+  std::map<std::u16string, std::string> folderKeys;
+  for (const FolderFile& file : files) {
+    for (size_t cut = file.recordName.find(u'\\'); cut != std::u16string::npos;
+         cut = file.recordName.find(u'\\', cut + 1))
+      folderKeys.emplace(caseFoldKey(file.recordName.substr(0, cut)), file.relative.substr(0, cut));
+  }
+  for (const FolderFile& file : files) {
+    std::u16string key = caseFoldKey(file.recordName);
+    auto [it, added] = fileKeys.emplace(key, &file);
+    if (!added)
+      throw PackError(displayPath(root, file.relative),
+                      "differs only in case from " + displayName(it->second->relative) +
+                          "; on Windows they would overwrite each other");
+    auto folder = folderKeys.find(key);
+    if (folder != folderKeys.end())
+      throw PackError(displayPath(root, file.relative),
+                      "has the name of the folder " + displayName(folder->second) +
+                          " but for case; on Windows a file and a folder cannot share a name");
+  }
+}
+
+bool endsWithExe(const std::string& name) {
+  std::string_view extension = EXE_EXTENSION;
+  if (name.size() <= extension.size()) return false;
+  std::string tail = name.substr(name.size() - extension.size());
+  std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return std::tolower(c); });
+  return tail == extension;
+}
+
+// The main program is named on the command line: its form is checked before
+// the folder is read, its presence after.
+void checkMainProgramForm(const fs::path& root, const std::string& mainProgram) {
+  if (mainProgram.empty()) throw PackError(displayName(root.string()), "no main program given");
+  std::string shown = displayPath(root, mainProgram);
+  if (mainProgram.find_first_of("/\\") != std::string::npos)
+    throw PackError(shown, "the main program must be at the top level of the folder");
+  if (!endsWithExe(mainProgram)) throw PackError(shown, "the main program must be an .exe file");
+}
+
+void putMainProgramFirst(const fs::path& root, const std::string& mainProgram, std::vector<FolderFile>* files) {
+  auto main = std::find_if(files->begin(), files->end(),
+                           [&](const FolderFile& file) { return file.relative == mainProgram; });
+  if (main == files->end()) {
+    std::error_code error;
+    std::string shown = displayPath(root, mainProgram);
+    if (fs::exists(root / mainProgram, error)) throw PackError(shown, "the main program is not a regular file");
+    throw PackError(shown, "no such main program in the folder");
+  }
+  std::rotate(files->begin(), main, main + 1);
+}
+
+}  // namespace
+
+std::string displayPath(const fs::path& root, const std::string& relative) {
+  std::string base = root.string();
+  if (relative.empty()) return displayName(base);
+  if (!base.empty() && base.back() != '/') base += '/';
+  return displayName(base + relative);
+}
+
+std::vector<FolderFile> scanAppFolder(const fs::path& root, const std::string& mainProgram) {
+  std::error_code error;
+  fs::file_status status = fs::status(root, error);
+  if (!fs::exists(status)) throw PackError(displayName(root.string()), "no such folder");
+  if (!fs::is_directory(status)) throw PackError(displayName(root.string()), "not a folder");
+  checkMainProgramForm(root, mainProgram);
+  Walk walk;
+  walk.root = root;
+  walk.canonicalRoot = fs::canonical(root);
+  walk.openFolders.push_back(walk.canonicalRoot);
+  walkFolder(walk, root, "");
+  for (FolderFile& file : walk.files) file.recordName = recordNameOf(file.relative);
+  checkNameLengths(root, walk.files);
+  checkCaseCollisions(root, walk.files);
+  std::sort(walk.files.begin(), walk.files.end(), recordOrder);
+  putMainProgramFirst(root, mainProgram, &walk.files);
+  return std::move(walk.files);
+}
+
+size_t longestCacheFolderFor(const std::u16string& recordName) {
+  size_t needed = 1 + recordName.size() + 1;  // backslash, name, terminating zero
+  return needed >= PATH_CAPACITY ? 0 : PATH_CAPACITY - needed;
+}
+
+std::vector<const FolderFile*> filesTooLongFor(const std::vector<FolderFile>& files, size_t cacheFolderUnits) {
+  std::vector<const FolderFile*> tooLong;
+  for (const FolderFile& file : files)
+    if (longestCacheFolderFor(file.recordName) < cacheFolderUnits) tooLong.push_back(&file);
+  return tooLong;
+}
+
+}  // namespace onefile

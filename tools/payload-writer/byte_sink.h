@@ -1,0 +1,47 @@
+// Where encoded bytes go: a growing string (tests, fixtures) or an output file
+// that appears under its final name only when it is complete.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace onefile {
+
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual void write(const void* bytes, size_t size) = 0;
+};
+
+class StringSink : public ByteSink {
+ public:
+  void write(const void* bytes, size_t size) override { bytes_.append(static_cast<const char*>(bytes), size); }
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+// Writes to a temporary file beside the destination; commit() renames it into
+// place. Destroyed or interrupted (SIGINT, SIGTERM) before that, it removes the
+// temporary file, so a failed run never leaves a half-written output behind.
+class AtomicOutputFile : public ByteSink {
+ public:
+  explicit AtomicOutputFile(std::filesystem::path destination);
+  ~AtomicOutputFile() override;
+  AtomicOutputFile(const AtomicOutputFile&) = delete;
+  AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
+
+  void write(const void* bytes, size_t size) override;
+  void commit();
+
+ private:
+  void discard();
+
+  std::filesystem::path destination_;
+  std::string temporary_;
+  std::FILE* file_ = nullptr;
+};
+
+}  // namespace onefile

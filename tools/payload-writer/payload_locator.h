@@ -1,0 +1,22 @@
+// Finds a payload in a file: a payload file of its own, or a built
+// executable that carries one in its read-only data.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace onefile {
+
+struct PayloadLocation {
+  size_t offset = 0;         // of the magic
+  size_t length = 0;         // magic, frames and trailer
+  bool embedded = false;     // found inside a larger file
+  bool trailerValid = false; // four zero bytes and the right length field
+};
+
+// A file that starts with the magic is taken as a payload file as it stands,
+// whatever its trailer holds. Elsewhere a payload is the magic, a zstd frame
+// start, and a trailer whose length field counts back to that magic.
+std::optional<PayloadLocation> locatePayload(const unsigned char* data, size_t size);
+
+}  // namespace onefile

@@ -1,0 +1,38 @@
+// Progress of a long packing run, shown as a bar on a terminal.
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+
+namespace onefile {
+
+class Progress {
+ public:
+  virtual ~Progress() = default;
+  virtual void start(uint64_t totalBytes) = 0;
+  virtual void advance(uint64_t bytes) = 0;
+  virtual void finish() = 0;
+};
+
+// Redraws one line on the stream, at most a few times a second.
+class TerminalProgressBar : public Progress {
+ public:
+  explicit TerminalProgressBar(std::FILE* stream) : stream_(stream) {}
+  void start(uint64_t totalBytes) override;
+  void advance(uint64_t bytes) override;
+  void finish() override;
+
+  // A bar only where someone watches: on a terminal.
+  static bool wanted(std::FILE* stream);
+
+ private:
+  void draw();
+
+  std::FILE* stream_;
+  uint64_t total_ = 0;
+  uint64_t done_ = 0;
+  std::chrono::steady_clock::time_point lastDrawn_;
+  bool drawn_ = false;
+};
+
+}  // namespace onefile

@@ -1,0 +1,29 @@
+#include "record_encoding.h"
+
+#include "payload/format.h"
+
+namespace onefile {
+
+void appendLittleEndian(std::string* out, uint64_t value, unsigned bytes) {
+  for (unsigned i = 0; i < bytes; ++i) out->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+uint64_t readLittleEndian(const unsigned char* bytes, unsigned count) {
+  uint64_t value = 0;
+  for (unsigned i = count; i-- > 0;) value = (value << 8) | bytes[i];
+  return value;
+}
+
+std::string encodeRecordHeader(std::u16string_view name, uint64_t size, uint32_t storedChecksum) {
+  std::string out;
+  out.reserve((name.size() + 1) * RECORD_NAME_UNIT_BYTES + RECORD_SIZE_BYTES + RECORD_CHECKSUM_BYTES);
+  for (char16_t unit : name) appendLittleEndian(&out, unit, RECORD_NAME_UNIT_BYTES);
+  appendLittleEndian(&out, 0, RECORD_NAME_UNIT_BYTES);
+  appendLittleEndian(&out, size, RECORD_SIZE_BYTES);
+  appendLittleEndian(&out, storedChecksum, RECORD_CHECKSUM_BYTES);
+  return out;
+}
+
+std::string encodeEndRecord() { return std::string(RECORD_NAME_UNIT_BYTES, '\0'); }
+
+}  // namespace onefile

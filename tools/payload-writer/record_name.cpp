@@ -1,0 +1,83 @@
+#include "record_name.h"
+
+#include <clocale>
+#include <cstdio>
+#include <cwctype>
+#include <locale.h>
+#include <wctype.h>
+
+#include "utf.h"
+
+namespace onefile {
+namespace {
+
+constexpr std::u16string_view FORBIDDEN_CHARACTERS = u"<>:\"/\\|?*";
+
+constexpr std::u16string_view RESERVED_NAMES[] = {u"CON", u"PRN", u"AUX", u"NUL"};
+constexpr std::u16string_view NUMBERED_DEVICES[] = {u"COM", u"LPT"};
+// Windows reserves COM0-9 and LPT0-9, and the superscript digits as well.
+constexpr std::u16string_view DEVICE_DIGITS = u"0123456789\u00B9\u00B2\u00B3";
+
+char16_t upperAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
+
+bool equalsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (upperAscii(a[i]) != upperAscii(b[i])) return false;
+  return true;
+}
+
+std::string describeCharacter(char16_t c) {
+  if (c < 0x20) {
+    char text[32];
+    std::snprintf(text, sizeof text, "control character 0x%02X", static_cast<unsigned>(c));
+    return text;
+  }
+  return "'" + utf16ToUtf8(std::u16string_view(&c, 1)) + "'";
+}
+
+// C.UTF-8 knows Unicode's simple upper-case mappings, which is what Windows'
+// case-insensitive comparison of file names uses for the Basic Multilingual Plane.
+locale_t unicodeLocale() {
+  static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  return locale;
+}
+
+}  // namespace
+
+bool isReservedDeviceName(std::u16string_view component) {
+  std::u16string_view base = component.substr(0, component.find(u'.'));
+  while (!base.empty() && base.back() == u' ') base.remove_suffix(1);
+  for (std::u16string_view name : RESERVED_NAMES)
+    if (equalsIgnoringAsciiCase(base, name)) return true;
+  if (base.size() != 4 || DEVICE_DIGITS.find(base[3]) == std::u16string_view::npos) return false;
+  for (std::u16string_view prefix : NUMBERED_DEVICES)
+    if (equalsIgnoringAsciiCase(base.substr(0, 3), prefix)) return true;
+  return false;
+}
+
+std::optional<std::string> componentProblem(std::u16string_view component) {
+  for (char16_t c : component) {
+    if (c < 0x20 || FORBIDDEN_CHARACTERS.find(c) != std::u16string_view::npos)
+      return "the name holds " + describeCharacter(c) + ", which Windows does not allow in file names";
+  }
+  if (component.back() == u'.' || component.back() == u' ')
+    return std::string("the name ends in a ") + (component.back() == u'.' ? "dot" : "space") +
+           ", which Windows drops, so the file could not be created under this name";
+  if (isReservedDeviceName(component))
+    return "the name is a device name that Windows reserves (CON, PRN, AUX, NUL, COM1-9, LPT1-9)";
+  return std::nullopt;
+}
+
+std::u16string caseFoldKey(std::u16string_view name) {
+  std::u16string key(name);
+  locale_t locale = unicodeLocale();
+  for (char16_t& c : key) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;  // Windows folds no character outside the BMP
+    wint_t upper = locale != static_cast<locale_t>(0) ? towupper_l(c, locale) : upperAscii(c);
+    if (upper <= 0xFFFF) c = static_cast<char16_t>(upper);
+  }
+  return key;
+}
+
+}  // namespace onefile

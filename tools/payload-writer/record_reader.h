@@ -1,0 +1,78 @@
+// Reads a payload's record stream on the host, for listing and verifying:
+// decodes the frames after the magic as the bootstrap does (the same window
+// limit, frames read as one stream) and says where a damaged payload breaks.
+#pragma once
+#include <zstd.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace onefile {
+
+// Where reading a payload failed: offsets in the decoded stream and in the file.
+class PayloadDamage : public std::runtime_error {
+ public:
+  PayloadDamage(const std::string& reason, uint64_t decodedOffset, uint64_t fileOffset);
+  uint64_t decodedOffset() const { return decodedOffset_; }
+  uint64_t fileOffset() const { return fileOffset_; }
+
+ private:
+  uint64_t decodedOffset_;
+  uint64_t fileOffset_;
+};
+
+class DecodedStream {
+ public:
+  // compressed: the bytes the decoder is offered; fileOffset: their place in the file.
+  DecodedStream(const unsigned char* compressed, size_t size, uint64_t fileOffset);
+  ~DecodedStream();
+  DecodedStream(const DecodedStream&) = delete;
+  DecodedStream& operator=(const DecodedStream&) = delete;
+
+  // Exactly count bytes, or PayloadDamage.
+  void read(void* destination, size_t count);
+  // Reads to the end of the input; returns how many decoded bytes were left.
+  uint64_t drain();
+
+  uint64_t decodedOffset() const { return decodedOffset_; }
+  uint64_t fileOffset() const { return fileOffset_ + input_.pos; }
+
+ private:
+  bool refill();
+
+  ZSTD_DCtx* context_;
+  ZSTD_inBuffer input_;
+  uint64_t fileOffset_;
+  std::vector<unsigned char> block_;
+  size_t fill_ = 0;
+  size_t cursor_ = 0;
+  bool lastCallFilled_ = false;
+  uint64_t decodedOffset_ = 0;
+};
+
+struct RecordHeader {
+  std::u16string name;
+  uint64_t size = 0;
+  uint32_t checksum = 0;
+  uint64_t decodedOffset = 0;  // where the record starts
+};
+
+class RecordReader {
+ public:
+  explicit RecordReader(DecodedStream& stream) : stream_(stream) {}
+
+  // The next file record's header, or nullopt at the end record.
+  std::optional<RecordHeader> next();
+  // The current record's content, in pieces.
+  void readContent(uint64_t size, const std::function<void(const unsigned char*, size_t)>& visit);
+
+ private:
+  DecodedStream& stream_;
+  std::vector<unsigned char> chunk_ = std::vector<unsigned char>(size_t{1} << 16);
+};
+
+}  // namespace onefile
