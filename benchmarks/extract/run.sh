@@ -9,7 +9,7 @@
 # Each time is the best of a few rounds; page caches are warm for all.
 #   run.sh HOST_BUILD WINDOWS_BUILD        (WINEPREFIX exported)
 set -euo pipefail
-host=$1 windows=$2
+host=$(cd "$1" && pwd) windows=$(cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
 source_dlls=${EXTRACT_BENCH_SOURCE:-/usr/lib/x86_64-linux-gnu/wine/x86_64-windows}
