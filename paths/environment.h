@@ -5,6 +5,15 @@
 
 #include "diag/limits.h"
 
+// The variables the bootstrap reads, clears or sets. Every one reaches the
+// child, which inherits the whole environment.
+inline constexpr char ENV_ONEFILE_PARENT[] = "TRAVIK_ONEFILE_PARENT";        // own process ID
+inline constexpr char ENV_ONEFILE_START[] = "TRAVIK_ONEFILE_START";          // stored {TIME}
+inline constexpr char ENV_ONEFILE_TIME_US[] = "TRAVIK_ONEFILE_TIME_US";      // stored {TIME_US}
+inline constexpr char ENV_ONEFILE_RANDOM[] = "TRAVIK_ONEFILE_RANDOM";        // stored {RANDOM}
+inline constexpr char ENV_ONEFILE_DIRECTORY[] = "TRAVIK_ONEFILE_DIRECTORY";  // folder of the bootstrap
+inline constexpr char ENV_ORIGINAL_ARGV0[] = "TRAVIK_ORIGINAL_ARGV0";        // argument 0 as started
+
 // The directory the payload unpacks into: the expanded path template, made
 // absolute by resolveTargetPath.
 extern wchar_t targetDirectory[PATH_CAPACITY];

@@ -1,10 +1,120 @@
+// The scan of a path template: literal text is copied, each {NAME} is
+// replaced by its value.
 #include "paths/template.h"
 
-#include "paths/environment.h"
+#include <wchar.h>
 
-// Placeholder until the expansion lands: the template is taken literally.
+#include "diag/limits.h"
+#include "diag/report.h"
+#include "paths/placeholders.h"
+
+namespace {
+
+struct Placeholder {
+  const wchar_t* name;
+  PlaceholderValue expand;
+  bool stripsBackslashes;  // folders whose trailing separators are dropped
+};
+
+constexpr Placeholder PLACEHOLDERS[] = {
+    {L"TEMP", expandTempFolder, true},
+    {L"PROGRAM", expandProgramPath, false},
+    {L"PROGRAM_BASE", expandProgramBase, false},
+    {L"PROGRAM_DIR", expandProgramDirectory, false},
+    {L"PID", expandProcessId, false},
+    {L"HOME", expandHomeFolder, true},
+    {L"CACHE_DIR", expandCacheFolder, true},
+    {L"VERSION", expandVersion, false},
+    {L"FILE_VERSION", expandVersion, false},
+    {L"PRODUCT_VERSION", expandVersion, false},
+    {L"RANDOM", expandRandom, false},
+    {L"TIME_US", expandTimeMicroseconds, false},
+    {L"TIME", expandTime, false},
+};
+
+// One scan's state. The name buffer lives with the scan because the
+// {PROGRAM_BASE} and {PROGRAM_DIR} values start a scan of their own.
+struct TemplateScan {
+  wchar_t* output;
+  size_t capacity;
+  size_t length;  // the write position
+  bool nameOpen;
+  bool nameTooLong;
+  size_t nameLength;
+  wchar_t name[TEMPLATE_NAME_CAPACITY];
+};
+
+const Placeholder* findPlaceholder(const wchar_t* name) {
+  for (const Placeholder& placeholder : PLACEHOLDERS)
+    if (_wcsicmp(name, placeholder.name) == 0) return &placeholder;
+  return nullptr;
+}
+
+void openName(TemplateScan* scan) {
+  scan->nameOpen = true;
+  scan->nameTooLong = false;
+  scan->nameLength = 0;
+  scan->name[0] = L'\0';
+}
+
+// A name too long for its buffer is no known name: it is collected no
+// further and rejected like any unknown name when its "}" comes, so nothing
+// is written past the buffer and no cut-off name can match by accident.
+void addToName(TemplateScan* scan, wchar_t character) {
+  if (scan->nameLength + 1 >= TEMPLATE_NAME_CAPACITY) {
+    scan->nameTooLong = true;
+    return;
+  }
+  scan->name[scan->nameLength++] = character;
+  scan->name[scan->nameLength] = L'\0';
+}
+
+bool appendLiteral(TemplateScan* scan, wchar_t character) {
+  if (scan->capacity - scan->length < 2) return false;  // the character and the terminator
+  scan->output[scan->length++] = character;
+  scan->output[scan->length] = L'\0';
+  return true;
+}
+
+bool expandName(TemplateScan* scan) {
+  scan->nameOpen = false;
+  const Placeholder* placeholder = scan->nameTooLong ? nullptr : findPlaceholder(scan->name);
+  if (placeholder == nullptr) return false;
+  wchar_t* at = scan->output + scan->length;
+  if (!placeholder->expand(at, scan->capacity - scan->length)) return false;
+  scan->length += wcslen(at);
+  if (placeholder->stripsBackslashes) scan->length = stripTrailingBackslashes(scan->output, scan->length);
+  return true;
+}
+
+}  // namespace
+
+size_t stripTrailingBackslashes(wchar_t* output, size_t length) {
+  while (length > 0 && output[length - 1] == L'\\') output[--length] = L'\0';
+  return length;
+}
+
+// A "}" outside a placeholder is literal text like any other character: it
+// is a valid file-name character, and there is no escape that could mean it
+// otherwise. An unterminated name at the end is dropped.
 bool expandTemplatePath(wchar_t* output, const wchar_t* templateText, size_t capacity) {
+  if (capacity == 0) endRunOnFullBuffer();  // not even the empty text fits
+  TemplateScan scan;
+  scan.output = output;
+  scan.capacity = capacity;
+  scan.length = 0;
+  scan.nameOpen = false;
   output[0] = L'\0';
-  appendWideBounded(output, capacity, templateText);
+  for (const wchar_t* next = templateText; *next != L'\0'; ++next) {
+    if (*next == L'{') {
+      openName(&scan);  // a name already open is thrown away
+    } else if (*next == L'}' && scan.nameOpen) {
+      if (!expandName(&scan)) return false;
+    } else if (scan.nameOpen) {
+      addToName(&scan, *next);
+    } else if (!appendLiteral(&scan, *next)) {
+      return false;
+    }
+  }
   return true;
 }

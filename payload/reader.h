@@ -2,6 +2,9 @@
 #pragma once
 #include <stdint.h>
 
+// The one output block every decoded byte passes through.
+inline constexpr uint32_t PAYLOAD_OUTPUT_BLOCK_SIZE = 0x20000;
+
 // Checks the magic, then allocates the output block and the decoder.
 void openPayload(void);
 

@@ -30,6 +30,11 @@ void TerminalProgressBar::finish() {
   draw();
   std::fputc('\n', stream_);
   std::fflush(stream_);
+  finished_ = true;
+}
+
+TerminalProgressBar::~TerminalProgressBar() {
+  if (drawn_ && !finished_) std::fputc('\n', stream_);
 }
 
 void TerminalProgressBar::draw() {

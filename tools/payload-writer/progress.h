@@ -18,6 +18,9 @@ class Progress {
 class TerminalProgressBar : public Progress {
  public:
   explicit TerminalProgressBar(std::FILE* stream) : stream_(stream) {}
+  // A bar left unfinished (the run failed) gets its line ended, so that the
+  // failure's message starts a line of its own.
+  ~TerminalProgressBar() override;
   void start(uint64_t totalBytes) override;
   void advance(uint64_t bytes) override;
   void finish() override;
@@ -33,6 +36,7 @@ class TerminalProgressBar : public Progress {
   uint64_t done_ = 0;
   std::chrono::steady_clock::time_point lastDrawn_;
   bool drawn_ = false;
+  bool finished_ = false;
 };
 
 }  // namespace onefile

@@ -1,0 +1,40 @@
+// Folders the system names: temporary files, the user's profile, the user's
+// local application data.
+#include <windows.h>
+#include <shlobj.h>
+
+#include "diag/report.h"
+#include "paths/environment.h"
+#include "paths/placeholders.h"
+
+namespace {
+
+// The current path of a shell folder; nothing is created. There is no
+// fallback: a folder the system cannot name makes the expansion fail.
+bool appendShellFolder(int folder, wchar_t* at, size_t room) {
+  wchar_t path[MAX_PATH];
+  if (SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) return false;
+  appendWideBounded(at, room, path);
+  return true;
+}
+
+}  // namespace
+
+// Written by the system straight into the output. A call that fails leaves
+// an empty value. A folder too long for the room left ends the run like any
+// other value that does not fit, rather than leaving the output empty and the
+// target directory somewhere other than the temporary folder.
+bool expandTempFolder(wchar_t* at, size_t room) {
+  DWORD size = systemBufferLength(room);
+  DWORD length = GetTempPathW(size, at);
+  if (length == 0) {
+    at[0] = L'\0';
+    return true;
+  }
+  if (length >= size) endRunOnFullBuffer();
+  return true;
+}
+
+bool expandHomeFolder(wchar_t* at, size_t room) { return appendShellFolder(CSIDL_PROFILE, at, room); }
+
+bool expandCacheFolder(wchar_t* at, size_t room) { return appendShellFolder(CSIDL_LOCAL_APPDATA, at, room); }
