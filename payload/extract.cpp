@@ -46,10 +46,10 @@ void unpackFileRecord(void) {
   payloadRead(&size, sizeof size);
   payloadRead(&storedChecksum, sizeof storedChecksum);
 
-  // 0 means that no usable file is there. A record that stores 0 must not
-  // match it, or a missing file with such a checksum would never be created.
+  // A record that stores the value for "no usable file" must not match a
+  // missing file, or that file would never be created.
   uint32_t existingChecksum = existingFileChecksum(targetPath);
-  if (existingChecksum != 0 && existingChecksum == storedChecksum) {
+  if (existingChecksum != NO_USABLE_FILE && existingChecksum == storedChecksum) {
     skipFileContent(size);
     return;
   }

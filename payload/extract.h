@@ -22,7 +22,11 @@ extern unsigned knownDirectoryCount;
 // decoded, every other one is written. Failures end the run.
 void unpackPayload(void);
 
-// CRC-32 of an existing file, 1 where that is 0; 0 when there is no usable file.
+// What existingFileChecksum gives for a missing, unopenable, unmappable or
+// empty file. A file whose CRC-32 is this value is counted as 1 instead.
+inline constexpr uint32_t NO_USABLE_FILE = 0;
+
+// CRC-32 of an existing file, 1 where that is 0; NO_USABLE_FILE when there is none.
 uint32_t existingFileChecksum(const wchar_t* path);
 
 // Creates the directory holding the file at path and any missing above it.

@@ -7,13 +7,12 @@
 
 namespace {
 
-// 0 is kept for "no usable file", so a CRC-32 of 0 is counted as 1.
-constexpr uint32_t NO_USABLE_FILE = 0;
+// A CRC-32 of 0 would read as NO_USABLE_FILE, so it is counted as 1.
 constexpr uint32_t CHECKSUM_FOR_CRC_ZERO = 1;
 
 uint32_t checksumView(const void* view, DWORD length) {
   uLong crc = crc32(0L, static_cast<const Bytef*>(view), length);
-  return crc == 0 ? CHECKSUM_FOR_CRC_ZERO : (uint32_t)crc;
+  return crc == NO_USABLE_FILE ? CHECKSUM_FOR_CRC_ZERO : (uint32_t)crc;
 }
 
 uint32_t checksumMapping(HANDLE mapping, DWORD length) {
