@@ -54,15 +54,6 @@ TEST(UnpackPayload, CreatesMissingFilesWhoseRecordsStoreZero) {
   EXPECT_EQ(harness::readFile(target + L"\\sub\\zero.bin"), crcZero);
 }
 
-TEST(UnpackPayload, KeepsAFileOfCrcZeroWhenItsRecordStoresOne) {
-  std::wstring target = harness::freshTestDir();
-  const std::string crcZero("\x9d\x0a\xd9\x6d", 4);
-  harness::writeFile(target + L"\\zero.bin", crcZero);
-  FILETIME kept = file_times::moveAnHourBack(target + L"\\zero.bin");
-  unpackInto(target, {Record{L"zero.bin", crcZero, 1}});
-  EXPECT_TRUE(file_times::sameTime(harness::lastWriteTime(target + L"\\zero.bin"), kept));
-}
-
 TEST(UnpackPayload, RewritesAnIdenticalFileThatCannotBeReadButCanBeWritten) {
   std::wstring target = harness::freshTestDir();
   std::wstring path = target + L"\\write-only";
