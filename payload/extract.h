@@ -13,8 +13,9 @@ enum : unsigned {
 // Full target path of the payload's first file: the program to start.
 extern wchar_t firstFilePath[PATH_CAPACITY];
 
-// Directories known to exist in this run, the user's home directory first;
-// heap copies that live until the process ends.
+// Directories known to exist in this run, the user's home directory first.
+// The entries are copies (on the heap, but for the home directory's) that
+// live until the process ends.
 extern wchar_t* knownDirectories[KNOWN_DIRECTORIES_CAPACITY];
 extern unsigned knownDirectoryCount;
 
