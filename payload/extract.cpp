@@ -46,10 +46,10 @@ void unpackFileRecord(void) {
   payloadRead(&size, sizeof size);
   payloadRead(&storedChecksum, sizeof storedChecksum);
 
-  // A record that stores the value for "no usable file" must not match a
-  // missing file, or that file would never be created.
-  uint32_t existingChecksum = existingFileChecksum(targetPath);
-  if (existingChecksum != NO_USABLE_FILE && existingChecksum == storedChecksum) {
+  // A plain comparison, which payloads already built rely on: a stored 0 would
+  // match a missing file, so the packer never stores 0 (a CRC-32 of 0 is
+  // stored as 1, as existingFileChecksum counts it).
+  if (existingFileChecksum(targetPath) == storedChecksum) {
     skipFileContent(size);
     return;
   }
