@@ -1,0 +1,50 @@
+// The checksum of a file already in the target directory, taken through a
+// read-only mapping so that nothing is copied and nobody is locked out.
+#include <windows.h>
+#include <zlib.h>
+
+#include "payload/extract.h"
+
+namespace {
+
+// A CRC-32 of 0 would read as NO_USABLE_FILE, so it is counted as 1.
+constexpr uint32_t CHECKSUM_FOR_CRC_ZERO = 1;
+
+uint32_t checksumView(const void* view, DWORD length) {
+  uLong crc = crc32(0L, static_cast<const Bytef*>(view), length);
+  return crc == NO_USABLE_FILE ? CHECKSUM_FOR_CRC_ZERO : (uint32_t)crc;
+}
+
+uint32_t checksumMapping(HANDLE mapping, DWORD length) {
+  const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+  if (view == nullptr) return NO_USABLE_FILE;
+  uint32_t checksum = checksumView(view, length);
+  UnmapViewOfFile(view);  // the checksum is taken; a failed unmap changes nothing
+  return checksum;
+}
+
+// Only the low 32 bits of the length are used: a file of 4 GiB or more is
+// checksummed over its first (length modulo 2^32) bytes and, in practice,
+// rewritten. An empty file cannot be mapped and so counts as unusable.
+uint32_t checksumOpenFile(HANDLE file) {
+  DWORD length = GetFileSize(file, nullptr);
+  if (length == INVALID_FILE_SIZE) return NO_USABLE_FILE;
+  HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (mapping == nullptr) return NO_USABLE_FILE;
+  uint32_t checksum = checksumMapping(mapping, length);
+  CloseHandle(mapping);  // read-only mapping: nothing to report on a failed close
+  return checksum;
+}
+
+}  // namespace
+
+uint32_t existingFileChecksum(const wchar_t* path) {
+  // Sharing everything keeps this open out of the way of other processes,
+  // such as the program of an earlier run that is still running.
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return NO_USABLE_FILE;
+  uint32_t checksum = checksumOpenFile(file);
+  CloseHandle(file);  // opened for reading only: nothing to report on a failed close
+  return checksum;
+}

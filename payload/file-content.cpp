@@ -1,0 +1,65 @@
+#include "payload/file-content.h"
+
+#include <stdlib.h>
+
+#include "diag/report.h"
+#include "payload/extract.h"
+#include "payload/reader.h"
+
+namespace {
+
+unsigned char contentChunk[CONTENT_CHUNK_BYTES];
+
+// A write that the system calls successful but that took fewer bytes than it
+// was given carries no error code of its own; the file is then as broken as
+// after a failed write, and is reported as a failure to write to the device.
+constexpr uint32_t SHORT_WRITE_ERROR = ERROR_WRITE_FAULT;
+
+DWORD nextPieceSize(uint64_t remaining) {
+  return remaining < CONTENT_CHUNK_BYTES ? (DWORD)remaining : (DWORD)CONTENT_CHUNK_BYTES;
+}
+
+[[noreturn]] void endOnOpenFailure(const wchar_t* path) {
+  reportWithWideText(MESSAGE_OPEN_FOR_WRITING_FAILED, path);
+  exit(EXIT_STATUS_REPORTED);
+}
+
+// The partly written file stays: its checksum differs, so the next run
+// writes it again.
+[[noreturn]] void endOnWriteFailure(HANDLE file, uint32_t errorCode) {
+  CloseHandle(file);  // the run ends here; a failed close changes nothing
+  reportSystemError(MESSAGE_UNPACK_FAILED, errorCode);
+  exit(EXIT_STATUS_REPORTED);
+}
+
+}  // namespace
+
+void skipFileContent(uint64_t size) {
+  while (size > 0) {
+    DWORD count = nextPieceSize(size);
+    payloadRead(contentChunk, count);
+    size -= count;
+  }
+}
+
+uint32_t writeContentPiece(HANDLE file, const void* bytes, DWORD count) {
+  DWORD written = 0;
+  SetLastError(ERROR_SUCCESS);  // so that a code found after a short write is the write's own
+  if (!WriteFile(file, bytes, count, &written, nullptr)) return GetLastError();
+  if (written == count) return 0;
+  uint32_t errorCode = GetLastError();
+  return errorCode != ERROR_SUCCESS ? errorCode : SHORT_WRITE_ERROR;
+}
+
+void writeFileContent(const wchar_t* path, uint64_t size) {
+  HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) endOnOpenFailure(path);
+  while (size > 0) {
+    DWORD count = nextPieceSize(size);
+    payloadRead(contentChunk, count);
+    uint32_t errorCode = writeContentPiece(file, contentChunk, count);
+    if (errorCode != 0) endOnWriteFailure(file, errorCode);
+    size -= count;
+  }
+  CloseHandle(file);  // every byte has been accepted by WriteFile; nothing is left to report
+}

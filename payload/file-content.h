@@ -1,0 +1,16 @@
+// Moves a record's content from the payload reader to a file, or to nowhere,
+// through one static buffer of CONTENT_CHUNK_BYTES.
+#pragma once
+#include <windows.h>
+#include <stdint.h>
+
+// Decodes and drops size bytes of content: the file is already current.
+void skipFileContent(uint64_t size);
+
+// Creates or truncates the file at path and writes size bytes of content
+// into it. A file that cannot be opened or written ends the run (status 2).
+void writeFileContent(const wchar_t* path, uint64_t size);
+
+// Writes count bytes to file. Returns 0 when all of them were written,
+// otherwise the error code to report.
+uint32_t writeContentPiece(HANDLE file, const void* bytes, DWORD count);

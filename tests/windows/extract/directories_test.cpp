@@ -1,0 +1,94 @@
+// createDirectories and ensureDirectory on real folders.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <shlobj.h>
+
+#include "harness.h"
+#include "payload/extract.h"
+
+namespace {
+
+// Entries that joined knownDirectories since `from`.
+std::vector<std::wstring> knownSince(unsigned from) {
+  return std::vector<std::wstring>(knownDirectories + from, knownDirectories + knownDirectoryCount);
+}
+
+unsigned knownCountAfterStart() {
+  ensureDirectory(L"C:");  // starts the list, if this process has not yet
+  return knownDirectoryCount;
+}
+
+TEST(CreateDirectories, CreatesEveryMissingLevelAboveTheFileAndNotTheFile) {
+  std::wstring dir = harness::freshTestDir();
+  unsigned before = knownCountAfterStart();
+  createDirectories((dir + L"\\target\\a\\b\\c.dat").c_str());
+  EXPECT_TRUE(harness::directoryExists(dir + L"\\target\\a\\b"));
+  EXPECT_FALSE(harness::fileExists(dir + L"\\target\\a\\b\\c.dat"));
+  EXPECT_FALSE(harness::directoryExists(dir + L"\\target\\a\\b\\c.dat"));
+  // The walk went up only as far as the first folder it could create, then
+  // back down; the test folder above it was never asked for.
+  EXPECT_EQ(knownSince(before), (std::vector<std::wstring>{dir + L"\\target", dir + L"\\target\\a",
+                                                           dir + L"\\target\\a\\b"}));
+}
+
+TEST(CreateDirectories, AsksTheSystemNoMoreForADirectoryItAlreadyConfirmed) {
+  std::wstring dir = harness::freshTestDir();
+  createDirectories((dir + L"\\x\\first.dat").c_str());
+  ASSERT_TRUE(harness::directoryExists(dir + L"\\x"));
+  // Removed behind its back: a later file in the same folder does not notice.
+  ASSERT_TRUE(RemoveDirectoryW((dir + L"\\x").c_str()));
+  unsigned before = knownDirectoryCount;
+  createDirectories((dir + L"\\x\\second.dat").c_str());
+  EXPECT_FALSE(harness::directoryExists(dir + L"\\x"));
+  EXPECT_EQ(knownDirectoryCount, before);
+}
+
+// 400 levels: a path copy per level on the stack (8 KiB each) would need more
+// than the 2 MiB the program has. Far deeper is possible, but the system's
+// own walk over deep paths makes each level slower than the one before.
+TEST(CreateDirectories, WalksHundredsOfLevelsWithoutRunningOutOfStack) {
+  std::wstring dir = harness::freshTestDir();
+  std::wstring path = dir;
+  for (int level = 0; level < 400; ++level) path += L"\\d";
+  createDirectories((path + L"\\f").c_str());
+  EXPECT_TRUE(harness::directoryExists(path));
+  harness::removeTree(dir);
+}
+
+TEST(CreateDirectoriesDeathTest, EndsTheRunWithoutAMessageForAPathOverTheLimit) {
+  std::wstring dir = harness::freshTestDir();
+  std::wstring path = dir + L"\\" + std::wstring(PATH_CAPACITY - dir.size() - 1, L'n');  // one unit too many
+  EXPECT_EXIT(createDirectories(path.c_str()), testing::ExitedWithCode(4), "^$");
+}
+
+TEST(EnsureDirectory, StartsItsListWithTheHomeDirectory) {
+  ensureDirectory(L"C:");
+  ASSERT_GE(knownDirectoryCount, 1u);
+  wchar_t profile[MAX_PATH];
+  ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, 0, profile), S_OK);
+  EXPECT_EQ(std::wstring(knownDirectories[0]), std::wstring(profile));
+}
+
+TEST(EnsureDirectory, TakesABareDriveAsExistingWithoutAskingTheSystem) {
+  // No drive Q: exists here, so only the shortcut can say yes.
+  EXPECT_EQ(GetFileAttributesW(L"Q:\\"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(ensureDirectory(L"Q:"));
+  EXPECT_FALSE(ensureDirectory(L"Q:\\folder"));
+}
+
+TEST(EnsureDirectory, CountsAnyExistingEntryAsExistingAndFailsWithoutAParent) {
+  std::wstring dir = harness::freshTestDir();
+  EXPECT_TRUE(ensureDirectory((dir + L"\\new").c_str()));
+  EXPECT_TRUE(harness::directoryExists(dir + L"\\new"));
+  // The name is taken by a file: the open for writing below it will report.
+  harness::writeFile(dir + L"\\taken", "a file");
+  EXPECT_TRUE(ensureDirectory((dir + L"\\taken").c_str()));
+  unsigned before = knownDirectoryCount;
+  EXPECT_FALSE(ensureDirectory((dir + L"\\missing\\child").c_str()));
+  EXPECT_EQ(knownDirectoryCount, before) << "a failure is not remembered";
+}
+
+}  // namespace

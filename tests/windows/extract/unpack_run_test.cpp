@@ -1,0 +1,185 @@
+// Real bootstraps unpacking a packed application folder into a folder of the
+// test's own ({TEMP}\app, with TEMP pointing into the test's folder).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "file-times.h"
+#include "harness.h"
+
+namespace {
+
+const std::wstring APP = L"extract-app.exe";
+
+// The folder that was packed, beside the test programs.
+std::wstring sourceFolder() { return harness::binPath(L"extract-app"); }
+
+struct TestTarget {
+  std::wstring temp = harness::freshTestDir();
+  std::wstring target = temp + L"\\app";
+
+  harness::RunResult start(const std::wstring& bootstrap = APP) const {
+    harness::RunOptions options;
+    options.environment = {{L"TMP", temp}, {L"TEMP", temp}};
+    return harness::run(harness::binPath(bootstrap), options);
+  }
+};
+
+void expectCleanRun(const harness::RunResult& result) {
+  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "");
+}
+
+bool isFolder(const std::wstring& path) { return harness::directoryExists(path); }
+
+// Every file of the packed folder is in the target, byte for byte.
+void expectSameFiles(const std::wstring& target) {
+  for (const std::wstring& name : harness::listTree(sourceFolder())) {
+    std::wstring source = sourceFolder() + L"\\" + name;
+    if (isFolder(source)) {
+      EXPECT_TRUE(isFolder(target + L"\\" + name)) << harness::narrow(name);
+      continue;
+    }
+    ASSERT_TRUE(harness::fileExists(target + L"\\" + name)) << harness::narrow(name);
+    EXPECT_EQ(harness::readFile(target + L"\\" + name), harness::readFile(source)) << harness::narrow(name);
+  }
+}
+
+TEST(UnpackRun, FirstRunCreatesTheTargetFolderAndEveryFileByteForByte) {
+  TestTarget run;
+  ASSERT_FALSE(isFolder(run.target));
+  expectCleanRun(run.start());
+  EXPECT_EQ(harness::listTree(run.target), harness::listTree(sourceFolder()));
+  expectSameFiles(run.target);
+  EXPECT_TRUE(isFolder(run.target + L"\\a\\b"));
+  EXPECT_EQ(harness::readFile(run.target + L"\\empty.txt"), "");
+}
+
+TEST(UnpackRun, SecondRunRewritesOnlyTheEmptyFilesAndLeavesUnrelatedFilesAlone) {
+  TestTarget run;
+  expectCleanRun(run.start());
+  harness::writeFile(run.target + L"\\not-in-payload.txt", "mine");
+  CreateDirectoryW((run.target + L"\\a\\mine").c_str(), nullptr);
+  harness::writeFile(run.target + L"\\a\\mine\\note", "also mine");
+  std::vector<std::wstring> listing = harness::listTree(run.target);
+  std::vector<std::pair<std::wstring, FILETIME>> times;
+  for (const std::wstring& name : listing)
+    if (!isFolder(run.target + L"\\" + name))
+      times.emplace_back(name, file_times::moveAnHourBack(run.target + L"\\" + name));
+
+  expectCleanRun(run.start());
+  EXPECT_EQ(harness::listTree(run.target), listing) << "nothing created, nothing removed";
+  for (const auto& [name, before] : times) {
+    std::wstring path = run.target + L"\\" + name;
+    bool empty = harness::readFile(path).empty();
+    // An empty file cannot be mapped, so it never counts as current.
+    EXPECT_EQ(!file_times::sameTime(harness::lastWriteTime(path), before), empty) << harness::narrow(name);
+  }
+  EXPECT_EQ(harness::readFile(run.target + L"\\not-in-payload.txt"), "mine");
+  EXPECT_EQ(harness::readFile(run.target + L"\\a\\mine\\note"), "also mine");
+}
+
+TEST(UnpackRun, ChangedShortenedLengthenedAndDeletedFilesAreWrittenAgainCompletely) {
+  TestTarget run;
+  expectCleanRun(run.start());
+  std::string changed = harness::readFile(run.target + L"\\a\\b\\c.dat");
+  changed[changed.size() / 2] ^= 0x5A;  // same length, other bytes
+  harness::writeFile(run.target + L"\\a\\b\\c.dat", changed);
+  std::string large = harness::readFile(run.target + L"\\data\\large.bin");
+  harness::writeFile(run.target + L"\\data\\large.bin", large.substr(0, 1000));
+  harness::writeFile(run.target + L"\\top.txt", harness::readFile(run.target + L"\\top.txt") + "more");
+  ASSERT_TRUE(DeleteFileW((run.target + L"\\main.exe").c_str()));
+  harness::removeTree(run.target + L"\\a");
+
+  expectCleanRun(run.start());
+  EXPECT_EQ(harness::listTree(run.target), harness::listTree(sourceFolder()));
+  expectSameFiles(run.target);
+}
+
+TEST(UnpackRun, AnIdenticalMainProgramThatIsRunningDoesNotStopTheRun) {
+  TestTarget run;
+  expectCleanRun(run.start());
+  std::wstring program = run.target + L"\\main.exe";
+  std::wstring commandLine = harness::quoteArgument(program) + L" --hold";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION running = {};
+  ASSERT_TRUE(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &running));
+  CloseHandle(running.hThread);
+  // Held open as a running image: it could not be opened for writing now.
+  HANDLE writer = CreateFileW(program.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  bool writable = writer != INVALID_HANDLE_VALUE;
+  if (writable) CloseHandle(writer);
+
+  harness::RunResult result = run.start();
+  TerminateProcess(running.hProcess, 0);
+  WaitForSingleObject(running.hProcess, INFINITE);
+  CloseHandle(running.hProcess);
+  EXPECT_FALSE(writable) << "the running program's file should be in use";
+  expectCleanRun(result);
+  expectSameFiles(run.target);
+}
+
+std::string openFailure(const std::wstring& path) {
+  return "Error, failed to open '" + harness::narrow(path) + "' for writing.\r\n";
+}
+
+TEST(UnpackRun, AFolderWhereAFileBelongsEndsTheRunAfterTheFilesBeforeIt) {
+  TestTarget run;
+  expectCleanRun(run.start());
+  // Records run main.exe, a\..., data\crc-zero.bin, data\large.bin, empty.txt, top.txt.
+  ASSERT_TRUE(DeleteFileW((run.target + L"\\a\\b\\c.dat").c_str()));
+  ASSERT_TRUE(DeleteFileW((run.target + L"\\top.txt").c_str()));
+  ASSERT_TRUE(DeleteFileW((run.target + L"\\data\\large.bin").c_str()));
+  ASSERT_TRUE(CreateDirectoryW((run.target + L"\\data\\large.bin").c_str(), nullptr));
+
+  harness::RunResult result = run.start();
+  EXPECT_EQ(result.exitCode, 2u);
+  EXPECT_EQ(result.err, openFailure(run.target + L"\\data\\large.bin"));
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(harness::readFile(run.target + L"\\a\\b\\c.dat"), harness::readFile(sourceFolder() + L"\\a\\b\\c.dat"))
+      << "a file before the failure was written";
+  EXPECT_FALSE(harness::fileExists(run.target + L"\\top.txt")) << "nothing after it";
+}
+
+TEST(UnpackRun, AReadOnlyFileThatDiffersEndsTheRunWithItsPath) {
+  TestTarget run;
+  expectCleanRun(run.start());
+  std::wstring path = run.target + L"\\top.txt";
+  harness::writeFile(path, "changed");
+  ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+  HANDLE probe = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             0, nullptr);
+  if (probe != INVALID_HANDLE_VALUE) {
+    CloseHandle(probe);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    GTEST_SKIP() << "this Wine lets a read-only file be opened for writing (as root it does)";
+  }
+  harness::RunResult result = run.start();
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(result.exitCode, 2u);
+  EXPECT_EQ(result.err, openFailure(path));
+  EXPECT_EQ(harness::readFile(path), "changed");
+}
+
+// extract-long-name.exe unpacks below {TEMP} and a literal of some 3400 code
+// units: its main.exe fits, the next file's 900-unit name does not.
+TEST(UnpackRun, ATargetPathOverTheLimitEndsTheRunSilentlyBeforeThatFile) {
+  TestTarget run;
+  harness::RunResult result = run.start(L"extract-long-name.exe");
+  EXPECT_EQ(result.exitCode, 4u);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "");
+  std::vector<std::wstring> created = harness::listTree(run.temp);
+  ASSERT_FALSE(created.empty());
+  std::wstring mainProgram = created.back();  // the deepest entry sorts last
+  EXPECT_EQ(mainProgram.substr(mainProgram.size() - 9), L"\\main.exe");
+  EXPECT_EQ(harness::readFile(run.temp + L"\\" + mainProgram),
+            harness::readFile(harness::binPath(L"extract-long-name\\main.exe")));
+  for (const std::wstring& name : created) EXPECT_EQ(name.find(L"llll"), std::wstring::npos) << "nothing of the long name";
+}
+
+}  // namespace
