@@ -141,6 +141,13 @@ void releaseSharedChild(void) {
   if (shared != nullptr) CloseHandle(shared);  // the child has ended: nothing to check
 }
 
+// Each console event runs the handler on a thread of its own. A second event
+// (a second Ctrl+C, the console closing) waits here until the first has dealt
+// with the child: returning at once would let the system end the bootstrap,
+// and with it the first handler's wait, leaving a child that ignores events
+// running on its own.
+SRWLOCK supervisionLock = SRWLOCK_INIT;
+
 bool isSupervisedEvent(DWORD eventType) {
   return eventType == CTRL_C_EVENT || eventType == CTRL_BREAK_EVENT || eventType == CTRL_CLOSE_EVENT ||
          eventType == CTRL_LOGOFF_EVENT || eventType == CTRL_SHUTDOWN_EVENT;
@@ -195,14 +202,17 @@ uint32_t launchChild(wchar_t** runtimeArguments, const wchar_t* firstFile) {
 
 BOOL WINAPI consoleCtrlHandler(DWORD eventType) {
   if (!isSupervisedEvent(eventType)) return FALSE;
+  AcquireSRWLockExclusive(&supervisionLock);
   // Taken out before anything else, so that no other thread can close it
   // while it is used here, and it is closed exactly once.
   HANDLE child = InterlockedExchangePointer((void* volatile*)&childProcess, nullptr);
-  if (child == nullptr) return FALSE;
-  // Results not examined: whatever the wait or the termination gives, the
-  // event goes on to the system's handling.
-  if (WaitForSingleObject(child, CONTROL_EVENT_GRACE_MS) != WAIT_OBJECT_0)
-    TerminateProcess(child, CONTROL_EVENT_EXIT_CODE);
-  CloseHandle(child);
+  if (child != nullptr) {
+    // Results not examined: whatever the wait or the termination gives, the
+    // event goes on to the system's handling.
+    if (WaitForSingleObject(child, CONTROL_EVENT_GRACE_MS) != WAIT_OBJECT_0)
+      TerminateProcess(child, CONTROL_EVENT_EXIT_CODE);
+    CloseHandle(child);
+  }
+  ReleaseSRWLockExclusive(&supervisionLock);
   return FALSE;
 }

@@ -122,4 +122,40 @@ TEST(ConsoleCtrlHandler, LeavesAChildThatEndsWithinTheGraceTimeItsOwnStatus) {
   CloseHandle(child);
 }
 
+struct HandlerCall {
+  DWORD event;
+  BOOL result = TRUE;
+  bool childEndedOnReturn = false;
+  HANDLE child = nullptr;
+};
+
+DWORD WINAPI callHandler(void* context) {
+  auto* call = static_cast<HandlerCall*>(context);
+  call->result = consoleCtrlHandler(call->event);
+  call->childEndedOnReturn = WaitForSingleObject(call->child, 0) == WAIT_OBJECT_0;
+  return 0;
+}
+
+// A second event while the first is still giving the child its time must not
+// hand the bootstrap to the system before the child has been dealt with.
+TEST(ConsoleCtrlHandler, ASecondEventReturnsOnlyOnceTheFirstHasEndedTheChild) {
+  HANDLE child = startLastingChild();
+  HANDLE shared = shareWithHandler(child);
+  HandlerCall first{CTRL_C_EVENT}, second{CTRL_CLOSE_EVENT};
+  first.child = second.child = child;
+  HANDLE firstThread = CreateThread(nullptr, 0, callHandler, &first, 0, nullptr);
+  while (childProcess != nullptr) Sleep(10);  // the first handler has taken the child
+  HANDLE secondThread = CreateThread(nullptr, 0, callHandler, &second, 0, nullptr);
+  HANDLE threads[] = {firstThread, secondThread};
+  ASSERT_EQ(WaitForMultipleObjects(2, threads, TRUE, 60000), WAIT_OBJECT_0);
+  CloseHandle(firstThread);
+  CloseHandle(secondThread);
+  EXPECT_EQ(first.result, FALSE);
+  EXPECT_EQ(second.result, FALSE);
+  EXPECT_TRUE(second.childEndedOnReturn) << "the second event returned while the child still ran";
+  EXPECT_EQ(exitStatusOf(child), CTRL_C_EXIT_STATUS);
+  EXPECT_FALSE(isOpen(shared));
+  CloseHandle(child);
+}
+
 }  // namespace
