@@ -136,6 +136,33 @@ RunResult run(const std::wstring& program, const RunOptions& options) {
   return result;
 }
 
+HANDLE start(const std::wstring& program, const RunOptions& options) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                            OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = startup.hStdOutput = startup.hStdError = null;
+
+  std::wstring commandLine = options.commandLine.empty() ? quoteArgument(program) : options.commandLine;
+  std::vector<wchar_t> commandBuffer(commandLine.begin(), commandLine.end());
+  commandBuffer.push_back(L'\0');
+  std::vector<wchar_t> environment = environmentBlock(options);
+
+  PROCESS_INFORMATION process = {};
+  BOOL started = CreateProcessW(program.c_str(), commandBuffer.data(), nullptr, nullptr, TRUE,
+                                CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                                options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str(),
+                                &startup, &process);
+  DWORD startError = GetLastError();
+  CloseHandle(null);
+  if (!started)
+    throw std::runtime_error("CreateProcessW failed for " + narrow(program) + ": error " + std::to_string(startError));
+  CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
 std::wstring binDir() {
   wchar_t path[MAX_PATH * 4];
   DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);

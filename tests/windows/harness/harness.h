@@ -32,6 +32,12 @@ struct RunResult {
 
 RunResult run(const std::wstring& program, const RunOptions& options = {});
 
+// Starts a program without waiting for it, with the command line,
+// environment and current directory of options; its standard handles lead
+// to the null device (options.input and timeoutMs are not used). The caller
+// owns the returned process handle.
+HANDLE start(const std::wstring& program, const RunOptions& options = {});
+
 // Folder of the running test program; test programs and bootstraps are built there.
 std::wstring binDir();
 std::wstring binPath(const std::wstring& name);

@@ -1,0 +1,82 @@
+// Console control events delivered by the system itself. Wine delivers them
+// only to processes on a console that a real terminal backs, so this program
+// runs under `script` (see CMakeLists.txt): the test, the launch probe and
+// the test child then share that console, and Ctrl+C reaches all three.
+#include <gtest/gtest.h>
+
+#include "child-report.h"
+#include "harness.h"
+
+namespace {
+
+constexpr DWORD CTRL_C_EXIT_STATUS = 0xC000013A;
+
+// The test itself lives through the events it sends.
+BOOL WINAPI keepRunning(DWORD) { return TRUE; }
+
+struct Supervised {
+  HANDLE probe = nullptr;
+  HANDLE child = nullptr;
+};
+
+// Starts the probe, which starts the test child, and waits until the child
+// has set up its own handling of events.
+Supervised startSupervisedChild(const wchar_t* onEvent, DWORD exitCode) {
+  std::wstring report = harness::freshTestDir() + L"\\report.txt";
+  harness::RunOptions options;
+  options.environment = {{L"CHILD_ON_EVENT", onEvent},
+                         {L"CHILD_EXIT_CODE", std::to_wstring(exitCode)},
+                         {L"CHILD_REPORT_FILE", report}};
+  Supervised started;
+  started.probe = harness::start(harness::binPath(L"launch-probe.exe"), options);
+  ChildReport ready = waitForChildReport(report);
+  if (ready.complete) {
+    DWORD id = wcstoul(ready.value("processId").c_str(), nullptr, 10);
+    started.child = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+  }
+  return started;
+}
+
+DWORD statusAfterEnd(HANDLE process) {
+  if (WaitForSingleObject(process, 60000) != WAIT_OBJECT_0) return STILL_ACTIVE;
+  DWORD status = STILL_ACTIVE;
+  GetExitCodeProcess(process, &status);
+  return status;
+}
+
+void finish(Supervised* started) {
+  for (HANDLE process : {started->child, started->probe}) {
+    if (process == nullptr) continue;
+    TerminateProcess(process, 0);
+    CloseHandle(process);
+  }
+}
+
+class ConsoleEvent : public testing::Test {
+ protected:
+  void SetUp() override { SetConsoleCtrlHandler(keepRunning, TRUE); }
+  void sendCtrlC() {
+    ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0))
+        << "error " << GetLastError() << ": no console that a terminal backs (run under script)";
+  }
+};
+
+TEST_F(ConsoleEvent, CtrlCEndsAChildThatIgnoresItWithTheCtrlCStatus) {
+  Supervised started = startSupervisedChild(L"ignore", 0);
+  ASSERT_NE(started.child, nullptr) << "the child never reported";
+  sendCtrlC();
+  EXPECT_EQ(statusAfterEnd(started.child), CTRL_C_EXIT_STATUS);
+  EXPECT_NE(statusAfterEnd(started.probe), STILL_ACTIVE) << "the probe must end with the event";
+  finish(&started);
+}
+
+TEST_F(ConsoleEvent, CtrlCLeavesAChildThatEndsByItselfItsOwnStatus) {
+  Supervised started = startSupervisedChild(L"exit", 42);
+  ASSERT_NE(started.child, nullptr) << "the child never reported";
+  sendCtrlC();
+  EXPECT_EQ(statusAfterEnd(started.child), 42u);
+  EXPECT_NE(statusAfterEnd(started.probe), STILL_ACTIVE) << "the probe must end with the event";
+  finish(&started);
+}
+
+}  // namespace
