@@ -93,6 +93,34 @@ Fixture wrongMagic(int position) {
   return fixture;
 }
 
+// A record that stores the checksum given, whatever its content.
+std::string recordStoring(const std::u16string& name, const std::string& content, uint32_t stored) {
+  return onefile::encodeRecordHeader(name, content.size(), stored) + content;
+}
+
+// The extract tests' record loops over records a packer would not write:
+// stored checksums of the test's choosing, names over the limits.
+std::vector<Fixture> unpackFixtures() {
+  using fixture_layout::SHORT_CONTENT;
+  const std::string zero = fixture_layout::CRC_ZERO_CONTENT;
+  if (onefile::crc32Update(onefile::CRC32_INITIAL, zero.data(), zero.size()) != 0)
+    throw std::logic_error("the CRC-zero content has another CRC-32");
+  auto nameOf = fixture_layout::nameOfLength<std::u16string>;
+  std::string storedZeros = recordStream({{u"main.exe", SHORT_CONTENT}}, false) + recordStoring(u"empty", "", 0) +
+                            recordStoring(u"sub\\zero.bin", zero, 0) + onefile::encodeEndRecord();
+  return {
+      single("unpack-first-current",
+             recordStream({{u"main.exe", SHORT_CONTENT}, {u"lib\\big.dll", fixture_layout::largeContent()}})),
+      single("unpack-stored-zero", storedZeros),
+      single("unpack-write-only", recordStream({{u"write-only", SHORT_CONTENT}})),
+      single("unpack-full-name", recordStream({{nameOf(RECORD_NAME_MAX_UNITS), SHORT_CONTENT}})),
+      single("unpack-name-too-long",
+             recordStream({{u"main.exe", SHORT_CONTENT}, {nameOf(RECORD_NAME_MAX_UNITS + 1), SHORT_CONTENT}})),
+      single("unpack-deep-name",
+             recordStream({{u"main.exe", SHORT_CONTENT}, {nameOf(fixture_layout::DEEP_NAME_UNITS), SHORT_CONTENT}})),
+  };
+}
+
 }  // namespace
 
 std::string randomBytes(size_t size, uint32_t seed) {
@@ -147,7 +175,7 @@ std::vector<Fixture> allFixtures() {
   // Frames end inside a name (between the two bytes of a code unit), at a
   // record boundary and in the middle of content.
   std::vector<size_t> cuts = {5, firstRecordEnd, READER_BLOCK + 3, 2 * READER_BLOCK + 1};
-  return {
+  std::vector<Fixture> all = {
       single("blocks", mixed),
       exactBlock(),
       {"frames", payloadOfFrames(mixed, cuts), mixed},
@@ -159,6 +187,8 @@ std::vector<Fixture> allFixtures() {
       wrongMagic(1),
       wrongMagic(2),
   };
+  for (Fixture& fixture : unpackFixtures()) all.push_back(std::move(fixture));
+  return all;
 }
 
 void writeAppFolder(const std::filesystem::path& folder) {

@@ -1,4 +1,5 @@
-// Payloads for the reader's tests, each with the decoded stream it carries.
+// Payloads for the reader's and the extract tests, each with the decoded
+// stream it carries.
 // Made with the payload writer's own encoder and compressor; the damaged ones
 // are damaged in a known place on purpose.
 #pragma once

@@ -10,6 +10,7 @@
 
 #include "awkward-arguments.h"
 #include "bootstrap/child.h"
+#include "guarded-memory.h"
 
 namespace {
 
@@ -94,36 +95,13 @@ TEST(BuildChildCommandLineDeathTest, EndsTheRunWithoutAMessageWhenOneUnitMoreIsN
   EXPECT_EXIT(build(quoted), testing::ExitedWithCode(4), "^$");
 }
 
-// A buffer of `capacity` units that ends exactly where a page the process
-// may not touch begins: a single unit written past its end crashes.
-class GuardedBuffer {
- public:
-  explicit GuardedBuffer(size_t capacity) {
-    SYSTEM_INFO system;
-    GetSystemInfo(&system);
-    size_t page = system.dwPageSize, bytes = capacity * sizeof(wchar_t);
-    size_t usable = (bytes + page - 1) / page * page;
-    base_ = static_cast<char*>(VirtualAlloc(nullptr, usable + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-    DWORD previous = 0;
-    VirtualProtect(base_ + usable, page, PAGE_NOACCESS, &previous);
-    units_ = reinterpret_cast<wchar_t*>(base_ + usable - bytes);
-    wmemset(units_, L'#', capacity);
-  }
-  ~GuardedBuffer() { VirtualFree(base_, 0, MEM_RELEASE); }
-  wchar_t* units() { return units_; }
-
- private:
-  char* base_;
-  wchar_t* units_;
-};
-
 // Builds elements into a guarded buffer of capacity units; returns its text.
 std::wstring buildGuarded(size_t capacity, const Elements& elements) {
-  GuardedBuffer buffer(capacity);
+  harness::GuardedBuffer buffer(capacity);
   std::vector<wchar_t*> pointers = pointersTo(elements);
-  buildCommandLineInto(buffer.units(), capacity, pointers.data(), (int)pointers.size());
-  EXPECT_EQ(buffer.units()[capacity - 1], L'\0');
-  return buffer.units();
+  buildCommandLineInto(buffer.data(), capacity, pointers.data(), (int)pointers.size());
+  EXPECT_EQ(buffer.data()[capacity - 1], L'\0');
+  return buffer.text();
 }
 
 TEST(BuildCommandLineInto, FillsTheBufferToItsLastUnitAndNoFurther) {

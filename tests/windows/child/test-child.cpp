@@ -20,6 +20,8 @@
 #include <cwchar>
 #include <string>
 
+#include "wide-text.h"
+
 namespace {
 
 const wchar_t* const REPORTED_VARIABLES[] = {
@@ -42,14 +44,6 @@ bool readVariable(const wchar_t* name, std::wstring* value) {
   return true;
 }
 
-std::string utf8(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), nullptr, 0, nullptr, nullptr);
-  std::string bytes(length, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), bytes.data(), length, nullptr, nullptr);
-  return bytes;
-}
-
 // Keeps each item on one line: backslash, CR and LF are escaped.
 std::string escaped(const std::string& bytes) {
   std::string out;
@@ -63,7 +57,7 @@ std::string escaped(const std::string& bytes) {
 }
 
 void addLine(std::string* report, const std::string& key, const std::wstring& value) {
-  *report += key + " " + escaped(utf8(value)) + "\n";
+  *report += key + " " + escaped(harness::narrow(value)) + "\n";
 }
 
 DWORD parentProcessId() {
@@ -99,7 +93,7 @@ std::string buildReport() {
   addLine(&report, "modulePath", std::wstring(path, GetModuleFileNameW(nullptr, path, MAX_PATH * 4)));
   for (const wchar_t* name : REPORTED_VARIABLES) {
     std::wstring value;
-    if (readVariable(name, &value)) addLine(&report, "variable." + utf8(name), value);
+    if (readVariable(name, &value)) addLine(&report, "variable." + harness::narrow(name), value);
   }
   addLine(&report, "processId", std::to_wstring(GetCurrentProcessId()));
   addLine(&report, "parentProcessId", std::to_wstring(parentProcessId()));

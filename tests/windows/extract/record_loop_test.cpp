@@ -1,5 +1,6 @@
-// The record loop in-process, over payloads made by the test: the cases a
-// packer would not produce, and what is seen only inside the run.
+// The record loop in-process, over payloads that payload-fixture makes for
+// it: the cases a packer would not produce, and what is seen only inside the
+// run. fixture-layout.h says what their records hold.
 #include <gtest/gtest.h>
 
 #include <cwchar>
@@ -7,41 +8,40 @@
 #include <vector>
 
 #include "file-times.h"
+#include "fixture-layout.h"
+#include "guarded-memory.h"
 #include "harness.h"
 #include "paths/environment.h"
-#include "payload-builder.h"
 #include "payload/extract.h"
+#include "payload/format.h"
 #include "payload/reader.h"
 
 namespace {
 
-using payload_builder::fileRecord;
-using payload_builder::Record;
+using fixture_layout::SHORT_CONTENT;
 
-void unpackInto(const std::wstring& target, const std::vector<Record>& records) {
-  std::vector<unsigned char> payload = payload_builder::buildPayload(records);
+// Unpacks the fixture payload into target; its trailer, which the reader must
+// never touch, lies on a page that cannot be read.
+void unpackInto(const std::wstring& target, const std::wstring& fixture) {
+  harness::GuardedRegion payload(harness::readFile(harness::binPath(L"payload-data\\" + fixture + L".payload")),
+                                 PAYLOAD_TRAILER_SIZE);
   wcscpy(targetDirectory, target.c_str());
   openPayloadBytes(payload.data(), payload.size());
   unpackPayload();
   closePayload();
 }
 
-// Several raw blocks and many content chunks.
-std::string largeContent() {
-  std::string bytes(300000, '\0');
-  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = (char)(i * 7 + i / 251);
-  return bytes;
-}
+std::wstring nameOfLength(size_t units) { return fixture_layout::nameOfLength<std::wstring>(units); }
 
 TEST(UnpackPayload, RemembersTheFirstRecordsPathAlsoWhenThatFileIsCurrent) {
   std::wstring target = harness::freshTestDir();
-  harness::writeFile(target + L"\\main.exe", "the program");
+  harness::writeFile(target + L"\\main.exe", SHORT_CONTENT);
   FILETIME kept = file_times::moveAnHourBack(target + L"\\main.exe");
   firstFilePath[0] = L'\0';
-  unpackInto(target, {fileRecord(L"main.exe", "the program"), fileRecord(L"lib\\big.dll", largeContent())});
+  unpackInto(target, L"unpack-first-current");
   EXPECT_EQ(std::wstring(firstFilePath), target + L"\\main.exe");
   EXPECT_TRUE(file_times::sameTime(harness::lastWriteTime(target + L"\\main.exe"), kept)) << "current: not written";
-  EXPECT_EQ(harness::readFile(target + L"\\lib\\big.dll"), largeContent());
+  EXPECT_EQ(harness::readFile(target + L"\\lib\\big.dll"), fixture_layout::largeContent());
 }
 
 // The comparison is plain, for payloads that store 0 for content whose CRC-32
@@ -49,13 +49,12 @@ TEST(UnpackPayload, RemembersTheFirstRecordsPathAlsoWhenThatFileIsCurrent) {
 // 0 and is skipped. That is why the packer stores 1 for such content.
 TEST(UnpackPayload, ComparesAStoredZeroLikeAnyOtherChecksum) {
   std::wstring target = harness::freshTestDir() + L"\\target";
-  const std::string crcZero("\x9d\x0a\xd9\x6d", 4);
-  ASSERT_EQ(payload_builder::crc32Of(crcZero), 0u);
+  const std::string crcZero = fixture_layout::CRC_ZERO_CONTENT;
   CreateDirectoryW(target.c_str(), nullptr);
   CreateDirectoryW((target + L"\\sub").c_str(), nullptr);
   harness::writeFile(target + L"\\sub\\zero.bin", crcZero);
   FILETIME before = file_times::moveAnHourBack(target + L"\\sub\\zero.bin");
-  unpackInto(target, {fileRecord(L"main.exe", "x"), Record{L"empty", "", 0}, Record{L"sub\\zero.bin", crcZero, 0}});
+  unpackInto(target, L"unpack-stored-zero");  // the records empty and sub\zero.bin store 0
   EXPECT_FALSE(file_times::sameTime(harness::lastWriteTime(target + L"\\sub\\zero.bin"), before));
   EXPECT_EQ(harness::readFile(target + L"\\sub\\zero.bin"), crcZero);
   EXPECT_FALSE(harness::fileExists(target + L"\\empty"));
@@ -64,44 +63,36 @@ TEST(UnpackPayload, ComparesAStoredZeroLikeAnyOtherChecksum) {
 TEST(UnpackPayload, RewritesAnIdenticalFileThatCannotBeReadButCanBeWritten) {
   std::wstring target = harness::freshTestDir();
   std::wstring path = target + L"\\write-only";
-  harness::writeFile(path, "same bytes");
+  harness::writeFile(path, SHORT_CONTENT);
   FILETIME before = file_times::moveAnHourBack(path);
   // Another writer that shares writing only: the checksum open is refused.
   HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-  unpackInto(target, {fileRecord(L"write-only", "same bytes")});
+  unpackInto(target, L"unpack-write-only");
   CloseHandle(writer);
   EXPECT_FALSE(file_times::sameTime(harness::lastWriteTime(path), before));
-  EXPECT_EQ(harness::readFile(path), "same bytes");
-}
-
-// Four folders of 200 units and a file name: a name of exactly `length` units.
-std::wstring nameOfLength(size_t length) {
-  std::wstring folder(200, L'n');
-  std::wstring name = folder + L"\\" + folder + L"\\" + folder + L"\\" + folder + L"\\";
-  return name + std::wstring(length - name.size(), L'f');
+  EXPECT_EQ(harness::readFile(path), SHORT_CONTENT);
 }
 
 TEST(UnpackPayload, TakesANameOfTheFullThousandAndTwentyThreeUnits) {
   std::wstring target = harness::freshTestDir();
-  unpackInto(target, {fileRecord(nameOfLength(RECORD_NAME_CAPACITY - 1), "fits")});
-  EXPECT_EQ(harness::readFile(target + L"\\" + nameOfLength(RECORD_NAME_CAPACITY - 1)), "fits");
+  unpackInto(target, L"unpack-full-name");
+  EXPECT_EQ(harness::readFile(target + L"\\" + nameOfLength(RECORD_NAME_CAPACITY - 1)), SHORT_CONTENT);
 }
 
 TEST(UnpackPayloadDeathTest, EndsTheRunWithoutAMessageAtANameOneUnitTooLong) {
   std::wstring target = harness::freshTestDir();
-  std::vector<Record> records = {fileRecord(L"main.exe", "first"), fileRecord(nameOfLength(RECORD_NAME_CAPACITY), "no")};
-  EXPECT_EXIT(unpackInto(target, records), testing::ExitedWithCode(4), "^$");
+  // main.exe, then a name of RECORD_NAME_CAPACITY units
+  EXPECT_EXIT(unpackInto(target, L"unpack-name-too-long"), testing::ExitedWithCode(4), "^$");
   EXPECT_EQ(harness::listTree(target), std::vector<std::wstring>{L"main.exe"}) << "earlier files stay";
 }
 
 TEST(UnpackPayloadDeathTest, EndsTheRunWithoutAMessageAtATargetPathOverTheLimitAndWritesNothingOfIt) {
   std::wstring target = harness::freshTestDir();
   std::wstring deepTarget = target + L"\\" + std::wstring(150, L't');
-  while (deepTarget.size() + 1 + 1000 < PATH_CAPACITY) deepTarget += L"\\" + std::wstring(150, L't');
-  std::vector<Record> records = {fileRecord(L"main.exe", "first"),
-                                 fileRecord(nameOfLength(1000), "over the limit")};
-  EXPECT_EXIT(unpackInto(deepTarget, records), testing::ExitedWithCode(4), "^$");
+  while (deepTarget.size() + 1 + fixture_layout::DEEP_NAME_UNITS < PATH_CAPACITY)
+    deepTarget += L"\\" + std::wstring(150, L't');
+  EXPECT_EXIT(unpackInto(deepTarget, L"unpack-deep-name"), testing::ExitedWithCode(4), "^$");
   EXPECT_TRUE(harness::fileExists(deepTarget + L"\\main.exe"));
   EXPECT_FALSE(harness::directoryExists(deepTarget + L"\\" + std::wstring(200, L'n')))
       << "no directory of the record that did not fit";

@@ -68,25 +68,21 @@ std::vector<wchar_t> environmentBlock(const RunOptions& options) {
   return block;
 }
 
-}  // namespace
-
-RunResult run(const std::wstring& program, const RunOptions& options) {
-  HANDLE outRead, outWrite, errRead, errWrite, inRead = nullptr, inWrite = nullptr;
-  makePipe(&outRead, &outWrite, false);
-  makePipe(&errRead, &errWrite, false);
+HANDLE openNullDevice(DWORD access) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  if (options.input.empty()) {
-    inRead = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
-  } else {
-    makePipe(&inRead, &inWrite, true);
-  }
+  return CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+}
 
+// Starts program as options say, with the given inheritable standard handles.
+// Returns its process handle, or nullptr with the error in *startError.
+HANDLE createChild(const std::wstring& program, const RunOptions& options, HANDLE input, HANDLE output,
+                   HANDLE error, DWORD* startError) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = inRead;
-  startup.hStdOutput = outWrite;
-  startup.hStdError = errWrite;
+  startup.hStdInput = input;
+  startup.hStdOutput = output;
+  startup.hStdError = error;
 
   std::wstring commandLine = options.commandLine.empty() ? quoteArgument(program) : options.commandLine;
   std::vector<wchar_t> commandBuffer(commandLine.begin(), commandLine.end());
@@ -98,17 +94,36 @@ RunResult run(const std::wstring& program, const RunOptions& options) {
                                 CREATE_UNICODE_ENVIRONMENT, environment.data(),
                                 options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str(),
                                 &startup, &process);
-  DWORD startError = GetLastError();
+  *startError = GetLastError();
+  if (!started) return nullptr;
+  CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
+std::runtime_error startFailure(const std::wstring& program, DWORD startError) {
+  return std::runtime_error("CreateProcessW failed for " + narrow(program) + ": error " + std::to_string(startError));
+}
+
+}  // namespace
+
+RunResult run(const std::wstring& program, const RunOptions& options) {
+  HANDLE outRead, outWrite, errRead, errWrite, inRead = nullptr, inWrite = nullptr;
+  makePipe(&outRead, &outWrite, false);
+  makePipe(&errRead, &errWrite, false);
+  if (options.input.empty()) inRead = openNullDevice(GENERIC_READ);
+  else makePipe(&inRead, &inWrite, true);
+
+  DWORD startError = 0;
+  HANDLE process = createChild(program, options, inRead, outWrite, errWrite, &startError);
   CloseHandle(outWrite);
   CloseHandle(errWrite);
   CloseHandle(inRead);
-  if (!started) {
+  if (process == nullptr) {
     CloseHandle(outRead);
     CloseHandle(errRead);
     if (inWrite != nullptr) CloseHandle(inWrite);
-    throw std::runtime_error("CreateProcessW failed for " + narrow(program) + ": error " + std::to_string(startError));
+    throw startFailure(program, startError);
   }
-  CloseHandle(process.hThread);
 
   PipeReader out{outRead, {}}, err{errRead, {}};
   InputWriter in{inWrite, options.input};
@@ -119,13 +134,13 @@ RunResult run(const std::wstring& program, const RunOptions& options) {
   if (inWrite != nullptr) threads[threadCount++] = CreateThread(nullptr, 0, feedPipe, &in, 0, nullptr);
 
   RunResult result;
-  if (WaitForSingleObject(process.hProcess, options.timeoutMs) != WAIT_OBJECT_0) {
+  if (WaitForSingleObject(process, options.timeoutMs) != WAIT_OBJECT_0) {
     result.timedOut = true;
-    TerminateProcess(process.hProcess, 0xDEAD);
-    WaitForSingleObject(process.hProcess, INFINITE);
+    TerminateProcess(process, 0xDEAD);
+    WaitForSingleObject(process, INFINITE);
   }
-  GetExitCodeProcess(process.hProcess, &result.exitCode);
-  CloseHandle(process.hProcess);
+  GetExitCodeProcess(process, &result.exitCode);
+  CloseHandle(process);
   // Grandchildren may still hold the pipes; their output is not ours to wait for.
   WaitForMultipleObjects(threadCount, threads, TRUE, result.timedOut ? 1000 : 30000);
   for (int i = 0; i < threadCount; ++i) CloseHandle(threads[i]);
@@ -137,30 +152,12 @@ RunResult run(const std::wstring& program, const RunOptions& options) {
 }
 
 HANDLE start(const std::wstring& program, const RunOptions& options) {
-  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                            OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = startup.hStdOutput = startup.hStdError = null;
-
-  std::wstring commandLine = options.commandLine.empty() ? quoteArgument(program) : options.commandLine;
-  std::vector<wchar_t> commandBuffer(commandLine.begin(), commandLine.end());
-  commandBuffer.push_back(L'\0');
-  std::vector<wchar_t> environment = environmentBlock(options);
-
-  PROCESS_INFORMATION process = {};
-  BOOL started = CreateProcessW(program.c_str(), commandBuffer.data(), nullptr, nullptr, TRUE,
-                                CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                                options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str(),
-                                &startup, &process);
-  DWORD startError = GetLastError();
+  HANDLE null = openNullDevice(GENERIC_READ | GENERIC_WRITE);
+  DWORD startError = 0;
+  HANDLE process = createChild(program, options, null, null, null, &startError);
   CloseHandle(null);
-  if (!started)
-    throw std::runtime_error("CreateProcessW failed for " + narrow(program) + ": error " + std::to_string(startError));
-  CloseHandle(process.hThread);
-  return process.hProcess;
+  if (process == nullptr) throw startFailure(program, startError);
+  return process;
 }
 
 std::wstring binDir() {
@@ -264,22 +261,6 @@ FILETIME lastWriteTime(const std::wstring& path) {
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
     throw std::runtime_error("cannot stat " + narrow(path));
   return data.ftLastWriteTime;
-}
-
-std::wstring widen(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), nullptr, 0);
-  std::wstring wide(length, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), wide.data(), length);
-  return wide;
-}
-
-std::string narrow(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), nullptr, 0, nullptr, nullptr);
-  std::string utf8(length, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), utf8.data(), length, nullptr, nullptr);
-  return utf8;
 }
 
 std::wstring quoteArgument(const std::wstring& argument) {

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "wide-text.h"
+
 namespace harness {
 
 struct RunOptions {
@@ -55,8 +57,6 @@ void writeFile(const std::wstring& path, const std::string& bytes);
 std::vector<std::wstring> listTree(const std::wstring& root);
 FILETIME lastWriteTime(const std::wstring& path);
 
-std::wstring widen(const std::string& utf8);
-std::string narrow(const std::wstring& wide);
 // Quotes one argument so that CommandLineToArgvW and the C runtime give it back.
 std::wstring quoteArgument(const std::wstring& argument);
 

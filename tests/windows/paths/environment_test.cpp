@@ -10,7 +10,7 @@
 
 namespace {
 
-using paths_test::GuardedBuffer;
+using harness::GuardedBuffer;
 using paths_test::ScopedVariable;
 
 // The copy the routines hand out, freed here; nullopt for null.

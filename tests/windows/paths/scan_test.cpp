@@ -71,7 +71,7 @@ TEST(TemplateScan, LiteralTextThatDoesNotFitFailsWithWhatFitsBeforeIt) {
 // access violation instead.
 TEST(TemplateScanDeathTest, AValueThatDoesNotFitEndsTheRunWithoutWritingPastTheBuffer) {
   auto expandInto = [](const wchar_t* templateText, size_t capacity) {
-    paths_test::GuardedBuffer output(capacity);
+    harness::GuardedBuffer output(capacity);
     expandTemplatePath(output.data(), templateText, capacity);
   };
   EXPECT_EXIT(expandInto(L"{VERSION}", 4), testing::ExitedWithCode(4), "^$");

@@ -19,8 +19,9 @@
 #include <string>
 
 #include "bootstrap/console.h"
-#include "guarded-payload.h"
+#include "guarded-memory.h"
 #include "harness.h"
+#include "payload/format.h"
 #include "payload/reader.h"
 
 namespace {
@@ -35,9 +36,9 @@ bool hasFlag(int argc, wchar_t** argv, const wchar_t* flag) {
   return false;
 }
 
-int readStream(const GuardedPayload& payload, uint64_t payloadSize, const std::string& stream, uint64_t request,
+int readStream(const harness::GuardedRegion& payload, uint64_t payloadSize, const std::string& stream, uint64_t request,
                bool pastEnd) {
-  openPayloadBytes(payload.bytes(), payloadSize);
+  openPayloadBytes(payload.data(), payloadSize);
   std::string got;
   for (uint64_t served = 0; served < stream.size();) {
     uint64_t count = request < stream.size() - served ? request : stream.size() - served;
@@ -73,9 +74,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
   if (argc < 4) return EXIT_USAGE;
   bool guard = hasFlag(argc, argv, L"guard-trailer");
-  GuardedPayload payload(argv[1], guard ? GuardedPayload::TRAILER_BYTES : 0);
+  harness::GuardedRegion payload(harness::readFile(argv[1]), guard ? PAYLOAD_TRAILER_SIZE : 0);
   uint64_t size = payload.size();
-  if (hasFlag(argc, argv, L"without-trailer")) size -= GuardedPayload::TRAILER_BYTES;
+  if (hasFlag(argc, argv, L"without-trailer")) size -= PAYLOAD_TRAILER_SIZE;
   return readStream(payload, size, harness::readFile(argv[2]), _wcstoui64(argv[3], nullptr, 10),
                     hasFlag(argc, argv, L"past-end"));
 }

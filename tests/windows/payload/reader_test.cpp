@@ -8,8 +8,9 @@
 #include <map>
 
 #include "fixture-layout.h"
-#include "guarded-payload.h"
+#include "guarded-memory.h"
 #include "harness.h"
+#include "payload/format.h"
 #include "payload/reader.h"
 
 namespace {
@@ -20,6 +21,12 @@ static_assert(BLOCK == fixture_layout::READER_BLOCK, "the fixtures are laid out 
 std::wstring fixturePath(const std::wstring& name) { return harness::binPath(L"payload-data\\" + name); }
 
 std::string expectedStream(const std::wstring& fixture) { return harness::readFile(fixturePath(fixture + L".stream")); }
+
+// The payload in memory with its trailer, which the reader must never touch,
+// on a page that cannot be read.
+harness::GuardedRegion guardedPayload(const std::wstring& fixture) {
+  return harness::GuardedRegion(harness::readFile(fixturePath(fixture)), PAYLOAD_TRAILER_SIZE);
+}
 
 // Reads through the reader and checks each request against the stream.
 class StreamCheck {
@@ -46,8 +53,8 @@ class StreamCheck {
 TEST(PayloadReader, ServesRequestsAcrossAndUpToTheEdgesOfItsBlock) {
   std::string stream = expectedStream(L"blocks");
   ASSERT_GT(stream.size(), 4 * BLOCK);
-  GuardedPayload payload(fixturePath(L"blocks.payload"));
-  openPayloadBytes(payload.bytes(), payload.size());
+  harness::GuardedRegion payload = guardedPayload(L"blocks.payload");
+  openPayloadBytes(payload.data(), payload.size());
   StreamCheck check(stream);
   check.read(BLOCK - 100);
   check.read(32768);  // 100 bytes from the first block, the rest from a new decode call
@@ -64,8 +71,8 @@ TEST(PayloadReader, ServesRequestsAcrossAndUpToTheEdgesOfItsBlock) {
 
 TEST(PayloadReader, DeliversEveryByteForAnyMixOfRequestSizes) {
   std::string stream = expectedStream(L"blocks");
-  GuardedPayload payload(fixturePath(L"blocks.payload"));
-  openPayloadBytes(payload.bytes(), payload.size());
+  harness::GuardedRegion payload = guardedPayload(L"blocks.payload");
+  openPayloadBytes(payload.data(), payload.size());
   StreamCheck check(stream);
   uint32_t state = 12345;
   while (check.left() > 0) {
@@ -81,19 +88,19 @@ TEST(PayloadReader, DeliversEveryByteForAnyMixOfRequestSizes) {
 TEST(PayloadReader, DecodesAgainAfterFillingTheBlockWithAllInputConsumed) {
   std::string stream = expectedStream(L"exact-block");
   ASSERT_EQ(stream.size(), fixture_layout::EXACT_BLOCK_STREAM);
-  GuardedPayload payload(fixturePath(L"exact-block.payload"));
-  uint64_t withoutTrailer = payload.size() - GuardedPayload::TRAILER_BYTES;
+  harness::GuardedRegion payload = guardedPayload(L"exact-block.payload");
+  uint64_t withoutTrailer = payload.size() - PAYLOAD_TRAILER_SIZE;
   {  // the situation this test is about
     ZSTD_DCtx* context = ZSTD_createDCtx();
     std::string block(BLOCK, '\0');
-    ZSTD_inBuffer input = {payload.bytes() + 3, withoutTrailer - 3, 0};
+    ZSTD_inBuffer input = {payload.data() + 3, withoutTrailer - 3, 0};
     ZSTD_outBuffer output = {block.data(), block.size(), 0};
     ASSERT_FALSE(ZSTD_isError(ZSTD_decompressStream(context, &output, &input)));
     ASSERT_EQ(output.pos, BLOCK);
     ASSERT_EQ(input.pos, input.size);
     ZSTD_freeDCtx(context);
   }
-  openPayloadBytes(payload.bytes(), withoutTrailer);  // the input ends where the guard page begins
+  openPayloadBytes(payload.data(), withoutTrailer);  // the input ends where the guard page begins
   StreamCheck check(stream);
   check.read(BLOCK);
   check.read(check.left());
@@ -135,8 +142,8 @@ TEST(PayloadReader, ReadsConcatenatedFramesAsOneStreamAndStopsAtTheEndRecord) {
   // "frames": cut into five frames, once between the two bytes of a name's
   // code unit. "trailing": decoded bytes follow the end record.
   std::string stream = expectedStream(L"blocks");
-  GuardedPayload reference(fixturePath(L"blocks.payload"));
-  openPayloadBytes(reference.bytes(), reference.size());
+  harness::GuardedRegion reference = guardedPayload(L"blocks.payload");
+  openPayloadBytes(reference.data(), reference.size());
   uint64_t streamBytes = 0;
   std::map<std::wstring, std::string> expected = readRecords(&streamBytes);
   closePayload();
@@ -144,8 +151,8 @@ TEST(PayloadReader, ReadsConcatenatedFramesAsOneStreamAndStopsAtTheEndRecord) {
   ASSERT_EQ(expected.size(), 6u);
   EXPECT_EQ(expected.count(L"lib\\caf\u00e9 \u4e2d\u6587\U0001F600.txt"), 1u);
   for (const wchar_t* fixture : {L"frames.payload", L"trailing.payload"}) {
-    GuardedPayload payload(fixturePath(fixture));
-    openPayloadBytes(payload.bytes(), payload.size());
+    harness::GuardedRegion payload = guardedPayload(fixture);
+    openPayloadBytes(payload.data(), payload.size());
     uint64_t bytes = 0;
     EXPECT_EQ(readRecords(&bytes), expected) << harness::narrow(fixture);
     EXPECT_EQ(bytes, streamBytes);
@@ -155,8 +162,8 @@ TEST(PayloadReader, ReadsConcatenatedFramesAsOneStreamAndStopsAtTheEndRecord) {
 
 // A payload made by onefile-pack from a folder: every file comes back.
 TEST(PayloadReader, ReadsBackTheFolderThatOnefilePackPacked) {
-  GuardedPayload payload(fixturePath(L"app.payload"));
-  openPayloadBytes(payload.bytes(), payload.size());
+  harness::GuardedRegion payload = guardedPayload(L"app.payload");
+  openPayloadBytes(payload.data(), payload.size());
   uint64_t bytes = 0;
   std::map<std::wstring, std::string> records = readRecords(&bytes);
   closePayload();
