@@ -10,8 +10,11 @@ WINE_PREFIX ?= $(DEPS_DIR)/wine
 JOBS ?= 2
 HOST_BUILD := $(BUILD_DIR)/host
 WINDOWS_BUILD := $(BUILD_DIR)/windows
-TEMPLATE ?= {CACHE_DIR}\Quorvane\{VERSION}
-VERSION ?= 1.7.0
+# Only a TEMPLATE or VERSION given on the command line reaches make exe: one
+# in the environment (common on CI machines) must not change what is built.
+# Without them the link script's defaults apply.
+shell_quote = '$(subst ','\'',$(1))'
+given_option = $(if $(filter command line,$(origin $(1))),--$(2) $(call shell_quote,$($(1))))
 
 export DEPS_DIR
 
@@ -51,7 +54,8 @@ bootstrap-libs: setup $(WINDOWS_BUILD)/CMakeCache.txt
 exe: bootstrap-libs
 	@[ -n "$(PAYLOAD)" ] && [ -n "$(OUT)" ] || { echo "usage: make exe PAYLOAD=<file> OUT=<file.exe> [TEMPLATE=..] [VERSION=..]" >&2; exit 2; }
 	ONEFILE_LINK_CONFIG=$(WINDOWS_BUILD)/link-config.sh bash scripts/link-bootstrap.sh \
-	  '$(PAYLOAD)' '$(OUT)' '$(TEMPLATE)' '$(VERSION)'
+	  $(call shell_quote,$(PAYLOAD)) $(call shell_quote,$(OUT)) \
+	  $(call given_option,TEMPLATE,template) $(call given_option,VERSION,version)
 
 demo:
 	@echo "make demo: the packaging tool that builds the demo application is not here yet." >&2

@@ -2,7 +2,7 @@
 # Links one bootstrap executable that carries exactly the bytes of a payload
 # file, with a path template and version text compiled in.
 #
-#   link-bootstrap.sh PAYLOAD OUT.exe [TEMPLATE] [VERSION]
+#   link-bootstrap.sh PAYLOAD OUT.exe [--template TEMPLATE] [--version VERSION]
 #
 # The build writes the toolchain and the bootstrap's libraries into
 # ONEFILE_LINK_CONFIG (a sourced shell file: CC, ENTRY_LIB, BOOTSTRAP_LIBS,
@@ -10,11 +10,19 @@
 # payload of hundreds of megabytes links in seconds.
 set -euo pipefail
 
-default_template='{CACHE_DIR}\Quorvane\{VERSION}'
-default_version='1.7.0'
-
-[ $# -ge 2 ] && [ $# -le 4 ] || { echo "usage: $0 PAYLOAD OUT.exe [TEMPLATE] [VERSION]" >&2; exit 2; }
-payload=$1 out=$2 template=${3-$default_template} version=${4-$default_version}
+usage() { echo "usage: $0 PAYLOAD OUT.exe [--template TEMPLATE] [--version VERSION]" >&2; exit 2; }
+[ $# -ge 2 ] || usage
+payload=$1 out=$2
+shift 2
+template='{CACHE_DIR}\Quorvane\{VERSION}'
+version='1.7.0'
+while [ $# -gt 0 ]; do
+  case $1 in
+    --template) [ $# -ge 2 ] || usage; template=$2; shift 2 ;;
+    --version) [ $# -ge 2 ] || usage; version=$2; shift 2 ;;
+    *) usage ;;
+  esac
+done
 : "${ONEFILE_LINK_CONFIG:?names the link configuration written by the Windows build}"
 # shellcheck disable=SC1090
 . "$ONEFILE_LINK_CONFIG"
@@ -23,11 +31,16 @@ payload=$1 out=$2 template=${3-$default_template} version=${4-$default_version}
 [ -n "$template" ] || { echo "link-bootstrap: the path template is empty" >&2; exit 2; }
 
 # UTF-8 text -> ".short" list of its UTF-16 code units and a terminating zero.
+# Text that is not UTF-8 is refused rather than compiled in cut short.
 utf16_units() {
-  local units
-  units=$(printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -v -tu2 | tr -s ' \n' ' ')
+  local utf16 units
+  utf16=$(printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -v -tu2) \
+    || { echo "link-bootstrap: '$1' is not UTF-8 text" >&2; exit 2; }
+  units=$(tr -s ' \n' ' ' <<<"$utf16")
   echo "$units 0" | sed 's/^ *//; s/ \+/, /g'
 }
+template_units=$(utf16_units "$template")
+version_units=$(utf16_units "$version")
 
 # .incbin takes a quoted path: escape what the assembler would read otherwise.
 asm_path=$(readlink -f "$payload" | sed 's/\\/\\\\/g; s/"/\\"/g')
@@ -48,11 +61,11 @@ onefilePayloadSize:
 	.globl onefilePathTemplate
 	.p2align 1
 onefilePathTemplate:
-	.short $(utf16_units "$template")
+	.short $template_units
 	.globl onefileVersionText
 	.p2align 1
 onefileVersionText:
-	.short $(utf16_units "$version")
+	.short $version_units
 ASM
 
 "$CC" -c "$work/embedded.s" -o "$work/embedded.o"
