@@ -16,6 +16,8 @@ packages=(
   g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
   wine wine64 libz-mingw-w64-dev
   googletest libzstd-dev zlib1g-dev zstd cmake make g++ dpkg-dev python3
+  # what the benchmarks compare with, and their chart
+  zip unzip 7zip gnuplot-nox
 )
 
 install_packages() {
@@ -27,7 +29,7 @@ install_packages() {
   echo "setup: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}"
 }
 
 # zstd's library sources come from Debian's source package; only the

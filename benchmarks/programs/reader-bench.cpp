@@ -4,7 +4,7 @@
 //
 //   reader-bench PAYLOAD ROUNDS
 //
-// Prints "<decoded bytes> <best seconds>" for the fastest round.
+// Prints the decoded bytes, then each round's seconds on a line of its own.
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -83,18 +83,15 @@ int wmain(int argc, wchar_t** argv) {
   }
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
-  double best = 0;
-  uint64_t decoded = 0;
   for (int round = 0; round < _wtoi(argv[2]); ++round) {
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
     openPayloadBytes(payload, size);
-    decoded = readAllRecords();
+    uint64_t decoded = readAllRecords();
     closePayload();
     QueryPerformanceCounter(&end);
-    double seconds = (double)(end.QuadPart - start.QuadPart) / (double)frequency.QuadPart;
-    if (round == 0 || seconds < best) best = seconds;
+    if (round == 0) printf("%llu\n", (unsigned long long)decoded);
+    printf("%.6f\n", (double)(end.QuadPart - start.QuadPart) / (double)frequency.QuadPart);
   }
-  printf("%llu %.6f\n", (unsigned long long)decoded, best);
   return 0;
 }
