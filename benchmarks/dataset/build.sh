@@ -17,7 +17,7 @@ source_dir=${BENCH_DATASET_SOURCE:-/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 
 # Name order, so the same machine always gives the same files.
 manifest=$(cd "$source_dir" && find . -maxdepth 1 -type f -printf '%P %s\n' | LC_ALL=C sort |
-  awk -v want=$((mb * 1000000)) '{ print; total += $2; if (total >= want) exit }')
+  awk -v want=$((mb * 1000000)) 'total < want { print; total += $2 }')  # reads all: no broken pipe
 [ -n "$manifest" ] || { echo "dataset: $source_dir holds no files" >&2; exit 2; }
 key="source $source_dir, $mb MB"
 if [ -f "$dir/manifest" ] && [ "$(head -1 "$dir/manifest")" = "$key" ] &&
