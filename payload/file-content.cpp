@@ -8,8 +8,6 @@
 
 namespace {
 
-unsigned char contentChunk[CONTENT_CHUNK_BYTES];
-
 // A write that the system calls successful but that took fewer bytes than it
 // was given carries no error code of its own; the file is then as broken as
 // after a failed write, and is reported as a failure to write to the device.
@@ -34,11 +32,13 @@ DWORD nextPieceSize(uint64_t remaining) {
 
 }  // namespace
 
+// Current content is only decoded: taken where the reader decoded it and
+// dropped, without a copy.
 void skipFileContent(uint64_t size) {
   while (size > 0) {
-    DWORD count = nextPieceSize(size);
-    payloadRead(contentChunk, count);
-    size -= count;
+    size_t taken = 0;
+    payloadTake(size, &taken);
+    size -= taken;
   }
 }
 
@@ -54,12 +54,15 @@ uint32_t writeContentPiece(HANDLE file, const void* bytes, DWORD count) {
 void writeFileContent(const wchar_t* path, uint64_t size) {
   HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) endOnOpenFailure(path);
+  // Each piece goes to the file straight from the reader's block, so no
+  // byte is copied on its way; a piece that the block's end cuts is written
+  // in two.
   while (size > 0) {
-    DWORD count = nextPieceSize(size);
-    payloadRead(contentChunk, count);
-    uint32_t errorCode = writeContentPiece(file, contentChunk, count);
+    size_t taken = 0;
+    const unsigned char* piece = payloadTake(nextPieceSize(size), &taken);
+    uint32_t errorCode = writeContentPiece(file, piece, (DWORD)taken);
     if (errorCode != 0) endOnWriteFailure(file, errorCode);
-    size -= count;
+    size -= taken;
   }
   CloseHandle(file);  // every byte has been accepted by WriteFile; nothing is left to report
 }

@@ -60,23 +60,33 @@ void openPayloadBytes(const unsigned char* payload, uint64_t size) {
   lastCallFilled = false;
 }
 
-void payloadRead(void* destination, uint64_t count) {
-  unsigned char* to = (unsigned char*)destination;
-  while (count != 0) {
-    size_t available = decodedBlock.size - decodedBlock.pos;
-    if (available != 0) {
-      size_t piece = available < count ? available : (size_t)count;
-      memcpy(to, (unsigned char*)decodedBlock.dst + decodedBlock.pos, piece);
-      decodedBlock.pos += piece;
-      to += piece;
-      count -= piece;
-    } else if (payloadInput.pos < payloadInput.size || lastCallFilled) {
+const unsigned char* payloadTake(uint64_t count, size_t* taken) {
+  // A decode call may produce nothing (it consumed only header bytes, say):
+  // then decode again.
+  while (decodedBlock.pos == decodedBlock.size) {
+    if (payloadInput.pos < payloadInput.size || lastCallFilled) {
       decodeIntoBlock();
     } else {
       // No input left and nothing held back: the stream ended before its end
       // record. Waiting would never bring more.
       fatalError(MESSAGE_DECODE_FAILED);
     }
+  }
+  size_t available = decodedBlock.size - decodedBlock.pos;
+  *taken = available < count ? available : (size_t)count;
+  const unsigned char* bytes = (const unsigned char*)decodedBlock.dst + decodedBlock.pos;
+  decodedBlock.pos += *taken;
+  return bytes;
+}
+
+void payloadRead(void* destination, uint64_t count) {
+  unsigned char* to = (unsigned char*)destination;
+  while (count != 0) {
+    size_t piece = 0;
+    const unsigned char* from = payloadTake(count, &piece);
+    memcpy(to, from, piece);
+    to += piece;
+    count -= piece;
   }
 }
 
