@@ -1,6 +1,7 @@
 #include "payload/reader.h"
 
 #include <windows.h>
+#include <zstd.h>
 
 #include "diag/release.h"
 #include "diag/report.h"

@@ -1,21 +1,23 @@
 #include "payload/record-cursor.h"
 
 #include <string.h>
+#include <zstd.h>
 
 namespace {
 
 // Refills the used-up block from its start. Frame ends are not looked at:
 // with input left, the next call simply begins the next frame.
 DecodeStatus refill(DecodeStream* stream) {
-  if (stream->input.pos == stream->input.size && !stream->lastCallFilled) return DECODE_ENDED;
+  if (stream->inputPos == stream->inputSize && !stream->lastCallFilled) return DECODE_ENDED;
+  ZSTD_inBuffer input = {stream->input, stream->inputSize, stream->inputPos};
   ZSTD_outBuffer output = {stream->block, stream->blockSize, 0};
-  size_t inputBefore = stream->input.pos;
-  size_t result = ZSTD_decompressStream(stream->decoder, &output, &stream->input);
+  size_t result = ZSTD_decompressStream(stream->decoder, &output, &input);
   if (ZSTD_isError(result)) {
     stream->error = result;
-    stream->errorInputPos = inputBefore;
+    stream->errorInputPos = stream->inputPos;
     return DECODE_DAMAGED;
   }
+  stream->inputPos = input.pos;
   stream->lastCallFilled = output.pos == output.size;
   stream->fill = output.pos;
   stream->cursor = 0;
@@ -31,9 +33,9 @@ RecordStatus recordStatusOf(DecodeStatus status) {
 void startDecodeStream(DecodeStream* stream, ZSTD_DCtx* decoder, const unsigned char* frames, size_t size,
                        unsigned char* block, size_t blockSize) {
   stream->decoder = decoder;
-  stream->input.src = frames;
-  stream->input.size = size;
-  stream->input.pos = 0;
+  stream->input = frames;
+  stream->inputSize = size;
+  stream->inputPos = 0;
   stream->block = block;
   stream->blockSize = blockSize;
   stream->fill = 0;

@@ -5,7 +5,6 @@
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
-#include <zstd.h>
 
 #include "diag/limits.h"
 #include "payload/format.h"
@@ -19,6 +18,9 @@ using RecordNameUnit = char16_t;
 #endif
 static_assert(sizeof(RecordNameUnit) == RECORD_NAME_UNIT_BYTES);
 
+// zstd's decoder, as zstd.h declares it; only record-cursor.cpp looks inside.
+typedef struct ZSTD_DCtx_s ZSTD_DCtx;
+
 enum DecodeStatus : unsigned {
   DECODE_OK,
   DECODE_ENDED,    // the input is spent and the decoder holds nothing more
@@ -30,7 +32,9 @@ enum DecodeStatus : unsigned {
 // both start at 0, so the first read decodes.
 struct DecodeStream {
   ZSTD_DCtx* decoder;
-  ZSTD_inBuffer input;
+  const unsigned char* input;
+  size_t inputSize;
+  size_t inputPos;  // bytes of input the decoder has taken
   unsigned char* block;
   size_t blockSize;
   size_t fill;
@@ -40,7 +44,7 @@ struct DecodeStream {
   bool lastCallFilled;
   uint64_t decodedOffset;  // bytes handed out or skipped so far
   size_t error;            // zstd's result for DECODE_DAMAGED, else 0
-  size_t errorInputPos;    // input.pos before the call that failed
+  size_t errorInputPos;    // inputPos before the call that failed
 };
 
 // Starts decoding frames[0..size) through block[0..blockSize) with decoder

@@ -1,5 +1,7 @@
 #include "record_reader.h"
 
+#include <zstd.h>
+
 #include <algorithm>
 
 #include "payload/format.h"

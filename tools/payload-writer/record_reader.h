@@ -39,7 +39,7 @@ class DecodedStream {
   uint64_t drain();
 
   uint64_t decodedOffset() const { return stream_.decodedOffset; }
-  uint64_t fileOffset() const { return fileOffset_ + stream_.input.pos; }
+  uint64_t fileOffset() const { return fileOffset_ + stream_.inputPos; }
 
   DecodeStream& cursor() { return stream_; }
   // PayloadDamage for the cursor's last DECODE_DAMAGED or DECODE_ENDED.
