@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034
 # Compiler flags for the Windows side, defined once. Read as shell by
 # scripts/setup.sh and the benchmarks, and by cmake/windows-build.cmake:
 # keep to NAME="words" lines.
