@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/.." && pwd)
 deps=${DEPS_DIR:-$top/.deps}
 mingw=x86_64-w64-mingw32
-# shellcheck source=../cmake/compiler-flags.sh
+# shellcheck source=SCRIPTDIR/../cmake/compiler-flags.sh
 . "$top/cmake/compiler-flags.sh"
 mkdir -p "$deps"
 

@@ -37,7 +37,7 @@ fi
 # shellcheck disable=SC1091
 . "$windows/link-config.sh"
 bench=$work/reader-bench.exe
-# shellcheck source=../../cmake/compiler-flags.sh
+# shellcheck source=SCRIPTDIR/../../cmake/compiler-flags.sh
 . "$top/cmake/compiler-flags.sh"
 defines=()
 for d in $BOOTSTRAP_DEFINITIONS; do defines+=("-D$d"); done
