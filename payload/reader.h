@@ -4,9 +4,6 @@
 
 #include "payload/record-cursor.h"
 
-// The one output block every decoded byte passes through.
-inline constexpr uint32_t PAYLOAD_OUTPUT_BLOCK_SIZE = 0x20000;
-
 // Checks the magic, then allocates the output block and the decoder.
 void openPayload(void);
 

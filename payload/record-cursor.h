@@ -18,6 +18,9 @@ using RecordNameUnit = char16_t;
 #endif
 static_assert(sizeof(RecordNameUnit) == RECORD_NAME_UNIT_BYTES);
 
+// The bootstrap's output block, which every decoded byte passes through.
+inline constexpr uint32_t PAYLOAD_OUTPUT_BLOCK_SIZE = 0x20000;
+
 // zstd's decoder, as zstd.h declares it; only record-cursor.cpp looks inside.
 typedef struct ZSTD_DCtx_s ZSTD_DCtx;
 
