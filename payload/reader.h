@@ -3,8 +3,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-// The one output block every decoded byte passes through.
-inline constexpr uint32_t PAYLOAD_OUTPUT_BLOCK_SIZE = 0x20000;
+#include "payload/record-cursor.h"
 
 // Checks the magic, then allocates the output block and the decoder.
 void openPayload(void);
@@ -20,6 +19,11 @@ void payloadRead(void* destination, uint64_t count);
 // block still holds. Sets *taken to their number; they stay valid until the
 // next call into the reader. Ends the run as payloadRead does.
 const unsigned char* payloadTake(uint64_t count, size_t* taken);
+
+// Reads the next record's header into header: false at the end record. A
+// name that does not fit ends the run like every full buffer (status 4); a
+// damaged or cut-off stream ends it with the decode message.
+bool payloadReadRecordHeader(RecordHeader* header);
 
 // Releases the decoder, then the output block.
 void closePayload(void);
