@@ -23,6 +23,10 @@
 #   BENCH_ROUNDS  rounds (default 5)
 #   BENCH_LEVEL   packing level (default: the packer's own)
 #   BENCH_RESULTS folder for results.md, chart.png and machine.md (default: none)
+#   BENCH_VARIANTS "NAME=LINK_CONFIG ...": other builds of the bootstrap (the
+#                 link-config.sh of their Windows build), whose warm and cold
+#                 starts run in the same rounds, so that a change is measured
+#                 against what it changed side by side
 set -euo pipefail
 host=$(cd "$1" && pwd) windows=$(cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -56,8 +60,17 @@ if [ ! -f "$cache/app.7z" ]; then
 fi
 app=$cache/app
 cc -O2 -o "$work/crc-files" "$here/crc-files.c" -lz
-ONEFILE_LINK_CONFIG=$windows/link-config.sh bash "$top/scripts/link-bootstrap.sh" \
-  "$cache/app.payload" "$work/bench.exe" --template "$(wine_path "$work")\\cache" --version 1.0
+# bootstrap NAME LINK_CONFIG: NAME.exe unpacking into the work folder's cache.
+bootstrap() {
+  ONEFILE_LINK_CONFIG=$2 bash "$top/scripts/link-bootstrap.sh" \
+    "$cache/app.payload" "$work/$1.exe" --template "$(wine_path "$work")\\cache" --version 1.0
+}
+bootstrap bench "$windows/link-config.sh"
+variants=()
+for variant in ${BENCH_VARIANTS:-}; do
+  variants+=("${variant%%=*}")
+  bootstrap "variant-${variant%%=*}" "${variant#*=}"
+done
 
 # --- the contenders ----------------------------------------------------------
 run_wine() {
@@ -90,6 +103,11 @@ for round in $(seq "$rounds"); do
   fresh cache keep-missing
   timed cold run_wine "$work/bench.exe"
   timed warm run_wine "$work/bench.exe"
+  for variant in "${variants[@]}"; do
+    fresh cache keep-missing
+    timed "cold_$variant" run_wine "$work/variant-$variant.exe"
+    timed "warm_$variant" run_wine "$work/variant-$variant.exe"
+  done
   timed decode native_decode
   timed crc native_crc
   wine_calls check_calls "$programs/bench-check-files.exe" "$(wine_path "$app")"
@@ -156,6 +174,15 @@ table=$work/results.md
   echo "| warm | $m_warm | same calls: zstd -d + Wine's file check + Wine start | $warm_same | $(calc "$m_warm / $warm_same") |"
   echo "| cold | $m_cold | native: zstd -d \| tar -x + Wine start | $cold_native | $(calc "$m_cold / $cold_native") |"
   echo "| cold | $m_cold | same calls: zstd -d + Wine's writes + Wine start | $cold_same | $(calc "$m_cold / $cold_same") |"
+  if [ ${#variants[@]} -gt 0 ]; then
+    echo
+    echo "| Other build, same rounds | warm (s) | this build / it | cold (s) | this build / it |"
+    echo "|---|---|---|---|---|"
+    for variant in "${variants[@]}"; do
+      w=$(median "warm_$variant") c=$(median "cold_$variant")
+      echo "| $variant | $w | $(calc "$m_warm / $w") | $c | $(calc "$m_cold / $c") |"
+    done
+  fi
   echo
   echo "| Re-extracting at every start | Time (s) | × our warm start | × our cold start |"
   echo "|---|---|---|---|"
