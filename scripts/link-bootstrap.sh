@@ -71,6 +71,26 @@ ASM
 "$CC" -c "$work/embedded.s" -o "$work/embedded.o"
 mkdir -p "$(dirname "$out")"
 # wWinMain lives in a library; -u pulls it in before the runtime asks for it.
-# shellcheck disable=SC2086
-"$CC" -o "$out.tmp.exe" "$work/embedded.o" -Wl,-u,wWinMain "$ENTRY_LIB" $BOOTSTRAP_LIBS $LINK_FLAGS
+link() {
+  # shellcheck disable=SC2086
+  "$CC" -o "$out.tmp.exe" "$work/embedded.o" "$@" -Wl,-u,wWinMain "$ENTRY_LIB" $BOOTSTRAP_LIBS $LINK_FLAGS
+}
+# The payload's section must start on a page boundary in the file: a loader
+# can then map it straight from the file, where an unaligned one has to be
+# read into private memory (Wine reads all of it at every start). Sections
+# are aligned to 512 bytes in the file, so padding .data, which comes before
+# .rdata, by the missing multiple of 512 moves .rdata onto the boundary
+# without making the whole file page-aligned (some 20 KB more).
+page=4096
+rdata_offset() { echo $((16#$("${CC%gcc*}objdump" -h "$1" | awk '$2 == ".rdata" { print $6 }'))); }
+link
+offset=$(rdata_offset "$out.tmp.exe")
+pad=$(( (page - offset % page) % page ))
+if [ "$pad" -ne 0 ]; then
+  printf '\t.data\n\t.globl onefilePayloadPagePad\nonefilePayloadPagePad:\n\t.zero %d\n' "$pad" > "$work/pad.s"
+  "$CC" -c "$work/pad.s" -o "$work/pad.o"
+  link "$work/pad.o" -Wl,-u,onefilePayloadPagePad
+  offset=$(rdata_offset "$out.tmp.exe")
+  [ $((offset % page)) -eq 0 ] || { echo "link-bootstrap: the payload's section stays at byte $offset" >&2; exit 1; }
+fi
 mv -f "$out.tmp.exe" "$out"

@@ -23,10 +23,11 @@
 #   BENCH_ROUNDS  rounds (default 5)
 #   BENCH_LEVEL   packing level (default: the packer's own)
 #   BENCH_RESULTS folder for results.md, chart.png and machine.md (default: none)
-#   BENCH_VARIANTS "NAME=LINK_CONFIG ...": other builds of the bootstrap (the
-#                 link-config.sh of their Windows build), whose warm and cold
-#                 starts run in the same rounds, so that a change is measured
-#                 against what it changed side by side
+#   BENCH_VARIANTS "NAME=LINK_CONFIG[,LINK_SCRIPT] ...": other builds of the
+#                 bootstrap (the link-config.sh of their Windows build, and
+#                 another link script if given), whose warm and cold starts run
+#                 in the same rounds, so that a change is measured against what
+#                 it changed side by side
 set -euo pipefail
 host=$(cd "$1" && pwd) windows=$(cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -60,16 +61,18 @@ if [ ! -f "$cache/app.7z" ]; then
 fi
 app=$cache/app
 cc -O2 -o "$work/crc-files" "$here/crc-files.c" -lz
-# bootstrap NAME LINK_CONFIG: NAME.exe unpacking into the work folder's cache.
+# bootstrap NAME LINK_CONFIG [LINK_SCRIPT]: NAME.exe unpacking into the work
+# folder's cache.
 bootstrap() {
-  ONEFILE_LINK_CONFIG=$2 bash "$top/scripts/link-bootstrap.sh" \
+  ONEFILE_LINK_CONFIG=$2 bash "${3:-$top/scripts/link-bootstrap.sh}" \
     "$cache/app.payload" "$work/$1.exe" --template "$(wine_path "$work")\\cache" --version 1.0
 }
 bootstrap bench "$windows/link-config.sh"
 variants=()
 for variant in ${BENCH_VARIANTS:-}; do
   variants+=("${variant%%=*}")
-  bootstrap "variant-${variant%%=*}" "${variant#*=}"
+  spec=${variant#*=}
+  bootstrap "variant-${variant%%=*}" "${spec%%,*}" "$(sed -n 's/^[^,]*,//p' <<<"$spec")"
 done
 
 # --- the contenders ----------------------------------------------------------
