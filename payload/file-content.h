@@ -1,5 +1,5 @@
 // Moves a record's content from the payload reader to a file, in pieces of
-// at most CONTENT_CHUNK_BYTES, or to nowhere.
+// CONTENT_CHUNK_BYTES (the last one shorter), or to nowhere.
 #pragma once
 #include <windows.h>
 #include <stdint.h>

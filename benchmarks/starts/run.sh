@@ -76,12 +76,29 @@ for variant in ${BENCH_VARIANTS:-}; do
 done
 
 # --- the contenders ----------------------------------------------------------
+# start NAME EXE: one start of a bootstrap, its wall time as NAME and the CPU
+# time of its own process (user + system, 10 ms steps) as cpu_NAME. The CPU
+# time leaves out Wine's server and what other work on the machine takes,
+# which makes it the steadier measure of a change to the bootstrap's code.
+start() {
+  local name=$1 cpu=$work/cpu-time
+  timed "$name" /usr/bin/time -f '%U %S' -o "$cpu" wine "$2" </dev/null >/dev/null 2>&1 ||
+    { echo "starts bench: $2 failed" >&2; exit 1; }
+  record "cpu_$name" "$(awk 'END { print $1 + $2 }' "$cpu")"
+}
 run_wine() {
   local status=0
   wine "$@" </dev/null >/dev/null 2>&1 || status=$?
   [ "$status" -eq 0 ] || { echo "starts bench: $1 ended with status $status" >&2; exit 1; }
 }
-fresh() { rm -rf "$work/$1"; [ "${2:-}" = keep-missing ] || mkdir "$work/$1"; }
+# fresh FOLDER [keep-missing]: an empty (or no) folder to unpack into, with
+# every earlier write on its way to disk, so that no contender is held up by
+# the write-back of the one before it.
+fresh() {
+  rm -rf "${work:?}/$1"
+  [ "${2:-}" = keep-missing ] || mkdir "$work/$1"
+  sync
+}
 native_decode() { zstd -q -d -c "$cache/app.zst" > /dev/null; }
 native_crc() { (cd "$app" && "$work/crc-files" < "$cache/files.txt" > /dev/null); }
 untar_zstd() { zstd -q -d -c "$cache/app.tar.zst" | tar -x -C "$work/out"; }
@@ -104,12 +121,12 @@ for round in $(seq "$rounds"); do
   echo "round $round of $rounds" >&2
   timed start_two run_wine "$programs/bench-start-two.exe" "$(wine_path "$programs/bench-app-main.exe")"
   fresh cache keep-missing
-  timed cold run_wine "$work/bench.exe"
-  timed warm run_wine "$work/bench.exe"
+  start cold "$work/bench.exe"
+  start warm "$work/bench.exe"
   for variant in "${variants[@]}"; do
     fresh cache keep-missing
-    timed "cold_$variant" run_wine "$work/variant-$variant.exe"
-    timed "warm_$variant" run_wine "$work/variant-$variant.exe"
+    start "cold_$variant" "$work/variant-$variant.exe"
+    start "warm_$variant" "$work/variant-$variant.exe"
   done
   timed decode native_decode
   timed crc native_crc
@@ -179,11 +196,15 @@ table=$work/results.md
   echo "| cold | $m_cold | same calls: zstd -d + Wine's writes + Wine start | $cold_same | $(calc "$m_cold / $cold_same") |"
   if [ ${#variants[@]} -gt 0 ]; then
     echo
-    echo "| Other build, same rounds | warm (s) | this build / it | cold (s) | this build / it |"
-    echo "|---|---|---|---|---|"
+    echo "| Build, same rounds | warm (s) | CPU (s) | cold (s) | CPU (s) | this build / it: warm, CPU, cold, CPU |"
+    echo "|---|---|---|---|---|---|"
+    cpu_warm=$(median cpu_warm) cpu_cold=$(median cpu_cold)
+    echo "| this build | $m_warm | $cpu_warm | $m_cold | $cpu_cold | |"
     for variant in "${variants[@]}"; do
       w=$(median "warm_$variant") c=$(median "cold_$variant")
-      echo "| $variant | $w | $(calc "$m_warm / $w") | $c | $(calc "$m_cold / $c") |"
+      cw=$(median "cpu_warm_$variant") cc=$(median "cpu_cold_$variant")
+      echo "| $variant | $w | $cw | $c | $cc | $(calc "$m_warm / $w"), $(calc "$cpu_warm / $cw")," \
+           "$(calc "$m_cold / $c"), $(calc "$cpu_cold / $cc") |"
     done
   fi
   echo
