@@ -277,4 +277,23 @@ TEST(BuildCommand, TheSameInputsGiveTheSameBytesWhereverAndHoweverBuilt) {
   EXPECT_EQ(readFile(folder / "4.exe"), first);
 }
 
+TEST(BuildCommand, ShowsProgressOnATerminalUnlessQuiet) {
+  if (runShell("command -v script").status != 0) GTEST_SKIP() << "no 'script' to give the packer a terminal";
+  ScratchFolder folder;
+  writeFile(folder / "app/app.exe", fixtures::textBytes(500000, 1));
+  auto onTerminal = [&](const std::string& out, const std::string& extra) {
+    std::string command = shellQuote(packPath()) + " build " + shellQuote((folder / "app").string()) +
+                          " --main app.exe --level 3 -o " + shellQuote((folder / out).string()) + extra;
+    return runShell("script -qec " + shellQuote(command) + " /dev/null");
+  };
+  CommandResult shown = onTerminal("1.exe", "");
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  EXPECT_NE(shown.out.find("Packing ["), std::string::npos) << shown.out;
+  EXPECT_NE(shown.out.find("1.exe: executable of "), std::string::npos) << shown.out;
+  CommandResult quiet = onTerminal("2.exe", " -q");
+  EXPECT_EQ(quiet.status, 0) << quiet.err;
+  EXPECT_EQ(quiet.out, "");
+  EXPECT_EQ(readFile(folder / "1.exe"), readFile(folder / "2.exe"));
+}
+
 }  // namespace

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "guarded-memory.h"
-#include "harness.h"
 #include "resources/attached.h"
 #include "resources/embedded.h"
 
@@ -72,16 +71,6 @@ TEST(AttachedSection, RefusesAMalformedSectionAndKeepsWhatItHad) {
     EXPECT_EQ(onefilePayload, good.data() + 56) << c.what;
     EXPECT_STREQ(onefilePathTemplate, L"{TEMP}") << c.what;
   }
-}
-
-TEST(Startup, TheBareStubReportsThatItCarriesNoDataAndCreatesNothing) {
-  std::wstring temp = harness::freshTestDir();
-  harness::RunOptions options;
-  options.environment = {{L"TMP", temp}, {L"TEMP", temp}};
-  harness::RunResult result = harness::run(harness::binPath(L"bare-stub.exe"), options);
-  EXPECT_EQ(result.out, "Error, couldn't find attached data header.\r\n");
-  EXPECT_EQ(result.exitCode, 2u);
-  EXPECT_TRUE(harness::listTree(temp).empty());
 }
 
 }  // namespace
