@@ -190,6 +190,7 @@ TEST(BuildCommand, HeadersAndResourcesReadBackWithOtherTools) {
                                  "(c) Acme", "--description", "A tool"});
   ASSERT_EQ(built.status, 0) << built.err;
   EXPECT_EQ(built.err, "");
+  EXPECT_NE(fs::status(exe).permissions() & fs::perms::owner_exec, fs::perms::none);
 
   CommandResult headers = runShell(tool("objdump") + " -p " + shellQuote(exe.string()));
   ASSERT_EQ(headers.status, 0);
