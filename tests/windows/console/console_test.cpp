@@ -2,6 +2,8 @@
 // the console-mode rules on a console whose answers the test controls.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "bootstrap/console-seam.h"
@@ -91,31 +93,31 @@ TEST(ConsoleWithoutParentConsole, LeavesTheStreamsAndSetsEachStandardHandleToThe
   EXPECT_EQ(run.result.exitCode, 0u);
 }
 
+// Standard error goes to the output pipe, so that the order shows.
+harness::RunResult runMerged(std::vector<std::pair<std::wstring, std::optional<std::wstring>>> environment) {
+  harness::RunOptions options;
+  options.errorToOutput = true;
+  options.environment = std::move(environment);
+  return runConsoleProbe(options).result;
+}
+
 // Standard output must be unbuffered: the probe ends with _exit, which
 // flushes nothing, and its stream line must come before the reports.
 TEST(ConsoleWithoutParentConsole, StreamLinesAndReportsArriveWholeAndInOrder) {
-  harness::RunOptions options;
-  options.errorToOutput = true;
-  options.environment = {{L"CONSOLE_PROBE_STREAMS", L"1"}, {L"CONSOLE_PROBE_REPORTS", L"1"}};
-  ProbeRun run = runConsoleProbe(options);
-  EXPECT_EQ(run.result.out,
+  harness::RunResult result = runMerged({{L"CONSOLE_PROBE_STREAMS", L"1"}, {L"CONSOLE_PROBE_REPORTS", L"1"}});
+  EXPECT_EQ(result.out,
             "stream output line\r\nstream error line\r\n"
             "Error, failed to open 'C:\\probe\\file' for writing.\r\n"
             "Error, couldn't find attached data header.\r\n");
-  EXPECT_EQ(run.result.exitCode, 2u);
-}
+  EXPECT_EQ(result.exitCode, 2u);
 
-// A stream switched to UTF-8 translation refuses (Windows) or garbles (Wine)
-// narrow text: reports must still arrive byte for byte, U+00E9 as one byte.
-TEST(ConsoleWithoutParentConsole, ReportsStayByteExactOnStreamsInUtf8Translation) {
-  harness::RunOptions options;
-  options.errorToOutput = true;
-  options.environment = {{L"CONSOLE_PROBE_U8TEXT", L"1"}, {L"CONSOLE_PROBE_REPORTS", L"1"}};
-  ProbeRun run = runConsoleProbe(options);
-  EXPECT_EQ(run.result.out,
+  // A stream switched to UTF-8 translation refuses (Windows) or garbles
+  // (Wine) narrow text: reports still arrive byte for byte, U+00E9 as one byte.
+  result = runMerged({{L"CONSOLE_PROBE_U8TEXT", L"1"}, {L"CONSOLE_PROBE_REPORTS", L"1"}});
+  EXPECT_EQ(result.out,
             "Error, failed to open 'C:\\probe\\caf\xe9' for writing.\r\n"
             "Error, couldn't find attached data header.\r\n");
-  EXPECT_EQ(run.result.exitCode, 2u);
+  EXPECT_EQ(result.exitCode, 2u);
 }
 
 // No console and no handles (started from the desktop, say): the streams
