@@ -2,6 +2,14 @@
 // `script` gives a Wine program here: this program runs as one test under it
 // (see CMakeLists.txt). Each case clears the console and reads back what the
 // programs it started left on the screen.
+//
+// What Wine 8 does for a GUI program started here with DETACHED_PROCESS: it
+// has no console and its three stream descriptors are -2. AttachConsole then
+// succeeds and sets all three standard handles to the console's, even where
+// the starter handed null ones. The runtime's freopen and _wfreopen refuse a
+// stream whose descriptor is negative (Windows' reopen it), so the streams
+// stay without descriptors and only the standard handles lead to the console:
+// the null-device step cannot be seen here.
 #include <gtest/gtest.h>
 
 #include <algorithm>
