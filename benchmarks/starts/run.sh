@@ -23,15 +23,13 @@
 #   BENCH_ROUNDS  rounds (default 5)
 #   BENCH_LEVEL   packing level (default: the packer's own)
 #   BENCH_RESULTS folder for results.md, chart.png and machine.md (default: none)
-#   BENCH_VARIANTS "NAME=LINK_CONFIG[,LINK_SCRIPT] ...": other builds of the
-#                 bootstrap (the link-config.sh of their Windows build, and
-#                 another link script if given), whose warm and cold starts run
-#                 in the same rounds, so that a change is measured against what
-#                 it changed side by side
+#   BENCH_VARIANTS "NAME=ONEFILE_PACK ...": other builds' onefile-pack (each
+#                 carries its own bootstrap), whose warm and cold starts run in
+#                 the same rounds, so that a change is measured against what it
+#                 changed side by side
 set -euo pipefail
 host=$(cd "$1" && pwd) windows=$(cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-top=$(cd "$here/../.." && pwd)
 # shellcheck source=../lib.sh
 . "$here/../lib.sh"
 rounds=${BENCH_ROUNDS:-5}
@@ -61,18 +59,17 @@ if [ ! -f "$cache/app.7z" ]; then
 fi
 app=$cache/app
 cc -O2 -o "$work/crc-files" "$here/crc-files.c" -lz
-# bootstrap NAME LINK_CONFIG [LINK_SCRIPT]: NAME.exe unpacking into the work
-# folder's cache.
+# bootstrap NAME ONEFILE_PACK: NAME.exe around the payload, unpacking into the
+# work folder's cache.
 bootstrap() {
-  ONEFILE_LINK_CONFIG=$2 bash "${3:-$top/scripts/link-bootstrap.sh}" \
-    "$cache/app.payload" "$work/$1.exe" --template "$(wine_path "$work")\\cache" --version 1.0
+  "$2" build --payload "$cache/app.payload" -o "$work/$1.exe" -q \
+    --template "$(wine_path "$work")\\cache" --version 1.0
 }
-bootstrap bench "$windows/link-config.sh"
+bootstrap bench "$host/tools/onefile-pack/onefile-pack"
 variants=()
 for variant in ${BENCH_VARIANTS:-}; do
   variants+=("${variant%%=*}")
-  spec=${variant#*=}
-  bootstrap "variant-${variant%%=*}" "${spec%%,*}" "$(sed -n 's/^[^,]*,//p' <<<"$spec")"
+  bootstrap "variant-${variant%%=*}" "${variant#*=}"
 done
 
 # --- the contenders ----------------------------------------------------------

@@ -15,7 +15,7 @@ dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | so
 allowed='^(kernel32|user32|shell32|msvcrt|advapi32|ntdll|ole32|shlwapi)\.dll$'
 bad=$(grep -Ev "$allowed" <<<"$dlls" || true)
 [ -z "$bad" ] || fail "imports non-system DLLs: $bad"
-rdata=$("$objdump" -h "$exe" | awk '$2 == ".rdata" { print $6 }')
-[ -n "$rdata" ] || fail "no .rdata section"
-[ $((16#$rdata % 4096)) -eq 0 ] || fail "the payload's section starts at byte 0x$rdata, not on a page boundary"
+attached=$("$objdump" -h "$exe" | awk '$2 == ".onefile" { print $6 }')
+[ -n "$attached" ] || fail "no .onefile section"
+[ $((16#$attached % 4096)) -eq 0 ] || fail "the payload's section starts at byte 0x$attached, not on a page boundary"
 echo "ok: $(tr '\n' ' ' <<<"$dlls")"
