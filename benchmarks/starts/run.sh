@@ -248,7 +248,8 @@ cp "$table" "$BENCH_RESULTS/results.md"
   echo "\"7z\" $(reextract "$m_7z") 3"
 } > "$work/chart.dat"
 gnuplot <<GNUPLOT
-set terminal pngcairo size 900,480 font "sans,10"
+set terminal pngcairo size 900,500 font "sans,10"
+set bmargin 4
 set output "$BENCH_RESULTS/chart.png"
 set title "Start of a packed application, $(calc "$content / 1e6") MB in $file_count files (medians of $rounds, under Wine)"
 set ylabel "seconds"
