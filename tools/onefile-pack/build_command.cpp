@@ -22,6 +22,7 @@
 #include "payload_names.h"
 #include "payload_writer.h"
 #include "record_name.h"
+#include "target_length.h"
 #include "template_check.h"
 #include "utf.h"
 
@@ -119,11 +120,14 @@ BuildRequest requestFrom(const Arguments& arguments) {
     for (const char* key : {"main", "level", "threads", "cache-folder-length"})
       if (parsed.has(key)) throw UsageError(std::string("--") + key + " is for an application folder, not --payload");
     request.payloadFile = *parsed.value("payload");
-  } else {
-    if (parsed.positional.size() != 1) throw UsageError("expects exactly one application folder (or --payload FILE)");
-    request.folder = folderRequestFrom(parsed, parsed.positional[0]);
+  } else if (parsed.positional.size() != 1) {
+    throw UsageError("expects exactly one application folder (or --payload FILE)");
   }
   readNameAndVersion(parsed, &request);
+  // The template tells how long the folder that names go under may become.
+  if (!request.payloadFile)
+    request.folder = folderRequestFrom(parsed, parsed.positional[0],
+                                       estimatedTargetFolderLength(request.pathTemplate, request.versionText.size()));
   request.identity.company = checkedText(parsed, "company");
   request.identity.description = checkedText(parsed, "description");
   request.identity.product = checkedText(parsed, "product");

@@ -278,6 +278,41 @@ TEST(BuildCommand, TheSameInputsGiveTheSameBytesWhereverAndHoweverBuilt) {
   EXPECT_EQ(readFile(folder / "4.exe"), first);
 }
 
+// The folder that names are checked against is estimated from the template:
+// its literal text, an allowance per placeholder, the version text as given,
+// and the current folder for a relative template. One name of 999 units fits
+// under a folder of at most 3095 (4096 less a backslash, the name and the
+// terminator); each case sits next to that bound.
+TEST(BuildCommand, WarnsAboutLongNamesAgainstTheFolderTheTemplateGives) {
+  ScratchFolder folder;
+  writeFile(folder / "app/app.exe", "MZ main program");
+  std::string component(199, 'n');
+  std::string name = component + "/" + component + "/" + component + "/" + component + "/" + component;
+  writeFile(folder / "app" / name, "x");
+  auto warnings = [&](const std::string& out, const std::vector<std::string>& extra) {
+    CommandResult result = runPack(with({"build", (folder / "app").string(), "--main", "app.exe", "-o",
+                                         (folder / out).string(), "--level", "1", "-q"},
+                                        extra));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(fs::exists(folder / out));
+    return result.err;
+  };
+  const std::string longCacheFolder = "{CACHE_DIR}\\" + std::string(2900, 'L') + "\\{VERSION}";  // 3166
+  EXPECT_EQ(warnings("default.exe", {}), "");
+  std::string warned = warnings("long.exe", {"--template", longCacheFolder});
+  EXPECT_EQ(lineCount(warned), 1u) << warned;
+  EXPECT_NE(warned.find("warning: " + (folder / "app").string() + "/nnn"), std::string::npos) << warned;
+  EXPECT_NE(warned.find("under a cache folder of 3166 code units"), std::string::npos) << warned;
+  EXPECT_NE(warned.find("at most 3095"), std::string::npos) << warned;
+  // The option still says how long the folder is.
+  EXPECT_EQ(warnings("given.exe", {"--template", longCacheFolder, "--cache-folder-length", "260"}), "");
+  // 2824 + 1 + 11 units, and 260 for the current folder and its backslash: 3096.
+  const std::string relative = std::string(2824, 'R') + "\\{VERSION}";
+  warned = warnings("relative.exe", {"--template", relative, "--version", "10.20.30.40"});
+  EXPECT_NE(warned.find("under a cache folder of 3096 code units"), std::string::npos) << warned;
+  EXPECT_EQ(warnings("absolute.exe", {"--template", "C:\\" + relative, "--version", "10.20.30.40"}), "");
+}
+
 TEST(BuildCommand, ShowsProgressOnATerminalUnlessQuiet) {
   if (runShell("command -v script").status != 0) GTEST_SKIP() << "no 'script' to give the packer a terminal";
   ScratchFolder folder;
