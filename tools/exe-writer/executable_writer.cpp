@@ -12,7 +12,6 @@ namespace onefile {
 namespace {
 
 constexpr char RESOURCE_SECTION_NAME[8] = {'.', 'r', 's', 'r', 'c', '\0', '\0', '\0'};
-constexpr uint32_t RESOURCE_SECTION_CHARACTERISTICS = 0x40000040;  // initialised data, read
 constexpr size_t PAYLOAD_SIZE_FIELD = offsetof(AttachedDataHeader, payloadSize);
 constexpr unsigned EXECUTABLE_PERMISSIONS = 0777;  // as a linker leaves a program, less the umask
 
@@ -75,11 +74,11 @@ ExecutableWriter::ExecutableWriter(const StubImage& stub, const ExecutableConten
   // with the right sizes for all but the last (the attached data) first.
   std::string resources;
   if (!content.resources.empty()) {
-    sections_.push_back(section(RESOURCE_SECTION_NAME, RESOURCE_SECTION_CHARACTERISTICS,
+    sections_.push_back(section(RESOURCE_SECTION_NAME, READ_ONLY_DATA_SECTION,
                                 buildResourceSection(content.resources, 0).size()));
     resourceSection_ = 0;
   }
-  sections_.push_back(section(ATTACHED_SECTION_NAME, ATTACHED_SECTION_CHARACTERISTICS, prefix.size()));
+  sections_.push_back(section(ATTACHED_SECTION_NAME, READ_ONLY_DATA_SECTION, prefix.size()));
   stub_.place(&sections_);
   if (resourceSection_ >= 0) resources = buildResourceSection(content.resources, sections_[0].virtualAddress);
 
