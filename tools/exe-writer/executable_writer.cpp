@@ -67,7 +67,7 @@ class ExecutableWriter::PayloadSink : public ByteSink {
 
 ExecutableWriter::ExecutableWriter(const StubImage& stub, const ExecutableContent& content,
                                    const std::filesystem::path& output)
-    : stub_(stub), output_(output), file_(output, EXECUTABLE_PERMISSIONS) {
+    : stub_(stub), file_(output, EXECUTABLE_PERMISSIONS) {
   std::string prefix = attachedPrefix(content);
   payloadOffset_ = prefix.size();
   // The resource data points at itself by address: place the sections once
