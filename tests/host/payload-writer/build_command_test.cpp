@@ -141,6 +141,7 @@ TEST(BuildCommand, GuardsTheBootstrapAgainstPayloadNamesItWouldTrust) {
        "its first file, lib.dll, is not an .exe at the top level: the bootstrap starts the first file"},
       {{file(u"bin\\app.exe")},
        "its first file, bin\\app.exe, is not an .exe at the top level: the bootstrap starts the first file"},
+      {{file(u".exe")}, "its first file, .exe, is not an .exe at the top level: the bootstrap starts the first file"},
       {{}, "the payload holds no file to start"},
   };
   for (const Case& c : cases) {
@@ -155,6 +156,12 @@ TEST(BuildCommand, GuardsTheBootstrapAgainstPayloadNamesItWouldTrust) {
     EXPECT_EQ(runPack({"build", "--payload", payload.string(), "-o", out, "--unchecked"}).status, 0) << c.message;
     fs::remove(out);
   }
+  // The extension is compared as Windows compares it, without regard to case.
+  writeFile(folder / "upper.payload", payloadOf({file(u"Run.EXE")}));
+  CommandResult upper = runPack({"build", "--payload", (folder / "upper.payload").string(), "-o",
+                                 (folder / "out/upper.exe").string()});
+  EXPECT_EQ(upper.status, 0) << upper.err;
+  fs::remove(folder / "out/upper.exe");
   writeFile(folder / "not.payload", "ZBY and no frame");
   CommandResult magic = runPack({"build", "--payload", (folder / "not.payload").string(), "-o", (folder / "out/x.exe").string()});
   EXPECT_EQ(magic.err, "onefile-pack: " + (folder / "not.payload").string() + ": not a payload file (which starts with \"ZBX\")\n");
