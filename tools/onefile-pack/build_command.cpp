@@ -117,8 +117,9 @@ BuildRequest requestFrom(const Arguments& arguments) {
   request.unchecked = parsed.has("unchecked");
   if (parsed.has("payload")) {
     if (!parsed.positional.empty()) throw UsageError("takes an application folder or --payload, not both");
-    for (const char* key : {"main", "level", "threads", "cache-folder-length"})
-      if (parsed.has(key)) throw UsageError(std::string("--") + key + " is for an application folder, not --payload");
+    for (const OptionSpec& option : FOLDER_OPTIONS)
+      if (parsed.has(option.key))
+        throw UsageError(option.spellings.front() + " is for an application folder, not --payload");
     request.payloadFile = *parsed.value("payload");
   } else if (parsed.positional.size() != 1) {
     throw UsageError("expects exactly one application folder (or --payload FILE)");

@@ -99,6 +99,12 @@ TEST(BuildCommand, RefusesEachBadOptionWithOneLineAndWritesNothing) {
     EXPECT_EQ(result.status, 2) << result.err;
     EXPECT_NE(result.err.find("usage:"), std::string::npos) << result.err;
   }
+  for (std::string option : {"--main", "--level", "--threads", "--cache-folder-length"}) {
+    CommandResult result = runPack({"build", "--payload", payload.string(), option, "1", "-o", out});
+    EXPECT_EQ(result.status, 2) << result.err;
+    EXPECT_EQ(result.err.rfind(TOOL_PREFIX + option + " is for an application folder, not --payload\n", 0), 0u)
+        << result.err;
+  }
   EXPECT_TRUE(entriesOf(folder / "out").empty());
 }
 
