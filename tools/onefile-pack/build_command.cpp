@@ -13,6 +13,7 @@
 #include "application_resources.h"
 #include "command_line.h"
 #include "commands.h"
+#include "diag/limits.h"
 #include "embedded_files.h"
 #include "executable_writer.h"
 #include "folder_options.h"
@@ -57,6 +58,7 @@ struct BuildRequest {
   std::optional<FolderRequest> folder;
   ApplicationIdentity identity;
   std::u16string pathTemplate, versionText;
+  size_t targetFolderUnits = 0;  // estimated from the template
   std::vector<IconImage> icon;
   bool quiet = false, unchecked = false;
 };
@@ -126,9 +128,9 @@ BuildRequest requestFrom(const Arguments& arguments) {
   }
   readNameAndVersion(parsed, &request);
   // The template tells how long the folder that names go under may become.
+  request.targetFolderUnits = estimatedTargetFolderLength(request.pathTemplate, request.versionText.size());
   if (!request.payloadFile)
-    request.folder = folderRequestFrom(parsed, parsed.positional[0],
-                                       estimatedTargetFolderLength(request.pathTemplate, request.versionText.size()));
+    request.folder = folderRequestFrom(parsed, parsed.positional[0], request.targetFolderUnits);
   request.identity.company = checkedText(parsed, "company");
   request.identity.description = checkedText(parsed, "description");
   request.identity.product = checkedText(parsed, "product");
@@ -166,6 +168,13 @@ uint64_t copyPayload(const BuildRequest& request, ExecutableWriter& writer) {
 
 int runBuildCommand(const Arguments& arguments) {
   BuildRequest request = requestFrom(arguments);
+  // Not refused: the allowances are generous, and most machines' folders
+  // are far shorter than they allow for.
+  if (request.targetFolderUnits >= PATH_CAPACITY)
+    std::fprintf(stderr,
+                 "onefile-pack: warning: the path template may expand to %zu code units on some machines; the "
+                 "bootstrap's target folder holds at most %u\n",
+                 request.targetFolderUnits, PATH_CAPACITY - 1);
   std::vector<FolderFile> files;
   if (request.folder) files = scanRequestedFolder(*request.folder);
 

@@ -324,6 +324,19 @@ TEST(BuildCommand, WarnsAboutLongNamesAgainstTheFolderTheTemplateGives) {
   warned = warnings("relative.exe", {"--template", relative, "--version", "10.20.30.40"});
   EXPECT_NE(warned.find("under a cache folder of 3096 code units"), std::string::npos) << warned;
   EXPECT_EQ(warnings("absolute.exe", {"--template", "C:\\" + relative, "--version", "10.20.30.40"}), "");
+
+  // A template whose own expansion may not fit is named, whatever is packed.
+  writeFile(folder / "app.payload", payloadOf({{u"app.exe", "main"}}));
+  auto payloadWarnings = [&](size_t literalUnits) {
+    std::string pathTemplate = "{CACHE_DIR}\\" + std::string(literalUnits, 'L');
+    CommandResult result = runPack({"build", "--payload", (folder / "app.payload").string(), "-o",
+                                    (folder / "payload.exe").string(), "-q", "--template", pathTemplate});
+    EXPECT_EQ(result.status, 0) << result.err;
+    return result.err;
+  };
+  EXPECT_EQ(payloadWarnings(3835), "");  // 259 + 1 + 3835 = 4095 units
+  EXPECT_EQ(payloadWarnings(3836), "onefile-pack: warning: the path template may expand to 4096 code units on some "
+                                   "machines; the bootstrap's target folder holds at most 4095\n");
 }
 
 TEST(BuildCommand, ShowsProgressOnATerminalUnlessQuiet) {
