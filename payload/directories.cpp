@@ -25,6 +25,18 @@ wchar_t homeDirectory[PATH_CAPACITY];
 // costs a few bytes of stack per level instead of a path copy per level.
 wchar_t walkPath[PATH_CAPACITY];
 
+// The directory this run made last. It was empty when made, so on a first
+// start nearly every file lands in a directory made moments before: no file
+// there can be a current one, and asking the system to open it is wasted
+// work (a failed open makes Wine read the whole directory, which grows with
+// every file written). Only the newest is kept: a miss only costs that open.
+wchar_t newestCreatedDirectory[PATH_CAPACITY];
+
+void noteCreatedDirectory(const wchar_t* path) {
+  newestCreatedDirectory[0] = L'\0';
+  appendWideBounded(newestCreatedDirectory, PATH_CAPACITY, path);
+}
+
 // The upward walk stops at the home directory, which always exists.
 void startKnownDirectories(void) {
   if (!expandTemplatePath(homeDirectory, HOME_TEMPLATE, PATH_CAPACITY)) reportExpansionFailure(HOME_TEMPLATE);
@@ -77,7 +89,10 @@ void createParentOf(size_t length) {
 bool ensureDirectory(const wchar_t* path) {
   if (knownDirectoryCount == 0) startKnownDirectories();
   if (isKnownDirectory(path) || isBareDrive(path)) return true;
-  if (!CreateDirectoryW(path, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  if (CreateDirectoryW(path, nullptr))
+    noteCreatedDirectory(path);
+  else if (GetLastError() != ERROR_ALREADY_EXISTS)
+    return false;
   rememberDirectory(path);
   return true;
 }
@@ -86,4 +101,10 @@ void createDirectories(const wchar_t* path) {
   walkPath[0] = L'\0';
   appendWideBounded(walkPath, PATH_CAPACITY, path);
   createParentOf(wcslen(walkPath));
+}
+
+bool isInNewestCreatedDirectory(const wchar_t* filePath) {
+  size_t length = wcslen(newestCreatedDirectory);
+  if (length == 0 || wcsncmp(filePath, newestCreatedDirectory, length) != 0) return false;
+  return filePath[length] == L'\\' && wcschr(filePath + length + 1, L'\\') == nullptr;
 }

@@ -31,7 +31,10 @@ void unpackFileRecord(void) {
 
   // A plain comparison, which payloads already built rely on: a stored 0 would
   // match a missing file, so the packer never stores 0 (see recordChecksum).
-  if (existingFileChecksum(targetPath) == record.checksum) {
+  // A file in a directory that this run made is not looked for: it can only
+  // be missing, which is what it then counts as.
+  uint32_t existing = isInNewestCreatedDirectory(targetPath) ? NO_USABLE_FILE : existingFileChecksum(targetPath);
+  if (existing == record.checksum) {
     skipFileContent(record.size);
     return;
   }

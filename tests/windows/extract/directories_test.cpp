@@ -65,6 +65,26 @@ TEST(CreateDirectoriesDeathTest, EndsTheRunWithoutAMessageForAPathOverTheLimit) 
   EXPECT_EXIT(createDirectories(path.c_str()), testing::ExitedWithCode(4), "^$");
 }
 
+// Leaving out the check of a file that may exist would keep a stale file
+// out of sight of its checksum: only a directory this run made may count.
+TEST(NewestCreatedDirectory, CountsOnlyTheDirectoryThisRunMadeAndNotItsNeighbours) {
+  std::wstring dir = harness::freshTestDir();
+  ASSERT_TRUE(CreateDirectoryW((dir + L"\\old").c_str(), nullptr));
+  createDirectories((dir + L"\\new\\a.dat").c_str());
+  EXPECT_TRUE(isInNewestCreatedDirectory((dir + L"\\new\\b.dat").c_str()));
+  EXPECT_FALSE(isInNewestCreatedDirectory((dir + L"\\new\\sub\\b.dat").c_str()));
+  EXPECT_FALSE(isInNewestCreatedDirectory((dir + L"\\newer\\b.dat").c_str()));
+  EXPECT_FALSE(isInNewestCreatedDirectory((dir + L"\\new").c_str()));
+  // A directory that was there already is not this run's, even once it is
+  // the last one asked for.
+  createDirectories((dir + L"\\old\\a.dat").c_str());
+  EXPECT_FALSE(isInNewestCreatedDirectory((dir + L"\\old\\b.dat").c_str()));
+  // A name taken by a file is no new directory either.
+  harness::writeFile(dir + L"\\taken", "a file");
+  EXPECT_TRUE(ensureDirectory((dir + L"\\taken").c_str()));
+  EXPECT_FALSE(isInNewestCreatedDirectory((dir + L"\\taken\\b.dat").c_str()));
+}
+
 TEST(EnsureDirectory, StartsItsListWithTheHomeDirectory) {
   ensureDirectory(L"C:");
   ASSERT_GE(knownDirectoryCount, 1u);

@@ -58,6 +58,13 @@ TEST(UnpackPayload, ComparesAStoredZeroLikeAnyOtherChecksum) {
   EXPECT_FALSE(file_times::sameTime(harness::lastWriteTime(target + L"\\sub\\zero.bin"), before));
   EXPECT_EQ(harness::readFile(target + L"\\sub\\zero.bin"), crcZero);
   EXPECT_FALSE(harness::fileExists(target + L"\\empty"));
+  // Into a folder this run makes, whose files are not looked for, a file
+  // counts as missing all the same.
+  std::wstring fresh = harness::freshTestDir() + L"\\fresh";
+  unpackInto(fresh, L"unpack-stored-zero");
+  EXPECT_EQ(harness::readFile(fresh + L"\\main.exe"), SHORT_CONTENT);
+  EXPECT_FALSE(harness::fileExists(fresh + L"\\empty"));
+  EXPECT_FALSE(harness::fileExists(fresh + L"\\sub\\zero.bin"));
 }
 
 TEST(UnpackPayload, RewritesAnIdenticalFileThatCannotBeReadButCanBeWritten) {
