@@ -1,6 +1,7 @@
 # The front door: set-up, builds and tests.
 #   make test                      set up, build everything, run every test
 #   make bench                     run the benchmarks (minutes; not part of test)
+#   make stress                    the long robustness runs, ending with their figures
 #   make exe PAYLOAD=f OUT=x.exe [TEMPLATE=t] [VERSION=v]
 #                                  a bootstrap carrying exactly the bytes of f
 SHELL := /bin/bash
@@ -18,7 +19,7 @@ given_option = $(if $(filter command line,$(origin $(1))),--$(2) $(call shell_qu
 
 export DEPS_DIR
 
-.PHONY: all setup host windows bootstrap-libs test bench exe demo clean
+.PHONY: all setup host windows bootstrap-libs test bench stress exe demo clean
 
 all: host windows
 
@@ -47,6 +48,11 @@ test: host windows
 # Benchmarks: ratios against native limits, measured in one run (not tests).
 bench: host windows
 	bash benchmarks/run.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
+
+# Robustness: damaged payloads and caches, concurrent starts, hostile
+# surroundings, round trips and fuzzing (tens of minutes; not part of test).
+stress: host windows
+	JOBS=$(JOBS) bash scripts/run-stress.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
 
 bootstrap-libs: setup $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target onefile_entry onefile_bootstrap

@@ -1,0 +1,181 @@
+// Starts in surroundings that users have and tests rarely do: non-ASCII and
+// non-BMP folder names, very long target paths, a huge environment and
+// command line, hostile inherited TRAVIK variables, a vanished current folder
+// and a full disk.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "robust-target.h"
+#include "run-outcome.h"
+
+namespace {
+
+using robustness::expectCorrectRun;
+using robustness::RobustTarget;
+
+int hostileTried = 0;
+int hostilePassed = 0;
+
+// Counts one hostile surrounding, and whether it was survived as expected.
+void countSurrounding() {
+  ++hostileTried;
+  if (!testing::Test::HasFailure()) ++hostilePassed;
+}
+
+void expectSilentFullBuffer(const harness::RunResult& result) {
+  EXPECT_FALSE(result.timedOut);
+  EXPECT_EQ(result.exitCode, 4u);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "");
+}
+
+// A folder below base whose full path has about `units` code units, made of
+// segments short enough for any file system.
+std::wstring deepFolder(const std::wstring& base, size_t units) {
+  std::wstring path = base;
+  while (path.size() + 1 < units) {
+    std::wstring segment(std::min<size_t>(100, units - path.size() - 1), L'd');
+    path += L"\\" + segment;
+    CreateDirectoryW(path.c_str(), nullptr);
+  }
+  return path;
+}
+
+TEST(HostileEnvironment, NonAsciiAndNonBmpFolderNames) {
+  // Cyrillic, CJK and a character outside the BMP in the folder above the
+  // target; the application's own names hold more of them.
+  RobustTarget run;
+  std::wstring temp = run.temp + L"\\\u043f\u0440\u043e\u0444\u0438\u043b\u044c \u4e2d\u6587 \U0001F600";
+  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+  harness::RunOptions options;
+  options.environment = {{L"TMP", temp}, {L"TEMP", temp}};
+  harness::RunResult result = harness::run(harness::binPath(L"robust-bootstrap.exe"), options);
+  expectCorrectRun(result, temp + L"\\app");
+  expectCorrectRun(harness::run(harness::binPath(L"robust-bootstrap.exe"), options), temp + L"\\app");
+  countSurrounding();
+}
+
+TEST(HostileEnvironment, TargetPathsBeyond260UnitsUpToTheLimit) {
+  for (size_t units : {300u, 1000u, 3000u}) {
+    RobustTarget run(std::to_wstring(units));
+    std::wstring temp = deepFolder(run.temp, units);
+    harness::RunOptions options;
+    options.environment = {{L"TMP", temp}, {L"TEMP", temp}};
+    expectCorrectRun(harness::run(harness::binPath(L"robust-bootstrap.exe"), options), temp + L"\\app");
+  }
+  countSurrounding();
+}
+
+TEST(HostileEnvironment, ATargetPathOverTheLimitEndsSilentlyAndWritesNothingOfThatFile) {
+  // Room for the target folder and its first files, but one unit too few for
+  // the longest name (lib\plugins\deep\exact.bin): the run stops there.
+  // (Only one unit: Wine's Linux paths of the other names, in UTF-8 bytes,
+  // must stay within Linux's own limit.)
+  RobustTarget run;
+  const size_t longest = std::wstring(L"\\app\\lib\\plugins\\deep\\exact.bin").size();
+  std::wstring temp = deepFolder(run.temp, 4096 - longest + 1);
+  harness::RunOptions options;
+  options.environment = {{L"TMP", temp}, {L"TEMP", temp}};
+  expectSilentFullBuffer(harness::run(harness::binPath(L"robust-bootstrap.exe"), options));
+  EXPECT_FALSE(harness::directoryExists(temp + L"\\app\\lib\\plugins\\deep"));
+  countSurrounding();
+}
+
+TEST(HostileEnvironment, ATempFolderTooLongForAnyPathEndsSilentlyWithoutWriting) {
+  RobustTarget run;
+  std::wstring temp = run.temp + L"\\" + std::wstring(5000, L'x');
+  harness::RunOptions options;
+  options.environment = {{L"TMP", temp}, {L"TEMP", temp}};
+  options.currentDirectory = run.temp;
+  expectSilentFullBuffer(harness::run(harness::binPath(L"robust-bootstrap.exe"), options));
+  EXPECT_TRUE(harness::listTree(run.temp).empty()) << "nothing written, not even beside the current folder";
+  countSurrounding();
+}
+
+TEST(HostileEnvironment, AnEnvironmentNearItsSizeLimit) {
+  RobustTarget run;
+  harness::RunOptions options;
+  // A value of the largest size one variable can hold, and many more beside it.
+  options.environment.push_back({L"ROBUST_HUGE", std::wstring(32766, L'v')});
+  for (int i = 0; i < 64; ++i) options.environment.push_back({L"ROBUST_" + std::to_wstring(i), std::wstring(1000, L'w')});
+  expectCorrectRun(run.start(options), run.target);
+  countSurrounding();
+}
+
+TEST(HostileEnvironment, ACommandLineOfTheLargestSize) {
+  // The bootstrap passes the arguments on with its own full path as argument
+  // 0; a command line that no longer fits the child's ends the run silently.
+  RobustTarget run;
+  std::wstring program = harness::quoteArgument(harness::binPath(L"robust-bootstrap.exe"));
+  for (size_t length : {size_t{32000}, size_t{32766}}) {
+    harness::RunOptions options;
+    options.commandLine = program + L" " + std::wstring(length - program.size() - 1, L'a');
+    harness::RunResult result = run.start(options);
+    if (result.exitCode == 0) expectCorrectRun(result, run.target);
+    else expectSilentFullBuffer(result);
+  }
+  countSurrounding();
+}
+
+TEST(HostileEnvironment, InheritedTravikVariablesWithHostileValues) {
+  RobustTarget run;
+  harness::RunOptions options;
+  options.environment = {{L"TRAVIK_ONEFILE_PARENT", L"12; del *"},
+                         {L"TRAVIK_ONEFILE_START", L"..\\..\\..\\escape"},
+                         {L"TRAVIK_ONEFILE_TIME_US", std::wstring(32766, L'9')},
+                         {L"TRAVIK_ONEFILE_RANDOM", L"C:\\Windows\\System32"},
+                         {L"TRAVIK_ONEFILE_DIRECTORY", L"\\\\?\\nowhere"},
+                         {L"TRAVIK_ORIGINAL_ARGV0", std::wstring(32766, L'%')}};
+  expectCorrectRun(run.start(options), run.target);
+  EXPECT_EQ(harness::listTree(run.temp).front(), L"app") << "nothing beside the target";
+  countSurrounding();
+}
+
+TEST(HostileEnvironment, ACurrentFolderThatNoLongerExists) {
+  RobustTarget run;
+  std::wstring gone = run.temp + L"\\gone";
+  ASSERT_TRUE(CreateDirectoryW(gone.c_str(), nullptr));
+  wchar_t previous[MAX_PATH * 4];
+  GetCurrentDirectoryW(MAX_PATH * 4, previous);
+  ASSERT_TRUE(SetCurrentDirectoryW(gone.c_str()));
+  bool removed = RemoveDirectoryW(gone.c_str());
+  harness::RunResult result;
+  if (removed) result = run.start();  // inherits the current folder that has gone
+  SetCurrentDirectoryW(previous);
+  if (!removed) GTEST_SKIP() << "the system keeps a current folder from being removed";
+  expectCorrectRun(result, run.target);
+  countSurrounding();
+}
+
+// Run by full-disk.sh with ROBUSTNESS_FULL_DISK naming a folder on a small
+// drive that a file "filler" beside that folder has nearly filled; skipped
+// otherwise.
+TEST(HostileEnvironment, AFullDiskEndsWithTheSystemsDiskFullTextAndIsRepairedOnceThereIsRoom) {
+  wchar_t given[MAX_PATH];
+  DWORD length = GetEnvironmentVariableW(L"ROBUSTNESS_FULL_DISK", given, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) GTEST_SKIP() << "no full drive given (full-disk.sh gives one)";
+  std::wstring folder(given, length);
+  harness::RunOptions options;
+  options.environment = {{L"TMP", folder}, {L"TEMP", folder}};
+  harness::RunResult result = harness::run(harness::binPath(L"robust-bootstrap.exe"), options);
+  EXPECT_EQ(result.exitCode, 2u);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err,
+            "Error, couldn't unpack file to target path. ([Error 112] There is not enough space on the disk.)\r\n");
+
+  ASSERT_TRUE(DeleteFileW((folder.substr(0, folder.rfind(L'\\')) + L"\\filler").c_str()));
+  expectCorrectRun(harness::run(harness::binPath(L"robust-bootstrap.exe"), options), folder + L"\\app");
+  countSurrounding();
+}
+
+class FigureReport : public testing::Environment {
+ public:
+  void TearDown() override {
+    robustness::recordFigure("hostile_tried", hostileTried);
+    robustness::recordFigure("hostile_passed", hostilePassed);
+  }
+};
+const testing::Environment* const figures = testing::AddGlobalTestEnvironment(new FigureReport);
+
+}  // namespace
