@@ -34,6 +34,7 @@ part() {
 
 part "damaged payloads" bash "$root/tests/robustness/damaged-payloads.sh" "$host" "$windows" "$work/payloads"
 part "damaged caches" wine "$tests" --gtest_filter='DamagedCache.*' </dev/null
+part "interrupted runs" bash "$root/tests/robustness/interrupted-runs.sh" "$bin/robustness_interrupt_tests.exe" "$work"
 part "concurrent starts" env ROBUSTNESS_ROUNDS="${STRESS_ROUNDS:-10}" wine "$tests" \
   --gtest_filter='ConcurrentStarts.*' </dev/null
 part "hostile environments" wine "$tests" --gtest_filter='HostileEnvironment.*' </dev/null

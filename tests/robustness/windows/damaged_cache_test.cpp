@@ -128,21 +128,6 @@ TEST(DamagedCache, AFileHeldOpenWithoutSharingIsReportedUntilItIsClosed) {
   expectReportedThenRepaired(L"data\\notes.txt", hold, release);
 }
 
-TEST(DamagedCache, ARunEndedPartWayIsRepairedByTheNextStart) {
-  // The bootstrap is ended from outside at several points of its unpacking
-  // (an antivirus, a crash, a power cut); where exactly does not matter.
-  for (DWORD afterMs : {0u, 20u, 60u, 150u}) {
-    RobustTarget run(L"after-" + std::to_wstring(afterMs));
-    HANDLE process = run.startDetached();
-    Sleep(afterMs);
-    TerminateProcess(process, 0xDEAD);
-    WaitForSingleObject(process, INFINITE);
-    CloseHandle(process);
-    expectCorrectRun(run.start(), run.target);
-    countCache();
-  }
-}
-
 class FigureReport : public testing::Environment {
  public:
   void TearDown() override {
