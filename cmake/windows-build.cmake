@@ -4,6 +4,16 @@
 set(ONEFILE_DEPS_DIR "${CMAKE_SOURCE_DIR}/.deps" CACHE PATH "Built dependencies")
 set(ONEFILE_MINGW_DEPS "${ONEFILE_DEPS_DIR}/mingw")
 
+# The compiler flags, shared with the set-up and the benchmarks: each
+# NAME="words" line becomes a CMake list of that name.
+set(ONEFILE_FLAGS_FILE "${CMAKE_SOURCE_DIR}/cmake/compiler-flags.sh")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${ONEFILE_FLAGS_FILE}")
+file(STRINGS "${ONEFILE_FLAGS_FILE}" flag_lines REGEX "^[A-Z_]+=\".*\"$")
+foreach(line IN LISTS flag_lines)
+  string(REGEX MATCH "^([A-Z_]+)=\"(.*)\"$" unused "${line}")
+  separate_arguments(${CMAKE_MATCH_1} UNIX_COMMAND "${CMAKE_MATCH_2}")
+endforeach()
+
 add_library(onefile_zstd STATIC IMPORTED)
 set_target_properties(onefile_zstd PROPERTIES
   IMPORTED_LOCATION "${ONEFILE_MINGW_DEPS}/lib/libzstd.a"
@@ -12,17 +22,14 @@ set_target_properties(onefile_zstd PROPERTIES
 # Everything of the bootstrap but its entry point and its attached data.
 add_library(onefile_bootstrap STATIC)
 target_include_directories(onefile_bootstrap PUBLIC "${CMAKE_SOURCE_DIR}")
-target_compile_options(onefile_bootstrap PRIVATE
-  -O2 -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-  -ffunction-sections -Wall -Wextra -Wshadow -municode)
-target_compile_definitions(onefile_bootstrap PUBLIC
-  UNICODE _UNICODE WIN32_LEAN_AND_MEAN __USE_MINGW_ANSI_STDIO=0)
+target_compile_options(onefile_bootstrap PRIVATE ${BOOTSTRAP_COMPILE_FLAGS} -Wall -Wextra -Wshadow)
+target_compile_definitions(onefile_bootstrap PUBLIC ${BOOTSTRAP_DEFINITIONS})
 target_link_libraries(onefile_bootstrap PUBLIC onefile_zstd z shell32)
 
 # The entry point alone, so that a program with its own main can link the rest.
 add_library(onefile_entry STATIC bootstrap/main.cpp)
 target_link_libraries(onefile_entry PRIVATE onefile_bootstrap)
-target_compile_options(onefile_entry PRIVATE -O2 -fno-exceptions -fno-rtti -municode)
+target_compile_options(onefile_entry PRIVATE ${BOOTSTRAP_COMPILE_FLAGS})
 
 # Link settings for scripts/link-bootstrap.sh, which attaches a payload.
 set(ONEFILE_LINK_FLAGS "-static -mwindows -municode -s -Wl,--gc-sections -lz -lshell32")

@@ -8,12 +8,6 @@ void appendLittleEndian(std::string* out, uint64_t value, unsigned bytes) {
   for (unsigned i = 0; i < bytes; ++i) out->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
-uint64_t readLittleEndian(const unsigned char* bytes, unsigned count) {
-  uint64_t value = 0;
-  for (unsigned i = count; i-- > 0;) value = (value << 8) | bytes[i];
-  return value;
-}
-
 std::string encodeRecordHeader(std::u16string_view name, uint64_t size, uint32_t storedChecksum) {
   std::string out;
   out.reserve((name.size() + 1) * RECORD_NAME_UNIT_BYTES + RECORD_SIZE_BYTES + RECORD_CHECKSUM_BYTES);

@@ -15,6 +15,5 @@ std::string encodeRecordHeader(std::u16string_view name, uint64_t size, uint32_t
 std::string encodeEndRecord();
 
 void appendLittleEndian(std::string* out, uint64_t value, unsigned bytes);
-uint64_t readLittleEndian(const unsigned char* bytes, unsigned count);
 
 }  // namespace onefile
