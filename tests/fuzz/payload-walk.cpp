@@ -20,7 +20,7 @@ void walkFrames(const unsigned char* frames, size_t size) {
   onefile::DecodedStream stream(frames, size, PAYLOAD_MAGIC_SIZE);
   onefile::RecordReader reader(stream);
   try {
-    while (std::optional<onefile::RecordHeader> record = reader.next()) {
+    while (std::optional<onefile::RecordEntry> record = reader.next()) {
       onefile::utf16ToUtf8(record->name);  // as list shows every name
       reader.readContent(record->size, [](const unsigned char*, size_t) {});
     }
