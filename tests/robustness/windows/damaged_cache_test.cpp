@@ -22,14 +22,7 @@ std::vector<std::wstring> packedFiles() {
   return files;
 }
 
-int triedCaches = 0;
-int repairedCaches = 0;
-
-// Counts one damaged cache, and whether everything about it went as expected.
-void countCache() {
-  ++triedCaches;
-  if (!testing::Test::HasFailure()) ++repairedCaches;
-}
+robustness::CaseFigures caches("caches_tried", "caches_repaired");
 
 // A warm cache, damaged by change, is whole again after one start.
 void expectRepairedAfter(const std::function<void(const std::wstring& target)>& change) {
@@ -37,7 +30,7 @@ void expectRepairedAfter(const std::function<void(const std::wstring& target)>& 
   expectCorrectRun(run.start(), run.target);
   change(run.target);
   expectCorrectRun(run.start(), run.target);
-  countCache();
+  caches.count();
 }
 
 std::string openFailure(const std::wstring& path) {
@@ -95,7 +88,7 @@ void expectReportedThenRepaired(const std::wstring& name, const std::function<vo
   EXPECT_EQ(blocked.err, openFailure(run.target + L"\\" + name));
   remedy(run.target + L"\\" + name);
   expectCorrectRun(run.start(), run.target);
-  countCache();
+  caches.count();
 }
 
 TEST(DamagedCache, AFolderWhereAFileBelongsIsReportedUntilItIsGone) {
@@ -127,14 +120,5 @@ TEST(DamagedCache, AFileHeldOpenWithoutSharingIsReportedUntilItIsClosed) {
   // current file cannot be read then, so it must be written, and cannot be.
   expectReportedThenRepaired(L"data\\notes.txt", hold, release);
 }
-
-class FigureReport : public testing::Environment {
- public:
-  void TearDown() override {
-    robustness::recordFigure("caches_tried", triedCaches);
-    robustness::recordFigure("caches_repaired", repairedCaches);
-  }
-};
-const testing::Environment* const figures = testing::AddGlobalTestEnvironment(new FigureReport);
 
 }  // namespace

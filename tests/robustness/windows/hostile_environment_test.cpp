@@ -14,14 +14,7 @@ namespace {
 using robustness::expectCorrectRun;
 using robustness::RobustTarget;
 
-int hostileTried = 0;
-int hostilePassed = 0;
-
-// Counts one hostile surrounding, and whether it was survived as expected.
-void countSurrounding() {
-  ++hostileTried;
-  if (!testing::Test::HasFailure()) ++hostilePassed;
-}
+robustness::CaseFigures surroundings("hostile_tried", "hostile_passed");
 
 void expectSilentFullBuffer(const harness::RunResult& result) {
   EXPECT_FALSE(result.timedOut);
@@ -68,7 +61,7 @@ TEST(HostileEnvironment, NonAsciiAndNonBmpFolderNames) {
   options.environment = {{L"TMP", temp}, {L"TEMP", temp}};
   expectCorrectRun(harness::run(harness::binPath(L"robust-bootstrap.exe"), options), temp + L"\\app");
   expectCorrectRun(harness::run(harness::binPath(L"robust-bootstrap.exe"), options), temp + L"\\app");
-  countSurrounding();
+  surroundings.count();
 }
 
 // Under Wine a Windows path becomes the prefix's drive link and the rest, in
@@ -85,7 +78,7 @@ TEST(HostileEnvironment, TargetPathsBeyond260UnitsUpToTheLimit) {
     std::wstring bootstrap = harness::binPath(L"robust-long-" + std::to_wstring(units) + L".exe");
     expectCorrectUnpackOfADeepTarget(harness::run(bootstrap, options), target);
   }
-  countSurrounding();
+  surroundings.count();
 }
 
 TEST(HostileEnvironment, AnEnvironmentNearItsSizeLimit) {
@@ -95,7 +88,7 @@ TEST(HostileEnvironment, AnEnvironmentNearItsSizeLimit) {
   options.environment.push_back({L"ROBUST_HUGE", std::wstring(32766, L'v')});
   for (int i = 0; i < 64; ++i) options.environment.push_back({L"ROBUST_" + std::to_wstring(i), std::wstring(1000, L'w')});
   expectCorrectRun(run.start(options), run.target);
-  countSurrounding();
+  surroundings.count();
 }
 
 TEST(HostileEnvironment, ACommandLineOfTheLargestSize) {
@@ -110,7 +103,7 @@ TEST(HostileEnvironment, ACommandLineOfTheLargestSize) {
     if (result.exitCode == 0) expectCorrectRun(result, run.target);
     else expectSilentFullBuffer(result);
   }
-  countSurrounding();
+  surroundings.count();
 }
 
 TEST(HostileEnvironment, InheritedTravikVariablesWithHostileValues) {
@@ -124,7 +117,7 @@ TEST(HostileEnvironment, InheritedTravikVariablesWithHostileValues) {
                          {L"TRAVIK_ORIGINAL_ARGV0", std::wstring(32766, L'%')}};
   expectCorrectRun(run.start(options), run.target);
   EXPECT_EQ(harness::listTree(run.temp).front(), L"app") << "nothing beside the target";
-  countSurrounding();
+  surroundings.count();
 }
 
 TEST(HostileEnvironment, ACurrentFolderThatNoLongerExists) {
@@ -140,7 +133,7 @@ TEST(HostileEnvironment, ACurrentFolderThatNoLongerExists) {
   SetCurrentDirectoryW(previous);
   if (!removed) GTEST_SKIP() << "the system keeps a current folder from being removed";
   expectCorrectRun(result, run.target);
-  countSurrounding();
+  surroundings.count();
 }
 
 // Run by full-disk.sh with ROBUSTNESS_FULL_DISK naming a folder on a small
@@ -160,16 +153,7 @@ TEST(HostileEnvironment, AFullDiskEndsWithTheSystemsDiskFullTextAndIsRepairedOnc
 
   ASSERT_TRUE(DeleteFileW((folder.substr(0, folder.rfind(L'\\')) + L"\\filler").c_str()));
   expectCorrectRun(harness::run(harness::binPath(L"robust-bootstrap.exe"), options), folder + L"\\app");
-  countSurrounding();
+  surroundings.count();
 }
-
-class FigureReport : public testing::Environment {
- public:
-  void TearDown() override {
-    robustness::recordFigure("hostile_tried", hostileTried);
-    robustness::recordFigure("hostile_passed", hostilePassed);
-  }
-};
-const testing::Environment* const figures = testing::AddGlobalTestEnvironment(new FigureReport);
 
 }  // namespace

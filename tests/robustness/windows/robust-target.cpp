@@ -51,4 +51,25 @@ void recordFigure(const std::string& key, long value) {
   out << key << ' ' << value << '\n';
 }
 
+class FigureRecorder : public testing::Environment {
+ public:
+  explicit FigureRecorder(const CaseFigures* figures) : figures_(figures) {}
+  void TearDown() override {
+    recordFigure(figures_->triedKey_, figures_->tried_);
+    recordFigure(figures_->passedKey_, figures_->passed_);
+  }
+
+ private:
+  const CaseFigures* figures_;
+};
+
+CaseFigures::CaseFigures(const char* triedKey, const char* passedKey) : triedKey_(triedKey), passedKey_(passedKey) {
+  testing::AddGlobalTestEnvironment(new FigureRecorder(this));
+}
+
+void CaseFigures::count() {
+  ++tried_;
+  if (!testing::Test::HasFailure()) ++passed_;
+}
+
 }  // namespace robustness

@@ -27,4 +27,20 @@ void expectCorrectRun(const harness::RunResult& result, const std::wstring& targ
 // the figures that `make stress` prints in its table.
 void recordFigure(const std::string& key, long value);
 
+// Counts the cases of one kind, and those of them that went as expected (no
+// failure in the running test so far); records both figures when the test
+// program ends.
+class CaseFigures {
+ public:
+  CaseFigures(const char* triedKey, const char* passedKey);
+  void count();
+
+ private:
+  const char* triedKey_;
+  const char* passedKey_;
+  long tried_ = 0;
+  long passed_ = 0;
+  friend class FigureRecorder;
+};
+
 }  // namespace robustness
