@@ -13,6 +13,12 @@ unsigned char contentChunk[CONTENT_CHUNK_BYTES];
 // failed write, and is reported as a failure to write to the device.
 constexpr uint32_t STALLED_WRITE_ERROR = ERROR_WRITE_FAULT;
 
+// Readers are shared with as well as writers: another start of the same
+// application may be checksumming this very file (an empty one is written on
+// every start), and refusing its read handle would fail this start although
+// the cache is whole.
+constexpr DWORD WRITE_SHARE_MODE = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
 DWORD nextPieceSize(uint64_t remaining) {
   return remaining < CONTENT_CHUNK_BYTES ? (DWORD)remaining : (DWORD)CONTENT_CHUNK_BYTES;
 }
@@ -54,7 +60,7 @@ uint32_t writeContentPiece(HANDLE file, const void* bytes, DWORD count) {
 }
 
 void writeFileContent(const wchar_t* path, uint64_t size) {
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
+  HANDLE file = CreateFileW(path, GENERIC_WRITE, WRITE_SHARE_MODE, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) endWithWideText(MESSAGE_OPEN_FOR_WRITING_FAILED, path);
   while (size > 0) {
     DWORD count = nextPieceSize(size);

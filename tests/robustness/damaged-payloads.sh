@@ -27,8 +27,6 @@ jobs=${JOBS:-2}
 bin=$windows/bin
 mutations=$host/tests/host/robustness-mutations/payload-mutations
 pack=$host/tools/onefile-pack/onefile-pack
-link_config=$windows/link-config.sh
-root=$(cd "$here/../.." && pwd)
 BATCH=100
 
 rm -rf "$work"
@@ -38,11 +36,9 @@ mkdir -p "$work/exe"
 "$mutations" mutate "$work/app" app.exe "$work/app.payload" "$work/mutations" --every "$every"
 
 # One bootstrap per payload, unpacking into {TEMP}\t.
-link_one() {
-  ONEFILE_LINK_CONFIG=$link_config bash "$root/scripts/link-bootstrap.sh" "$1" "$2" --template '{TEMP}\t'
-}
+link_one() { bash "$here/make-bootstrap.sh" "$host" "$windows" "$1" "$2" '{TEMP}\t'; }
 export -f link_one
-export link_config root
+export here host windows
 
 run_batch() {
   local manifest=$1

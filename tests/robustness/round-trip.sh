@@ -7,7 +7,6 @@
 # ONEFILE_STRESS_SUMMARY, when set, gets "roundtrip_tried" and "roundtrip_ok".
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
 host=$1 windows=$2 work=$3 folders=$4 first=${5:-1}
 : "${WINEPREFIX:?names the Wine prefix}"
 export WINEDEBUG=-all
@@ -23,8 +22,7 @@ for ((seed = first; seed < first + folders; seed++)); do
   mkdir -p "$case_dir/exe"
   "$mutations" random-folder "$case_dir/app" "$bin/robust-app.exe" "$seed"
   "$pack" payload "$case_dir/app" --main app.exe -o "$case_dir/app.payload" --level 3 >/dev/null
-  ONEFILE_LINK_CONFIG=$windows/link-config.sh bash "$root/scripts/link-bootstrap.sh" \
-    "$case_dir/app.payload" "$case_dir/exe/first.exe" --template '{TEMP}\t'
+  bash "$here/make-bootstrap.sh" "$host" "$windows" "$case_dir/app.payload" "$case_dir/exe/first.exe" '{TEMP}\t'
   printf 'first\tround-trip\tseed %s\n' "$seed" > "$case_dir/manifest.tsv"
   wine "$bin/damage-runner.exe" "$case_dir/manifest.tsv" "$case_dir/exe" "$case_dir/runs" "$case_dir/app" app.exe \
     120000 "$case_dir/results.tsv" </dev/null

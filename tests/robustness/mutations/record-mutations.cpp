@@ -1,17 +1,16 @@
 // Damage to the records themselves: each damaged stream is compressed again,
 // so the frame is sound and only what it carries is wrong.
-#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <functional>
 #include <iterator>
 
 #include "app_folder.h"
+#include "checksum.h"
 #include "fixtures.h"
 #include "mutations.h"
 #include "payload/format.h"
 #include "record_encoding.h"
-#include "checksum.h"
 
 namespace mutations {
 namespace {
