@@ -4,6 +4,7 @@
 #   make stress                    the long robustness runs, ending with their figures
 #   make exe PAYLOAD=f OUT=x.exe [TEMPLATE=t] [VERSION=v]
 #                                  a bootstrap carrying exactly the bytes of f
+#   make host                      onefile-pack (and the bootstrap stub it carries)
 SHELL := /bin/bash
 DEPS_DIR ?= $(CURDIR)/.deps
 BUILD_DIR ?= $(CURDIR)/build
@@ -13,13 +14,15 @@ HOST_BUILD := $(BUILD_DIR)/host
 WINDOWS_BUILD := $(BUILD_DIR)/windows
 # Only a TEMPLATE or VERSION given on the command line reaches make exe: one
 # in the environment (common on CI machines) must not change what is built.
-# Without them the link script's defaults apply.
+# Without them onefile-pack's defaults apply.
 shell_quote = '$(subst ','\'',$(1))'
 given_option = $(if $(filter command line,$(origin $(1))),--$(2) $(call shell_quote,$($(1))))
 
 export DEPS_DIR
 
-.PHONY: all setup host windows bootstrap-libs test bench stress exe demo clean
+.PHONY: all setup stub host windows test bench stress exe demo clean
+STUB := $(WINDOWS_BUILD)/stub/onefile-stub.exe
+ONEFILE_PACK := $(HOST_BUILD)/tools/onefile-pack/onefile-pack
 
 all: host windows
 
@@ -27,8 +30,11 @@ setup:
 	@bash scripts/setup.sh
 	@bash scripts/wine-prefix.sh "$(WINE_PREFIX)"
 
+# onefile-pack carries the prebuilt bootstrap, and the Windows tests use
+# onefile-pack: the stub is built first, then the host build around it, then
+# the rest of the Windows build.
 $(HOST_BUILD)/CMakeCache.txt:
-	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Release -DONEFILE_STUB=$(STUB)
 
 $(WINDOWS_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_BUILD_TYPE=Release \
@@ -36,7 +42,10 @@ $(WINDOWS_BUILD)/CMakeCache.txt:
 	  -DWINE_PREFIX=$(WINE_PREFIX) -DONEFILE_DEPS_DIR=$(DEPS_DIR) \
 	  -DONEFILE_HOST_BUILD_DIR=$(HOST_BUILD)
 
-host: setup $(HOST_BUILD)/CMakeCache.txt
+stub: setup $(WINDOWS_BUILD)/CMakeCache.txt
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target onefile-stub
+
+host: stub $(HOST_BUILD)/CMakeCache.txt
 	cmake --build $(HOST_BUILD) -j $(JOBS)
 
 windows: host $(WINDOWS_BUILD)/CMakeCache.txt
@@ -54,13 +63,9 @@ bench: host windows
 stress: host windows
 	JOBS=$(JOBS) bash scripts/run-stress.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
 
-bootstrap-libs: setup $(WINDOWS_BUILD)/CMakeCache.txt
-	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target onefile_entry onefile_bootstrap
-
-exe: bootstrap-libs
+exe: host
 	@[ -n "$(PAYLOAD)" ] && [ -n "$(OUT)" ] || { echo "usage: make exe PAYLOAD=<file> OUT=<file.exe> [TEMPLATE=..] [VERSION=..]" >&2; exit 2; }
-	ONEFILE_LINK_CONFIG=$(WINDOWS_BUILD)/link-config.sh bash scripts/link-bootstrap.sh \
-	  $(call shell_quote,$(PAYLOAD)) $(call shell_quote,$(OUT)) \
+	$(ONEFILE_PACK) build --payload $(call shell_quote,$(PAYLOAD)) -o $(call shell_quote,$(OUT)) --unchecked -q \
 	  $(call given_option,TEMPLATE,template) $(call given_option,VERSION,version)
 
 demo:

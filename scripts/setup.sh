@@ -18,6 +18,7 @@ packages=(
   g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
   wine wine64 libz-mingw-w64-dev
   googletest libzstd-dev zlib1g-dev zstd cmake make g++ dpkg-dev python3
+  osslsigncode openssl
 )
 
 install_packages() {
@@ -28,8 +29,8 @@ install_packages() {
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "setup: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  apt-get -o DPkg::Lock::Timeout=600 update -q
+  apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}"
 }
 
 # zstd's library sources come from Debian's source package; only the
@@ -39,7 +40,7 @@ fetch_zstd_source() {
   local list=/etc/apt/sources.list.d/onefile-debian-sources.sources
   if ! cmp -s "$here/debian-sources.sources" "$list"; then
     cp "$here/debian-sources.sources" "$list"
-    apt-get update -q
+    apt-get -o DPkg::Lock::Timeout=600 update -q
   fi
   rm -rf "$deps/src/zstd.tmp" && mkdir -p "$deps/src/zstd.tmp"
   (cd "$deps/src/zstd.tmp" && apt-get source -q libzstd >/dev/null)
@@ -88,7 +89,25 @@ build_gtest() {
   $mingw-ar rcs "$out.tmp" "$obj/gtest-all.o" && mv "$out.tmp" "$out"
 }
 
+# A Windows program this project did not write, for the tests that pack one:
+# 7-Zip's x64 console build, from the npm package that ships it.
+SEVEN_ZIP_PACKAGE=7zip-bin@5.2.0
+fetch_windows_programs() {
+  local out=$deps/windows-programs/7za.exe
+  [ -f "$out" ] && return 0
+  if ! command -v npm >/dev/null; then
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends npm
+  fi
+  echo "setup: fetching $SEVEN_ZIP_PACKAGE"
+  local tmp=$deps/windows-programs.tmp
+  rm -rf "$tmp" && mkdir -p "$tmp" "$(dirname "$out")"
+  (cd "$tmp" && npm pack --silent "$SEVEN_ZIP_PACKAGE" >/dev/null && tar -xzf ./*.tgz package/win/x64/7za.exe)
+  mv "$tmp/package/win/x64/7za.exe" "$out"
+  rm -rf "$tmp"
+}
+
 install_packages
+fetch_windows_programs
 fetch_zstd_source
 build_zstd_decoder
 build_gtest

@@ -36,9 +36,9 @@ mkdir -p "$work/exe"
 "$mutations" mutate "$work/app" app.exe "$work/app.payload" "$work/mutations" --every "$every"
 
 # One bootstrap per payload, unpacking into {TEMP}\t.
-link_one() { bash "$here/make-bootstrap.sh" "$host" "$windows" "$1" "$2" '{TEMP}\t'; }
+link_one() { bash "$here/make-bootstrap.sh" "$host" "$1" "$2" '{TEMP}\t'; }
 export -f link_one
-export here host windows
+export here host
 
 run_batch() {
   local manifest=$1

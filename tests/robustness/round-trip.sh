@@ -22,7 +22,7 @@ for ((seed = first; seed < first + folders; seed++)); do
   mkdir -p "$case_dir/exe"
   "$mutations" random-folder "$case_dir/app" "$bin/robust-app.exe" "$seed"
   "$pack" payload "$case_dir/app" --main app.exe -o "$case_dir/app.payload" --level 3 >/dev/null
-  bash "$here/make-bootstrap.sh" "$host" "$windows" "$case_dir/app.payload" "$case_dir/exe/first.exe" '{TEMP}\t'
+  bash "$here/make-bootstrap.sh" "$host" "$case_dir/app.payload" "$case_dir/exe/first.exe" '{TEMP}\t'
   printf 'first\tround-trip\tseed %s\n' "$seed" > "$case_dir/manifest.tsv"
   wine "$bin/damage-runner.exe" "$case_dir/manifest.tsv" "$case_dir/exe" "$case_dir/runs" "$case_dir/app" app.exe \
     120000 "$case_dir/results.tsv" </dev/null

@@ -28,12 +28,19 @@ class StringSink : public ByteSink {
 // temporary file, so a failed run never leaves a half-written output behind.
 class AtomicOutputFile : public ByteSink {
  public:
-  explicit AtomicOutputFile(std::filesystem::path destination);
+  // permissions are those of a new file before the umask: 0666 for data,
+  // 0777 for a program.
+  explicit AtomicOutputFile(std::filesystem::path destination, unsigned permissions = 0666);
   ~AtomicOutputFile() override;
   AtomicOutputFile(const AtomicOutputFile&) = delete;
   AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
 
   void write(const void* bytes, size_t size) override;
+  // Replaces bytes already written, at offset from the file's start.
+  void overwrite(uint64_t offset, const void* bytes, size_t size);
+  // Everything written so far is in the file at temporaryPath().
+  void flush();
+  const std::string& temporaryPath() const { return temporary_; }
   void commit();
 
  private:

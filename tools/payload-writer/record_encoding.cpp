@@ -8,6 +8,11 @@ void appendLittleEndian(std::string* out, uint64_t value, unsigned bytes) {
   for (unsigned i = 0; i < bytes; ++i) out->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
+void appendZeroTerminatedUtf16(std::string* out, std::u16string_view text) {
+  for (char16_t unit : text) appendLittleEndian(out, unit, 2);
+  appendLittleEndian(out, 0, 2);
+}
+
 std::string encodeRecordHeader(std::u16string_view name, uint64_t size, uint32_t storedChecksum) {
   std::string out;
   out.reserve((name.size() + 1) * RECORD_NAME_UNIT_BYTES + RECORD_SIZE_BYTES + RECORD_CHECKSUM_BYTES);
