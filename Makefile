@@ -1,6 +1,7 @@
 # The front door: set-up, builds and tests.
-#   make test                      set up, build everything, run every test
-#   make bench                     run the benchmarks (minutes; not part of test)
+#   make test                      set up, build everything, run every test and
+#                                  a smoke run of the benchmarks (seconds)
+#   make bench                     run the benchmarks (minutes; results in docs/bench)
 #   make stress                    the long robustness runs, ending with their figures
 #   make exe PAYLOAD=f OUT=x.exe [TEMPLATE=t] [VERSION=v]
 #                                  a bootstrap carrying exactly the bytes of f
@@ -54,6 +55,7 @@ windows: host $(WINDOWS_BUILD)/CMakeCache.txt
 
 test: host windows
 	JOBS=$(JOBS) bash scripts/run-tests.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
+	bash benchmarks/run.sh --smoke $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
 
 # Benchmarks: ratios against native limits, measured in one run (not tests).
 bench: host windows
