@@ -26,8 +26,8 @@ install_packages() {
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "setup: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  apt-get -o DPkg::Lock::Timeout=600 update -q
+  apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}"
 }
 
 # zstd's library sources come from Debian's source package; only the
@@ -37,7 +37,7 @@ fetch_zstd_source() {
   local list=/etc/apt/sources.list.d/onefile-debian-sources.sources
   if ! cmp -s "$here/debian-sources.sources" "$list"; then
     cp "$here/debian-sources.sources" "$list"
-    apt-get update -q
+    apt-get -o DPkg::Lock::Timeout=600 update -q
   fi
   rm -rf "$deps/src/zstd.tmp" && mkdir -p "$deps/src/zstd.tmp"
   (cd "$deps/src/zstd.tmp" && apt-get source -q libzstd >/dev/null)
@@ -68,6 +68,23 @@ build_zstd() {
   mv "$out.tmp" "$out"
 }
 
+# zstd for onefile-pack.exe, the packer built for Windows: the whole library
+# with the compressor and its worker threads (Win32 threads, so the win32
+# thread model suffices), built by zstd's own Makefile in a copy of the
+# sources, into a folder of its own.
+build_zstd_for_packer() {
+  local out=$deps/mingw-pack/lib/libzstd.a
+  [ -f "$out" ] && return 0
+  echo "setup: cross-building zstd with the compressor for onefile-pack.exe"
+  local work=$deps/build/zstd-pack
+  rm -rf "$work" && mkdir -p "$work" "$deps/mingw-pack/lib" "$deps/mingw-pack/include"
+  cp -r "$deps/src/zstd/lib" "$work/lib"
+  make -s -C "$work/lib" -j2 libzstd.a-mt CC=$mingw-gcc-win32 AR=$mingw-ar \
+    ZSTD_LEGACY_SUPPORT=0 ZSTD_NO_ASM=1 ZSTD_LIB_DICTBUILDER=0 ZSTD_LIB_DEPRECATED=0 >/dev/null
+  cp "$work/lib/zstd.h" "$work/lib/zstd_errors.h" "$deps/mingw-pack/include/"
+  cp "$work/lib/libzstd.a" "$out.tmp" && mv "$out.tmp" "$out"
+}
+
 # GoogleTest for the Windows test programs, from Debian's googletest sources.
 # GCC's win32 thread model has no std::mutex, which GoogleTest's Notification
 # uses; a force-included header gives it one built on a Win32 event.
@@ -91,4 +108,5 @@ build_gtest() {
 install_packages
 fetch_zstd_source
 build_zstd
+build_zstd_for_packer
 build_gtest

@@ -4,12 +4,12 @@
 
 #include <cstdio>
 #include <memory>
-#include <thread>
 
 #include "app_folder.h"
 #include "command_line.h"
 #include "commands.h"
 #include "diag/limits.h"
+#include "host_system.h"
 #include "payload_writer.h"
 #include "utf.h"
 
@@ -31,10 +31,7 @@ const std::vector<OptionSpec> OPTIONS = {
     {{"--cache-folder-length"}, "cache-folder-length"},
 };
 
-long defaultThreads() {
-  unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : static_cast<long>(cores);
-}
+long defaultThreads() { return static_cast<long>(processorCount()); }
 
 // "./app.exe" names the same top-level file as "app.exe".
 std::string mainProgramName(std::string name) {
@@ -57,9 +54,9 @@ void warnAboutLongNames(const std::filesystem::path& root, const std::vector<Fol
 int runPayloadCommand(const Arguments& arguments) {
   ParsedArguments parsed = parseArguments(arguments, OPTIONS);
   if (parsed.positional.size() != 1) throw UsageError("expects exactly one application folder");
-  std::filesystem::path root = parsed.positional[0];
+  std::filesystem::path root = std::filesystem::u8path(parsed.positional[0]);
   std::string mainProgram = mainProgramName(parsed.required("main", "--main"));
-  std::filesystem::path output = parsed.required("output", "-o");
+  std::filesystem::path output = std::filesystem::u8path(parsed.required("output", "-o"));
   CompressionSettings settings;
   settings.level = static_cast<int>(parsed.integer("level", "--level", DEFAULT_LEVEL, 1, ZSTD_maxCLevel()));
   settings.threads = static_cast<int>(parsed.integer("threads", "--threads", defaultThreads(), 0, MAX_THREADS));
@@ -72,7 +69,7 @@ int runPayloadCommand(const Arguments& arguments) {
   if (TerminalProgressBar::wanted(stderr)) bar = std::make_unique<TerminalProgressBar>(stderr);
   PackSummary summary = writePayloadFile(files, settings, output, bar.get());
   std::printf("%s: %llu files, %llu bytes of content, payload of %llu bytes\n",
-              displayName(output.string()).c_str(), static_cast<unsigned long long>(summary.files),
+              displayName(output.u8string()).c_str(), static_cast<unsigned long long>(summary.files),
               static_cast<unsigned long long>(summary.contentBytes),
               static_cast<unsigned long long>(summary.payloadBytes));
   return EXIT_OK;

@@ -1,0 +1,107 @@
+// AtomicOutputFile on Windows. The temporary file is marked for deletion as
+// soon as it is created, so that however the run ends before commit() (an
+// error, Ctrl+C, the process being killed) the system removes it when its
+// handle closes. commit() lifts the mark and moves the file into place.
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
+#include "byte_sink.h"
+#include "pack_error.h"
+#include "utf.h"
+#include "windows_error.h"
+
+namespace onefile {
+namespace {
+
+constexpr int NAME_ATTEMPTS = 100;
+
+HANDLE handleOf(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
+
+bool markForDeletion(HANDLE file, bool deleteIt) {
+  FILE_DISPOSITION_INFO disposition = {static_cast<BOOLEAN>(deleteIt ? TRUE : FALSE)};
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
+// A name beside the destination that no other file has: created exclusively.
+HANDLE createTemporary(const std::filesystem::path& destination, std::filesystem::path* temporary) {
+  unsigned seed = static_cast<unsigned>(GetTickCount64()) ^ (GetCurrentProcessId() << 16);
+  for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
+    wchar_t suffix[32];
+    swprintf(suffix, 32, L".partial-%06x", (seed + static_cast<unsigned>(attempt) * 7919u) & 0xFFFFFFu);
+    *temporary = destination;
+    *temporary += suffix;
+    HANDLE file = CreateFileW(temporary->c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+AtomicOutputFile::AtomicOutputFile(std::filesystem::path destination) : destination_(std::move(destination)) {
+  std::string shown = displayName(destination_.u8string());
+  std::filesystem::path temporary;
+  HANDLE handle = createTemporary(destination_, &temporary);
+  if (handle == INVALID_HANDLE_VALUE)
+    throw PackError(shown, "cannot create the output: " + windowsErrorText(GetLastError()));
+  if (!markForDeletion(handle, true)) {
+    DWORD error = GetLastError();
+    CloseHandle(handle);
+    DeleteFileW(temporary.c_str());
+    throw PackError(shown, "cannot create the output: " + windowsErrorText(error));
+  }
+  int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY | _O_WRONLY);
+  file_ = descriptor >= 0 ? _fdopen(descriptor, "wb") : nullptr;
+  if (file_ == nullptr) {
+    if (descriptor >= 0) _close(descriptor);
+    else CloseHandle(handle);  // marked for deletion: closing removes it
+    throw PackError(shown, "cannot create the output");
+  }
+  temporary_ = temporary.u8string();
+}
+
+AtomicOutputFile::~AtomicOutputFile() { discard(); }
+
+void AtomicOutputFile::write(const void* bytes, size_t size) {
+  if (std::fwrite(bytes, 1, size, file_) != size)
+    throw PackError(displayName(destination_.u8string()),
+                    "cannot write the output: " + windowsErrorText(GetLastError()));
+}
+
+void AtomicOutputFile::commit() {
+  std::string shown = displayName(destination_.u8string());
+  std::filesystem::path temporary = std::filesystem::u8path(temporary_);
+  std::string failure;
+  if (std::fflush(file_) != 0 || !FlushFileBuffers(handleOf(file_)))
+    failure = "cannot write the output: " + windowsErrorText(GetLastError());
+  else if (!markForDeletion(handleOf(file_), false))
+    failure = "cannot keep the output: " + windowsErrorText(GetLastError());
+  if (!failure.empty()) {
+    discard();
+    throw PackError(shown, failure);
+  }
+  std::FILE* file = file_;
+  file_ = nullptr;
+  if (std::fclose(file) != 0) failure = "cannot write the output";
+  if (failure.empty() &&
+      !MoveFileExW(temporary.c_str(), destination_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    failure = "cannot move the finished output into place: " + windowsErrorText(GetLastError());
+  if (!failure.empty()) {
+    DeleteFileW(temporary.c_str());
+    temporary_.clear();
+    throw PackError(shown, failure);
+  }
+  temporary_.clear();
+}
+
+void AtomicOutputFile::discard() {
+  if (file_ != nullptr) std::fclose(file_);  // marked for deletion: closing removes it
+  file_ = nullptr;
+  temporary_.clear();
+}
+
+}  // namespace onefile
