@@ -1,8 +1,11 @@
 # The front door: set-up, builds and tests.
+#   make demo                      set up, pack the demo application and run it
 #   make test                      set up, build everything, run every test
 #   make bench                     run the benchmarks (minutes; not part of test)
 #   make exe PAYLOAD=f OUT=x.exe [TEMPLATE=t] [VERSION=v]
 #                                  a bootstrap carrying exactly the bytes of f
+#   make install [PREFIX=/usr/local]
+#                                  onefile-pack and its CMake package
 SHELL := /bin/bash
 DEPS_DIR ?= $(CURDIR)/.deps
 BUILD_DIR ?= $(CURDIR)/build
@@ -18,7 +21,9 @@ given_option = $(if $(filter command line,$(origin $(1))),--$(2) $(call shell_qu
 
 export DEPS_DIR
 
-.PHONY: all setup host windows bootstrap-libs test bench exe demo clean
+PREFIX ?= /usr/local
+
+.PHONY: all setup host windows bootstrap-libs test bench exe demo install clean
 
 all: host windows
 
@@ -57,9 +62,14 @@ exe: bootstrap-libs
 	  $(call shell_quote,$(PAYLOAD)) $(call shell_quote,$(OUT)) \
 	  $(call given_option,TEMPLATE,template) $(call given_option,VERSION,version)
 
-demo:
-	@echo "make demo: the packaging tool that builds the demo application is not here yet." >&2
-	@exit 2
+# The demo: only what it needs is built, so a second run takes seconds.
+demo: host $(WINDOWS_BUILD)/CMakeCache.txt
+	@cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target demo greeting >/dev/null
+	@bash scripts/demo.sh $(HOST_BUILD)/tools/onefile-pack/onefile-pack $(WINDOWS_BUILD)/demo/app \
+	  $(BUILD_DIR)/demo $(WINE_PREFIX)
+
+install: host
+	cmake --install $(HOST_BUILD) --prefix $(call shell_quote,$(PREFIX))
 
 clean:
 	rm -rf $(BUILD_DIR)
