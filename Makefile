@@ -4,6 +4,7 @@
 #   make bench                     run the benchmarks (minutes; not part of test)
 #   make exe PAYLOAD=f OUT=x.exe [TEMPLATE=t] [VERSION=v]
 #                                  a bootstrap carrying exactly the bytes of f
+#   make host                      onefile-pack (and the bootstrap stub it carries)
 #   make install [PREFIX=/usr/local]
 #                                  onefile-pack and its CMake package
 SHELL := /bin/bash
@@ -15,7 +16,7 @@ HOST_BUILD := $(BUILD_DIR)/host
 WINDOWS_BUILD := $(BUILD_DIR)/windows
 # Only a TEMPLATE or VERSION given on the command line reaches make exe: one
 # in the environment (common on CI machines) must not change what is built.
-# Without them the link script's defaults apply.
+# Without them onefile-pack's defaults apply.
 shell_quote = '$(subst ','\'',$(1))'
 given_option = $(if $(filter command line,$(origin $(1))),--$(2) $(call shell_quote,$($(1))))
 
@@ -23,7 +24,9 @@ export DEPS_DIR
 
 PREFIX ?= /usr/local
 
-.PHONY: all setup host windows bootstrap-libs test bench exe demo install clean
+.PHONY: all setup stub host windows test bench exe demo install clean
+STUB := $(WINDOWS_BUILD)/stub/onefile-stub.exe
+ONEFILE_PACK := $(HOST_BUILD)/tools/onefile-pack/onefile-pack
 
 all: host windows
 
@@ -31,8 +34,11 @@ setup:
 	@bash scripts/setup.sh
 	@bash scripts/wine-prefix.sh "$(WINE_PREFIX)"
 
+# onefile-pack carries the prebuilt bootstrap, and the Windows tests use
+# onefile-pack: the stub is built first, then the host build around it, then
+# the rest of the Windows build.
 $(HOST_BUILD)/CMakeCache.txt:
-	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Release -DONEFILE_STUB=$(STUB)
 
 $(WINDOWS_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_BUILD_TYPE=Release \
@@ -40,7 +46,10 @@ $(WINDOWS_BUILD)/CMakeCache.txt:
 	  -DWINE_PREFIX=$(WINE_PREFIX) -DONEFILE_DEPS_DIR=$(DEPS_DIR) \
 	  -DONEFILE_HOST_BUILD_DIR=$(HOST_BUILD)
 
-host: setup $(HOST_BUILD)/CMakeCache.txt
+stub: setup $(WINDOWS_BUILD)/CMakeCache.txt
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target onefile-stub
+
+host: stub $(HOST_BUILD)/CMakeCache.txt
 	cmake --build $(HOST_BUILD) -j $(JOBS)
 
 windows: host $(WINDOWS_BUILD)/CMakeCache.txt
@@ -53,19 +62,15 @@ test: host windows
 bench: host windows
 	bash benchmarks/run.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
 
-bootstrap-libs: setup $(WINDOWS_BUILD)/CMakeCache.txt
-	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target onefile_entry onefile_bootstrap
-
-exe: bootstrap-libs
+exe: host
 	@[ -n "$(PAYLOAD)" ] && [ -n "$(OUT)" ] || { echo "usage: make exe PAYLOAD=<file> OUT=<file.exe> [TEMPLATE=..] [VERSION=..]" >&2; exit 2; }
-	ONEFILE_LINK_CONFIG=$(WINDOWS_BUILD)/link-config.sh bash scripts/link-bootstrap.sh \
-	  $(call shell_quote,$(PAYLOAD)) $(call shell_quote,$(OUT)) \
+	$(ONEFILE_PACK) build --payload $(call shell_quote,$(PAYLOAD)) -o $(call shell_quote,$(OUT)) --unchecked -q \
 	  $(call given_option,TEMPLATE,template) $(call given_option,VERSION,version)
 
 # The demo: only what it needs is built, so a second run takes seconds.
 demo: host $(WINDOWS_BUILD)/CMakeCache.txt
 	@cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target demo greeting >/dev/null
-	@bash scripts/demo.sh $(HOST_BUILD)/tools/onefile-pack/onefile-pack $(WINDOWS_BUILD)/demo/app \
+	@bash scripts/demo.sh $(ONEFILE_PACK) $(WINDOWS_BUILD)/demo/app \
 	  $(BUILD_DIR)/demo $(WINE_PREFIX)
 
 install: host

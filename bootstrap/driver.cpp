@@ -21,6 +21,8 @@ uint32_t runBootstrap(void) {
 
   setupConsole();
   resetRunEnvironment();
+  // A bootstrap without its attached data (the bare stub) has nothing to run.
+  if (!locateAttachedData()) fatalError(MESSAGE_NO_HEADER);
   if (!expandTemplatePath(targetDirectory, onefilePathTemplate, PATH_CAPACITY))
     reportExpansionFailure(onefilePathTemplate);
   resolveTargetPath();

@@ -19,24 +19,26 @@ target_compile_definitions(onefile_bootstrap PUBLIC
   UNICODE _UNICODE WIN32_LEAN_AND_MEAN __USE_MINGW_ANSI_STDIO=0)
 target_link_libraries(onefile_bootstrap PUBLIC onefile_zstd z shell32)
 
-# The entry point alone, so that a program with its own main can link the rest.
-add_library(onefile_entry STATIC bootstrap/main.cpp)
-target_link_libraries(onefile_entry PRIVATE onefile_bootstrap)
-target_compile_options(onefile_entry PRIVATE -O2 -fno-exceptions -fno-rtti -municode)
+# The prebuilt bootstrap: everything but the attached data, which onefile-pack
+# writes into a copy of it as a section of its own. It carries no time stamp,
+# so that the executables made from it are reproducible.
+set(ONEFILE_STUB_DIR "${CMAKE_BINARY_DIR}/stub")
+add_executable(onefile-stub bootstrap/main.cpp)
+set_target_properties(onefile-stub PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${ONEFILE_STUB_DIR}")
+target_compile_options(onefile-stub PRIVATE -O2 -fno-exceptions -fno-rtti -municode)
+target_link_libraries(onefile-stub PRIVATE onefile_bootstrap)
+target_link_options(onefile-stub PRIVATE
+  -static -mwindows -municode -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
 
-# Link settings for scripts/link-bootstrap.sh, which attaches a payload.
-set(ONEFILE_LINK_FLAGS "-static -mwindows -municode -s -Wl,--gc-sections -lz -lshell32")
-set(ONEFILE_LINK_CONFIG "${CMAKE_BINARY_DIR}/link-config.sh")
-file(GENERATE OUTPUT "${ONEFILE_LINK_CONFIG}" CONTENT
-"CC='${CMAKE_C_COMPILER}'
-ENTRY_LIB='$<TARGET_FILE:onefile_entry>'
-BOOTSTRAP_LIBS='$<TARGET_FILE:onefile_bootstrap> ${ONEFILE_MINGW_DEPS}/lib/libzstd.a'
-LINK_FLAGS='${ONEFILE_LINK_FLAGS}'
-")
-set(ONEFILE_LINK_SCRIPT "${CMAKE_SOURCE_DIR}/scripts/link-bootstrap.sh")
+# The host build (ONEFILE_HOST_BUILD_DIR) holds onefile-pack, which carries
+# the stub above; the Windows tests make their bootstraps with it.
+set(ONEFILE_HOST_BUILD_DIR "" CACHE PATH "Native build holding onefile-pack and the fixture tools")
+set(ONEFILE_PACK "${ONEFILE_HOST_BUILD_DIR}/tools/onefile-pack/onefile-pack")
 
 # onefile_add_bootstrap(<target> PAYLOAD <file> OUTPUT <exe> [TEMPLATE <t>] [VERSION <v>])
-# A bootstrap executable that carries the payload file, built like `make exe`.
+# A bootstrap executable that carries the payload file, made like `make exe`:
+# template and version as given, unchecked, so that tests can build
+# bootstraps meant to fail at run time.
 function(onefile_add_bootstrap target)
   cmake_parse_arguments(arg "" "PAYLOAD;OUTPUT;TEMPLATE;VERSION" "DEPENDS" ${ARGN})
   set(extra "")
@@ -47,10 +49,9 @@ function(onefile_add_bootstrap target)
     list(APPEND extra --version "${arg_VERSION}")
   endif()
   add_custom_command(OUTPUT "${arg_OUTPUT}"
-    COMMAND ${CMAKE_COMMAND} -E env ONEFILE_LINK_CONFIG=${ONEFILE_LINK_CONFIG}
-            bash ${ONEFILE_LINK_SCRIPT} "${arg_PAYLOAD}" "${arg_OUTPUT}" ${extra}
-    DEPENDS "${arg_PAYLOAD}" ${ONEFILE_LINK_SCRIPT} onefile_entry onefile_bootstrap ${arg_DEPENDS}
-    COMMENT "Attaching ${arg_PAYLOAD} to ${arg_OUTPUT}"
+    COMMAND "${ONEFILE_PACK}" build --payload "${arg_PAYLOAD}" -o "${arg_OUTPUT}" --unchecked -q ${extra}
+    DEPENDS "${arg_PAYLOAD}" "${ONEFILE_PACK}" ${arg_DEPENDS}
+    COMMENT "Building ${arg_OUTPUT} around ${arg_PAYLOAD}"
     VERBATIM)
   add_custom_target(${target} ALL DEPENDS "${arg_OUTPUT}")
 endfunction()

@@ -16,6 +16,7 @@ packages=(
   g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
   wine wine64 libz-mingw-w64-dev
   googletest libzstd-dev zlib1g-dev zstd cmake make g++ dpkg-dev python3
+  osslsigncode openssl
 )
 
 install_packages() {
@@ -105,7 +106,25 @@ build_gtest() {
   $mingw-ar rcs "$out.tmp" "$obj/gtest-all.o" && mv "$out.tmp" "$out"
 }
 
+# A Windows program this project did not write, for the tests that pack one:
+# 7-Zip's x64 console build, from the npm package that ships it.
+SEVEN_ZIP_PACKAGE=7zip-bin@5.2.0
+fetch_windows_programs() {
+  local out=$deps/windows-programs/7za.exe
+  [ -f "$out" ] && return 0
+  if ! command -v npm >/dev/null; then
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends npm
+  fi
+  echo "setup: fetching $SEVEN_ZIP_PACKAGE"
+  local tmp=$deps/windows-programs.tmp
+  rm -rf "$tmp" && mkdir -p "$tmp" "$(dirname "$out")"
+  (cd "$tmp" && npm pack --silent "$SEVEN_ZIP_PACKAGE" >/dev/null && tar -xzf ./*.tgz package/win/x64/7za.exe)
+  mv "$tmp/package/win/x64/7za.exe" "$out"
+  rm -rf "$tmp"
+}
+
 install_packages
+fetch_windows_programs
 fetch_zstd_source
 build_zstd
 build_zstd_for_packer

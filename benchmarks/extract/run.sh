@@ -30,8 +30,8 @@ cp "$main_program" "$app/main.exe"
 
 "$host/tools/onefile-pack/onefile-pack" payload "$app" --main main.exe -o "$work/app.payload" \
   --level "$level" --threads 2 >/dev/null
-ONEFILE_LINK_CONFIG=$windows/link-config.sh bash "$top/scripts/link-bootstrap.sh" \
-  "$work/app.payload" "$work/bench.exe" "$(winepath -w "$work")\\cache" 1.0
+"$host/tools/onefile-pack/onefile-pack" build --payload "$work/app.payload" -o "$work/bench.exe" -q \
+  --template "$(winepath -w "$work")\\cache" --version 1.0
 # The bare frame: without the magic in front and the 12 trailing bytes.
 payload_size=$(stat -c %s "$work/app.payload")
 tail -c +4 "$work/app.payload" | head -c $((payload_size - 3 - 12)) > "$work/app.zst"

@@ -12,14 +12,6 @@
 
 #include "payload/reader.h"
 
-extern "C" {
-// The reader's own entry for the attached payload is not used here.
-extern const unsigned char onefilePayload[] = {0};
-extern const uint64_t onefilePayloadSize = 0;
-extern const wchar_t onefilePathTemplate[] = L"";
-extern const wchar_t onefileVersionText[] = L"";
-}
-
 namespace {
 
 unsigned char chunk[32768];

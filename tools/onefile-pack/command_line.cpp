@@ -35,8 +35,8 @@ long ParsedArguments::integer(const std::string& key, const std::string& spellin
   errno = 0;
   long number = std::strtol(text->c_str(), &end, 10);
   if (text->empty() || *end != '\0' || errno != 0 || number < minimum || number > maximum)
-    throw UsageError(spelling + " takes a whole number from " + std::to_string(minimum) + " to " +
-                     std::to_string(maximum) + ", not '" + *text + "'");
+    throw OptionError(spelling, "takes a whole number from " + std::to_string(minimum) + " to " +
+                                    std::to_string(maximum) + ", not '" + *text + "'");
   return number;
 }
 

@@ -15,6 +15,13 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// An option's value that cannot be used: one line naming the option, without
+// the usage text.
+class OptionError : public UsageError {
+ public:
+  OptionError(const std::string& spelling, const std::string& reason) : UsageError(spelling + ": " + reason) {}
+};
+
 struct OptionSpec {
   std::vector<std::string> spellings;  // e.g. {"-o", "--output"}
   std::string key;

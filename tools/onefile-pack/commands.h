@@ -22,6 +22,7 @@ struct Subcommand {
 };
 
 int runPayloadCommand(const Arguments& arguments);
+int runBuildCommand(const Arguments& arguments);
 int runListCommand(const Arguments& arguments);
 int runVerifyCommand(const Arguments& arguments);
 

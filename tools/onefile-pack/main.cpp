@@ -22,6 +22,11 @@ constexpr char TOOL[] = "onefile-pack";
 const Subcommand SUBCOMMANDS[] = {
     {"payload", "payload APP_DIR --main REL -o FILE [--level N] [--threads N] [--cache-folder-length N]",
      "pack an application folder into a payload file", runPayloadCommand},
+    {"build",
+     "build (APP_DIR --main REL | --payload FILE) -o OUT.exe [--name NAME] [--version V] [--template T]\n"
+     "        [--icon FILE.ico] [--company T] [--description T] [--product T] [--copyright T]\n"
+     "        [--level N] [--threads N] [--cache-folder-length N] [-q] [--unchecked]",
+     "make the finished executable from an application folder or a payload", runBuildCommand},
     {"list", "list FILE", "list the records of a payload file or of a built executable", runListCommand},
     {"verify", "verify FILE DIR", "compare a folder (an unpacked cache) with a payload", runVerifyCommand},
 };
@@ -42,6 +47,9 @@ const Subcommand* findSubcommand(const std::string& name) {
 int runReportingFailures(const Subcommand& command, const Arguments& arguments) {
   try {
     return command.run(arguments);
+  } catch (const OptionError& error) {
+    std::fprintf(stderr, "%s %s: %s\n", TOOL, command.name, error.what());
+    return EXIT_USAGE;
   } catch (const UsageError& error) {
     std::fprintf(stderr, "%s %s: %s\nusage: %s %s\n", TOOL, command.name, error.what(), TOOL, command.usage);
     return EXIT_USAGE;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <map>
 #include <optional>
 #include <system_error>
 
@@ -118,39 +117,26 @@ bool recordOrder(const FolderFile& a, const FolderFile& b) {
   }
 }
 
-void checkNameLengths(const fs::path& root, const std::vector<FolderFile>& files) {
-  for (const FolderFile& file : files) {
-    if (file.recordName.size() > RECORD_NAME_MAX_UNITS)
-      throw PackError(displayPath(root, file.relative),
-                      "the name is " + std::to_string(file.recordName.size()) +
-                          " UTF-16 code units long; the bootstrap takes at most " +
-                          std::to_string(RECORD_NAME_MAX_UNITS));
-  }
-}
-
 // Windows' file systems ignore case: two names that differ only in case would
-// overwrite each other, and a file cannot share its name with a folder.
-void checkCaseCollisions(const fs::path& root, const std::vector<FolderFile>& files) {
-  std::map<std::u16string, const FolderFile*> fileKeys;
-  std::map<std::u16string, std::string> folderKeys;
+// overwrite each other, and a file cannot share its name with a folder. Names
+// too long for the bootstrap are refused here too.
+void checkRecordNames(const fs::path& root, const std::vector<FolderFile>& files) {
+  std::vector<std::u16string> names;
   for (const FolderFile& file : files) {
-    for (size_t cut = file.recordName.find(u'\\'); cut != std::u16string::npos;
-         cut = file.recordName.find(u'\\', cut + 1))
-      folderKeys.emplace(caseFoldKey(file.recordName.substr(0, cut)), file.relative.substr(0, cut));
+    if (std::optional<std::string> problem = recordNameProblem(file.recordName))
+      throw PackError(displayPath(root, file.relative), *problem);
+    names.push_back(file.recordName);
   }
-  for (const FolderFile& file : files) {
-    std::u16string key = caseFoldKey(file.recordName);
-    auto [it, added] = fileKeys.emplace(key, &file);
-    if (!added)
-      throw PackError(displayPath(root, file.relative),
-                      "differs only in case from " + displayName(it->second->relative) +
-                          "; on Windows they would overwrite each other");
-    auto folder = folderKeys.find(key);
-    if (folder != folderKeys.end())
-      throw PackError(displayPath(root, file.relative),
-                      "has the name of the folder " + displayName(folder->second) +
-                          " but for case; on Windows a file and a folder cannot share a name");
-  }
+  std::optional<NameCollision> collision = findCaseCollision(names);
+  if (!collision) return;
+  std::string other = utf16ToUtf8(collision->other);
+  std::replace(other.begin(), other.end(), '\\', '/');
+  const FolderFile& file = files[collision->index];
+  if (collision->isFolder)
+    throw PackError(displayPath(root, file.relative), "has the name of the folder " + displayName(other) +
+                                                          " but for case; on Windows a file and a folder cannot share a name");
+  throw PackError(displayPath(root, file.relative),
+                  "differs only in case from " + displayName(other) + "; on Windows they would overwrite each other");
 }
 
 bool endsWithExe(const std::string& name) {
@@ -208,8 +194,7 @@ std::vector<FolderFile> scanAppFolder(const fs::path& root, const std::string& m
   walk.openFolders.push_back(walk.canonicalRoot);
   walkFolder(walk, root, "");
   for (FolderFile& file : walk.files) file.recordName = recordNameOf(file.relative);
-  checkNameLengths(root, walk.files);
-  checkCaseCollisions(root, walk.files);
+  checkRecordNames(root, walk.files);
   std::sort(walk.files.begin(), walk.files.end(), recordOrder);
   putMainProgramFirst(root, mainProgram, &walk.files);
   return std::move(walk.files);

@@ -71,6 +71,17 @@ void AtomicOutputFile::write(const void* bytes, size_t size) {
     throw PackError(destination_.string(), systemReason("cannot write the output"));
 }
 
+void AtomicOutputFile::flush() {
+  if (std::fflush(file_) != 0) throw PackError(destination_.string(), systemReason("cannot write the output"));
+}
+
+void AtomicOutputFile::overwrite(uint64_t offset, const void* bytes, size_t size) {
+  flush();
+  ssize_t written = pwrite(fileno(file_), bytes, size, static_cast<off_t>(offset));
+  if (written < 0 || static_cast<size_t>(written) != size)
+    throw PackError(destination_.string(), systemReason("cannot write the output"));
+}
+
 void AtomicOutputFile::commit() {
   std::FILE* file = file_;
   file_ = nullptr;

@@ -1,7 +1,9 @@
 // AtomicOutputFile on Windows. The temporary file is marked for deletion as
-// soon as it is created, so that however the run ends before commit() (an
-// error, Ctrl+C, the process being killed) the system removes it when its
-// handle closes. commit() lifts the mark and moves the file into place.
+// soon as it is created, so that however the run ends while it is being
+// written (an error, Ctrl+C, the process being killed) the system removes it
+// when its handle closes. flush() lifts the mark, since a file marked so
+// cannot be opened again (the executable's checksum is read from it); from
+// then until commit() moves it into place, discarding deletes it by name.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -33,7 +35,8 @@ HANDLE createTemporary(const std::filesystem::path& destination, std::filesystem
     swprintf(suffix, 32, L".partial-%06x", (seed + static_cast<unsigned>(attempt) * 7919u) & 0xFFFFFFu);
     *temporary = destination;
     *temporary += suffix;
-    HANDLE file = CreateFileW(temporary->c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+    HANDLE file = CreateFileW(temporary->c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
   }
@@ -72,19 +75,33 @@ void AtomicOutputFile::write(const void* bytes, size_t size) {
                     "cannot write the output: " + windowsErrorText(GetLastError()));
 }
 
+void AtomicOutputFile::flush() {
+  std::string shown = displayName(destination_.u8string());
+  if (std::fflush(file_) != 0 || !FlushFileBuffers(handleOf(file_)))
+    throw PackError(shown, "cannot write the output: " + windowsErrorText(GetLastError()));
+  if (!markForDeletion(handleOf(file_), false))
+    throw PackError(shown, "cannot keep the output: " + windowsErrorText(GetLastError()));
+}
+
+// Written through the descriptor at the offset; the position for later
+// writes stays where it was.
+void AtomicOutputFile::overwrite(uint64_t offset, const void* bytes, size_t size) {
+  std::string shown = displayName(destination_.u8string());
+  if (std::fflush(file_) != 0) throw PackError(shown, "cannot write the output");
+  int descriptor = _fileno(file_);
+  __int64 position = _lseeki64(descriptor, 0, SEEK_CUR);
+  bool written = position >= 0 && _lseeki64(descriptor, static_cast<__int64>(offset), SEEK_SET) >= 0 &&
+                 _write(descriptor, bytes, static_cast<unsigned>(size)) == static_cast<int>(size);
+  if (!written || _lseeki64(descriptor, position, SEEK_SET) < 0)
+    throw PackError(shown, "cannot write the output: " + windowsErrorText(GetLastError()));
+}
+
 void AtomicOutputFile::commit() {
   std::string shown = displayName(destination_.u8string());
   std::filesystem::path temporary = std::filesystem::u8path(temporary_);
-  std::string failure;
-  if (std::fflush(file_) != 0 || !FlushFileBuffers(handleOf(file_)))
-    failure = "cannot write the output: " + windowsErrorText(GetLastError());
-  else if (!markForDeletion(handleOf(file_), false))
-    failure = "cannot keep the output: " + windowsErrorText(GetLastError());
-  if (!failure.empty()) {
-    discard();
-    throw PackError(shown, failure);
-  }
+  flush();
   std::FILE* file = file_;
+  std::string failure;
   file_ = nullptr;
   if (std::fclose(file) != 0) failure = "cannot write the output";
   if (failure.empty() &&
@@ -99,8 +116,9 @@ void AtomicOutputFile::commit() {
 }
 
 void AtomicOutputFile::discard() {
-  if (file_ != nullptr) std::fclose(file_);  // marked for deletion: closing removes it
+  if (file_ != nullptr) std::fclose(file_);  // still marked for deletion, closing removes it
   file_ = nullptr;
+  if (!temporary_.empty()) DeleteFileW(std::filesystem::u8path(temporary_).c_str());  // after flush()
   temporary_.clear();
 }
 

@@ -1,5 +1,6 @@
 // MappedFile on Windows: the file is opened by its wide name and mapped
-// read-only; other programs may go on reading it meanwhile.
+// read-only. Others may go on using it meanwhile: the packer maps its own
+// output, still open for writing, to checksum it.
 #include <windows.h>
 
 #include <string>
@@ -13,7 +14,7 @@ namespace onefile {
 
 MappedFile::MappedFile(const std::filesystem::path& path) {
   std::string shown = displayName(path.u8string());
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) throw PackError(shown, "cannot open: " + windowsErrorText(GetLastError()));
   BY_HANDLE_FILE_INFORMATION info;

@@ -1,15 +1,20 @@
 #include "payload_locator.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "payload/format.h"
 #include "record_encoding.h"
+#include "resources/attached.h"
 
 namespace onefile {
 namespace {
 
-constexpr unsigned char ZSTD_FRAME_MAGIC[4] = {0x28, 0xB5, 0x2F, 0xFD};
+constexpr size_t DOS_NEW_HEADER_FIELD = 0x3C;
+constexpr size_t FILE_HEADER_SIZE = 20, SECTION_HEADER_SIZE = 40;
+constexpr size_t FH_SECTION_COUNT = 2, FH_OPTIONAL_SIZE = 16;
+constexpr size_t SH_VIRTUAL_SIZE = 8, SH_RAW_SIZE = 16, SH_RAW_OFFSET = 20;
+
+uint64_t field(const unsigned char* data, size_t offset, unsigned bytes) { return readLittleEndian(data + offset, bytes); }
 
 // True when the trailer's length field at lengthField says that the payload
 // starts at start.
@@ -19,13 +24,43 @@ bool trailerCountsBackTo(const unsigned char* data, size_t start, size_t lengthF
   return readLittleEndian(data + lengthField, PAYLOAD_LENGTH_FIELD_BYTES) == lengthField - start;
 }
 
-std::optional<PayloadLocation> embeddedAt(const unsigned char* data, size_t size, size_t start) {
-  size_t first = start + PAYLOAD_MAGIC_SIZE + sizeof ZSTD_FRAME_MAGIC + PAYLOAD_TRAILER_ZERO_BYTES;
-  for (size_t field = first; field + PAYLOAD_LENGTH_FIELD_BYTES <= size; ++field) {
-    if (trailerCountsBackTo(data, start, field))
-      return PayloadLocation{start, field + PAYLOAD_LENGTH_FIELD_BYTES - start, true, true};
+struct SectionBytes {
+  size_t offset = 0;  // in the file
+  size_t size = 0;    // what the section holds, as far as the file has it
+};
+
+// The attached-data section of a PE image, read from the file's headers.
+std::optional<SectionBytes> attachedSection(const unsigned char* data, size_t size) {
+  if (size < DOS_NEW_HEADER_FIELD + 4 || data[0] != 'M' || data[1] != 'Z') return std::nullopt;
+  size_t pe = field(data, DOS_NEW_HEADER_FIELD, 4);
+  if (pe > size || size - pe < 4 + FILE_HEADER_SIZE || std::memcmp(data + pe, "PE\0\0", 4) != 0) return std::nullopt;
+  size_t fileHeader = pe + 4;
+  size_t table = fileHeader + FILE_HEADER_SIZE + field(data, fileHeader + FH_OPTIONAL_SIZE, 2);
+  size_t count = field(data, fileHeader + FH_SECTION_COUNT, 2);
+  if (table > size || (size - table) / SECTION_HEADER_SIZE < count) return std::nullopt;
+  for (size_t i = 0; i < count; ++i) {
+    const unsigned char* header = data + table + SECTION_HEADER_SIZE * i;
+    if (std::memcmp(header, ATTACHED_SECTION_NAME, sizeof ATTACHED_SECTION_NAME) != 0) continue;
+    size_t offset = field(header, SH_RAW_OFFSET, 4);
+    size_t held = std::min(field(header, SH_VIRTUAL_SIZE, 4), field(header, SH_RAW_SIZE, 4));
+    if (offset > size) return std::nullopt;
+    return SectionBytes{offset, std::min(held, size - offset)};
   }
   return std::nullopt;
+}
+
+std::optional<PayloadLocation> payloadInSection(const unsigned char* data, const SectionBytes& section) {
+  if (section.size < sizeof(AttachedDataHeader) ||
+      std::memcmp(data + section.offset, ATTACHED_DATA_TAG, sizeof ATTACHED_DATA_TAG) != 0)
+    return std::nullopt;
+  const unsigned char* header = data + section.offset;
+  uint64_t offset = field(header, offsetof(AttachedDataHeader, payloadOffset), 8);
+  uint64_t length = field(header, offsetof(AttachedDataHeader, payloadSize), 8);
+  if (offset > section.size || length > section.size - offset) return std::nullopt;
+  size_t start = section.offset + static_cast<size_t>(offset);
+  bool trailerValid = length >= PAYLOAD_MAGIC_SIZE + PAYLOAD_TRAILER_SIZE &&
+                      trailerCountsBackTo(data, start, start + length - PAYLOAD_LENGTH_FIELD_BYTES);
+  return PayloadLocation{start, static_cast<size_t>(length), true, trailerValid};
 }
 
 }  // namespace
@@ -36,15 +71,9 @@ std::optional<PayloadLocation> locatePayload(const unsigned char* data, size_t s
                         trailerCountsBackTo(data, 0, size - PAYLOAD_LENGTH_FIELD_BYTES);
     return PayloadLocation{0, size, false, trailerValid};
   }
-  unsigned char signature[PAYLOAD_MAGIC_SIZE + sizeof ZSTD_FRAME_MAGIC];
-  std::memcpy(signature, PAYLOAD_MAGIC, PAYLOAD_MAGIC_SIZE);
-  std::memcpy(signature + PAYLOAD_MAGIC_SIZE, ZSTD_FRAME_MAGIC, sizeof ZSTD_FRAME_MAGIC);
-  const unsigned char* end = data + size;
-  for (const unsigned char* at = std::search(data, end, signature, signature + sizeof signature); at != end;
-       at = std::search(at + 1, end, signature, signature + sizeof signature)) {
-    if (auto found = embeddedAt(data, size, static_cast<size_t>(at - data))) return found;
-  }
-  return std::nullopt;
+  std::optional<SectionBytes> section = attachedSection(data, size);
+  if (!section) return std::nullopt;
+  return payloadInSection(data, *section);
 }
 
 }  // namespace onefile

@@ -1,5 +1,5 @@
 // Finds a payload in a file: a payload file of its own, or a built
-// executable that carries one in its read-only data.
+// executable that carries one in its attached-data section.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -15,8 +15,8 @@ struct PayloadLocation {
 };
 
 // A file that starts with the magic is taken as a payload file as it stands,
-// whatever its trailer holds. Elsewhere a payload is the magic, a zstd frame
-// start, and a trailer whose length field counts back to that magic.
+// whatever its trailer holds. In a built executable the payload is where its
+// attached-data section says, whatever follows the image (a signature).
 std::optional<PayloadLocation> locatePayload(const unsigned char* data, size_t size);
 
 }  // namespace onefile

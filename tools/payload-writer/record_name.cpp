@@ -1,6 +1,7 @@
 #include "record_name.h"
 
 #include <cstdio>
+#include <map>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include <wctype.h>
 #endif
 
+#include "payload/format.h"
 #include "utf.h"
 
 namespace onefile {
@@ -94,6 +96,41 @@ std::u16string caseFoldKey(std::u16string_view name) {
     c = upperCase(c);
   }
   return key;
+}
+
+std::optional<std::string> recordNameProblem(std::u16string_view name) {
+  if (name.empty()) return "the name is empty";
+  if (name.size() > RECORD_NAME_MAX_UNITS)
+    return "the name is " + std::to_string(name.size()) + " UTF-16 code units long; the bootstrap takes at most " +
+           std::to_string(RECORD_NAME_MAX_UNITS);
+  if (name.front() == u'\\') return "the name starts with a separator, so it would leave the target folder";
+  if (name.size() >= 2 && name[1] == u':') return "the name starts with a drive letter, so it would leave the target folder";
+  for (size_t start = 0;;) {
+    size_t end = std::min(name.find(u'\\', start), name.size());
+    std::u16string_view component = name.substr(start, end - start);
+    if (component.empty()) return "the name has an empty component (two separators in a row, or one at its end)";
+    if (component == u"." || component == u"..")
+      return "the name has a '" + utf16ToUtf8(component) + "' segment, which would lead out of its folder";
+    if (std::optional<std::string> problem = componentProblem(component)) return problem;
+    if (end == name.size()) return std::nullopt;
+    start = end + 1;
+  }
+}
+
+std::optional<NameCollision> findCaseCollision(const std::vector<std::u16string>& names) {
+  std::map<std::u16string, size_t> fileKeys;
+  std::map<std::u16string, std::u16string> folderKeys;
+  for (const std::u16string& name : names)
+    for (size_t cut = name.find(u'\\'); cut != std::u16string::npos; cut = name.find(u'\\', cut + 1))
+      folderKeys.emplace(caseFoldKey(name.substr(0, cut)), name.substr(0, cut));
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::u16string key = caseFoldKey(names[i]);
+    auto [it, added] = fileKeys.emplace(key, i);
+    if (!added) return NameCollision{i, names[it->second], false};
+    auto folder = folderKeys.find(key);
+    if (folder != folderKeys.end()) return NameCollision{i, folder->second, true};
+  }
+  return std::nullopt;
 }
 
 }  // namespace onefile

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace onefile {
 
@@ -12,6 +13,22 @@ std::optional<std::string> componentProblem(std::u16string_view component);
 // True for the device names Windows reserves in every folder (CON, NUL,
 // COM1, ...), with or without an extension and in any case.
 bool isReservedDeviceName(std::u16string_view component);
+
+// Why a whole record name (components separated by backslashes) cannot be
+// unpacked safely below the target folder, or nullopt when it can: a leading
+// separator, a drive letter, "." or ".." segments, empty components, a
+// component Windows refuses, or more code units than the bootstrap reads.
+std::optional<std::string> recordNameProblem(std::u16string_view name);
+
+// Two names that would land on the same file or folder on Windows' case-
+// insensitive file systems: names[index] and other, which is an earlier name
+// or, when isFolder, the folder part of another name.
+struct NameCollision {
+  size_t index = 0;
+  std::u16string other;
+  bool isFolder = false;
+};
+std::optional<NameCollision> findCaseCollision(const std::vector<std::u16string>& names);
 
 // A key under which two names are equal exactly when Windows' case-insensitive
 // file systems take them for the same file.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # onefile-pack.exe under Wine against the Linux onefile-pack: the same folder
-# (non-ASCII names, subfolders, an empty file) must give the same bytes, with
+# (non-ASCII names, subfolders, an empty file) must give the same payload and
+# the same executable, with
 # the folder and output named by Windows paths with a drive letter. A refused
 # folder leaves nothing behind, and an existing output is replaced.
 #
@@ -34,6 +35,13 @@ win_out=$(wine_path "$work")\\windows.payload
 [[ $win_app == [A-Z]:\\* ]] || fail "no drive-letter path for $app: $win_app"
 pack_exe payload "$win_app" --main Start.exe -o "$win_out" >"$work/pack.log" 2>&1 || { cat "$work/pack.log"; fail "onefile-pack.exe payload"; }
 cmp "$work/linux.payload" "$work/windows.payload" || fail "payload bytes differ between Linux and Windows"
+
+# The finished executable, with resource texts beyond ASCII, likewise.
+options=(--main Start.exe --name "Übersetzer" --version 2.5.1 --company "Zoë & Co" --description "Grüße aus 日本" -q)
+"$linux_pack" build "$app" "${options[@]}" -o "$work/linux.exe"
+pack_exe build "$win_app" "${options[@]}" -o "$(wine_path "$work")\\windows.exe" >"$work/build.log" 2>&1 ||
+  { cat "$work/build.log"; fail "onefile-pack.exe build"; }
+cmp "$work/linux.exe" "$work/windows.exe" || fail "executable bytes differ between Linux and Windows"
 
 # The Windows tool reads back what it wrote, names included.
 pack_exe list "$win_out" >"$work/list.log" 2>&1 || { cat "$work/list.log"; fail "onefile-pack.exe list"; }

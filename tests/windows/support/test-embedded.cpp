@@ -1,10 +1,19 @@
 // Attached data for test programs that link the bootstrap's routines: no
-// valid payload, and the default path template and version.
-#include <stdint.h>
+// valid payload, and the default path template and version. Linked as an
+// object, so that it is set before any test runs.
+#include "resources/embedded.h"
 
-extern "C" {
-extern const unsigned char onefilePayload[] = {'N', 'O', 'N', 'E'};
-extern const uint64_t onefilePayloadSize = sizeof onefilePayload;
-extern const wchar_t onefilePathTemplate[] = L"{CACHE_DIR}\\Quorvane\\{VERSION}";
-extern const wchar_t onefileVersionText[] = L"1.7.0";
-}
+namespace {
+
+const unsigned char noPayload[] = {'N', 'O', 'N', 'E'};
+
+struct TestAttachedData {
+  TestAttachedData() {
+    onefilePayload = noPayload;
+    onefilePayloadSize = sizeof noPayload;
+    onefilePathTemplate = L"{CACHE_DIR}\\Quorvane\\{VERSION}";
+    onefileVersionText = L"1.7.0";
+  }
+} testAttachedData;
+
+}  // namespace

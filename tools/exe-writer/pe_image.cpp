@@ -1,0 +1,163 @@
+#include "pe_image.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "pack_error.h"
+#include "record_encoding.h"
+
+namespace onefile {
+namespace {
+
+constexpr uint32_t DOS_NEW_HEADER_FIELD = 0x3C;
+constexpr char PE_SIGNATURE[4] = {'P', 'E', '\0', '\0'};
+constexpr uint16_t MACHINE_AMD64 = 0x8664;
+constexpr uint16_t PE32_PLUS_MAGIC = 0x20B;
+constexpr uint32_t SECTION_HEADER_SIZE = 40;
+constexpr uint32_t FILE_HEADER_SIZE = 20;
+constexpr uint32_t SCN_CNT_INITIALIZED_DATA = 0x40;
+
+// COFF file header fields, from its start.
+constexpr uint32_t FH_MACHINE = 0, FH_SECTION_COUNT = 2, FH_TIME_STAMP = 4, FH_SYMBOL_TABLE = 8,
+                   FH_OPTIONAL_SIZE = 16;
+// PE32+ optional header fields, from its start.
+constexpr uint32_t OH_MAGIC = 0, OH_INITIALIZED_DATA = 8, OH_SECTION_ALIGNMENT = 32, OH_FILE_ALIGNMENT = 36,
+                   OH_IMAGE_SIZE = 56, OH_HEADERS_SIZE = 60, OH_DIRECTORY_COUNT = 108, OH_DIRECTORIES = 112;
+constexpr uint32_t RESOURCE_DIRECTORY = 2, SECURITY_DIRECTORY = 4;
+// Section header fields.
+constexpr uint32_t SH_VIRTUAL_SIZE = 8, SH_VIRTUAL_ADDRESS = 12, SH_RAW_SIZE = 16, SH_RAW_OFFSET = 20,
+                   SH_CHARACTERISTICS = 36;
+
+uint32_t alignUp(uint64_t value, uint32_t alignment) {
+  return static_cast<uint32_t>((value + alignment - 1) / alignment * alignment);
+}
+
+void put32(std::string* bytes, size_t offset, uint32_t value) {
+  for (unsigned i = 0; i < 4; ++i) (*bytes)[offset + i] = static_cast<char>(value >> (8 * i));
+}
+
+void put16(std::string* bytes, size_t offset, uint16_t value) {
+  (*bytes)[offset] = static_cast<char>(value);
+  (*bytes)[offset + 1] = static_cast<char>(value >> 8);
+}
+
+bool isPowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
+
+}  // namespace
+
+uint32_t StubImage::read32(size_t offset) const {
+  return static_cast<uint32_t>(readLittleEndian(reinterpret_cast<const unsigned char*>(bytes_.data()) + offset, 4));
+}
+
+uint16_t StubImage::read16(size_t offset) const {
+  return static_cast<uint16_t>(readLittleEndian(reinterpret_cast<const unsigned char*>(bytes_.data()) + offset, 2));
+}
+
+StubImage::StubImage(std::string bytes, std::string shownName) : bytes_(std::move(bytes)), shown_(std::move(shownName)) {
+  auto refuse = [&](const std::string& reason) { throw PackError(shown_, "not a usable bootstrap stub: " + reason); };
+  if (bytes_.size() < DOS_NEW_HEADER_FIELD + 4 || bytes_.compare(0, 2, "MZ") != 0) refuse("no DOS header");
+  uint32_t pe = read32(DOS_NEW_HEADER_FIELD);
+  if (uint64_t(pe) + 4 + FILE_HEADER_SIZE > bytes_.size() || std::memcmp(bytes_.data() + pe, PE_SIGNATURE, 4) != 0)
+    refuse("no PE header");
+  fileHeader_ = pe + 4;
+  optionalHeader_ = fileHeader_ + FILE_HEADER_SIZE;
+  if (read16(fileHeader_ + FH_MACHINE) != MACHINE_AMD64) refuse("not an x86-64 image");
+  uint16_t optionalSize = read16(fileHeader_ + FH_OPTIONAL_SIZE);
+  if (optionalSize < OH_DIRECTORIES || uint64_t(optionalHeader_) + optionalSize > bytes_.size() ||
+      read16(optionalHeader_ + OH_MAGIC) != PE32_PLUS_MAGIC)
+    refuse("not a PE32+ image");
+  uint32_t directoryCount = read32(optionalHeader_ + OH_DIRECTORY_COUNT);
+  if (directoryCount <= SECURITY_DIRECTORY || OH_DIRECTORIES + 8 * directoryCount > optionalSize)
+    refuse("too few data directories");
+  if (read32(optionalHeader_ + OH_DIRECTORIES + 8 * SECURITY_DIRECTORY + 4) != 0) refuse("it is signed");
+  if (read32(optionalHeader_ + OH_DIRECTORIES + 8 * RESOURCE_DIRECTORY + 4) != 0) refuse("it has resources");
+  if (read32(fileHeader_ + FH_SYMBOL_TABLE) != 0) refuse("it is not stripped");
+  sectionTable_ = optionalHeader_ + optionalSize;
+  sectionCount_ = read16(fileHeader_ + FH_SECTION_COUNT);
+  sizeOfHeaders_ = read32(optionalHeader_ + OH_HEADERS_SIZE);
+  sectionAlignment_ = read32(optionalHeader_ + OH_SECTION_ALIGNMENT);
+  fileAlignment_ = read32(optionalHeader_ + OH_FILE_ALIGNMENT);
+  if (!isPowerOfTwo(sectionAlignment_) || !isPowerOfTwo(fileAlignment_)) refuse("odd alignments");
+  if (sizeOfHeaders_ > bytes_.size() || uint64_t(sectionTable_) + SECTION_HEADER_SIZE * sectionCount_ > sizeOfHeaders_)
+    refuse("its section table lies outside its headers");
+
+  uint64_t nextAddress = alignUp(sizeOfHeaders_, sectionAlignment_);
+  uint64_t endOfRaw = sizeOfHeaders_;
+  uint32_t firstRaw = UINT32_MAX;
+  for (uint16_t i = 0; i < sectionCount_; ++i) {
+    size_t header = sectionTable_ + SECTION_HEADER_SIZE * i;
+    uint32_t virtualSize = read32(header + SH_VIRTUAL_SIZE), address = read32(header + SH_VIRTUAL_ADDRESS);
+    uint32_t rawSize = read32(header + SH_RAW_SIZE), rawOffset = read32(header + SH_RAW_OFFSET);
+    if (address < nextAddress) refuse("its sections are not in address order");
+    nextAddress = alignUp(uint64_t(address) + std::max(virtualSize, rawSize), sectionAlignment_);
+    if (rawSize == 0) continue;
+    firstRaw = std::min(firstRaw, rawOffset);
+    endOfRaw = std::max(endOfRaw, uint64_t(rawOffset) + rawSize);
+  }
+  if (endOfRaw != bytes_.size()) refuse("data follows its last section");
+  // Two more section headers must fit before the first section's data.
+  if (uint64_t(sectionTable_) + SECTION_HEADER_SIZE * (sectionCount_ + 2u) > std::min(sizeOfHeaders_, firstRaw))
+    refuse("no room in its headers for two more sections");
+  nextVirtualAddress_ = static_cast<uint32_t>(nextAddress);
+  endOfRawData_ = static_cast<uint32_t>(endOfRaw);
+}
+
+void StubImage::place(std::vector<NewSection>* sections) const {
+  uint64_t address = nextVirtualAddress_, raw = alignUp(endOfRawData_, fileAlignment_);
+  for (NewSection& section : *sections) {
+    section.virtualAddress = static_cast<uint32_t>(address);
+    section.rawOffset = static_cast<uint32_t>(raw);
+    address = alignUp(address + section.virtualSize, sectionAlignment_);
+    raw += alignUp(section.virtualSize, fileAlignment_);
+  }
+}
+
+uint64_t StubImage::imageSize(const std::vector<NewSection>& sections) const {
+  if (sections.empty()) return nextVirtualAddress_;
+  const NewSection& last = sections.back();
+  return (uint64_t(last.virtualAddress) + last.virtualSize + sectionAlignment_ - 1) / sectionAlignment_ *
+         sectionAlignment_;
+}
+
+std::string StubImage::headersWith(const std::vector<NewSection>& sections, int resourceSection) const {
+  std::string headers = bytes_.substr(0, sizeOfHeaders_);
+  uint32_t initialized = read32(optionalHeader_ + OH_INITIALIZED_DATA);
+  for (size_t i = 0; i < sections.size(); ++i) {
+    const NewSection& section = sections[i];
+    size_t at = sectionTable_ + SECTION_HEADER_SIZE * (sectionCount_ + i);
+    headers.replace(at, SECTION_HEADER_SIZE, SECTION_HEADER_SIZE, '\0');
+    headers.replace(at, sizeof section.name, section.name, sizeof section.name);
+    uint32_t rawSize = alignUp(section.virtualSize, fileAlignment_);
+    put32(&headers, at + SH_VIRTUAL_SIZE, section.virtualSize);
+    put32(&headers, at + SH_VIRTUAL_ADDRESS, section.virtualAddress);
+    put32(&headers, at + SH_RAW_SIZE, rawSize);
+    put32(&headers, at + SH_RAW_OFFSET, rawSize == 0 ? 0 : section.rawOffset);
+    put32(&headers, at + SH_CHARACTERISTICS, section.characteristics);
+    if (section.characteristics & SCN_CNT_INITIALIZED_DATA) initialized += rawSize;
+  }
+  put16(&headers, fileHeader_ + FH_SECTION_COUNT, static_cast<uint16_t>(sectionCount_ + sections.size()));
+  put32(&headers, fileHeader_ + FH_TIME_STAMP, 0);
+  put32(&headers, optionalHeader_ + OH_INITIALIZED_DATA, initialized);
+  put32(&headers, optionalHeader_ + OH_IMAGE_SIZE, static_cast<uint32_t>(imageSize(sections)));
+  put32(&headers, optionalHeader_ + CHECKSUM_FIELD, 0);
+  if (resourceSection >= 0) {
+    const NewSection& resources = sections[static_cast<size_t>(resourceSection)];
+    size_t directory = optionalHeader_ + OH_DIRECTORIES + 8 * RESOURCE_DIRECTORY;
+    put32(&headers, directory, resources.virtualAddress);
+    put32(&headers, directory + 4, resources.virtualSize);
+  }
+  return headers;
+}
+
+uint32_t peChecksum(const unsigned char* data, size_t size, uint32_t checksumOffset) {
+  uint64_t sum = 0;
+  for (size_t i = 0; i + 1 < size; i += 2) {
+    if (i == checksumOffset || i == checksumOffset + 2) continue;
+    sum += uint32_t(data[i]) | uint32_t(data[i + 1]) << 8;
+  }
+  if (size % 2 != 0) sum += data[size - 1];
+  while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+  return static_cast<uint32_t>(sum + size);
+}
+
+}  // namespace onefile

@@ -1,0 +1,22 @@
+// The version resource: the fixed file information (file and product
+// version as four numbers) and the strings that Windows shows in a file's
+// properties, in US English with Unicode text.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace onefile {
+
+struct VersionInfo {
+  std::array<uint16_t, 4> numbers{};  // 1.7.0 is {1, 7, 0, 0}
+  // Name and value of each string, in the order given; empty values are left out.
+  std::vector<std::pair<std::string, std::string>> strings;
+};
+
+// The resource's bytes. Throws PackError when a string is not UTF-8.
+std::string buildVersionResource(const VersionInfo& info);
+
+}  // namespace onefile

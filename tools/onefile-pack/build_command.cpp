@@ -1,0 +1,186 @@
+// onefile-pack build APP_DIR --main REL -o OUT.exe [options]
+// onefile-pack build --payload FILE -o OUT.exe [options]
+//
+// Writes the finished executable from the prebuilt bootstrap that this tool
+// carries: no compiler, linker or resource compiler is involved. Every
+// option is checked before anything is read or written.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "application_resources.h"
+#include "command_line.h"
+#include "commands.h"
+#include "embedded_files.h"
+#include "executable_writer.h"
+#include "folder_options.h"
+#include "pack_error.h"
+#include "payload/format.h"
+#include "payload_file.h"
+#include "payload_names.h"
+#include "payload_writer.h"
+#include "record_name.h"
+#include "template_check.h"
+#include "utf.h"
+
+namespace onefile {
+namespace {
+
+constexpr char DEFAULT_NAME[] = "Quorvane";
+constexpr char DEFAULT_VERSION[] = "1.7.0";
+constexpr size_t MAX_TEXT_UNITS = 1024;  // a version resource string
+constexpr size_t COPY_CHUNK = 1 << 20;
+
+const std::vector<OptionSpec> BUILD_OPTIONS = {
+    {{"-o", "--output"}, "output"},
+    {{"--payload"}, "payload"},
+    {{"--name"}, "name"},
+    {{"--version"}, "version"},
+    {{"--template"}, "template"},
+    {{"--icon"}, "icon"},
+    {{"--company"}, "company"},
+    {{"--description"}, "description"},
+    {{"--product"}, "product"},
+    {{"--copyright"}, "copyright"},
+    {{"-q", "--quiet"}, "quiet", false},
+    // Compiles template, version and payload in as given: for test bootstraps
+    // that are meant to fail only when they run.
+    {{"--unchecked"}, "unchecked", false},
+};
+
+struct BuildRequest {
+  std::filesystem::path output;
+  std::optional<std::filesystem::path> payloadFile;
+  std::optional<FolderRequest> folder;
+  ApplicationIdentity identity;
+  std::u16string pathTemplate, versionText;
+  std::vector<IconImage> icon;
+  bool quiet = false, unchecked = false;
+};
+
+std::u16string wideText(const std::string& spelling, const std::string& text) {
+  std::optional<std::u16string> wide = utf8ToUtf16(text);
+  if (!wide) throw OptionError(spelling, "'" + displayName(text) + "' is not UTF-8 text");
+  return *wide;
+}
+
+std::string checkedText(const ParsedArguments& parsed, const std::string& key) {
+  std::string text = parsed.value(key).value_or("");
+  std::u16string wide = wideText("--" + key, text);
+  for (char16_t c : wide)
+    if (c < 0x20) throw OptionError("--" + key, "holds a control character");
+  if (wide.size() > MAX_TEXT_UNITS)
+    throw OptionError("--" + key, "is " + std::to_string(wide.size()) + " characters long; at most " +
+                                      std::to_string(MAX_TEXT_UNITS) + " are taken");
+  return text;
+}
+
+std::string readWholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  if (!in || !(bytes << in.rdbuf())) throw PackError(displayName(path.u8string()), "cannot read the file");
+  return bytes.str();
+}
+
+void readNameAndVersion(const ParsedArguments& parsed, BuildRequest* request) {
+  request->identity.name = checkedText(parsed, "name");
+  if (!parsed.has("name")) request->identity.name = DEFAULT_NAME;
+  // The name is a folder of the default template and the executable's own name.
+  std::u16string name = wideText("--name", request->identity.name);
+  if (name.empty()) throw OptionError("--name", "is empty");
+  if (std::optional<std::string> problem = componentProblem(name)) throw OptionError("--name", *problem);
+
+  std::string version = parsed.value("version").value_or(DEFAULT_VERSION);
+  request->versionText = wideText("--version", version);
+  std::optional<std::array<uint16_t, 4>> numbers = parseVersionNumbers(version);
+  if (numbers) request->identity.version = *numbers;
+  else if (!request->unchecked)
+    throw OptionError("--version", "'" + displayName(version) + "' is not up to four dot-separated numbers from 0 to 65535");
+
+  std::string defaultTemplate = "{CACHE_DIR}\\" + request->identity.name + "\\{VERSION}";
+  request->pathTemplate = wideText("--template", parsed.value("template").value_or(defaultTemplate));
+  if (!request->unchecked)
+    if (std::optional<std::string> problem = templateProblem(request->pathTemplate))
+      throw OptionError("--template", *problem);
+}
+
+BuildRequest requestFrom(const Arguments& arguments) {
+  std::vector<OptionSpec> options = BUILD_OPTIONS;
+  options.insert(options.end(), FOLDER_OPTIONS.begin(), FOLDER_OPTIONS.end());
+  ParsedArguments parsed = parseArguments(arguments, options);
+  BuildRequest request;
+  request.output = std::filesystem::u8path(parsed.required("output", "-o"));
+  request.quiet = parsed.has("quiet");
+  request.unchecked = parsed.has("unchecked");
+  if (parsed.has("payload")) {
+    if (!parsed.positional.empty()) throw UsageError("takes an application folder or --payload, not both");
+    for (const char* key : {"main", "level", "threads", "cache-folder-length"})
+      if (parsed.has(key)) throw UsageError(std::string("--") + key + " is for an application folder, not --payload");
+    request.payloadFile = std::filesystem::u8path(*parsed.value("payload"));
+  } else {
+    if (parsed.positional.size() != 1) throw UsageError("expects exactly one application folder (or --payload FILE)");
+    request.folder = folderRequestFrom(parsed, std::filesystem::u8path(parsed.positional[0]));
+  }
+  readNameAndVersion(parsed, &request);
+  request.identity.company = checkedText(parsed, "company");
+  request.identity.description = checkedText(parsed, "description");
+  request.identity.product = checkedText(parsed, "product");
+  request.identity.copyright = checkedText(parsed, "copyright");
+  if (std::optional<std::string> icon = parsed.value("icon"))
+    request.icon = parseIconFile(readWholeFile(std::filesystem::u8path(*icon)), displayName(*icon));
+  else
+    request.icon = defaultIcon();
+  return request;
+}
+
+// A ready payload, copied byte for byte after the checks.
+uint64_t copyPayload(const BuildRequest& request, ExecutableWriter& writer) {
+  std::string shown = displayName(request.payloadFile->u8string());
+  std::error_code error;
+  uint64_t size = std::filesystem::file_size(*request.payloadFile, error);
+  if (error) throw PackError(shown, "cannot read the payload: " + error.message());
+  if (size > writer.maxPayloadSize())
+    throw PackError(shown, "the payload of " + std::to_string(size) + " bytes is larger than the " +
+                               std::to_string(writer.maxPayloadSize()) +
+                               " bytes an executable can carry: Windows loads no image of " +
+                               std::to_string(IMAGE_SIZE_LIMIT) + " bytes or more");
+  MappedFile bytes(*request.payloadFile);
+  if (!request.unchecked) {
+    if (bytes.size() < PAYLOAD_MAGIC_SIZE || std::memcmp(bytes.data(), PAYLOAD_MAGIC, PAYLOAD_MAGIC_SIZE) != 0)
+      throw PackError(shown, "not a payload file (which starts with \"ZBX\")");
+    checkPayloadNames(PayloadFile(*request.payloadFile), shown);
+  }
+  for (size_t done = 0; done < bytes.size(); done += COPY_CHUNK)
+    writer.payload().write(bytes.data() + done, std::min(COPY_CHUNK, bytes.size() - done));
+  return bytes.size();
+}
+
+}  // namespace
+
+int runBuildCommand(const Arguments& arguments) {
+  BuildRequest request = requestFrom(arguments);
+  std::vector<FolderFile> files;
+  if (request.folder) files = scanRequestedFolder(*request.folder);
+
+  StubImage stub(std::string(embeddedFile(onefileStub, onefileStubEnd)), "the built-in bootstrap");
+  ExecutableContent content{request.pathTemplate, request.versionText,
+                            applicationResources(request.identity, request.icon)};
+  ExecutableWriter writer(stub, content, request.output);
+  PackSummary summary;
+  if (request.folder) {
+    std::unique_ptr<TerminalProgressBar> bar;
+    if (!request.quiet && TerminalProgressBar::wanted(stderr)) bar = std::make_unique<TerminalProgressBar>(stderr);
+    summary = writePayload(files, request.folder->settings, writer.payload(), bar.get());
+  } else {
+    summary.payloadBytes = copyPayload(request, writer);
+  }
+  uint64_t size = writer.finish();
+  if (!request.quiet)
+    std::printf("%s: executable of %llu bytes, payload of %llu bytes\n", displayName(request.output.u8string()).c_str(),
+                static_cast<unsigned long long>(size), static_cast<unsigned long long>(summary.payloadBytes));
+  return EXIT_OK;
+}
+
+}  // namespace onefile

@@ -1,0 +1,66 @@
+#include "folder_options.h"
+
+#include <zstd.h>
+
+#include <cstdio>
+
+#include "diag/limits.h"
+#include "host_system.h"
+#include "utf.h"
+
+namespace onefile {
+namespace {
+
+constexpr long DEFAULT_LEVEL = 19;
+constexpr long MAX_THREADS = 256;
+// The cache folder that names are checked against unless told otherwise: as
+// long as a whole classic Windows path (MAX_PATH). Names of up to 1023 code
+// units always fit under it; a longer cache folder is given with the option.
+constexpr long DEFAULT_CACHE_FOLDER_LENGTH = 260;
+
+long defaultThreads() { return static_cast<long>(processorCount()); }
+
+// "./app.exe" names the same top-level file as "app.exe".
+std::string mainProgramName(std::string name) {
+  while (name.rfind("./", 0) == 0) name.erase(0, 2);
+  return name;
+}
+
+void warnAboutLongNames(const std::filesystem::path& root, const std::vector<FolderFile>& files,
+                        size_t cacheFolderUnits) {
+  for (const FolderFile* file : filesTooLongFor(files, cacheFolderUnits))
+    std::fprintf(stderr,
+                 "onefile-pack: warning: %s: under a cache folder of %zu code units its target path would not fit "
+                 "the bootstrap's %u; it fits only under one of at most %zu\n",
+                 displayPath(root, file->relative).c_str(), cacheFolderUnits, PATH_CAPACITY,
+                 longestCacheFolderFor(file->recordName));
+}
+
+}  // namespace
+
+const std::vector<OptionSpec> FOLDER_OPTIONS = {
+    {{"--main"}, "main"},
+    {{"--level"}, "level"},
+    {{"--threads"}, "threads"},
+    {{"--cache-folder-length"}, "cache-folder-length"},
+};
+
+FolderRequest folderRequestFrom(const ParsedArguments& parsed, const std::filesystem::path& root) {
+  FolderRequest request;
+  request.root = root;
+  request.mainProgram = mainProgramName(parsed.required("main", "--main"));
+  request.settings.level = static_cast<int>(parsed.integer("level", "--level", DEFAULT_LEVEL, 1, ZSTD_maxCLevel()));
+  request.settings.threads =
+      static_cast<int>(parsed.integer("threads", "--threads", defaultThreads(), 0, MAX_THREADS));
+  request.cacheFolderUnits = static_cast<size_t>(
+      parsed.integer("cache-folder-length", "--cache-folder-length", DEFAULT_CACHE_FOLDER_LENGTH, 1, PATH_CAPACITY));
+  return request;
+}
+
+std::vector<FolderFile> scanRequestedFolder(const FolderRequest& request) {
+  std::vector<FolderFile> files = scanAppFolder(request.root, request.mainProgram);
+  warnAboutLongNames(request.root, files, request.cacheFolderUnits);
+  return files;
+}
+
+}  // namespace onefile

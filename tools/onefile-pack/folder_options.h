@@ -1,0 +1,31 @@
+// What packing an application folder takes on the command line, shared by
+// the payload and build subcommands: --main, --level, --threads and
+// --cache-folder-length, and the folder's scan with its warnings.
+#pragma once
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app_folder.h"
+#include "command_line.h"
+#include "frame_compressor.h"
+
+namespace onefile {
+
+extern const std::vector<OptionSpec> FOLDER_OPTIONS;
+
+struct FolderRequest {
+  std::filesystem::path root;
+  std::string mainProgram;
+  CompressionSettings settings;
+  size_t cacheFolderUnits = 0;
+};
+
+// Checks the options' values (OptionError, UsageError) without reading the folder.
+FolderRequest folderRequestFrom(const ParsedArguments& parsed, const std::filesystem::path& root);
+
+// The folder's files, main program first; warns about names that may not fit
+// under the cache folder. Throws PackError for a file that cannot be packed.
+std::vector<FolderFile> scanRequestedFolder(const FolderRequest& request);
+
+}  // namespace onefile

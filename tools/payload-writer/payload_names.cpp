@@ -1,0 +1,54 @@
+#include "payload_names.h"
+
+#include <vector>
+
+#include "pack_error.h"
+#include "record_name.h"
+#include "utf.h"
+
+namespace onefile {
+namespace {
+
+bool isTopLevelExe(const std::u16string& name) {
+  constexpr std::u16string_view EXE = u".exe";
+  if (name.find(u'\\') != std::u16string::npos || name.size() <= EXE.size()) return false;
+  for (size_t i = 0; i < EXE.size(); ++i) {
+    char16_t c = name[name.size() - EXE.size() + i];
+    if ((c >= u'A' && c <= u'Z' ? c + 32 : c) != EXE[i]) return false;
+  }
+  return true;
+}
+
+std::vector<std::u16string> readNames(const PayloadFile& payload, const std::string& shown) {
+  std::vector<std::u16string> names;
+  std::unique_ptr<DecodedStream> stream = payload.openStream();
+  RecordReader reader(*stream);
+  try {
+    while (std::optional<RecordHeader> record = reader.next()) {
+      reader.readContent(record->size, [](const unsigned char*, size_t) {});
+      names.push_back(record->name);
+    }
+  } catch (const PayloadDamage& damage) {
+    throw PackError(shown, "damaged payload after " + std::to_string(names.size()) + " records: " + damage.what());
+  }
+  return names;
+}
+
+}  // namespace
+
+void checkPayloadNames(const PayloadFile& payload, const std::string& shown) {
+  std::vector<std::u16string> names = readNames(payload, shown);
+  if (names.empty()) throw PackError(shown, "the payload holds no file to start");
+  if (!isTopLevelExe(names.front()))
+    throw PackError(shown, "its first file, " + displayName(utf16ToUtf8(names.front())) +
+                               ", is not an .exe at the top level: the bootstrap starts the first file");
+  for (const std::u16string& name : names)
+    if (std::optional<std::string> problem = recordNameProblem(name))
+      throw PackError(shown, "the file " + displayName(utf16ToUtf8(name)) + " cannot be unpacked safely: " + *problem);
+  if (std::optional<NameCollision> collision = findCaseCollision(names))
+    throw PackError(shown, "the file " + displayName(utf16ToUtf8(names[collision->index])) +
+                               (collision->isFolder ? " has the name of the folder " : " differs only in case from ") +
+                               displayName(utf16ToUtf8(collision->other)) + "; on Windows they would collide");
+}
+
+}  // namespace onefile
