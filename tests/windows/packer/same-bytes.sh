@@ -61,4 +61,15 @@ if pack_exe payload "$win_app" --main Start.exe -o "$win_out" >"$work/refused.lo
 grep -q 'differs only in case' "$work/refused.log" || { cat "$work/refused.log"; fail "no reason for the refusal"; }
 leftovers=$(find "$work" -maxdepth 1 -name 'windows.payload*')
 [ -z "$leftovers" ] || fail "a refused pack left $leftovers"
+# Case beyond ASCII folds as on Linux: both tools refuse the same pair.
+rm "$app/sub/Random.BIN"
+printf 'a' >"$app/sub/ärger.txt"
+printf 'b' >"$app/sub/ÄRGER.txt"
+if "$linux_pack" payload "$app" --main Start.exe -o "$work/linux-refused.payload" 2>/dev/null; then
+  fail "the Linux tool accepted names that differ only in case"
+fi
+if pack_exe payload "$win_app" --main Start.exe -o "$win_out" >"$work/refused.log" 2>&1; then
+  fail "onefile-pack.exe accepted names that differ only in case: $(cat "$work/refused.log")"
+fi
+grep -q 'differs only in case' "$work/refused.log" || { cat "$work/refused.log"; fail "no reason for the refusal"; }
 echo "onefile-pack.exe: same bytes as the Linux tool"
