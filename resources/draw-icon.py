@@ -30,7 +30,7 @@ def inside_tile(x, y):
 
 
 def inside_mark(x, y):
-    """A ring with a tail: a box that is unpacked."""
+    """A ring with a tail: the Q of Quorvane."""
     cx, cy = 0.5, 0.47
     d2 = (x - cx) ** 2 + (y - cy) ** 2
     ring = 0.19 ** 2 <= d2 <= 0.29 ** 2

@@ -14,6 +14,7 @@ namespace {
 constexpr char RESOURCE_SECTION_NAME[8] = {'.', 'r', 's', 'r', 'c', '\0', '\0', '\0'};
 constexpr uint32_t RESOURCE_SECTION_CHARACTERISTICS = 0x40000040;  // initialised data, read
 constexpr size_t PAYLOAD_SIZE_FIELD = offsetof(AttachedDataHeader, payloadSize);
+constexpr unsigned EXECUTABLE_PERMISSIONS = 0777;  // as a linker leaves a program, less the umask
 
 uint64_t alignUp(uint64_t value, uint64_t alignment) { return (value + alignment - 1) / alignment * alignment; }
 
@@ -74,7 +75,7 @@ class ExecutableWriter::PayloadSink : public ByteSink {
 
 ExecutableWriter::ExecutableWriter(const StubImage& stub, const ExecutableContent& content,
                                    const std::filesystem::path& output)
-    : stub_(stub), output_(output), file_(output) {
+    : stub_(stub), output_(output), file_(output, EXECUTABLE_PERMISSIONS) {
   std::string prefix = attachedPrefix(content);
   payloadOffset_ = prefix.size();
   // The resource data points at itself by address: place the sections once

@@ -44,7 +44,8 @@ std::string systemReason(const char* what) { return std::string(what) + ": " + s
 
 }  // namespace
 
-AtomicOutputFile::AtomicOutputFile(std::filesystem::path destination) : destination_(std::move(destination)) {
+AtomicOutputFile::AtomicOutputFile(std::filesystem::path destination, unsigned permissions)
+    : destination_(std::move(destination)) {
   std::string pattern = destination_.string() + ".partial-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
@@ -54,7 +55,7 @@ AtomicOutputFile::AtomicOutputFile(std::filesystem::path destination) : destinat
   // mkstemp gives 0600; an output should get the permissions any new file gets.
   mode_t mask = umask(0);
   umask(mask);
-  fchmod(descriptor, 0666 & ~mask);
+  fchmod(descriptor, static_cast<mode_t>(permissions) & ~mask);
   file_ = fdopen(descriptor, "wb");
   if (file_ == nullptr) {
     close(descriptor);

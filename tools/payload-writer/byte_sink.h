@@ -28,7 +28,9 @@ class StringSink : public ByteSink {
 // temporary file, so a failed run never leaves a half-written output behind.
 class AtomicOutputFile : public ByteSink {
  public:
-  explicit AtomicOutputFile(std::filesystem::path destination);
+  // permissions are those of a new file before the umask: 0666 for data,
+  // 0777 for a program.
+  explicit AtomicOutputFile(std::filesystem::path destination, unsigned permissions = 0666);
   ~AtomicOutputFile() override;
   AtomicOutputFile(const AtomicOutputFile&) = delete;
   AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;

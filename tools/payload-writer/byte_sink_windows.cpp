@@ -45,7 +45,10 @@ HANDLE createTemporary(const std::filesystem::path& destination, std::filesystem
 
 }  // namespace
 
-AtomicOutputFile::AtomicOutputFile(std::filesystem::path destination) : destination_(std::move(destination)) {
+// Windows marks programs by their name, not by permission bits: there is
+// nothing to set.
+AtomicOutputFile::AtomicOutputFile(std::filesystem::path destination, unsigned /*permissions*/)
+    : destination_(std::move(destination)) {
   std::string shown = displayName(destination_.u8string());
   std::filesystem::path temporary;
   HANDLE handle = createTemporary(destination_, &temporary);

@@ -4,16 +4,20 @@
 
 namespace {
 
-TEST(Startup, AWrongMagicIsReportedOnStandardOutputBeforeAnythingIsCreated) {
-  std::wstring temp = harness::freshTestDir();
-  harness::RunOptions options;
-  // The bootstrap's template unpacks below {TEMP}: a separate folder per test.
-  options.environment = {{L"TMP", temp}, {L"TEMP", temp}};
-  harness::RunResult result = harness::run(harness::binPath(L"bad-magic.exe"), options);
-  EXPECT_EQ(result.out, "Error, couldn't find attached data header.\r\n");
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.exitCode, 2u);
-  EXPECT_TRUE(harness::listTree(temp).empty());
+// A payload with a wrong magic, and the bare stub that carries no attached
+// data at all: both say so on standard output before anything is created.
+TEST(Startup, AMissingOrWrongHeaderIsReportedOnStandardOutputBeforeAnythingIsCreated) {
+  for (const wchar_t* program : {L"bad-magic.exe", L"bare-stub.exe"}) {
+    std::wstring temp = harness::freshTestDir();
+    harness::RunOptions options;
+    // The bootstrap's template unpacks below {TEMP}: a separate folder per run.
+    options.environment = {{L"TMP", temp}, {L"TEMP", temp}};
+    harness::RunResult result = harness::run(harness::binPath(program), options);
+    EXPECT_EQ(result.out, "Error, couldn't find attached data header.\r\n") << program;
+    EXPECT_EQ(result.err, "") << program;
+    EXPECT_EQ(result.exitCode, 2u) << program;
+    EXPECT_TRUE(harness::listTree(temp).empty()) << program;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,300 @@
+// onefile-pack build as a user meets it: what it refuses (one line each,
+// nothing written), what the finished executable's headers and resources say
+// when read back with tools this project did not write, and reproducibility.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "fixtures.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace testing_support;
+
+const std::string TOOL_PREFIX = "onefile-pack build: ";
+
+struct Built {
+  CommandResult result;
+  fs::path exe;
+};
+
+std::vector<std::string> with(std::vector<std::string> arguments, const std::vector<std::string>& more) {
+  arguments.insert(arguments.end(), more.begin(), more.end());
+  return arguments;
+}
+
+// An application folder; its main program is never run by these tests.
+void writeApp(const fs::path& app) {
+  writeFile(app / "app.exe", "MZ main program");
+  writeFile(app / "lib/helper.dll", fixtures::textBytes(20000, 3));
+  writeFile(app / "data.bin", fixtures::randomBytes(30000, 4));
+}
+
+std::string payloadOf(const fixtures::Files& files) {
+  return fixtures::payloadOfFrames(fixtures::recordStream(files), {});
+}
+
+std::string tool(const std::string& name) { return std::string("x86_64-w64-mingw32-") + name; }
+
+TEST(BuildCommand, RefusesEachBadOptionWithOneLineAndWritesNothing) {
+  ScratchFolder folder;
+  writeApp(folder / "app");
+  writeFile(folder / "text.ico", "not an icon");
+  std::string icon = readFile(folder / "text.ico");
+  // A directory that says its one image lies beyond the file's end.
+  std::string cut("\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0\0\x10\0\0\x16\0\0\0", 22);
+  writeFile(folder / "cut.ico", cut);
+  fs::create_directory(folder / "out");
+  std::string app = (folder / "app").string(), out = (folder / "out/x.exe").string();
+  std::vector<std::string> base = {"build", app, "--main", "app.exe", "-o", out};
+  const std::string notVersion = "is not up to four dot-separated numbers from 0 to 65535";
+  struct Case {
+    std::vector<std::string> extra;
+    std::string message;  // the whole line, after "onefile-pack build: " or "onefile-pack: "
+    int status;
+  };
+  std::vector<Case> cases = {
+      {{"--version", "1.2.3.4.5"}, "--version: '1.2.3.4.5' " + notVersion, 2},
+      {{"--version", "1.x"}, "--version: '1.x' " + notVersion, 2},
+      {{"--version", "65536"}, "--version: '65536' " + notVersion, 2},
+      {{"--version", "1..2"}, "--version: '1..2' " + notVersion, 2},
+      {{"--version", ""}, "--version: '' " + notVersion, 2},
+      {{"--template", "{NOPE}\\x"}, "--template: unknown placeholder '{NOPE}'", 2},
+      {{"--template", "{}\\x"}, "--template: an empty placeholder '{}'", 2},
+      {{"--template", "{CACHE_DIR}\\{VERSION"}, "--template: unbalanced braces: the placeholder '{VERSION' is not closed", 2},
+      {{"--template", "{A{TEMP}"}, "--template: unbalanced braces: the placeholder '{A' is not closed before the next '{'", 2},
+      {{"--template", "{TEMP}\\a}b"}, "--template: unbalanced braces: the '}' after '{TEMP}\\a' closes no placeholder", 2},
+      {{"--template", ""}, "--template: the path template is empty", 2},
+      {{"--template", std::string(4096, 'a')},
+       "--template: the path template is 4096 UTF-16 code units long; its expansion holds at most 4095", 2},
+      {{"--template", "\xff"}, "--template: '\\xFF' is not UTF-8 text", 2},
+      {{"--name", ""}, "--name: is empty", 2},
+      {{"--name", "a\\b"}, "--name: the name holds '\\', which Windows does not allow in file names", 2},
+      {{"--name", "NUL"}, "--name: the name is a device name that Windows reserves (CON, PRN, AUX, NUL, COM1-9, LPT1-9)", 2},
+      {{"--name", "App."}, "--name: the name ends in a dot, which Windows drops, so the file could not be created under this name", 2},
+      {{"--company", "Acme\tInc"}, "--company: holds a control character", 2},
+      {{"--copyright", std::string(1025, 'c')}, "--copyright: is 1025 characters long; at most 1024 are taken", 2},
+      {{"--level", "23"}, "--level: takes a whole number from 1 to 22, not '23'", 2},
+      {{"--threads", "x"}, "--threads: takes a whole number from 0 to 256, not 'x'", 2},
+      {{"--icon", (folder / "text.ico").string()}, (folder / "text.ico").string() + ": not an icon file (.ico)", 1},
+      {{"--icon", (folder / "cut.ico").string()}, (folder / "cut.ico").string() + ": image 1 lies outside the icon file", 1},
+      {{"--icon", (folder / "none.ico").string()}, (folder / "none.ico").string() + ": cannot read the file", 1},
+  };
+  for (const Case& c : cases) {
+    CommandResult result = runPack(with(base, c.extra));
+    std::string prefix = c.status == 2 ? TOOL_PREFIX : "onefile-pack: ";
+    EXPECT_EQ(result.status, c.status) << c.message;
+    EXPECT_EQ(result.err, prefix + c.message + "\n");
+    EXPECT_TRUE(entriesOf(folder / "out").empty()) << c.message;
+  }
+  // Options that belong to the other input.
+  fs::path payload = folder / "app.payload";
+  writeFile(payload, payloadOf({{u"app.exe", "main"}}));
+  for (const std::vector<std::string>& line :
+       {std::vector<std::string>{"build", app, "--payload", payload.string(), "-o", out},
+        std::vector<std::string>{"build", "--payload", payload.string(), "--main", "app.exe", "-o", out},
+        std::vector<std::string>{"build", "--payload", payload.string()}}) {
+    CommandResult result = runPack(line);
+    EXPECT_EQ(result.status, 2) << result.err;
+    EXPECT_NE(result.err.find("usage:"), std::string::npos) << result.err;
+  }
+  EXPECT_TRUE(entriesOf(folder / "out").empty());
+}
+
+TEST(BuildCommand, GuardsTheBootstrapAgainstPayloadNamesItWouldTrust) {
+  ScratchFolder folder;
+  fs::create_directory(folder / "out");
+  struct Case {
+    fixtures::Files files;
+    std::string message;  // after "onefile-pack: <payload>: "
+  };
+  auto file = [](const std::u16string& name) { return std::make_pair(name, std::string("x")); };
+  const std::string unsafe = "cannot be unpacked safely: ";
+  std::vector<Case> cases = {
+      {{file(u"app.exe"), file(u"..\\evil.dll")},
+       "the file ..\\evil.dll " + unsafe + "the name has a '..' segment, which would lead out of its folder"},
+      {{file(u"app.exe"), file(u"a\\..\\..\\evil.dll")},
+       "the file a\\..\\..\\evil.dll " + unsafe + "the name has a '..' segment, which would lead out of its folder"},
+      {{file(u"app.exe"), file(u"C:\\evil.dll")},
+       "the file C:\\evil.dll " + unsafe + "the name starts with a drive letter, so it would leave the target folder"},
+      {{file(u"app.exe"), file(u"\\evil.dll")},
+       "the file \\evil.dll " + unsafe + "the name starts with a separator, so it would leave the target folder"},
+      {{file(u"app.exe"), file(u"a\\\\b")},
+       "the file a\\\\b " + unsafe + "the name has an empty component (two separators in a row, or one at its end)"},
+      {{file(u"app.exe"), file(u"sub\\com1.txt")},
+       "the file sub\\com1.txt " + unsafe +
+           "the name is a device name that Windows reserves (CON, PRN, AUX, NUL, COM1-9, LPT1-9)"},
+      {{file(u"app.exe"), file(u"notes.")},
+       "the file notes. " + unsafe +
+           "the name ends in a dot, which Windows drops, so the file could not be created under this name"},
+      {{file(u"app.exe"), file(u"notes ")},
+       "the file notes  " + unsafe +
+           "the name ends in a space, which Windows drops, so the file could not be created under this name"},
+      {{file(u"app.exe"), file(u"a/b")},
+       "the file a/b " + unsafe + "the name holds '/', which Windows does not allow in file names"},
+      {{file(u"app.exe"), file(u"Lib.dll"), file(u"lib.DLL")},
+       "the file lib.DLL differs only in case from Lib.dll; on Windows they would collide"},
+      {{file(u"app.exe"), file(u"data\\x"), file(u"DATA")},
+       "the file DATA has the name of the folder data; on Windows they would collide"},
+      {{file(u"lib.dll"), file(u"app.exe")},
+       "its first file, lib.dll, is not an .exe at the top level: the bootstrap starts the first file"},
+      {{file(u"bin\\app.exe")},
+       "its first file, bin\\app.exe, is not an .exe at the top level: the bootstrap starts the first file"},
+      {{}, "the payload holds no file to start"},
+  };
+  for (const Case& c : cases) {
+    fs::path payload = folder / "in.payload";
+    writeFile(payload, payloadOf(c.files));
+    std::string out = (folder / "out/x.exe").string();
+    CommandResult result = runPack({"build", "--payload", payload.string(), "-o", out});
+    EXPECT_EQ(result.status, 1) << c.message;
+    EXPECT_EQ(result.err, "onefile-pack: " + payload.string() + ": " + c.message + "\n");
+    EXPECT_TRUE(entriesOf(folder / "out").empty()) << c.message;
+    // The guard can be lifted for bootstraps that tests make to fail on purpose.
+    EXPECT_EQ(runPack({"build", "--payload", payload.string(), "-o", out, "--unchecked"}).status, 0) << c.message;
+    fs::remove(out);
+  }
+  writeFile(folder / "not.payload", "ZBY and no frame");
+  CommandResult magic = runPack({"build", "--payload", (folder / "not.payload").string(), "-o", (folder / "out/x.exe").string()});
+  EXPECT_EQ(magic.err, "onefile-pack: " + (folder / "not.payload").string() + ": not a payload file (which starts with \"ZBX\")\n");
+  EXPECT_TRUE(entriesOf(folder / "out").empty());
+}
+
+TEST(BuildCommand, RefusesAPayloadLargerThanAnImageCanCarryBeforeWriting) {
+  ScratchFolder folder;
+  fs::create_directory(folder / "out");
+  fs::path payload = folder / "huge.payload";
+  writeFile(payload, "");
+  fs::resize_file(payload, uint64_t(1) << 31);  // sparse: nothing is stored
+  CommandResult result = runPack({"build", "--payload", payload.string(), "-o", (folder / "out/x.exe").string()});
+  EXPECT_EQ(result.status, 1);
+  std::smatch match;
+  std::regex expected("onefile-pack: " + payload.string() +
+                      ": the payload of 2147483648 bytes is larger than the ([0-9]+) bytes an executable can carry: "
+                      "Windows loads no image of 2147483648 bytes or more\n");
+  ASSERT_TRUE(std::regex_match(result.err, match, expected)) << result.err;
+  // What the limit leaves: all of it but the bootstrap's own image and headers.
+  uint64_t most = std::stoull(match[1]);
+  EXPECT_LT(most, uint64_t(1) << 31);
+  EXPECT_GT(most, (uint64_t(1) << 31) - (4u << 20));
+  EXPECT_TRUE(entriesOf(folder / "out").empty());
+}
+
+TEST(BuildCommand, HeadersAndResourcesReadBackWithOtherTools) {
+  ScratchFolder folder;
+  writeApp(folder / "app");
+  fs::path exe = folder / "app.exe";
+  CommandResult built = runPack({"build", (folder / "app").string(), "--main", "app.exe", "-o", exe.string(),
+                                 "--level", "3", "--company", "Acme Ltd", "--product", "Tool Suite", "--copyright",
+                                 "(c) Acme", "--description", "A tool"});
+  ASSERT_EQ(built.status, 0) << built.err;
+  EXPECT_EQ(built.err, "");
+  EXPECT_NE(fs::status(exe).permissions() & fs::perms::owner_exec, fs::perms::none);
+
+  CommandResult headers = runShell(tool("objdump") + " -p " + shellQuote(exe.string()));
+  ASSERT_EQ(headers.status, 0);
+  EXPECT_NE(headers.out.find("Time/Date\t\tThu Jan  1 00:00:00 1970"), std::string::npos);
+  EXPECT_NE(headers.out.find("Subsystem\t\t00000002\t(Windows GUI)"), std::string::npos);
+  std::smatch checksum;
+  ASSERT_TRUE(std::regex_search(headers.out, checksum, std::regex("CheckSum\t\t([0-9a-f]{8})")));
+  EXPECT_NE(checksum[1], "00000000");
+  CommandResult verify = runShell("osslsigncode verify -in " + shellQuote(exe.string()));
+  std::string upper = checksum[1];
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  EXPECT_NE(verify.out.find("PE checksum   : " + upper), std::string::npos) << verify.out;
+  EXPECT_EQ(verify.out.find("invalid PE checksum"), std::string::npos) << verify.out;
+
+  CommandResult rc = runShell(tool("windres") + " -i " + shellQuote(exe.string()) + " -O rc");
+  ASSERT_EQ(rc.status, 0) << rc.err;
+  for (const char* expected : {
+           " FILEVERSION 1, 7, 0, 0", " PRODUCTVERSION 1, 7, 0, 0", "VALUE \"FileVersion\", \"1.7.0.0\"",
+           "VALUE \"ProductVersion\", \"1.7.0.0\"", "VALUE \"CompanyName\", \"Acme Ltd\"",
+           "VALUE \"ProductName\", \"Tool Suite\"", "VALUE \"FileDescription\", \"A tool\"",
+           "VALUE \"LegalCopyright\", \"(c) Acme\"", "VALUE \"InternalName\", \"Quorvane\"",
+           "VALUE \"OriginalFilename\", \"Quorvane.exe\"", "Has 6 elements", "\"\\020\\020\\000\\000\", 1, 32",
+           "\"\\030\\030\\000\\000\", 1, 32", "\"\\040\\040\\000\\000\", 1, 32", "\"\\060\\060\\000\\000\", 1, 32",
+           "\"\\100\\100\\000\\000\", 1, 32", "\"\\000\\000\\000\\000\", 1, 32",
+           "requestedExecutionLevel level=\"\"asInvoker\"\" uiAccess=\"\"false\"\"",
+           ">true</longPathAware>", "name=\"\"Microsoft.Windows.Common-Controls\"\" version=\"\"6.0.0.0\"\"",
+           "{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+           "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+           "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+    EXPECT_NE(rc.out.find(expected), std::string::npos) << expected;
+}
+
+TEST(BuildCommand, AGivenIconVersionAndNameReplaceTheDefaults) {
+  ScratchFolder folder;
+  writeApp(folder / "app");
+  // One 16-pixel image: a bitmap header, 16x16 BGRA and the mask rows.
+  std::string image(40, '\0');
+  image[0] = 40, image[4] = 16, image[8] = 32, image[12] = 1, image[14] = 32;
+  image += std::string(16 * 16 * 4 + 16 * 4, '\x7f');
+  std::string ico("\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0", 14);
+  for (uint32_t v : {static_cast<uint32_t>(image.size()), 22u})
+    for (int i = 0; i < 4; ++i) ico.push_back(static_cast<char>(v >> (8 * i)));
+  writeFile(folder / "one.ico", ico + image);
+  fs::path exe = folder / "tool.exe";
+  ASSERT_EQ(runPack({"build", (folder / "app").string(), "--main", "app.exe", "-o", exe.string(), "--level", "1",
+                     "--icon", (folder / "one.ico").string(), "--version", "2.5", "--name", "Tool"})
+                .status,
+            0);
+  CommandResult rc = runShell(tool("windres") + " -i " + shellQuote(exe.string()) + " -O rc");
+  EXPECT_NE(rc.out.find("Has 1 elements"), std::string::npos);
+  EXPECT_NE(rc.out.find(" FILEVERSION 2, 5, 0, 0"), std::string::npos);
+  EXPECT_NE(rc.out.find("VALUE \"ProductName\", \"Tool\""), std::string::npos);
+  // The template and version text go in as given, as UTF-16.
+  std::string bytes = readFile(exe);
+  auto utf16 = [](const std::string& text) {
+    std::string out;
+    for (char c : text) out += std::string(1, c) + '\0';
+    return out + std::string(2, '\0');
+  };
+  EXPECT_NE(bytes.find(utf16("{CACHE_DIR}\\Tool\\{VERSION}") + utf16("2.5")), std::string::npos);
+}
+
+TEST(BuildCommand, TheSameInputsGiveTheSameBytesWhereverAndHoweverBuilt) {
+  ScratchFolder folder;
+  writeApp(folder / "one/app");
+  writeApp(folder / "elsewhere/deeper/app");
+  auto build = [&](const fs::path& app, const std::string& out, const std::string& threads) {
+    CommandResult result = runPack({"build", app.string(), "--main", "app.exe", "-o", (folder / out).string(),
+                                    "--level", "3", "--threads", threads, "--company", "Acme"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    return readFile(folder / out);
+  };
+  std::string first = build(folder / "one/app", "1.exe", "1");
+  EXPECT_EQ(build(folder / "elsewhere/deeper/app", "2.exe", "2"), first);
+  EXPECT_EQ(build(folder / "one/app", "3.exe", "0"), first);
+  // And the same payload built by --payload gives the same executable again.
+  ASSERT_EQ(runPack({"payload", (folder / "one/app").string(), "--main", "app.exe", "-o",
+                     (folder / "app.payload").string(), "--level", "3"})
+                .status,
+            0);
+  ASSERT_EQ(runPack({"build", "--payload", (folder / "app.payload").string(), "-o", (folder / "4.exe").string(),
+                     "--company", "Acme"})
+                .status,
+            0);
+  EXPECT_EQ(readFile(folder / "4.exe"), first);
+}
+
+TEST(BuildCommand, ShowsProgressOnATerminalUnlessQuiet) {
+  if (runShell("command -v script").status != 0) GTEST_SKIP() << "no 'script' to give the packer a terminal";
+  ScratchFolder folder;
+  writeFile(folder / "app/app.exe", fixtures::textBytes(500000, 1));
+  auto onTerminal = [&](const std::string& out, const std::string& extra) {
+    std::string command = shellQuote(packPath()) + " build " + shellQuote((folder / "app").string()) +
+                          " --main app.exe --level 3 -o " + shellQuote((folder / out).string()) + extra;
+    return runShell("script -qec " + shellQuote(command) + " /dev/null");
+  };
+  CommandResult shown = onTerminal("1.exe", "");
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  EXPECT_NE(shown.out.find("Packing ["), std::string::npos) << shown.out;
+  EXPECT_NE(shown.out.find("1.exe: executable of "), std::string::npos) << shown.out;
+  CommandResult quiet = onTerminal("2.exe", " -q");
+  EXPECT_EQ(quiet.status, 0) << quiet.err;
+  EXPECT_EQ(quiet.out, "");
+  EXPECT_EQ(readFile(folder / "1.exe"), readFile(folder / "2.exe"));
+}
+
+}  // namespace
