@@ -31,9 +31,17 @@ void write(const wchar_t* text) {
     WriteConsoleW(out, text, static_cast<DWORD>(length), &written, nullptr);
     return;
   }
-  char bytes[8192];
-  int size = WideCharToMultiByte(CP_UTF8, 0, text, length, bytes, sizeof bytes, nullptr, nullptr);
-  if (size > 0) WriteFile(out, bytes, static_cast<DWORD>(size), &written, nullptr);
+  // In pieces that always fit the buffer as UTF-8, never splitting a surrogate pair.
+  constexpr int PIECE_UNITS = 2048;
+  char bytes[PIECE_UNITS * 3];
+  while (length > 0) {
+    int units = length < PIECE_UNITS ? length : PIECE_UNITS;
+    if (units < length && IS_HIGH_SURROGATE(text[units - 1])) --units;
+    int size = WideCharToMultiByte(CP_UTF8, 0, text, units, bytes, sizeof bytes, nullptr, nullptr);
+    if (size > 0) WriteFile(out, bytes, static_cast<DWORD>(size), &written, nullptr);
+    text += units;
+    length -= units;
+  }
 }
 
 void writeLine(const wchar_t* label, const wchar_t* value) {

@@ -7,14 +7,15 @@
 #include <string>
 
 int main(int argc, char** argv) {
-  char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, length);
-  folder.erase(folder.find_last_of('\\'));
-  std::ifstream file(folder + "\\greeting.txt");
+  // Wide calls, so that a folder name in any script is found.
+  wchar_t path[32768];
+  DWORD length = GetModuleFileNameW(nullptr, path, 32768);
+  std::wstring folder(path, length);
+  folder.erase(folder.find_last_of(L'\\'));
+  std::ifstream file((folder + L"\\greeting.txt").c_str());
   std::string greeting;
   if (!std::getline(file, greeting)) {
-    std::fprintf(stderr, "hello: cannot read %s\\greeting.txt\n", folder.c_str());
+    std::fprintf(stderr, "hello: cannot read greeting.txt beside the program\n");
     return 100;
   }
   for (int i = 1; i < argc; ++i) std::printf("%s, %s!\n", greeting.c_str(), argv[i]);
