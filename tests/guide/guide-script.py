@@ -2,8 +2,8 @@
 """Turns the guide's command blocks into one bash script, in the guide's order.
 
 ```sh blocks run line by line in one shell, so that cd and export carry on
-as they would in a user's terminal; ```bat blocks run each line through
-Wine's cmd. Every line must succeed, except that a line running the packed
+as they would in a user's terminal; the "- run:" steps of ```yaml blocks
+(a CI job) run there too; ```bat blocks run each line through Wine's cmd. Every line must succeed, except that a line running the packed
 application under Wine ends with the application's own status: it must only
 show no failure report of the bootstrap. ```text blocks are shown, not run.
 """
@@ -12,6 +12,7 @@ import shlex
 import sys
 
 FENCE = re.compile(r"^```(\w*)\s*$")
+CI_STEP = re.compile(r"^\s*- run:\s*(.*)$")
 
 
 def blocks(text):
@@ -32,11 +33,16 @@ def script(text):
     for kind, lines in blocks(text):
         for number, line in lines:
             command = line.strip()
-            if not command or command.startswith("#") or kind not in ("sh", "bat"):
+            if kind == "yaml":
+                step = CI_STEP.match(line)
+                command, kind_of_line = (step.group(1), "sh") if step else ("", kind)
+            else:
+                kind_of_line = kind
+            if not command or command.startswith("#") or kind_of_line not in ("sh", "bat"):
                 continue
             shown = shlex.quote(command)
             out.append(f"echo '$ '{shown}")
-            if kind == "bat":
+            if kind_of_line == "bat":
                 out.append(f"wine cmd /c {command} </dev/null || fail {number} {shown} $?")
             elif command.startswith("wine "):
                 out.append(f'{command} </dev/null >run.log 2>&1; status=$?; cat run.log')
