@@ -68,7 +68,8 @@ exe: host
 	  $(call given_option,TEMPLATE,template) $(call given_option,VERSION,version)
 
 # The demo: only what it needs is built, so a second run takes seconds.
-demo: host $(WINDOWS_BUILD)/CMakeCache.txt
+demo: stub $(HOST_BUILD)/CMakeCache.txt
+	@cmake --build $(HOST_BUILD) -j $(JOBS) --target onefile-pack >/dev/null
 	@cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target demo greeting >/dev/null
 	@bash scripts/demo.sh $(ONEFILE_PACK) $(WINDOWS_BUILD)/demo/app \
 	  $(BUILD_DIR)/demo $(WINE_PREFIX)
