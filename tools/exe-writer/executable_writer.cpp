@@ -16,20 +16,13 @@ constexpr uint32_t RESOURCE_SECTION_CHARACTERISTICS = 0x40000040;  // initialise
 constexpr size_t PAYLOAD_SIZE_FIELD = offsetof(AttachedDataHeader, payloadSize);
 constexpr unsigned EXECUTABLE_PERMISSIONS = 0777;  // as a linker leaves a program, less the umask
 
-uint64_t alignUp(uint64_t value, uint64_t alignment) { return (value + alignment - 1) / alignment * alignment; }
-
-void appendText(std::string* out, const std::u16string& text) {
-  for (char16_t unit : text) appendLittleEndian(out, unit, 2);
-  appendLittleEndian(out, 0, 2);
-}
-
 // The attached section up to its payload; the payload's size is set at the end.
 std::string attachedPrefix(const ExecutableContent& content) {
   std::string texts;
   uint32_t templateOffset = sizeof(AttachedDataHeader);
-  appendText(&texts, content.pathTemplate);
+  appendZeroTerminatedUtf16(&texts, content.pathTemplate);
   uint32_t versionOffset = templateOffset + static_cast<uint32_t>(texts.size());
-  appendText(&texts, content.versionText);
+  appendZeroTerminatedUtf16(&texts, content.versionText);
   uint64_t payloadOffset = alignUp(sizeof(AttachedDataHeader) + texts.size(), ATTACHED_PAYLOAD_ALIGNMENT);
 
   std::string out(reinterpret_cast<const char*>(ATTACHED_DATA_TAG), sizeof ATTACHED_DATA_TAG);

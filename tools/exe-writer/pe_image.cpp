@@ -28,9 +28,7 @@ constexpr uint32_t RESOURCE_DIRECTORY = 2, SECURITY_DIRECTORY = 4;
 constexpr uint32_t SH_VIRTUAL_SIZE = 8, SH_VIRTUAL_ADDRESS = 12, SH_RAW_SIZE = 16, SH_RAW_OFFSET = 20,
                    SH_CHARACTERISTICS = 36;
 
-uint32_t alignUp(uint64_t value, uint32_t alignment) {
-  return static_cast<uint32_t>((value + alignment - 1) / alignment * alignment);
-}
+uint32_t alignUp32(uint64_t value, uint32_t alignment) { return static_cast<uint32_t>(alignUp(value, alignment)); }
 
 void put32(std::string* bytes, size_t offset, uint32_t value) {
   for (unsigned i = 0; i < 4; ++i) (*bytes)[offset + i] = static_cast<char>(value >> (8 * i));
@@ -81,7 +79,7 @@ StubImage::StubImage(std::string bytes, std::string shownName) : bytes_(std::mov
   if (sizeOfHeaders_ > bytes_.size() || uint64_t(sectionTable_) + SECTION_HEADER_SIZE * sectionCount_ > sizeOfHeaders_)
     refuse("its section table lies outside its headers");
 
-  uint64_t nextAddress = alignUp(sizeOfHeaders_, sectionAlignment_);
+  uint64_t nextAddress = alignUp32(sizeOfHeaders_, sectionAlignment_);
   uint64_t endOfRaw = sizeOfHeaders_;
   uint32_t firstRaw = UINT32_MAX;
   for (uint16_t i = 0; i < sectionCount_; ++i) {
@@ -115,8 +113,7 @@ void StubImage::place(std::vector<NewSection>* sections) const {
 uint64_t StubImage::imageSize(const std::vector<NewSection>& sections) const {
   if (sections.empty()) return nextVirtualAddress_;
   const NewSection& last = sections.back();
-  return (uint64_t(last.virtualAddress) + last.virtualSize + sectionAlignment_ - 1) / sectionAlignment_ *
-         sectionAlignment_;
+  return alignUp(uint64_t(last.virtualAddress) + last.virtualSize, sectionAlignment_);
 }
 
 std::string StubImage::headersWith(const std::vector<NewSection>& sections, int resourceSection) const {
@@ -127,7 +124,7 @@ std::string StubImage::headersWith(const std::vector<NewSection>& sections, int 
     size_t at = sectionTable_ + SECTION_HEADER_SIZE * (sectionCount_ + i);
     headers.replace(at, SECTION_HEADER_SIZE, SECTION_HEADER_SIZE, '\0');
     headers.replace(at, sizeof section.name, section.name, sizeof section.name);
-    uint32_t rawSize = alignUp(section.virtualSize, fileAlignment_);
+    uint32_t rawSize = alignUp32(section.virtualSize, fileAlignment_);
     put32(&headers, at + SH_VIRTUAL_SIZE, section.virtualSize);
     put32(&headers, at + SH_VIRTUAL_ADDRESS, section.virtualAddress);
     put32(&headers, at + SH_RAW_SIZE, rawSize);

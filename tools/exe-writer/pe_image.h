@@ -8,6 +8,8 @@
 
 namespace onefile {
 
+inline uint64_t alignUp(uint64_t value, uint64_t alignment) { return (value + alignment - 1) / alignment * alignment; }
+
 struct NewSection {
   char name[8];
   uint32_t characteristics = 0;

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "pe_image.h"
 #include "record_encoding.h"
 
 namespace onefile {
@@ -75,7 +76,7 @@ std::string buildResourceSection(std::vector<Resource> resources, uint32_t secti
   for (const Directory& d : names) nameOffsets.push_back(offset), offset += directorySize(d);
   for (size_t i = 0; i < resources.size(); ++i) dataEntryOffsets.push_back(offset), offset += DATA_ENTRY_SIZE;
   for (const Resource& r : resources) {
-    offset = (offset + DATA_ALIGNMENT - 1) / DATA_ALIGNMENT * DATA_ALIGNMENT;
+    offset = static_cast<uint32_t>(alignUp(offset, DATA_ALIGNMENT));
     dataOffsets.push_back(offset);
     offset += static_cast<uint32_t>(r.data.size());
   }

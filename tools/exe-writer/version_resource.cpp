@@ -19,18 +19,13 @@ constexpr uint16_t CODE_PAGE_UNICODE = 1200;
 
 void padToFour(std::string* out) { out->resize((out->size() + 3) / 4 * 4, '\0'); }
 
-void appendUtf16(std::string* out, std::u16string_view text) {
-  for (char16_t unit : text) appendLittleEndian(out, unit, 2);
-  appendLittleEndian(out, 0, 2);
-}
-
 // One node of the version tree: length, value length, type, key, value, then
 // its children, each starting on a four-byte boundary. valueLength counts
 // code units for text and bytes otherwise.
 std::string node(std::u16string_view key, const std::string& value, uint16_t valueLength, uint16_t type,
                  const std::vector<std::string>& children = {}) {
   std::string out(6, '\0');
-  appendUtf16(&out, key);
+  appendZeroTerminatedUtf16(&out, key);
   padToFour(&out);
   out += value;
   for (const std::string& child : children) {
@@ -58,7 +53,7 @@ std::string stringNode(const std::string& name, const std::string& value) {
   std::optional<std::u16string> wideName = utf8ToUtf16(name), wideValue = utf8ToUtf16(value);
   if (!wideName || !wideValue) throw PackError(displayName(value), "the " + name + " is not UTF-8 text");
   std::string text;
-  appendUtf16(&text, *wideValue);
+  appendZeroTerminatedUtf16(&text, *wideValue);
   return node(*wideName, text, static_cast<uint16_t>(wideValue->size() + 1), VALUE_TEXT);
 }
 

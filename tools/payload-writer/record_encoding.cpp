@@ -8,6 +8,11 @@ void appendLittleEndian(std::string* out, uint64_t value, unsigned bytes) {
   for (unsigned i = 0; i < bytes; ++i) out->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
+void appendZeroTerminatedUtf16(std::string* out, std::u16string_view text) {
+  for (char16_t unit : text) appendLittleEndian(out, unit, 2);
+  appendLittleEndian(out, 0, 2);
+}
+
 uint64_t readLittleEndian(const unsigned char* bytes, unsigned count) {
   uint64_t value = 0;
   for (unsigned i = count; i-- > 0;) value = (value << 8) | bytes[i];

@@ -15,6 +15,8 @@ std::string encodeRecordHeader(std::u16string_view name, uint64_t size, uint32_t
 std::string encodeEndRecord();
 
 void appendLittleEndian(std::string* out, uint64_t value, unsigned bytes);
+// UTF-16LE code units and a terminating zero unit.
+void appendZeroTerminatedUtf16(std::string* out, std::u16string_view text);
 uint64_t readLittleEndian(const unsigned char* bytes, unsigned count);
 
 }  // namespace onefile
