@@ -4,8 +4,11 @@
 #include <stdlib.h>
 #include <wchar.h>
 
+#include "bootstrap/child-seams.h"
+#include "diag/release.h"
 #include "diag/report.h"
 #include "paths/environment.h"
+#include "paths/text.h"
 
 HANDLE volatile childProcess = nullptr;
 wchar_t childCommandLine[COMMAND_LINE_CAPACITY];
@@ -23,23 +26,15 @@ constexpr DWORD CONTROL_EVENT_GRACE_MS = 5000;
 // bootstrap must never look as if it had succeeded.
 constexpr UINT CONTROL_EVENT_EXIT_CODE = STATUS_CONTROL_C_EXIT;
 
-wchar_t ownPathForDirectory[MODULE_PATH_CAPACITY];
 wchar_t ownDirectory[MODULE_PATH_CAPACITY];
 wchar_t ownPathForArgument[PATH_CAPACITY];
 
-// Appends to a command line one unit at a time, each through a check of the
-// room left, so that a line that does not fit ends the run before anything
-// is written past its buffer.
-struct CommandLineWriter {
-  wchar_t* buffer;
-  size_t capacity;
-  size_t length;
-};
+// A command line that does not fit ends the run before anything is written
+// past its buffer.
+using CommandLineWriter = BoundedText;
 
 void appendUnit(CommandLineWriter* writer, wchar_t unit) {
-  if (writer->capacity - writer->length < 2) endRunOnFullBuffer();  // the unit and the terminator
-  writer->buffer[writer->length++] = unit;
-  writer->buffer[writer->length] = L'\0';
+  if (!appendUnitBounded(writer, unit)) endRunOnFullBuffer();
 }
 
 void appendRepeated(CommandLineWriter* writer, wchar_t unit, size_t count) {
@@ -88,13 +83,8 @@ void appendElement(CommandLineWriter* writer, const wchar_t* element) {
 // TRAVIK_ONEFILE_DIRECTORY: the folder holding the bootstrap itself, without
 // a trailing backslash (a bare drive for a bootstrap in a drive's root).
 void exportOwnDirectory(void) {
-  DWORD length = GetModuleFileNameW(nullptr, ownPathForDirectory, MODULE_PATH_CAPACITY);
-  if (length >= MODULE_PATH_CAPACITY) endRunOnFullBuffer();  // the system cut the path short
-  ownPathForDirectory[length] = L'\0';  // a path that cannot be read stays empty
-  ownDirectory[0] = L'\0';
-  appendWideBounded(ownDirectory, MODULE_PATH_CAPACITY, ownPathForDirectory);
-  wchar_t* lastBackslash = wcsrchr(ownDirectory, L'\\');
-  if (lastBackslash != nullptr) *lastBackslash = L'\0';
+  readProgramPath(ownDirectory, MODULE_PATH_CAPACITY);  // a path that cannot be read stays empty
+  cutToFolder(ownDirectory);
   // A variable that cannot be set leaves the child without it; the launch
   // does not depend on it.
   setEnvironmentValue(ENV_ONEFILE_DIRECTORY, ownDirectory);
@@ -106,8 +96,7 @@ wchar_t** splitOwnCommandLine(int* count) {
   wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), count);
   // Without a vector there is nothing to hand on: the run ends like a full buffer.
   if (arguments == nullptr || *count < 1) endRunOnFullBuffer();
-  DWORD length = GetModuleFileNameW(nullptr, ownPathForArgument, PATH_CAPACITY);
-  if (length == 0 || length >= PATH_CAPACITY) endRunOnFullBuffer();
+  if (!readProgramPath(ownPathForArgument, PATH_CAPACITY)) endRunOnFullBuffer();
   arguments[0] = ownPathForArgument;
   return arguments;  // never released: it lives as long as the run
 }
@@ -138,7 +127,7 @@ void shareChildWithHandler(HANDLE process) {
 
 void releaseSharedChild(void) {
   HANDLE shared = InterlockedExchangePointer((void* volatile*)&childProcess, nullptr);
-  if (shared != nullptr) CloseHandle(shared);  // the child has ended: nothing to check
+  if (shared != nullptr) closeQuietly(shared);  // the child has ended
 }
 
 // Each console event runs the handler on a thread of its own. A second event
@@ -185,17 +174,16 @@ uint32_t launchChild(wchar_t** runtimeArguments, const wchar_t* firstFile) {
   ZeroMemory(&launched, sizeof launched);
   if (!CreateProcessW(firstFile, childCommandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
                       nullptr, &startup, &launched)) {
-    reportSystemError(MESSAGE_LAUNCH_FAILED, GetLastError());
-    exit(EXIT_STATUS_REPORTED);
+    endOnSystemError(MESSAGE_LAUNCH_FAILED, GetLastError());
   }
-  CloseHandle(launched.hThread);  // never used; a failed close changes nothing
+  closeQuietly(launched.hThread);  // never used
   if (launched.hProcess == nullptr) return 0;
 
   shareChildWithHandler(launched.hProcess);
   WaitForSingleObject(launched.hProcess, INFINITE);  // an infinite wait on our own handle: only its end matters
   DWORD status = 0;
   if (!GetExitCodeProcess(launched.hProcess, &status)) status = 1;
-  CloseHandle(launched.hProcess);  // the child has ended: nothing to check
+  closeQuietly(launched.hProcess);  // the child has ended
   releaseSharedChild();
   return status;
 }
@@ -211,7 +199,7 @@ BOOL WINAPI consoleCtrlHandler(DWORD eventType) {
     // event goes on to the system's handling.
     if (WaitForSingleObject(child, CONTROL_EVENT_GRACE_MS) != WAIT_OBJECT_0)
       TerminateProcess(child, CONTROL_EVENT_EXIT_CODE);
-    CloseHandle(child);
+    closeQuietly(child);
   }
   ReleaseSRWLockExclusive(&supervisionLock);
   return FALSE;

@@ -12,19 +12,8 @@
 // takes it out (an atomic exchange with null) owns it and closes it.
 extern HANDLE volatile childProcess;
 
-// The child's command line as buildChildCommandLine leaves it.
-extern wchar_t childCommandLine[COMMAND_LINE_CAPACITY];
-
 // Starts firstFile with the bootstrap's arguments and returns its exit code.
 uint32_t launchChild(wchar_t** runtimeArguments, const wchar_t* firstFile);
-
-// Quotes arguments[0..count) into childCommandLine, so that the child splits
-// it back into the same elements; a line that does not fit ends the run.
-void buildChildCommandLine(wchar_t** arguments, int count);
-
-// The same into any buffer of capacity code units (terminator included); a
-// seam for tests that place the buffer themselves.
-void buildCommandLineInto(wchar_t* buffer, size_t capacity, wchar_t** arguments, int count);
 
 // On Ctrl+C, Ctrl+Break, close, logoff and shutdown: gives a running child
 // 5 seconds to end, then terminates it. Always FALSE, so the event goes on to

@@ -7,6 +7,7 @@
 #include "bootstrap/console.h"
 #include "diag/report.h"
 #include "paths/environment.h"
+#include "paths/target-directory.h"
 #include "paths/template.h"
 #include "payload/extract.h"
 #include "payload/reader.h"

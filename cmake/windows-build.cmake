@@ -4,19 +4,27 @@
 set(ONEFILE_DEPS_DIR "${CMAKE_SOURCE_DIR}/.deps" CACHE PATH "Built dependencies")
 set(ONEFILE_MINGW_DEPS "${ONEFILE_DEPS_DIR}/mingw")
 
+# The compiler flags, shared with the set-up and the benchmarks: each
+# NAME="words" line becomes a CMake list of that name.
+set(ONEFILE_FLAGS_FILE "${CMAKE_SOURCE_DIR}/cmake/compiler-flags.sh")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${ONEFILE_FLAGS_FILE}")
+file(STRINGS "${ONEFILE_FLAGS_FILE}" flag_lines REGEX "^[A-Z_]+=\".*\"$")
+foreach(line IN LISTS flag_lines)
+  string(REGEX MATCH "^([A-Z_]+)=\"(.*)\"$" unused "${line}")
+  separate_arguments(${CMAKE_MATCH_1} UNIX_COMMAND "${CMAKE_MATCH_2}")
+endforeach()
+
 add_library(onefile_zstd STATIC IMPORTED)
 set_target_properties(onefile_zstd PROPERTIES
   IMPORTED_LOCATION "${ONEFILE_MINGW_DEPS}/lib/libzstd.a"
   INTERFACE_INCLUDE_DIRECTORIES "${ONEFILE_MINGW_DEPS}/include")
 
-# Everything of the bootstrap but its entry point and its attached data.
+# Everything of the bootstrap but its entry point; the attached data it finds
+# in its own image at run time.
 add_library(onefile_bootstrap STATIC)
 target_include_directories(onefile_bootstrap PUBLIC "${CMAKE_SOURCE_DIR}")
-target_compile_options(onefile_bootstrap PRIVATE
-  -O2 -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-  -ffunction-sections -Wall -Wextra -Wshadow -municode)
-target_compile_definitions(onefile_bootstrap PUBLIC
-  UNICODE _UNICODE WIN32_LEAN_AND_MEAN __USE_MINGW_ANSI_STDIO=0)
+target_compile_options(onefile_bootstrap PRIVATE ${BOOTSTRAP_COMPILE_FLAGS} -Wall -Wextra -Wshadow)
+target_compile_definitions(onefile_bootstrap PUBLIC ${BOOTSTRAP_DEFINITIONS})
 target_link_libraries(onefile_bootstrap PUBLIC onefile_zstd z shell32)
 
 # The prebuilt bootstrap: everything but the attached data, which onefile-pack
@@ -25,10 +33,17 @@ target_link_libraries(onefile_bootstrap PUBLIC onefile_zstd z shell32)
 set(ONEFILE_STUB_DIR "${CMAKE_BINARY_DIR}/stub")
 add_executable(onefile-stub bootstrap/main.cpp)
 set_target_properties(onefile-stub PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${ONEFILE_STUB_DIR}")
-target_compile_options(onefile-stub PRIVATE -O2 -fno-exceptions -fno-rtti -municode)
+target_compile_options(onefile-stub PRIVATE ${BOOTSTRAP_COMPILE_FLAGS})
 target_link_libraries(onefile-stub PRIVATE onefile_bootstrap)
 target_link_options(onefile-stub PRIVATE
   -static -mwindows -municode -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
+
+# The compiler and the bootstrap's libraries, for benchmarks that build a
+# program of their own around the bootstrap's routines.
+file(GENERATE OUTPUT "${CMAKE_BINARY_DIR}/link-config.sh" CONTENT
+"CC='${CMAKE_C_COMPILER}'
+BOOTSTRAP_LIBS='$<TARGET_FILE:onefile_bootstrap> ${ONEFILE_MINGW_DEPS}/lib/libzstd.a'
+")
 
 # The host build (ONEFILE_HOST_BUILD_DIR) holds onefile-pack, which carries
 # the stub above; the Windows tests make their bootstraps with it.

@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "paths/text.h"
+
 namespace {
 
 constexpr DWORD SYSTEM_TEXT_FLAGS = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
@@ -45,15 +47,9 @@ void putWide(ReportWriter* writer, const wchar_t* text) {
 // Windows error codes are shown as signed 32-bit numbers, so codes with the
 // top bit set (HRESULTs, NTSTATUS values) come out negative.
 void putSigned(ReportWriter* writer, int32_t value) {
-  char digits[11];
-  int count = 0;
-  uint32_t magnitude = value < 0 ? 0u - (uint32_t)value : (uint32_t)value;
-  do {
-    digits[count++] = (char)('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (value < 0) putByte(writer, '-');
-  while (count > 0) putByte(writer, digits[--count]);
+  char digits[DECIMAL_TEXT_CAPACITY];
+  formatDecimal(digits, sizeof digits, value, 1);
+  putNarrow(writer, digits, nullptr);
 }
 
 void beginReport(ReportWriter* writer, FILE* stream) {
@@ -102,6 +98,16 @@ void reportSystemError(const char* message, uint32_t errorCode) {
   putNarrow(&writer, text, nullptr);
   putNarrow(&writer, ")\n", nullptr);
   endReport(&writer);
+}
+
+void endOnSystemError(const char* message, uint32_t errorCode) {
+  reportSystemError(message, errorCode);
+  exit(EXIT_STATUS_REPORTED);
+}
+
+void endWithWideText(const char* format, const wchar_t* text) {
+  reportWithWideText(format, text);
+  exit(EXIT_STATUS_REPORTED);
 }
 
 void reportWithWideText(const char* format, const wchar_t* text) {

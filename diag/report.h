@@ -24,9 +24,14 @@ inline constexpr char MESSAGE_LAUNCH_FAILED[] = "Error, couldn't launch child";
 // Writes the message and one newline to standard output, then exits with 2.
 [[noreturn]] void fatalError(const char* message);
 
-// Writes "message ([Error code] system text)" to standard error. Returns:
-// every caller exits with status 2 right after it.
+// Writes "message ([Error code] system text)" to standard error.
 void reportSystemError(const char* message, uint32_t errorCode);
+
+// reportSystemError, then the end of the run with EXIT_STATUS_REPORTED.
+[[noreturn]] void endOnSystemError(const char* message, uint32_t errorCode);
+
+// reportWithWideText, then the end of the run with EXIT_STATUS_REPORTED.
+[[noreturn]] void endWithWideText(const char* format, const wchar_t* text);
 
 // Writes the expansion message naming the template that failed to standard
 // error, then ends the run abnormally (status 3, no dialog, no other text).

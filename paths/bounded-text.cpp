@@ -4,7 +4,7 @@
 #include <wchar.h>
 
 #include "diag/report.h"
-#include "paths/environment.h"
+#include "paths/text.h"
 
 namespace {
 
@@ -17,6 +17,13 @@ size_t boundedLength(const wchar_t* buffer, size_t capacity) {
 }
 
 }  // namespace
+
+bool appendUnitBounded(BoundedText* text, wchar_t unit) {
+  if (text->capacity - text->length < 2) return false;  // the unit and the terminator
+  text->buffer[text->length++] = unit;
+  text->buffer[text->length] = L'\0';
+  return true;
+}
 
 void appendWideBounded(wchar_t* buffer, size_t capacity, const wchar_t* text) {
   size_t used = boundedLength(buffer, capacity);

@@ -1,4 +1,4 @@
-#include "paths/decimal-text.h"
+#include "paths/text.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 
 #include <stdlib.h>
 
-#include "paths/decimal-text.h"
+#include "paths/text.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "diag/report.h"
 #include "paths/environment.h"
 #include "paths/placeholders.h"
+#include "paths/text.h"
 
 namespace {
 

@@ -30,6 +30,3 @@ bool expandTimeMicroseconds(wchar_t* at, size_t room);
 // Removes the backslashes that end output[0..length) and returns the new
 // length. A folder then never ends in a separator, whatever the system gave.
 size_t stripTrailingBackslashes(wchar_t* output, size_t length);
-
-// A buffer size as the system calls take it.
-inline DWORD systemBufferLength(size_t room) { return room > MAXDWORD ? MAXDWORD : (DWORD)room; }

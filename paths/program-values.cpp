@@ -5,10 +5,10 @@
 #include <wchar.h>
 
 #include "diag/report.h"
-#include "paths/decimal-text.h"
 #include "paths/environment.h"
 #include "paths/placeholders.h"
 #include "paths/template.h"
+#include "paths/text.h"
 #include "resources/embedded.h"
 
 namespace {
@@ -27,19 +27,7 @@ bool isDecimalNumber(const wchar_t* text) {
 
 }  // namespace
 
-// Written by the system straight into the output. A path that fills the room
-// entirely has been cut short (and may lack its terminator): it ends the run
-// like any value that does not fit, instead of naming some other folder.
-bool expandProgramPath(wchar_t* at, size_t room) {
-  DWORD size = systemBufferLength(room);
-  DWORD length = GetModuleFileNameW(nullptr, at, size);
-  if (length == 0) {
-    at[0] = L'\0';
-    return false;
-  }
-  if (length >= size) endRunOnFullBuffer();
-  return true;
-}
+bool expandProgramPath(wchar_t* at, size_t room) { return readProgramPath(at, room); }
 
 // The program's path without ".exe" in any case; other extensions are part
 // of the name. Only the program's own path is trimmed, never the text before.
@@ -56,8 +44,7 @@ bool expandProgramBase(wchar_t* at, size_t room) {
 // gives just the drive ("C:").
 bool expandProgramDirectory(wchar_t* at, size_t room) {
   if (!expandTemplatePath(at, PROGRAM_TEMPLATE, room)) return false;
-  wchar_t* lastSeparator = wcsrchr(at, L'\\');
-  if (lastSeparator != nullptr) *lastSeparator = L'\0';
+  cutToFolder(at);
   return true;
 }
 

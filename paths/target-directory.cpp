@@ -1,8 +1,9 @@
 // The target directory and its absolute form.
-#include <wchar.h>
+#include "paths/target-directory.h"
+
+#include <windows.h>
 
 #include "diag/report.h"
-#include "paths/environment.h"
 
 wchar_t targetDirectory[PATH_CAPACITY];
 

@@ -7,6 +7,7 @@
 #include "diag/limits.h"
 #include "diag/report.h"
 #include "paths/placeholders.h"
+#include "paths/text.h"
 
 namespace {
 
@@ -35,9 +36,7 @@ constexpr Placeholder PLACEHOLDERS[] = {
 // One scan's state. The name buffer lives with the scan because the
 // {PROGRAM_BASE} and {PROGRAM_DIR} values start a scan of their own.
 struct TemplateScan {
-  wchar_t* output;
-  size_t capacity;
-  size_t length;  // the write position
+  BoundedText output;
   bool nameOpen;
   bool nameTooLong;
   size_t nameLength;
@@ -69,21 +68,15 @@ void addToName(TemplateScan* scan, wchar_t character) {
   scan->name[scan->nameLength] = L'\0';
 }
 
-bool appendLiteral(TemplateScan* scan, wchar_t character) {
-  if (scan->capacity - scan->length < 2) return false;  // the character and the terminator
-  scan->output[scan->length++] = character;
-  scan->output[scan->length] = L'\0';
-  return true;
-}
-
 bool expandName(TemplateScan* scan) {
   scan->nameOpen = false;
   const Placeholder* placeholder = scan->nameTooLong ? nullptr : findPlaceholder(scan->name);
   if (placeholder == nullptr) return false;
-  wchar_t* at = scan->output + scan->length;
-  if (!placeholder->expand(at, scan->capacity - scan->length)) return false;
-  scan->length += wcslen(at);
-  if (placeholder->stripsBackslashes) scan->length = stripTrailingBackslashes(scan->output, scan->length);
+  BoundedText* output = &scan->output;
+  wchar_t* at = output->buffer + output->length;
+  if (!placeholder->expand(at, output->capacity - output->length)) return false;
+  output->length += wcslen(at);
+  if (placeholder->stripsBackslashes) output->length = stripTrailingBackslashes(output->buffer, output->length);
   return true;
 }
 
@@ -100,9 +93,7 @@ size_t stripTrailingBackslashes(wchar_t* output, size_t length) {
 bool expandTemplatePath(wchar_t* output, const wchar_t* templateText, size_t capacity) {
   if (capacity == 0) endRunOnFullBuffer();  // not even the empty text fits
   TemplateScan scan;
-  scan.output = output;
-  scan.capacity = capacity;
-  scan.length = 0;
+  scan.output = {output, capacity, 0};
   scan.nameOpen = false;
   output[0] = L'\0';
   for (const wchar_t* next = templateText; *next != L'\0'; ++next) {
@@ -112,7 +103,7 @@ bool expandTemplatePath(wchar_t* output, const wchar_t* templateText, size_t cap
       if (!expandName(&scan)) return false;
     } else if (scan.nameOpen) {
       addToName(&scan, *next);
-    } else if (!appendLiteral(&scan, *next)) {
+    } else if (!appendUnitBounded(&scan.output, *next)) {
       return false;
     }
   }

@@ -5,9 +5,9 @@
 #include <wchar.h>
 
 #include "diag/report.h"
-#include "paths/environment.h"
 #include "paths/template.h"
-#include "payload/extract.h"
+#include "paths/text.h"
+#include "payload/directories-seams.h"
 
 wchar_t* knownDirectories[KNOWN_DIRECTORIES_CAPACITY];
 unsigned knownDirectoryCount;

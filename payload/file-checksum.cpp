@@ -3,23 +3,20 @@
 #include <windows.h>
 #include <zlib.h>
 
-#include "payload/extract.h"
+#include "diag/release.h"
+#include "payload/file-checksum.h"
 
 namespace {
 
-// A CRC-32 of 0 would read as NO_USABLE_FILE, so it is counted as 1.
-constexpr uint32_t CHECKSUM_FOR_CRC_ZERO = 1;
-
 uint32_t checksumView(const void* view, DWORD length) {
-  uLong crc = crc32(0L, static_cast<const Bytef*>(view), length);
-  return crc == NO_USABLE_FILE ? CHECKSUM_FOR_CRC_ZERO : (uint32_t)crc;
+  return recordChecksum((uint32_t)crc32(0L, static_cast<const Bytef*>(view), length));
 }
 
 uint32_t checksumMapping(HANDLE mapping, DWORD length) {
   const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
   if (view == nullptr) return NO_USABLE_FILE;
   uint32_t checksum = checksumView(view, length);
-  UnmapViewOfFile(view);  // the checksum is taken; a failed unmap changes nothing
+  releaseQuietly(UnmapViewOfFile(view));
   return checksum;
 }
 
@@ -32,7 +29,7 @@ uint32_t checksumOpenFile(HANDLE file) {
   HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
   if (mapping == nullptr) return NO_USABLE_FILE;
   uint32_t checksum = checksumMapping(mapping, length);
-  CloseHandle(mapping);  // read-only mapping: nothing to report on a failed close
+  closeQuietly(mapping);
   return checksum;
 }
 
@@ -45,6 +42,6 @@ uint32_t existingFileChecksum(const wchar_t* path) {
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return NO_USABLE_FILE;
   uint32_t checksum = checksumOpenFile(file);
-  CloseHandle(file);  // opened for reading only: nothing to report on a failed close
+  closeQuietly(file);
   return checksum;
 }

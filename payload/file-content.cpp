@@ -1,9 +1,7 @@
 #include "payload/file-content.h"
 
-#include <stdlib.h>
-
+#include "diag/release.h"
 #include "diag/report.h"
-#include "payload/extract.h"
 #include "payload/reader.h"
 
 namespace {
@@ -19,17 +17,11 @@ DWORD nextPieceSize(uint64_t remaining) {
   return remaining < CONTENT_CHUNK_BYTES ? (DWORD)remaining : (DWORD)CONTENT_CHUNK_BYTES;
 }
 
-[[noreturn]] void endOnOpenFailure(const wchar_t* path) {
-  reportWithWideText(MESSAGE_OPEN_FOR_WRITING_FAILED, path);
-  exit(EXIT_STATUS_REPORTED);
-}
-
 // The partly written file stays: its checksum differs, so the next run
 // writes it again.
 [[noreturn]] void endOnWriteFailure(HANDLE file, uint32_t errorCode) {
-  CloseHandle(file);  // the run ends here; a failed close changes nothing
-  reportSystemError(MESSAGE_UNPACK_FAILED, errorCode);
-  exit(EXIT_STATUS_REPORTED);
+  closeQuietly(file);
+  endOnSystemError(MESSAGE_UNPACK_FAILED, errorCode);
 }
 
 }  // namespace
@@ -53,7 +45,7 @@ uint32_t writeContentPiece(HANDLE file, const void* bytes, DWORD count) {
 
 void writeFileContent(const wchar_t* path, uint64_t size) {
   HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) endOnOpenFailure(path);
+  if (file == INVALID_HANDLE_VALUE) endWithWideText(MESSAGE_OPEN_FOR_WRITING_FAILED, path);
   while (size > 0) {
     DWORD count = nextPieceSize(size);
     payloadRead(contentChunk, count);
@@ -61,5 +53,5 @@ void writeFileContent(const wchar_t* path, uint64_t size) {
     if (errorCode != 0) endOnWriteFailure(file, errorCode);
     size -= count;
   }
-  CloseHandle(file);  // every byte has been accepted by WriteFile; nothing is left to report
+  closeQuietly(file);  // every byte has been accepted by WriteFile
 }

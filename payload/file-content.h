@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <stdint.h>
 
+// Content moves from the reader in pieces of this size.
+enum : unsigned { CONTENT_CHUNK_BYTES = 32768 };
+
 // Decodes and drops size bytes of content: the file is already current.
 void skipFileContent(uint64_t size);
 

@@ -1,21 +1,40 @@
-// The attached payload's layout, shared by the bootstrap's reader and the
-// host-side payload writer.
+// The attached payload's whole format, shared by the bootstrap and the
+// packaging tool: change it here and both sides follow.
 //
 //   "ZBX" | zstd frame(s) | 4 zero bytes | u64 LE count of the bytes before it
 //
-// The decoded stream is a sequence of file records, then an end record:
-//   name: UTF-16LE code units, then a zero unit (an empty name ends the stream)
-//   size: u64 LE, checksum: u32 LE (CRC-32 of the content), content
+// The frames decode to one stream of records, then an end record:
+//   file record: name (UTF-16LE units, 1..RECORD_NAME_MAX_UNITS, then a zero
+//                unit) | size (u64 LE) | checksum (u32 LE) | size bytes of content
+//   end record:  a single zero unit (an empty name)
 #pragma once
 #include <stdint.h>
 
 inline constexpr unsigned char PAYLOAD_MAGIC[3] = {'Z', 'B', 'X'};
 inline constexpr unsigned PAYLOAD_MAGIC_SIZE = 3;
-inline constexpr unsigned PAYLOAD_TRAILER_SIZE = 12;     // 4 zero bytes + u64 length
 inline constexpr unsigned PAYLOAD_TRAILER_ZERO_BYTES = 4;
 inline constexpr unsigned PAYLOAD_LENGTH_FIELD_BYTES = 8;
+inline constexpr unsigned PAYLOAD_TRAILER_SIZE = PAYLOAD_TRAILER_ZERO_BYTES + PAYLOAD_LENGTH_FIELD_BYTES;
 inline constexpr unsigned PAYLOAD_WINDOW_LOG = 27;       // the decoder admits no larger
+
 inline constexpr unsigned RECORD_NAME_MAX_UNITS = 1023;  // without the terminator
 inline constexpr unsigned RECORD_NAME_UNIT_BYTES = 2;    // one UTF-16LE code unit
 inline constexpr unsigned RECORD_SIZE_BYTES = 8;
 inline constexpr unsigned RECORD_CHECKSUM_BYTES = 4;
+
+// A record's checksum is the CRC-32 of its content, except that a CRC-32 of 0
+// counts as 1, both when the packer stores it and when the bootstrap checks a
+// file already on disk: 0 means "no usable file" there, and a stored 0 would
+// make a missing file look current, so it would never be written.
+inline constexpr uint32_t NO_USABLE_FILE = 0;
+inline constexpr uint32_t recordChecksum(uint32_t crc) { return crc == NO_USABLE_FILE ? 1 : crc; }
+
+// The trailer's length field and the record fields are little-endian.
+inline uint64_t readLittleEndian(const unsigned char* bytes, unsigned count) {
+  uint64_t value = 0;
+  for (unsigned i = count; i-- > 0;) value = (value << 8) | bytes[i];
+  return value;
+}
+
+static_assert(sizeof PAYLOAD_MAGIC == PAYLOAD_MAGIC_SIZE);
+static_assert(recordChecksum(NO_USABLE_FILE) != NO_USABLE_FILE);

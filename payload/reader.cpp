@@ -1,9 +1,9 @@
 #include "payload/reader.h"
 
 #include <windows.h>
-#include <string.h>
 #include <zstd.h>
 
+#include "diag/release.h"
 #include "diag/report.h"
 #include "payload/format.h"
 #include "resources/embedded.h"
@@ -11,32 +11,13 @@
 namespace {
 
 // A run reads one payload once, front to back: the reader's state exists once.
-// Between decode calls the output record's size is the block's fill level and
-// its position the read cursor; both start at 0, so the first read decodes.
-ZSTD_inBuffer payloadInput;
-ZSTD_outBuffer decodedBlock;
-ZSTD_DCtx* decoder;
-// The last decode call filled the whole block, so the decoder may still hold
-// output that did not fit, even with all input consumed.
-bool lastCallFilled;
+DecodeStream payloadStream;
 
 bool hasPayloadMagic(const unsigned char* payload, uint64_t size) {
   if (size < PAYLOAD_MAGIC_SIZE) return false;
   for (unsigned i = 0; i < PAYLOAD_MAGIC_SIZE; ++i)
     if (payload[i] != PAYLOAD_MAGIC[i]) return false;
   return true;
-}
-
-// Refills the used-up block from the start. Frame ends are not looked at: with
-// input left, the next call simply begins the next frame.
-void decodeIntoBlock(void) {
-  decodedBlock.size = PAYLOAD_OUTPUT_BLOCK_SIZE;
-  decodedBlock.pos = 0;
-  size_t result = ZSTD_decompressStream(decoder, &decodedBlock, &payloadInput);
-  if (ZSTD_isError(result)) fatalError(MESSAGE_DECODE_FAILED);
-  lastCallFilled = decodedBlock.pos == PAYLOAD_OUTPUT_BLOCK_SIZE;
-  decodedBlock.size = decodedBlock.pos;
-  decodedBlock.pos = 0;
 }
 
 }  // namespace
@@ -48,43 +29,39 @@ void openPayloadBytes(const unsigned char* payload, uint64_t size) {
   if (!hasPayloadMagic(payload, size)) fatalError(MESSAGE_NO_HEADER);
   void* block = HeapAlloc(GetProcessHeap(), 0, PAYLOAD_OUTPUT_BLOCK_SIZE);
   if (block == nullptr) fatalError(MESSAGE_NO_MEMORY);
-  // zstd's defaults: no dictionary, and a window limit of 2^27, the payload's own.
-  decoder = ZSTD_createDCtx();
+  ZSTD_DCtx* decoder = ZSTD_createDCtx();
   if (decoder == nullptr) fatalError(MESSAGE_NO_MEMORY);
-  payloadInput.src = payload + PAYLOAD_MAGIC_SIZE;
-  payloadInput.size = (size_t)(size - PAYLOAD_MAGIC_SIZE);
-  payloadInput.pos = 0;
-  decodedBlock.dst = block;
-  decodedBlock.size = 0;
-  decodedBlock.pos = 0;
-  lastCallFilled = false;
+  startDecodeStream(&payloadStream, decoder, payload + PAYLOAD_MAGIC_SIZE, (size_t)(size - PAYLOAD_MAGIC_SIZE),
+                    (unsigned char*)block, PAYLOAD_OUTPUT_BLOCK_SIZE);
 }
 
+// A stream that ends before its end record fails like a damaged one: waiting
+// would never bring more.
 void payloadRead(void* destination, uint64_t count) {
-  unsigned char* to = (unsigned char*)destination;
-  while (count != 0) {
-    size_t available = decodedBlock.size - decodedBlock.pos;
-    if (available != 0) {
-      size_t piece = available < count ? available : (size_t)count;
-      memcpy(to, (unsigned char*)decodedBlock.dst + decodedBlock.pos, piece);
-      decodedBlock.pos += piece;
-      to += piece;
-      count -= piece;
-    } else if (payloadInput.pos < payloadInput.size || lastCallFilled) {
-      decodeIntoBlock();
-    } else {
-      // No input left and nothing held back: the stream ended before its end
-      // record. Waiting would never bring more.
+  if (decodeStreamRead(&payloadStream, destination, count) != DECODE_OK) fatalError(MESSAGE_DECODE_FAILED);
+}
+
+// A name that does not fit ends the run without a message, as every other
+// full buffer does: such a payload was never made by the packer, and a
+// message could not name anything the user can act on.
+bool payloadReadRecordHeader(RecordHeader* header) {
+  switch (readRecordHeader(&payloadStream, header)) {
+    case RECORD_FILE:
+      return true;
+    case RECORD_END:
+      return false;
+    case RECORD_NAME_TOO_LONG:
+      endRunOnFullBuffer();
+    default:
       fatalError(MESSAGE_DECODE_FAILED);
-    }
   }
 }
 
 void closePayload(void) {
-  ZSTD_freeDCtx(decoder);  // fails only for a context of a caller's own memory: ignored
-  HeapFree(GetProcessHeap(), 0, decodedBlock.dst);  // the process goes on without the block either way
-  decoder = nullptr;
-  decodedBlock.dst = nullptr;
-  decodedBlock.size = 0;
-  decodedBlock.pos = 0;
+  releaseQuietly(ZSTD_freeDCtx(payloadStream.decoder));
+  releaseQuietly(HeapFree(GetProcessHeap(), 0, payloadStream.block));
+  payloadStream.decoder = nullptr;
+  payloadStream.block = nullptr;
+  payloadStream.fill = 0;
+  payloadStream.cursor = 0;
 }

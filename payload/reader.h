@@ -2,8 +2,7 @@
 #pragma once
 #include <stdint.h>
 
-// The one output block every decoded byte passes through.
-inline constexpr uint32_t PAYLOAD_OUTPUT_BLOCK_SIZE = 0x20000;
+#include "payload/record-cursor.h"
 
 // Checks the magic, then allocates the output block and the decoder.
 void openPayload(void);
@@ -13,6 +12,11 @@ void openPayloadBytes(const unsigned char* payload, uint64_t size);
 
 // Copies exactly count (> 0) bytes of the decoded stream, or ends the run.
 void payloadRead(void* destination, uint64_t count);
+
+// Reads the next record's header into header: false at the end record. A
+// name that does not fit ends the run like every full buffer (status 4); a
+// damaged or cut-off stream ends it with the decode message.
+bool payloadReadRecordHeader(RecordHeader* header);
 
 // Releases the decoder, then the output block.
 void closePayload(void);

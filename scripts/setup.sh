@@ -10,6 +10,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/.." && pwd)
 deps=${DEPS_DIR:-$top/.deps}
 mingw=x86_64-w64-mingw32
+# shellcheck source=SCRIPTDIR/../cmake/compiler-flags.sh
+. "$top/cmake/compiler-flags.sh"
 mkdir -p "$deps"
 
 packages=(
@@ -46,27 +48,25 @@ fetch_zstd_source() {
   rm -rf "$deps/src/zstd.tmp"
 }
 
-build_zstd() {
-  local out=$deps/mingw/lib/libzstd.a
-  [ -f "$out" ] && return 0
-  echo "setup: cross-building the zstd decompressor"
-  local src=$deps/src/zstd/lib obj=$deps/build/zstd
-  rm -rf "$obj" && mkdir -p "$obj" "$deps/mingw/lib" "$deps/mingw/include"
-  local files=(
-    common/debug.c common/entropy_common.c common/error_private.c
-    common/fse_decompress.c common/xxhash.c common/zstd_common.c
-    decompress/huf_decompress.c decompress/zstd_ddict.c
-    decompress/zstd_decompress.c decompress/zstd_decompress_block.c
+# The bootstrap's zstd: decompression only, no legacy formats, and no
+# assembly (its amd64 decoder loop follows the System V calling convention,
+# not Windows'), built by zstd's own lib/Makefile. A stamp beside the library
+# holds the build's settings, so a change of them rebuilds it.
+build_zstd_decoder() {
+  local out=$deps/mingw/lib/libzstd.a stamp=$deps/mingw/lib/libzstd.settings
+  local obj=$deps/build/zstd-decoder
+  local settings=(
+    CC="$mingw-gcc-win32" AR="$mingw-ar" CFLAGS="$ZSTD_DECODER_CFLAGS"
+    ZSTD_LIB_COMPRESSION=0 ZSTD_LIB_DICTBUILDER=0 ZSTD_LIB_DEPRECATED=0
+    ZSTD_LEGACY_SUPPORT=0 ZSTD_NO_ASM=1
   )
-  for f in "${files[@]}"; do
-    $mingw-gcc-win32 -O3 -DNDEBUG -DXXH_NAMESPACE=ZSTD_ -DZSTD_LEGACY_SUPPORT=0 \
-      -DZSTD_DISABLE_ASM -DZSTD_MULTITHREAD=0 -I"$src" -I"$src/common" \
-      -c "$src/$f" -o "$obj/$(basename "$f" .c).o" &
-  done
-  wait
-  $mingw-ar rcs "$out.tmp" "$obj"/*.o
-  cp "$src/zstd.h" "$src/zstd_errors.h" "$deps/mingw/include/"
-  mv "$out.tmp" "$out"
+  [ -f "$out" ] && [ "$(cat "$stamp" 2>/dev/null)" = "${settings[*]}" ] && return 0
+  echo "setup: cross-building the zstd decompressor"
+  rm -rf "$obj" && mkdir -p "$deps/mingw/lib" "$deps/mingw/include"
+  make -s -C "$deps/src/zstd/lib" -j2 "${settings[@]}" BUILD_DIR="$obj" "$obj/static/libzstd.a" >/dev/null
+  cp "$deps/src/zstd/lib/zstd.h" "$deps/src/zstd/lib/zstd_errors.h" "$deps/mingw/include/"
+  cp "$obj/static/libzstd.a" "$out.tmp" && mv "$out.tmp" "$out"
+  printf '%s' "${settings[*]}" > "$stamp"
 }
 
 # zstd for onefile-pack.exe, the packer built for Windows: the whole library
@@ -125,6 +125,6 @@ fetch_windows_programs() {
 install_packages
 fetch_windows_programs
 fetch_zstd_source
-build_zstd
+build_zstd_decoder
 build_zstd_for_packer
 build_gtest

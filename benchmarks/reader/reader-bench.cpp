@@ -1,6 +1,6 @@
 // Decode throughput of the bootstrap's reader: loads a payload file into
-// memory, then reads its records the way extraction does (names one code unit
-// at a time, size and checksum, content in 32 KiB pieces) and times it.
+// memory, then reads its records the way extraction does (each header through
+// the record cursor, content in 32 KiB pieces) and times it.
 //
 //   reader-bench PAYLOAD ROUNDS
 //
@@ -15,6 +15,7 @@
 namespace {
 
 unsigned char chunk[32768];
+RecordHeader record;
 
 unsigned char* loadFile(const wchar_t* path, uint64_t* size) {
   HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -39,19 +40,11 @@ unsigned char* loadFile(const wchar_t* path, uint64_t* size) {
 uint64_t readAllRecords(void) {
   uint64_t decoded = 0;
   for (;;) {
-    uint16_t unit;
-    uint64_t nameUnits = 0;
-    do {
-      payloadRead(&unit, 2);
-      decoded += 2;
-      ++nameUnits;
-    } while (unit != 0);
-    if (nameUnits == 1) return decoded;
-    uint64_t size;
-    uint32_t checksum;
-    payloadRead(&size, 8);
-    payloadRead(&checksum, 4);
-    decoded += 12 + size;
+    bool isFile = payloadReadRecordHeader(&record);
+    decoded += (record.nameLength + 1) * RECORD_NAME_UNIT_BYTES;
+    if (!isFile) return decoded;
+    uint64_t size = record.size;
+    decoded += RECORD_SIZE_BYTES + RECORD_CHECKSUM_BYTES + size;
     for (uint64_t left = size; left > 0;) {
       uint64_t piece = left < sizeof chunk ? left : sizeof chunk;
       payloadRead(chunk, piece);

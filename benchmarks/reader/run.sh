@@ -37,8 +37,12 @@ fi
 # shellcheck disable=SC1091
 . "$windows/link-config.sh"
 bench=$work/reader-bench.exe
-"$CC" -O2 -municode -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -I"$top" \
-  -fno-exceptions -fno-rtti "$here/reader-bench.cpp" -o "$bench" \
+# shellcheck source=SCRIPTDIR/../../cmake/compiler-flags.sh
+. "$top/cmake/compiler-flags.sh"
+defines=()
+for d in $BOOTSTRAP_DEFINITIONS; do defines+=("-D$d"); done
+# shellcheck disable=SC2086
+"$CC" $BOOTSTRAP_COMPILE_FLAGS "${defines[@]}" -I"$top" "$here/reader-bench.cpp" -o "$bench" \
   $BOOTSTRAP_LIBS -static -municode -lz -lshell32
 
 frame=$work/frame.zst

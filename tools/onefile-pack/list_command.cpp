@@ -7,6 +7,7 @@
 #include "checksum.h"
 #include "command_line.h"
 #include "commands.h"
+#include "payload/format.h"
 #include "payload_file.h"
 #include "utf.h"
 
@@ -28,7 +29,7 @@ void printWhere(const std::string& file, const PayloadLocation& location) {
 }
 
 // Checks one record's content against its stored checksum and prints its row.
-void listRecord(RecordReader& reader, const RecordHeader& record, DecodedStream& stream, Totals* totals) {
+void listRecord(RecordReader& reader, const RecordEntry& record, DecodedStream& stream, Totals* totals) {
   uint32_t crc = CRC32_INITIAL;
   reader.readContent(record.size, [&](const unsigned char* bytes, size_t size) { crc = crc32Update(crc, bytes, size); });
   std::string name = utf16ToUtf8(record.name);
@@ -40,7 +41,7 @@ void listRecord(RecordReader& reader, const RecordHeader& record, DecodedStream&
                  "onefile-pack: warning: %s stores checksum 0: the bootstrap takes it for present while it is "
                  "missing, and never creates it\n",
                  name.c_str());
-  } else if (record.checksum != storedChecksum(crc)) {
+  } else if (record.checksum != recordChecksum(crc)) {
     char reason[160];
     std::snprintf(reason, sizeof reason, "the stored checksum %08" PRIx32 " does not match the content's %08" PRIx32,
                   record.checksum, crc);
@@ -62,7 +63,7 @@ int runListCommand(const Arguments& arguments) {
   Totals totals;
   std::string context = "in the first record";
   try {
-    while (std::optional<RecordHeader> record = reader.next()) {
+    while (std::optional<RecordEntry> record = reader.next()) {
       context = "in the record of " + utf16ToUtf8(record->name);
       listRecord(reader, *record, *stream, &totals);
       context = "after the record of " + utf16ToUtf8(record->name);

@@ -31,7 +31,7 @@ std::filesystem::path hostPath(const std::filesystem::path& folder, const std::u
 }
 
 // The record's content is always read to its end, so the stream stays in step.
-Comparison compareRecord(RecordReader& reader, const RecordHeader& record, const std::filesystem::path& path) {
+Comparison compareRecord(RecordReader& reader, const RecordEntry& record, const std::filesystem::path& path) {
   std::error_code error;
   bool present = std::filesystem::is_regular_file(path, error);
   std::unique_ptr<std::FILE, FileCloser> file(present ? openForReading(path) : nullptr);
@@ -61,7 +61,7 @@ int runVerifyCommand(const Arguments& arguments) {
   RecordReader reader(*stream);
   uint64_t files = 0, missing = 0, differing = 0;
   try {
-    while (std::optional<RecordHeader> record = reader.next()) {
+    while (std::optional<RecordEntry> record = reader.next()) {
       std::string name = utf16ToUtf8(record->name);
       Comparison result = compareRecord(reader, *record, hostPath(folder, record->name));
       files += 1;

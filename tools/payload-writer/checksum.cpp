@@ -18,6 +18,4 @@ uint32_t crc32Update(uint32_t crc, const void* bytes, size_t size) {
   return crc;
 }
 
-uint32_t storedChecksum(uint32_t crc) { return crc == 0 ? 1 : crc; }
-
 }  // namespace onefile

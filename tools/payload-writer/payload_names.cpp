@@ -24,7 +24,7 @@ std::vector<std::u16string> readNames(const PayloadFile& payload, const std::str
   std::unique_ptr<DecodedStream> stream = payload.openStream();
   RecordReader reader(*stream);
   try {
-    while (std::optional<RecordHeader> record = reader.next()) {
+    while (std::optional<RecordEntry> record = reader.next()) {
       reader.readContent(record->size, [](const unsigned char*, size_t) {});
       names.push_back(record->name);
     }

@@ -8,6 +8,7 @@
 #include "checksum.h"
 #include "host_system.h"
 #include "pack_error.h"
+#include "payload/format.h"
 #include "payload_assembler.h"
 #include "record_encoding.h"
 #include "utf.h"
@@ -56,7 +57,7 @@ void packFile(const FolderFile& file, PayloadAssembler& assembler, std::vector<u
               Progress* progress, PackSummary* summary) {
   std::string shown = displayName(file.source.u8string());
   ContentDigest before = readContent(file, shown, buffer, [](const unsigned char*, size_t) {});
-  std::string header = encodeRecordHeader(file.recordName, before.size, storedChecksum(before.crc));
+  std::string header = encodeRecordHeader(file.recordName, before.size, recordChecksum(before.crc));
   assembler.feed(header.data(), header.size());
   ContentDigest after = readContent(file, shown, buffer, [&](const unsigned char* bytes, size_t size) {
     assembler.feed(bytes, size);

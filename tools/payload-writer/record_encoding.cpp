@@ -13,12 +13,6 @@ void appendZeroTerminatedUtf16(std::string* out, std::u16string_view text) {
   appendLittleEndian(out, 0, 2);
 }
 
-uint64_t readLittleEndian(const unsigned char* bytes, unsigned count) {
-  uint64_t value = 0;
-  for (unsigned i = count; i-- > 0;) value = (value << 8) | bytes[i];
-  return value;
-}
-
 std::string encodeRecordHeader(std::u16string_view name, uint64_t size, uint32_t storedChecksum) {
   std::string out;
   out.reserve((name.size() + 1) * RECORD_NAME_UNIT_BYTES + RECORD_SIZE_BYTES + RECORD_CHECKSUM_BYTES);

@@ -17,6 +17,5 @@ std::string encodeEndRecord();
 void appendLittleEndian(std::string* out, uint64_t value, unsigned bytes);
 // UTF-16LE code units and a terminating zero unit.
 void appendZeroTerminatedUtf16(std::string* out, std::u16string_view text);
-uint64_t readLittleEndian(const unsigned char* bytes, unsigned count);
 
 }  // namespace onefile

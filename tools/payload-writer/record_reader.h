@@ -1,15 +1,15 @@
-// Reads a payload's record stream on the host, for listing and verifying:
-// decodes the frames after the magic as the bootstrap does (the same window
-// limit, frames read as one stream) and says where a damaged payload breaks.
+// Reads a payload's record stream on the host, for listing and verifying,
+// through the bootstrap's own decode loop and record cursor
+// (payload/record-cursor.h), and says where a damaged payload breaks.
 #pragma once
-#include <zstd.h>
-
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "payload/record-cursor.h"
 
 namespace onefile {
 
@@ -38,23 +38,21 @@ class DecodedStream {
   // Reads to the end of the input; returns how many decoded bytes were left.
   uint64_t drain();
 
-  uint64_t decodedOffset() const { return decodedOffset_; }
-  uint64_t fileOffset() const { return fileOffset_ + input_.pos; }
+  uint64_t decodedOffset() const { return stream_.decodedOffset; }
+  uint64_t fileOffset() const { return fileOffset_ + stream_.inputPos; }
+
+  DecodeStream& cursor() { return stream_; }
+  // PayloadDamage for the cursor's last DECODE_DAMAGED or DECODE_ENDED.
+  [[noreturn]] void throwDamage() const;
+  [[noreturn]] void throwEnded() const;
 
  private:
-  bool refill();
-
-  ZSTD_DCtx* context_;
-  ZSTD_inBuffer input_;
   uint64_t fileOffset_;
   std::vector<unsigned char> block_;
-  size_t fill_ = 0;
-  size_t cursor_ = 0;
-  bool lastCallFilled_ = false;
-  uint64_t decodedOffset_ = 0;
+  DecodeStream stream_;
 };
 
-struct RecordHeader {
+struct RecordEntry {
   std::u16string name;
   uint64_t size = 0;
   uint32_t checksum = 0;
@@ -66,12 +64,13 @@ class RecordReader {
   explicit RecordReader(DecodedStream& stream) : stream_(stream) {}
 
   // The next file record's header, or nullopt at the end record.
-  std::optional<RecordHeader> next();
+  std::optional<RecordEntry> next();
   // The current record's content, in pieces.
   void readContent(uint64_t size, const std::function<void(const unsigned char*, size_t)>& visit);
 
  private:
   DecodedStream& stream_;
+  ::RecordHeader cursorHeader_;
   std::vector<unsigned char> chunk_ = std::vector<unsigned char>(size_t{1} << 16);
 };
 

@@ -6,10 +6,12 @@
 
 #include <string>
 
+#include "payload/record-cursor.h"
+
 namespace fixture_layout {
 
 // The decoder's output block in the bootstrap's reader.
-inline constexpr uint64_t READER_BLOCK = 0x20000;
+inline constexpr uint64_t READER_BLOCK = PAYLOAD_OUTPUT_BLOCK_SIZE;
 
 // "damaged": the compressed block that starts at this decoded offset has an
 // invalid block type; everything before it decodes.

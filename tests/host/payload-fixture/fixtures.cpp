@@ -143,7 +143,7 @@ std::string recordStream(const Files& files, bool withEndRecord) {
   std::string stream;
   for (const auto& [name, content] : files) {
     uint32_t crc = onefile::crc32Update(onefile::CRC32_INITIAL, content.data(), content.size());
-    stream += onefile::encodeRecordHeader(name, content.size(), onefile::storedChecksum(crc));
+    stream += onefile::encodeRecordHeader(name, content.size(), recordChecksum(crc));
     stream += content;
   }
   if (withEndRecord) stream += onefile::encodeEndRecord();

@@ -97,7 +97,7 @@ TEST(PayloadWriter, LaysOutMagicOneFrameAndTrailer) {
   EXPECT_EQ(static_cast<unsigned char>(frame[5]), (27 - 10) << 3) << "window descriptor: exactly 2^27";
   std::string trailer = payload.substr(payload.size() - 12);
   EXPECT_EQ(trailer.substr(0, 4), std::string(4, '\0'));
-  EXPECT_EQ(onefile::readLittleEndian(reinterpret_cast<const unsigned char*>(trailer.data()) + 4, 8),
+  EXPECT_EQ(readLittleEndian(reinterpret_cast<const unsigned char*>(trailer.data()) + 4, 8),
             payload.size() - 8);
 }
 

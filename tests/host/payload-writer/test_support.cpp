@@ -85,7 +85,7 @@ std::vector<DecodedRecord> readRecords(const fs::path& file) {
   std::unique_ptr<onefile::DecodedStream> stream = payload.openStream();
   onefile::RecordReader reader(*stream);
   std::vector<DecodedRecord> records;
-  while (std::optional<onefile::RecordHeader> header = reader.next()) {
+  while (std::optional<onefile::RecordEntry> header = reader.next()) {
     DecodedRecord record{header->name, header->size, header->checksum, {}};
     reader.readContent(header->size, [&](const unsigned char* bytes, size_t size) {
       record.content.append(reinterpret_cast<const char*>(bytes), size);

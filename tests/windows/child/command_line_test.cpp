@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "awkward-arguments.h"
-#include "bootstrap/child.h"
+#include "bootstrap/child-seams.h"
 #include "guarded-memory.h"
 
 namespace {

@@ -24,8 +24,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int argc = __argc;
   if (argc >= 3 && wcscmp(argv[1], L"fatal") == 0) fatalError(fatalMessages[_wtoi(argv[2])]);
   if (argc >= 4 && wcscmp(argv[1], L"system") == 0) {
-    reportSystemError(systemMessages[_wtoi(argv[2])], (uint32_t)wcstoul(argv[3], nullptr, 0));
-    exit(EXIT_STATUS_REPORTED);
+    endOnSystemError(systemMessages[_wtoi(argv[2])], (uint32_t)wcstoul(argv[3], nullptr, 0));
   }
   if (argc >= 4 && wcscmp(argv[1], L"wide") == 0) {
     reportWithWideText(wideFormats[_wtoi(argv[2])], argv[3]);

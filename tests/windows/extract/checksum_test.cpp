@@ -5,7 +5,7 @@
 #include <string>
 
 #include "harness.h"
-#include "payload/extract.h"
+#include "payload/file-checksum.h"
 
 namespace {
 

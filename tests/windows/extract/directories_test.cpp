@@ -6,8 +6,9 @@
 
 #include <shlobj.h>
 
+#include "diag/limits.h"
 #include "harness.h"
-#include "payload/extract.h"
+#include "payload/directories-seams.h"
 
 namespace {
 

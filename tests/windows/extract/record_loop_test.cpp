@@ -11,7 +11,7 @@
 #include "fixture-layout.h"
 #include "guarded-memory.h"
 #include "harness.h"
-#include "paths/environment.h"
+#include "paths/target-directory.h"
 #include "payload/extract.h"
 #include "payload/format.h"
 #include "payload/reader.h"

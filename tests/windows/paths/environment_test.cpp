@@ -7,6 +7,8 @@
 #include "harness.h"
 #include "paths-test-support.h"
 #include "paths/environment.h"
+#include "paths/target-directory.h"
+#include "paths/text.h"
 
 namespace {
 

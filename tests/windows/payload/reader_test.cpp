@@ -107,34 +107,26 @@ TEST(PayloadReader, DecodesAgainAfterFillingTheBlockWithAllInputConsumed) {
   closePayload();
 }
 
-// Reads records the way extraction does: names a code unit at a time, the
-// size and checksum, content in pieces of at most 32 KiB, up to the end record.
+// Reads records the way extraction does: each header through the record
+// cursor, content in pieces of at most 32 KiB, up to the end record.
 std::map<std::wstring, std::string> readRecords(uint64_t* bytesRead) {
   std::map<std::wstring, std::string> records;
+  static RecordHeader header;
   *bytesRead = 0;
   for (;;) {
-    std::wstring name;
-    uint16_t unit;
-    do {
-      payloadRead(&unit, 2);
-      *bytesRead += 2;
-      if (unit != 0) name.push_back(static_cast<wchar_t>(unit));
-    } while (unit != 0);
-    if (name.empty()) return records;
-    uint64_t size;
-    uint32_t checksum;
-    payloadRead(&size, 8);
-    payloadRead(&checksum, 4);
+    bool isFile = payloadReadRecordHeader(&header);
+    *bytesRead += (header.nameLength + 1) * RECORD_NAME_UNIT_BYTES;
+    if (!isFile) return records;
     std::string content;
     char chunk[32768];
-    for (uint64_t left = size; left > 0;) {
+    for (uint64_t left = header.size; left > 0;) {
       uint64_t piece = left < sizeof chunk ? left : sizeof chunk;
       payloadRead(chunk, piece);
       content.append(chunk, piece);
       left -= piece;
     }
-    *bytesRead += 12 + size;
-    records[name] = content;
+    *bytesRead += RECORD_SIZE_BYTES + RECORD_CHECKSUM_BYTES + header.size;
+    records[std::wstring(header.name, header.nameLength)] = content;
   }
 }
 

@@ -1,0 +1,99 @@
+#include "payload/record-cursor.h"
+
+#include <string.h>
+#include <zstd.h>
+
+namespace {
+
+// Refills the used-up block from its start. Frame ends are not looked at:
+// with input left, the next call simply begins the next frame.
+DecodeStatus refill(DecodeStream* stream) {
+  if (stream->inputPos == stream->inputSize && !stream->lastCallFilled) return DECODE_ENDED;
+  ZSTD_inBuffer input = {stream->input, stream->inputSize, stream->inputPos};
+  ZSTD_outBuffer output = {stream->block, stream->blockSize, 0};
+  size_t result = ZSTD_decompressStream(stream->decoder, &output, &input);
+  if (ZSTD_isError(result)) {
+    stream->error = result;
+    stream->errorInputPos = stream->inputPos;
+    return DECODE_DAMAGED;
+  }
+  stream->inputPos = input.pos;
+  stream->lastCallFilled = output.pos == output.size;
+  stream->fill = output.pos;
+  stream->cursor = 0;
+  return DECODE_OK;
+}
+
+RecordStatus recordStatusOf(DecodeStatus status) {
+  return status == DECODE_ENDED ? RECORD_STREAM_ENDED : RECORD_DAMAGED;
+}
+
+}  // namespace
+
+void startDecodeStream(DecodeStream* stream, ZSTD_DCtx* decoder, const unsigned char* frames, size_t size,
+                       unsigned char* block, size_t blockSize) {
+  stream->decoder = decoder;
+  stream->input = frames;
+  stream->inputSize = size;
+  stream->inputPos = 0;
+  stream->block = block;
+  stream->blockSize = blockSize;
+  stream->fill = 0;
+  stream->cursor = 0;
+  stream->lastCallFilled = false;
+  stream->decodedOffset = 0;
+  stream->error = 0;
+  stream->errorInputPos = 0;
+}
+
+DecodeStatus decodeStreamRead(DecodeStream* stream, void* destination, uint64_t count) {
+  unsigned char* to = (unsigned char*)destination;
+  while (count != 0) {
+    size_t available = stream->fill - stream->cursor;
+    if (available == 0) {
+      DecodeStatus status = refill(stream);
+      if (status != DECODE_OK) return status;
+      continue;
+    }
+    size_t piece = available < count ? available : (size_t)count;
+    memcpy(to, stream->block + stream->cursor, piece);
+    stream->cursor += piece;
+    stream->decodedOffset += piece;
+    to += piece;
+    count -= piece;
+  }
+  return DECODE_OK;
+}
+
+DecodeStatus decodeStreamDrain(DecodeStream* stream, uint64_t* left) {
+  *left = 0;
+  for (;;) {
+    uint64_t held = stream->fill - stream->cursor;
+    *left += held;
+    stream->decodedOffset += held;
+    stream->cursor = stream->fill;
+    DecodeStatus status = refill(stream);
+    if (status != DECODE_OK) return status == DECODE_ENDED ? DECODE_OK : status;
+  }
+}
+
+RecordStatus readRecordHeader(DecodeStream* stream, RecordHeader* header) {
+  for (size_t used = 0;; ++used) {
+    if (used == RECORD_NAME_CAPACITY) return RECORD_NAME_TOO_LONG;
+    unsigned char unit[RECORD_NAME_UNIT_BYTES];
+    DecodeStatus status = decodeStreamRead(stream, unit, sizeof unit);
+    if (status != DECODE_OK) return recordStatusOf(status);
+    header->name[used] = (RecordNameUnit)readLittleEndian(unit, sizeof unit);
+    if (header->name[used] == 0) {
+      header->nameLength = used;
+      break;
+    }
+  }
+  if (header->nameLength == 0) return RECORD_END;
+  unsigned char fields[RECORD_SIZE_BYTES + RECORD_CHECKSUM_BYTES];
+  DecodeStatus status = decodeStreamRead(stream, fields, sizeof fields);
+  if (status != DECODE_OK) return recordStatusOf(status);
+  header->size = readLittleEndian(fields, RECORD_SIZE_BYTES);
+  header->checksum = (uint32_t)readLittleEndian(fields + RECORD_SIZE_BYTES, RECORD_CHECKSUM_BYTES);
+  return RECORD_FILE;
+}

@@ -1,0 +1,145 @@
+// The decode loop and record cursor that the bootstrap, list and verify share,
+// driven straight from bytes in memory. Small output blocks make the decoder
+// hold output back after it has taken all input, and make every field
+// straddle block ends.
+#include <gtest/gtest.h>
+#include <zstd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "checksum.h"
+#include "fixture-layout.h"
+#include "fixtures.h"
+#include "payload/format.h"
+#include "payload/record-cursor.h"
+
+namespace {
+
+// The frames of a payload: everything between the magic and the trailer.
+std::string framesOf(const std::string& payload) {
+  return payload.substr(PAYLOAD_MAGIC_SIZE, payload.size() - PAYLOAD_MAGIC_SIZE - PAYLOAD_TRAILER_SIZE);
+}
+
+class Cursor {
+ public:
+  Cursor(std::string frames, size_t blockSize)
+      : frames_(std::move(frames)), block_(blockSize), header_(std::make_unique<RecordHeader>()) {
+    decoder_ = ZSTD_createDCtx();
+    startDecodeStream(&stream_, decoder_, reinterpret_cast<const unsigned char*>(frames_.data()), frames_.size(),
+                      block_.data(), block_.size());
+  }
+  ~Cursor() { ZSTD_freeDCtx(decoder_); }
+
+  RecordStatus next() { return readRecordHeader(&stream_, header_.get()); }
+  const RecordHeader& header() const { return *header_; }
+  std::u16string name() const { return std::u16string(header_->name, header_->nameLength); }
+  DecodeStream& stream() { return stream_; }
+
+ private:
+  std::string frames_;
+  std::vector<unsigned char> block_;
+  std::unique_ptr<RecordHeader> header_;
+  ZSTD_DCtx* decoder_;
+  DecodeStream stream_;
+};
+
+const fixtures::Files SAMPLE = {
+    {u"app.exe", fixtures::randomBytes(70000, 1)},
+    {u"empty.dat", ""},
+    {u"docs\\\u00e9t\u00e9.txt", fixtures::textBytes(5000, 2)},
+    {u"x", "y"},
+};
+
+TEST(RecordCursor, ReadsEveryRecordWhateverTheBlockSizeAndFrameCuts) {
+  std::string stream = fixtures::recordStream(SAMPLE);
+  for (std::vector<size_t> cuts : {std::vector<size_t>{}, std::vector<size_t>{1, 9, 70013, 70040}}) {
+    std::string frames = framesOf(fixtures::payloadOfFrames(stream, cuts));
+    for (size_t blockSize : {size_t{1}, size_t{2}, size_t{3}, size_t{7}, size_t{4096}, size_t{1} << 17}) {
+      SCOPED_TRACE("block " + std::to_string(blockSize) + ", frames " + std::to_string(cuts.size() + 1));
+      Cursor cursor(frames, blockSize);
+      for (const auto& [name, content] : SAMPLE) {
+        ASSERT_EQ(cursor.next(), RECORD_FILE);
+        EXPECT_EQ(cursor.name(), name);
+        EXPECT_EQ(cursor.header().name[cursor.header().nameLength], 0);
+        EXPECT_EQ(cursor.header().size, content.size());
+        EXPECT_EQ(cursor.header().checksum, recordChecksum(onefile::crc32Update(onefile::CRC32_INITIAL, content.data(), content.size())));
+        std::string got(content.size(), '\0');
+        ASSERT_EQ(decodeStreamRead(&cursor.stream(), got.data(), got.size()), DECODE_OK);
+        EXPECT_EQ(got, content);
+      }
+      EXPECT_EQ(cursor.next(), RECORD_END);
+      EXPECT_EQ(cursor.stream().decodedOffset, stream.size());
+      uint64_t left = 1;
+      EXPECT_EQ(decodeStreamDrain(&cursor.stream(), &left), DECODE_OK);
+      EXPECT_EQ(left, 0u);
+    }
+  }
+}
+
+// "exact-block" fills the reader's block with the decoder's first call, which
+// also takes all input: only the filled-block rule asks for the rest.
+TEST(RecordCursor, DeliversTheReadersFixturesByteForByte) {
+  unsigned checked = 0;
+  for (const fixtures::Fixture& fixture : fixtures::allFixtures()) {
+    if (fixture.name != "exact-block" && fixture.name != "blocks" && fixture.name != "frames") continue;
+    for (size_t blockSize : {size_t{fixture_layout::READER_BLOCK}, size_t{7}}) {
+      SCOPED_TRACE(fixture.name + ", block " + std::to_string(blockSize));
+      Cursor cursor(framesOf(fixture.payload), blockSize);
+      std::string got(fixture.stream.size(), '\0');
+      ASSERT_EQ(decodeStreamRead(&cursor.stream(), got.data(), got.size()), DECODE_OK);
+      EXPECT_EQ(got, fixture.stream);
+      char more;
+      EXPECT_EQ(decodeStreamRead(&cursor.stream(), &more, 1), DECODE_ENDED);
+    }
+    ++checked;
+  }
+  EXPECT_EQ(checked, 3u);
+}
+
+TEST(RecordCursor, AcceptsNamesUpToTheLimitAndRefusesOneUnitMore) {
+  std::u16string longest(RECORD_NAME_MAX_UNITS, u'n');
+  std::string stream = fixtures::recordStream({{longest, "a"}, {longest + u'n', "b"}});
+  Cursor cursor(framesOf(fixtures::payloadOfFrames(stream, {})), 5);
+  ASSERT_EQ(cursor.next(), RECORD_FILE);
+  EXPECT_EQ(cursor.name(), longest);
+  char content;
+  ASSERT_EQ(decodeStreamRead(&cursor.stream(), &content, 1), DECODE_OK);
+  EXPECT_EQ(cursor.next(), RECORD_NAME_TOO_LONG);
+}
+
+TEST(RecordCursor, TellsAStreamThatEndsEarlyFromDamagedData) {
+  std::string stream = fixtures::recordStream(SAMPLE);
+  // Cut inside a name, inside the size field, inside the content, and where
+  // the end record should be: the stream ends, nothing is damaged.
+  EXPECT_EQ(Cursor("", 64).next(), RECORD_STREAM_ENDED) << "no frames at all";
+  for (size_t cut : {size_t{5}, size_t{16 + 4}, size_t{100}, stream.size() - RECORD_NAME_UNIT_BYTES}) {
+    SCOPED_TRACE("cut at " + std::to_string(cut));
+    Cursor cursor(framesOf(fixtures::payloadOfFrames(stream.substr(0, cut), {})), 64);
+    RecordStatus status;
+    while ((status = cursor.next()) == RECORD_FILE) {
+      std::string content(cursor.header().size, '\0');
+      if (decodeStreamRead(&cursor.stream(), content.data(), content.size()) != DECODE_OK) {
+        status = RECORD_STREAM_ENDED;
+        break;
+      }
+    }
+    EXPECT_EQ(status, RECORD_STREAM_ENDED);
+    EXPECT_EQ(cursor.stream().error, 0u);
+  }
+
+  for (const fixtures::Fixture& fixture : fixtures::allFixtures()) {
+    if (fixture.name != "damaged") continue;
+    std::string frames = framesOf(fixture.payload);
+    Cursor cursor(frames, 1 << 17);
+    std::string all(fixture.stream.size() + 1, '\0');
+    EXPECT_EQ(decodeStreamRead(&cursor.stream(), all.data(), all.size()), DECODE_DAMAGED);
+    EXPECT_TRUE(ZSTD_isError(cursor.stream().error));
+    EXPECT_LT(cursor.stream().errorInputPos, frames.size());
+    return;
+  }
+  FAIL() << "no damaged fixture";
+}
+
+}  // namespace
