@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "pack_error.h"
+#include "payload/format.h"
 #include "record_encoding.h"
 
 namespace onefile {
