@@ -16,22 +16,39 @@ constexpr size_t REPORT_CHUNK = 4096;
 
 // A report is built in pieces and written while the stream's lock is held,
 // so that nothing else in the process can interleave with it.
+//
+// The bytes go to the standard handle the console set-up left for the stream
+// (the handle behind it, or the console device), not through the stream: the
+// stream's descriptor may be in UTF-8 translation, which refuses or garbles
+// narrow text, or may have none where a runtime would not reopen it. Line
+// ends are written as CR LF, as the streams' text mode would.
 struct ReportWriter {
   FILE* stream;
+  HANDLE destination;
   char bytes[REPORT_CHUNK];
   size_t length;
 };
 
 void flushReport(ReportWriter* writer) {
-  if (writer->length != 0) {
-    fwrite(writer->bytes, 1, writer->length, writer->stream);  // a failed report goes unnoticed
-    writer->length = 0;
+  const char* next = writer->bytes;
+  DWORD left = (DWORD)writer->length;
+  DWORD written = 0;
+  // A failed report goes unnoticed; a short write is continued.
+  while (left != 0 && WriteFile(writer->destination, next, left, &written, nullptr) && written != 0) {
+    next += written;
+    left -= written;
   }
+  writer->length = 0;
+}
+
+void putRawByte(ReportWriter* writer, char byte) {
+  if (writer->length == REPORT_CHUNK) flushReport(writer);
+  writer->bytes[writer->length++] = byte;
 }
 
 void putByte(ReportWriter* writer, char byte) {
-  if (writer->length == REPORT_CHUNK) flushReport(writer);
-  writer->bytes[writer->length++] = byte;
+  if (byte == '\n') putRawByte(writer, '\r');
+  putRawByte(writer, byte);
 }
 
 void putNarrow(ReportWriter* writer, const char* text, const char* end) {
@@ -54,6 +71,7 @@ void putSigned(ReportWriter* writer, int32_t value) {
 
 void beginReport(ReportWriter* writer, FILE* stream) {
   writer->stream = stream;
+  writer->destination = GetStdHandle(stream == stdout ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
   writer->length = 0;
   _lock_file(stream);
 }

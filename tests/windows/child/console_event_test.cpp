@@ -37,12 +37,7 @@ Supervised startSupervisedChild(const wchar_t* onEvent, DWORD exitCode) {
   return started;
 }
 
-DWORD statusAfterEnd(HANDLE process) {
-  if (WaitForSingleObject(process, 60000) != WAIT_OBJECT_0) return STILL_ACTIVE;
-  DWORD status = STILL_ACTIVE;
-  GetExitCodeProcess(process, &status);
-  return status;
-}
+DWORD statusAfterEnd(HANDLE process) { return harness::waitForExit(process, 60000); }
 
 void finish(Supervised* started) {
   for (HANDLE process : {started->child, started->probe}) {

@@ -5,7 +5,9 @@
 //   CHILD_REPORT_FILE  write the report there (atomically, by renaming a
 //                      finished file) instead of to standard output
 //   CHILD_EXIT_CODE    exit status, any 32-bit value (decimal or 0x...)
-//   CHILD_READ_INPUT   when set, standard input is read to its end and reported
+//   CHILD_READ_INPUT   when set, standard input is read to its end (with the
+//                      value "line": up to its first line feed) and reported
+//   CHILD_WRITE_OUTPUT when set, one line goes to standard output
 //   CHILD_WRITE_ERROR  when set, one line goes to standard error
 //   CHILD_ON_EVENT     "ignore": stay running and ignore console control
 //                      events; "exit": stay running and end with
@@ -71,12 +73,15 @@ DWORD parentProcessId() {
   return parent;
 }
 
-std::string readAllInput() {
+// A console delivers a typed line per read and never an end of input.
+std::string readInput(bool oneLine) {
   std::string bytes;
   char chunk[4096];
   DWORD got = 0;
-  while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), chunk, sizeof chunk, &got, nullptr) && got > 0)
+  while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), chunk, sizeof chunk, &got, nullptr) && got > 0) {
     bytes.append(chunk, got);
+    if (oneLine && bytes.find('\n') != std::string::npos) break;
+  }
   return bytes;
 }
 
@@ -98,7 +103,7 @@ std::string buildReport() {
   addLine(&report, "processId", std::to_wstring(GetCurrentProcessId()));
   addLine(&report, "parentProcessId", std::to_wstring(parentProcessId()));
   std::wstring flag;
-  if (readVariable(L"CHILD_READ_INPUT", &flag)) report += "input " + escaped(readAllInput()) + "\n";
+  if (readVariable(L"CHILD_READ_INPUT", &flag)) report += "input " + escaped(readInput(flag == L"line")) + "\n";
   report += "end\n";
   return report;
 }
@@ -132,6 +137,7 @@ int wmain() {
   bool waitForEvents = readVariable(L"CHILD_ON_EVENT", &onEvent);
   if (waitForEvents) SetConsoleCtrlHandler(onEvent == L"exit" ? exitOnEvent : ignoreEvent, TRUE);
   deliverReport(buildReport());
+  if (readVariable(L"CHILD_WRITE_OUTPUT", &text)) writeAll(GetStdHandle(STD_OUTPUT_HANDLE), "test-child output line\n");
   if (readVariable(L"CHILD_WRITE_ERROR", &text)) writeAll(GetStdHandle(STD_ERROR_HANDLE), "test-child error line\n");
   if (waitForEvents) Sleep(INFINITE);
   ExitProcess(exitCode);

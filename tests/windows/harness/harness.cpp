@@ -73,13 +73,15 @@ HANDLE openNullDevice(DWORD access) {
   return CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
 }
 
-// Starts program as options say, with the given inheritable standard handles.
-// Returns its process handle, or nullptr with the error in *startError.
+// Starts program as options say, with the given inheritable standard handles,
+// or none when all three are null. Returns its process handle, or nullptr
+// with the error in *startError.
 HANDLE createChild(const std::wstring& program, const RunOptions& options, HANDLE input, HANDLE output,
                    HANDLE error, DWORD* startError) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
+  bool handsHandles = input != nullptr || output != nullptr || error != nullptr;
+  if (handsHandles) startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = input;
   startup.hStdOutput = output;
   startup.hStdError = error;
@@ -90,8 +92,8 @@ HANDLE createChild(const std::wstring& program, const RunOptions& options, HANDL
   std::vector<wchar_t> environment = environmentBlock(options);
 
   PROCESS_INFORMATION process = {};
-  BOOL started = CreateProcessW(program.c_str(), commandBuffer.data(), nullptr, nullptr, TRUE,
-                                CREATE_UNICODE_ENVIRONMENT, environment.data(),
+  BOOL started = CreateProcessW(program.c_str(), commandBuffer.data(), nullptr, nullptr, handsHandles,
+                                CREATE_UNICODE_ENVIRONMENT | options.creationFlags, environment.data(),
                                 options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str(),
                                 &startup, &process);
   *startError = GetLastError();
@@ -114,9 +116,13 @@ RunResult run(const std::wstring& program, const RunOptions& options) {
   else makePipe(&inRead, &inWrite, true);
 
   DWORD startError = 0;
+  if (options.errorToOutput) {
+    CloseHandle(errWrite);
+    errWrite = outWrite;
+  }
   HANDLE process = createChild(program, options, inRead, outWrite, errWrite, &startError);
   CloseHandle(outWrite);
-  CloseHandle(errWrite);
+  if (errWrite != outWrite) CloseHandle(errWrite);
   CloseHandle(inRead);
   if (process == nullptr) {
     CloseHandle(outRead);
@@ -152,12 +158,19 @@ RunResult run(const std::wstring& program, const RunOptions& options) {
 }
 
 HANDLE start(const std::wstring& program, const RunOptions& options) {
-  HANDLE null = openNullDevice(GENERIC_READ | GENERIC_WRITE);
+  HANDLE null = options.noStandardHandles ? nullptr : openNullDevice(GENERIC_READ | GENERIC_WRITE);
   DWORD startError = 0;
   HANDLE process = createChild(program, options, null, null, null, &startError);
-  CloseHandle(null);
+  if (null != nullptr) CloseHandle(null);
   if (process == nullptr) throw startFailure(program, startError);
   return process;
+}
+
+DWORD waitForExit(HANDLE process, DWORD timeoutMs) {
+  if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+  DWORD status = STILL_ACTIVE;
+  GetExitCodeProcess(process, &status);
+  return status;
 }
 
 std::wstring binDir() {

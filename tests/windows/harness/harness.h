@@ -23,6 +23,13 @@ struct RunOptions {
   // Bytes for standard input; without any, standard input is the null device.
   std::string input;
   DWORD timeoutMs = 120000;
+  // Added to the process creation flags (e.g. DETACHED_PROCESS).
+  DWORD creationFlags = 0;
+  // run: standard error goes to the standard output pipe, so that the order
+  // of what the program wrote on both can be seen.
+  bool errorToOutput = false;
+  // start: hand the program no standard handles at all, as launchers do.
+  bool noStandardHandles = false;
 };
 
 struct RunResult {
@@ -35,10 +42,14 @@ struct RunResult {
 RunResult run(const std::wstring& program, const RunOptions& options = {});
 
 // Starts a program without waiting for it, with the command line,
-// environment and current directory of options; its standard handles lead
-// to the null device (options.input and timeoutMs are not used). The caller
-// owns the returned process handle.
+// environment, current directory and creation flags of options; its standard
+// handles lead to the null device, or are not given (noStandardHandles). The
+// caller owns the returned process handle.
 HANDLE start(const std::wstring& program, const RunOptions& options = {});
+
+// Waits for a started program and gives its exit status (STILL_ACTIVE when
+// it did not end in time).
+DWORD waitForExit(HANDLE process, DWORD timeoutMs = 120000);
 
 // Folder of the running test program; test programs and bootstraps are built there.
 std::wstring binDir();
