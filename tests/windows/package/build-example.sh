@@ -14,18 +14,22 @@ rm -rf "$work" && mkdir -p "$work"
 cmake --install "$host_build" --prefix "$work/prefix" >/dev/null
 [ -x "$work/prefix/bin/onefile-pack" ] || fail "no onefile-pack in the prefix"
 cp -r "$source_dir/examples/hello" "$work/src"
+# A name of its own, so its cache folder is not the one the guide's check
+# unpacks the same example into, perhaps at the same time.
+sed -i 's/^  NAME Hello$/  NAME HelloPackageTest/' "$work/src/CMakeLists.txt"
+grep -q 'NAME HelloPackageTest' "$work/src/CMakeLists.txt" || fail "the example names no NAME Hello"
 cmake -S "$work/src" -B "$work/build" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-toolchain.cmake" \
   -DCMAKE_PREFIX_PATH="$work/prefix" >"$work/configure.log" || { cat "$work/configure.log"; fail "configure"; }
 build() { cmake --build "$work/build" -j 2 >"$work/build.log" 2>&1 || { cat "$work/build.log"; fail "build"; }; }
-exe=$work/build/Hello.exe
+exe=$work/build/HelloPackageTest.exe
 stamp() { stat -c '%Y.%y' "$exe"; }
 
 build
-[ -f "$exe" ] || fail "Hello.exe was not packed"
+[ -f "$exe" ] || fail "HelloPackageTest.exe was not packed"
 "$work/prefix/bin/onefile-pack" list "$exe" >"$work/list.log"
 grep -q ' hello.exe$' "$work/list.log" && grep -q ' greeting.txt$' "$work/list.log" ||
-  { cat "$work/list.log"; fail "Hello.exe does not carry the application folder"; }
+  { cat "$work/list.log"; fail "the executable does not carry the application folder"; }
 
 # It runs, with its arguments and its data file, and keeps its exit status.
 set +e
