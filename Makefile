@@ -36,11 +36,12 @@ setup:
 
 # onefile-pack carries the prebuilt bootstrap, and the Windows tests use
 # onefile-pack: the stub is built first, then the host build around it, then
-# the rest of the Windows build.
-$(HOST_BUILD)/CMakeCache.txt:
+# the rest of the Windows build. Both configurations read what the set-up
+# puts into .deps, so under make -j they wait for it.
+$(HOST_BUILD)/CMakeCache.txt: | setup
 	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Release -DONEFILE_STUB=$(STUB)
 
-$(WINDOWS_BUILD)/CMakeCache.txt:
+$(WINDOWS_BUILD)/CMakeCache.txt: | setup
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-toolchain.cmake \
 	  -DWINE_PREFIX=$(WINE_PREFIX) -DONEFILE_DEPS_DIR=$(DEPS_DIR) \

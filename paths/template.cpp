@@ -6,32 +6,36 @@
 
 #include "diag/limits.h"
 #include "diag/report.h"
+#include "paths/placeholder-names.h"
 #include "paths/placeholders.h"
 #include "paths/text.h"
 
 namespace {
 
+// How each placeholder of placeholder-names.h gets its value, in the order
+// of its ids (which the assertion below holds the table to).
 struct Placeholder {
-  const wchar_t* name;
+  PlaceholderId id;
   PlaceholderValue expand;
   bool stripsBackslashes;  // folders whose trailing separators are dropped
 };
 
 constexpr Placeholder PLACEHOLDERS[] = {
-    {L"TEMP", expandTempFolder, true},
-    {L"PROGRAM", expandProgramPath, false},
-    {L"PROGRAM_BASE", expandProgramBase, false},
-    {L"PROGRAM_DIR", expandProgramDirectory, false},
-    {L"PID", expandProcessId, false},
-    {L"HOME", expandHomeFolder, true},
-    {L"CACHE_DIR", expandCacheFolder, true},
-    {L"VERSION", expandVersion, false},
-    {L"FILE_VERSION", expandVersion, false},
-    {L"PRODUCT_VERSION", expandVersion, false},
-    {L"RANDOM", expandRandom, false},
-    {L"TIME_US", expandTimeMicroseconds, false},
-    {L"TIME", expandTime, false},
+    {PLACEHOLDER_TEMP, expandTempFolder, true},
+    {PLACEHOLDER_PROGRAM, expandProgramPath, false},
+    {PLACEHOLDER_PROGRAM_BASE, expandProgramBase, false},
+    {PLACEHOLDER_PROGRAM_DIR, expandProgramDirectory, false},
+    {PLACEHOLDER_PID, expandProcessId, false},
+    {PLACEHOLDER_HOME, expandHomeFolder, true},
+    {PLACEHOLDER_CACHE_DIR, expandCacheFolder, true},
+    {PLACEHOLDER_VERSION, expandVersion, false},
+    {PLACEHOLDER_FILE_VERSION, expandVersion, false},
+    {PLACEHOLDER_PRODUCT_VERSION, expandVersion, false},
+    {PLACEHOLDER_RANDOM, expandRandom, false},
+    {PLACEHOLDER_TIME_US, expandTimeMicroseconds, false},
+    {PLACEHOLDER_TIME, expandTime, false},
 };
+static_assert(placeholderTableInIdOrder(PLACEHOLDERS));
 
 // One scan's state. The name buffer lives with the scan because the
 // {PROGRAM_BASE} and {PROGRAM_DIR} values start a scan of their own.
@@ -42,12 +46,6 @@ struct TemplateScan {
   size_t nameLength;
   wchar_t name[TEMPLATE_NAME_CAPACITY];
 };
-
-const Placeholder* findPlaceholder(const wchar_t* name) {
-  for (const Placeholder& placeholder : PLACEHOLDERS)
-    if (_wcsicmp(name, placeholder.name) == 0) return &placeholder;
-  return nullptr;
-}
 
 void openName(TemplateScan* scan) {
   scan->nameOpen = true;
@@ -70,8 +68,9 @@ void addToName(TemplateScan* scan, wchar_t character) {
 
 bool expandName(TemplateScan* scan) {
   scan->nameOpen = false;
-  const Placeholder* placeholder = scan->nameTooLong ? nullptr : findPlaceholder(scan->name);
-  if (placeholder == nullptr) return false;
+  PlaceholderId id = scan->nameTooLong ? PLACEHOLDER_COUNT : findPlaceholderId(scan->name, scan->nameLength);
+  if (id == PLACEHOLDER_COUNT) return false;
+  const Placeholder* placeholder = &PLACEHOLDERS[id];
   BoundedText* output = &scan->output;
   wchar_t* at = output->buffer + output->length;
   if (!placeholder->expand(at, output->capacity - output->length)) return false;

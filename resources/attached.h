@@ -25,6 +25,3 @@ struct AttachedDataHeader {
   uint32_t versionOffset;
 };
 static_assert(sizeof(AttachedDataHeader) == 32, "the header's layout is part of every built executable");
-
-// Read-only, initialised data: the loader maps it, nothing writes to it.
-inline constexpr uint32_t ATTACHED_SECTION_CHARACTERISTICS = 0x40000040;

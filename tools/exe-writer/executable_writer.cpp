@@ -12,7 +12,6 @@ namespace onefile {
 namespace {
 
 constexpr char RESOURCE_SECTION_NAME[8] = {'.', 'r', 's', 'r', 'c', '\0', '\0', '\0'};
-constexpr uint32_t RESOURCE_SECTION_CHARACTERISTICS = 0x40000040;  // initialised data, read
 constexpr size_t PAYLOAD_SIZE_FIELD = offsetof(AttachedDataHeader, payloadSize);
 constexpr unsigned EXECUTABLE_PERMISSIONS = 0777;  // as a linker leaves a program, less the umask
 
@@ -68,18 +67,18 @@ class ExecutableWriter::PayloadSink : public ByteSink {
 
 ExecutableWriter::ExecutableWriter(const StubImage& stub, const ExecutableContent& content,
                                    const std::filesystem::path& output)
-    : stub_(stub), output_(output), file_(output, EXECUTABLE_PERMISSIONS) {
+    : stub_(stub), file_(output, EXECUTABLE_PERMISSIONS) {
   std::string prefix = attachedPrefix(content);
   payloadOffset_ = prefix.size();
   // The resource data points at itself by address: place the sections once
   // with the right sizes for all but the last (the attached data) first.
   std::string resources;
   if (!content.resources.empty()) {
-    sections_.push_back(section(RESOURCE_SECTION_NAME, RESOURCE_SECTION_CHARACTERISTICS,
+    sections_.push_back(section(RESOURCE_SECTION_NAME, READ_ONLY_DATA_SECTION,
                                 buildResourceSection(content.resources, 0).size()));
     resourceSection_ = 0;
   }
-  sections_.push_back(section(ATTACHED_SECTION_NAME, ATTACHED_SECTION_CHARACTERISTICS, prefix.size()));
+  sections_.push_back(section(ATTACHED_SECTION_NAME, READ_ONLY_DATA_SECTION, prefix.size()));
   stub_.place(&sections_);
   if (resourceSection_ >= 0) resources = buildResourceSection(content.resources, sections_[0].virtualAddress);
 

@@ -42,7 +42,6 @@ class ExecutableWriter {
   class PayloadSink;
 
   const StubImage& stub_;
-  std::filesystem::path output_;
   std::vector<NewSection> sections_;
   int resourceSection_ = -1;
   uint64_t attachedRawOffset_ = 0;

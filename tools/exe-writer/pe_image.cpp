@@ -5,29 +5,14 @@
 
 #include "pack_error.h"
 #include "payload/format.h"
+#include "pe_layout.h"
 #include "record_encoding.h"
 
 namespace onefile {
 namespace {
 
-constexpr uint32_t DOS_NEW_HEADER_FIELD = 0x3C;
-constexpr char PE_SIGNATURE[4] = {'P', 'E', '\0', '\0'};
 constexpr uint16_t MACHINE_AMD64 = 0x8664;
 constexpr uint16_t PE32_PLUS_MAGIC = 0x20B;
-constexpr uint32_t SECTION_HEADER_SIZE = 40;
-constexpr uint32_t FILE_HEADER_SIZE = 20;
-constexpr uint32_t SCN_CNT_INITIALIZED_DATA = 0x40;
-
-// COFF file header fields, from its start.
-constexpr uint32_t FH_MACHINE = 0, FH_SECTION_COUNT = 2, FH_TIME_STAMP = 4, FH_SYMBOL_TABLE = 8,
-                   FH_OPTIONAL_SIZE = 16;
-// PE32+ optional header fields, from its start.
-constexpr uint32_t OH_MAGIC = 0, OH_INITIALIZED_DATA = 8, OH_SECTION_ALIGNMENT = 32, OH_FILE_ALIGNMENT = 36,
-                   OH_IMAGE_SIZE = 56, OH_HEADERS_SIZE = 60, OH_DIRECTORY_COUNT = 108, OH_DIRECTORIES = 112;
-constexpr uint32_t RESOURCE_DIRECTORY = 2, SECURITY_DIRECTORY = 4;
-// Section header fields.
-constexpr uint32_t SH_VIRTUAL_SIZE = 8, SH_VIRTUAL_ADDRESS = 12, SH_RAW_SIZE = 16, SH_RAW_OFFSET = 20,
-                   SH_CHARACTERISTICS = 36;
 
 uint32_t alignUp32(uint64_t value, uint32_t alignment) { return static_cast<uint32_t>(alignUp(value, alignment)); }
 
@@ -56,9 +41,10 @@ StubImage::StubImage(std::string bytes, std::string shownName) : bytes_(std::mov
   auto refuse = [&](const std::string& reason) { throw PackError(shown_, "not a usable bootstrap stub: " + reason); };
   if (bytes_.size() < DOS_NEW_HEADER_FIELD + 4 || bytes_.compare(0, 2, "MZ") != 0) refuse("no DOS header");
   uint32_t pe = read32(DOS_NEW_HEADER_FIELD);
-  if (uint64_t(pe) + 4 + FILE_HEADER_SIZE > bytes_.size() || std::memcmp(bytes_.data() + pe, PE_SIGNATURE, 4) != 0)
+  if (uint64_t(pe) + sizeof PE_SIGNATURE + FILE_HEADER_SIZE > bytes_.size() ||
+      std::memcmp(bytes_.data() + pe, PE_SIGNATURE, sizeof PE_SIGNATURE) != 0)
     refuse("no PE header");
-  fileHeader_ = pe + 4;
+  fileHeader_ = pe + sizeof PE_SIGNATURE;
   optionalHeader_ = fileHeader_ + FILE_HEADER_SIZE;
   if (read16(fileHeader_ + FH_MACHINE) != MACHINE_AMD64) refuse("not an x86-64 image");
   uint16_t optionalSize = read16(fileHeader_ + FH_OPTIONAL_SIZE);
@@ -137,7 +123,7 @@ std::string StubImage::headersWith(const std::vector<NewSection>& sections, int 
   put32(&headers, fileHeader_ + FH_TIME_STAMP, 0);
   put32(&headers, optionalHeader_ + OH_INITIALIZED_DATA, initialized);
   put32(&headers, optionalHeader_ + OH_IMAGE_SIZE, static_cast<uint32_t>(imageSize(sections)));
-  put32(&headers, optionalHeader_ + CHECKSUM_FIELD, 0);
+  put32(&headers, optionalHeader_ + OH_CHECKSUM, 0);
   if (resourceSection >= 0) {
     const NewSection& resources = sections[static_cast<size_t>(resourceSection)];
     size_t directory = optionalHeader_ + OH_DIRECTORIES + 8 * RESOURCE_DIRECTORY;

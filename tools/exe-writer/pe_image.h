@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "pe_layout.h"
+
 namespace onefile {
 
 inline uint64_t alignUp(uint64_t value, uint64_t alignment) { return (value + alignment - 1) / alignment * alignment; }
@@ -42,9 +44,7 @@ class StubImage {
   std::string headersWith(const std::vector<NewSection>& sections, int resourceSection) const;
 
   // Where the optional header's checksum lies in the file.
-  uint32_t checksumOffset() const { return optionalHeader_ + CHECKSUM_FIELD; }
-
-  static constexpr uint32_t CHECKSUM_FIELD = 64;
+  uint32_t checksumOffset() const { return optionalHeader_ + OH_CHECKSUM; }
 
  private:
   uint32_t read32(size_t offset) const;

@@ -13,6 +13,7 @@
 #include "application_resources.h"
 #include "command_line.h"
 #include "commands.h"
+#include "diag/limits.h"
 #include "embedded_files.h"
 #include "executable_writer.h"
 #include "folder_options.h"
@@ -22,6 +23,7 @@
 #include "payload_names.h"
 #include "payload_writer.h"
 #include "record_name.h"
+#include "target_length.h"
 #include "template_check.h"
 #include "utf.h"
 
@@ -56,6 +58,7 @@ struct BuildRequest {
   std::optional<FolderRequest> folder;
   ApplicationIdentity identity;
   std::u16string pathTemplate, versionText;
+  size_t targetFolderUnits = 0;  // estimated from the template
   std::vector<IconImage> icon;
   bool quiet = false, unchecked = false;
 };
@@ -116,14 +119,18 @@ BuildRequest requestFrom(const Arguments& arguments) {
   request.unchecked = parsed.has("unchecked");
   if (parsed.has("payload")) {
     if (!parsed.positional.empty()) throw UsageError("takes an application folder or --payload, not both");
-    for (const char* key : {"main", "level", "threads", "cache-folder-length"})
-      if (parsed.has(key)) throw UsageError(std::string("--") + key + " is for an application folder, not --payload");
+    for (const OptionSpec& option : FOLDER_OPTIONS)
+      if (parsed.has(option.key))
+        throw UsageError(option.spellings.front() + " is for an application folder, not --payload");
     request.payloadFile = std::filesystem::u8path(*parsed.value("payload"));
-  } else {
-    if (parsed.positional.size() != 1) throw UsageError("expects exactly one application folder (or --payload FILE)");
-    request.folder = folderRequestFrom(parsed, std::filesystem::u8path(parsed.positional[0]));
+  } else if (parsed.positional.size() != 1) {
+    throw UsageError("expects exactly one application folder (or --payload FILE)");
   }
   readNameAndVersion(parsed, &request);
+  // The template tells how long the folder that names go under may become.
+  request.targetFolderUnits = estimatedTargetFolderLength(request.pathTemplate, request.versionText.size());
+  if (!request.payloadFile)
+    request.folder = folderRequestFrom(parsed, std::filesystem::u8path(parsed.positional[0]), request.targetFolderUnits);
   request.identity.company = checkedText(parsed, "company");
   request.identity.description = checkedText(parsed, "description");
   request.identity.product = checkedText(parsed, "product");
@@ -161,6 +168,13 @@ uint64_t copyPayload(const BuildRequest& request, ExecutableWriter& writer) {
 
 int runBuildCommand(const Arguments& arguments) {
   BuildRequest request = requestFrom(arguments);
+  // Not refused: the allowances are generous, and most machines' folders
+  // are far shorter than they allow for.
+  if (request.targetFolderUnits >= PATH_CAPACITY)
+    std::fprintf(stderr,
+                 "onefile-pack: warning: the path template may expand to %zu code units on some machines; the "
+                 "bootstrap's target folder holds at most %u\n",
+                 request.targetFolderUnits, PATH_CAPACITY - 1);
   std::vector<FolderFile> files;
   if (request.folder) files = scanRequestedFolder(*request.folder);
 

@@ -13,10 +13,6 @@ namespace {
 
 constexpr long DEFAULT_LEVEL = 19;
 constexpr long MAX_THREADS = 256;
-// The cache folder that names are checked against unless told otherwise: as
-// long as a whole classic Windows path (MAX_PATH). Names of up to 1023 code
-// units always fit under it; a longer cache folder is given with the option.
-constexpr long DEFAULT_CACHE_FOLDER_LENGTH = 260;
 
 long defaultThreads() { return static_cast<long>(processorCount()); }
 
@@ -45,7 +41,8 @@ const std::vector<OptionSpec> FOLDER_OPTIONS = {
     {{"--cache-folder-length"}, "cache-folder-length"},
 };
 
-FolderRequest folderRequestFrom(const ParsedArguments& parsed, const std::filesystem::path& root) {
+FolderRequest folderRequestFrom(const ParsedArguments& parsed, const std::filesystem::path& root,
+                                size_t assumedCacheFolderUnits) {
   FolderRequest request;
   request.root = root;
   request.mainProgram = mainProgramName(parsed.required("main", "--main"));
@@ -53,7 +50,7 @@ FolderRequest folderRequestFrom(const ParsedArguments& parsed, const std::filesy
   request.settings.threads =
       static_cast<int>(parsed.integer("threads", "--threads", defaultThreads(), 0, MAX_THREADS));
   request.cacheFolderUnits = static_cast<size_t>(
-      parsed.integer("cache-folder-length", "--cache-folder-length", DEFAULT_CACHE_FOLDER_LENGTH, 1, PATH_CAPACITY));
+      parsed.integer("cache-folder-length", "--cache-folder-length", static_cast<long>(assumedCacheFolderUnits), 1, PATH_CAPACITY));
   return request;
 }
 

@@ -21,8 +21,16 @@ struct FolderRequest {
   size_t cacheFolderUnits = 0;
 };
 
-// Checks the options' values (OptionError, UsageError) without reading the folder.
-FolderRequest folderRequestFrom(const ParsedArguments& parsed, const std::filesystem::path& root);
+// The cache folder that names are checked against when neither the option
+// nor a template says otherwise: as long as a whole classic Windows path
+// (MAX_PATH). Names of up to 1023 code units always fit under it.
+constexpr size_t ASSUMED_CACHE_FOLDER_UNITS = 260;
+
+// Checks the options' values (OptionError, UsageError) without reading the
+// folder. Without --cache-folder-length, names are checked against a cache
+// folder of assumedCacheFolderUnits.
+FolderRequest folderRequestFrom(const ParsedArguments& parsed, const std::filesystem::path& root,
+                                size_t assumedCacheFolderUnits = ASSUMED_CACHE_FOLDER_UNITS);
 
 // The folder's files, main program first; warns about names that may not fit
 // under the cache folder. Throws PackError for a file that cannot be packed.

@@ -1,34 +1,14 @@
 #include "template_check.h"
 
-#include <vector>
-
 #include "diag/limits.h"
+#include "paths/placeholder-names.h"
 #include "utf.h"
 
 namespace onefile {
 namespace {
 
-// The placeholders that the bootstrap's expansion knows; it compares names
-// without regard to case.
-constexpr std::u16string_view PLACEHOLDERS[] = {
-    u"TEMP",    u"PROGRAM",      u"PROGRAM_BASE",    u"PROGRAM_DIR", u"PID",     u"HOME", u"CACHE_DIR",
-    u"VERSION", u"FILE_VERSION", u"PRODUCT_VERSION", u"RANDOM",      u"TIME_US", u"TIME",
-};
 constexpr unsigned VERSION_PARTS = 4;
 constexpr unsigned long VERSION_PART_MAX = 65535;
-
-bool isKnown(std::u16string_view name) {
-  for (std::u16string_view known : PLACEHOLDERS) {
-    if (known.size() != name.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < name.size() && same; ++i) {
-      char16_t c = name[i] >= u'a' && name[i] <= u'z' ? static_cast<char16_t>(name[i] - 32) : name[i];
-      same = c == known[i];
-    }
-    if (same) return true;
-  }
-  return false;
-}
 
 std::string quoted(std::u16string_view text) { return "'" + displayName(utf16ToUtf8(text)) + "'"; }
 
@@ -50,7 +30,7 @@ std::optional<std::string> templateProblem(std::u16string_view text) {
         return "unbalanced braces: the '}' after " + quoted(text.substr(0, i)) + " closes no placeholder";
       std::u16string_view name = text.substr(open + 1, i - open - 1);
       if (name.empty()) return "an empty placeholder '{}'";
-      if (!isKnown(name)) return "unknown placeholder " + quoted(text.substr(open, i - open + 1));
+      if (findPlaceholderId(name.data(), name.size()) == PLACEHOLDER_COUNT) return "unknown placeholder " + quoted(text.substr(open, i - open + 1));
       open = std::u16string_view::npos;
     }
   }

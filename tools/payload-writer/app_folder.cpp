@@ -1,7 +1,6 @@
 #include "app_folder.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <optional>
 #include <system_error>
@@ -16,8 +15,6 @@ namespace fs = std::filesystem;
 
 namespace onefile {
 namespace {
-
-constexpr char EXE_EXTENSION[] = ".exe";
 
 struct Walk {
   fs::path root;
@@ -139,14 +136,6 @@ void checkRecordNames(const fs::path& root, const std::vector<FolderFile>& files
                   "differs only in case from " + displayName(other) + "; on Windows they would overwrite each other");
 }
 
-bool endsWithExe(const std::string& name) {
-  std::string_view extension = EXE_EXTENSION;
-  if (name.size() <= extension.size()) return false;
-  std::string tail = name.substr(name.size() - extension.size());
-  std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return std::tolower(c); });
-  return tail == extension;
-}
-
 // The main program is named on the command line: its form is checked before
 // the folder is read, its presence after.
 void checkMainProgramForm(const fs::path& root, const std::string& mainProgram) {
@@ -154,7 +143,7 @@ void checkMainProgramForm(const fs::path& root, const std::string& mainProgram) 
   std::string shown = displayPath(root, mainProgram);
   if (mainProgram.find_first_of("/\\") != std::string::npos)
     throw PackError(shown, "the main program must be at the top level of the folder");
-  if (!endsWithExe(mainProgram)) throw PackError(shown, "the main program must be an .exe file");
+  if (!hasExeExtension(std::string_view(mainProgram))) throw PackError(shown, "the main program must be an .exe file");
 }
 
 void putMainProgramFirst(const fs::path& root, const std::string& mainProgram, std::vector<FolderFile>* files) {

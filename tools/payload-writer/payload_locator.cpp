@@ -3,16 +3,12 @@
 #include <cstring>
 
 #include "payload/format.h"
+#include "pe_layout.h"
 #include "record_encoding.h"
 #include "resources/attached.h"
 
 namespace onefile {
 namespace {
-
-constexpr size_t DOS_NEW_HEADER_FIELD = 0x3C;
-constexpr size_t FILE_HEADER_SIZE = 20, SECTION_HEADER_SIZE = 40;
-constexpr size_t FH_SECTION_COUNT = 2, FH_OPTIONAL_SIZE = 16;
-constexpr size_t SH_VIRTUAL_SIZE = 8, SH_RAW_SIZE = 16, SH_RAW_OFFSET = 20;
 
 uint64_t field(const unsigned char* data, size_t offset, unsigned bytes) { return readLittleEndian(data + offset, bytes); }
 
@@ -33,8 +29,10 @@ struct SectionBytes {
 std::optional<SectionBytes> attachedSection(const unsigned char* data, size_t size) {
   if (size < DOS_NEW_HEADER_FIELD + 4 || data[0] != 'M' || data[1] != 'Z') return std::nullopt;
   size_t pe = field(data, DOS_NEW_HEADER_FIELD, 4);
-  if (pe > size || size - pe < 4 + FILE_HEADER_SIZE || std::memcmp(data + pe, "PE\0\0", 4) != 0) return std::nullopt;
-  size_t fileHeader = pe + 4;
+  if (pe > size || size - pe < sizeof PE_SIGNATURE + FILE_HEADER_SIZE ||
+      std::memcmp(data + pe, PE_SIGNATURE, sizeof PE_SIGNATURE) != 0)
+    return std::nullopt;
+  size_t fileHeader = pe + sizeof PE_SIGNATURE;
   size_t table = fileHeader + FILE_HEADER_SIZE + field(data, fileHeader + FH_OPTIONAL_SIZE, 2);
   size_t count = field(data, fileHeader + FH_SECTION_COUNT, 2);
   if (table > size || (size - table) / SECTION_HEADER_SIZE < count) return std::nullopt;

@@ -9,14 +9,8 @@
 namespace onefile {
 namespace {
 
-bool isTopLevelExe(const std::u16string& name) {
-  constexpr std::u16string_view EXE = u".exe";
-  if (name.find(u'\\') != std::u16string::npos || name.size() <= EXE.size()) return false;
-  for (size_t i = 0; i < EXE.size(); ++i) {
-    char16_t c = name[name.size() - EXE.size() + i];
-    if ((c >= u'A' && c <= u'Z' ? c + 32 : c) != EXE[i]) return false;
-  }
-  return true;
+bool isTopLevelExe(std::u16string_view name) {
+  return name.find(u'\\') == std::u16string_view::npos && hasExeExtension(name);
 }
 
 std::vector<std::u16string> readNames(const PayloadFile& payload, const std::string& shown) {

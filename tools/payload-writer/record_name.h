@@ -3,9 +3,26 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace onefile {
+
+// True when the name ends in ".exe", in any case, after at least one other
+// unit: the bootstrap starts the first file, so that file must be a program.
+// Both the narrow name given on the command line and record names ask this.
+template <typename Unit>
+bool hasExeExtension(std::basic_string_view<Unit> name) {
+  constexpr char EXTENSION[] = ".exe";
+  constexpr size_t LENGTH = sizeof EXTENSION - 1;
+  if (name.size() <= LENGTH) return false;
+  for (size_t i = 0; i < LENGTH; ++i) {
+    auto unit = static_cast<std::make_unsigned_t<Unit>>(name[name.size() - LENGTH + i]);
+    if (unit >= 'A' && unit <= 'Z') unit = static_cast<decltype(unit)>(unit + ('a' - 'A'));
+    if (unit != static_cast<unsigned char>(EXTENSION[i])) return false;
+  }
+  return true;
+}
 
 // Why one path component cannot be a Windows file name, or nullopt when it can.
 std::optional<std::string> componentProblem(std::u16string_view component);

@@ -99,6 +99,12 @@ TEST(BuildCommand, RefusesEachBadOptionWithOneLineAndWritesNothing) {
     EXPECT_EQ(result.status, 2) << result.err;
     EXPECT_NE(result.err.find("usage:"), std::string::npos) << result.err;
   }
+  for (std::string option : {"--main", "--level", "--threads", "--cache-folder-length"}) {
+    CommandResult result = runPack({"build", "--payload", payload.string(), option, "1", "-o", out});
+    EXPECT_EQ(result.status, 2) << result.err;
+    EXPECT_EQ(result.err.rfind(TOOL_PREFIX + option + " is for an application folder, not --payload\n", 0), 0u)
+        << result.err;
+  }
   EXPECT_TRUE(entriesOf(folder / "out").empty());
 }
 
@@ -141,6 +147,7 @@ TEST(BuildCommand, GuardsTheBootstrapAgainstPayloadNamesItWouldTrust) {
        "its first file, lib.dll, is not an .exe at the top level: the bootstrap starts the first file"},
       {{file(u"bin\\app.exe")},
        "its first file, bin\\app.exe, is not an .exe at the top level: the bootstrap starts the first file"},
+      {{file(u".exe")}, "its first file, .exe, is not an .exe at the top level: the bootstrap starts the first file"},
       {{}, "the payload holds no file to start"},
   };
   for (const Case& c : cases) {
@@ -155,6 +162,12 @@ TEST(BuildCommand, GuardsTheBootstrapAgainstPayloadNamesItWouldTrust) {
     EXPECT_EQ(runPack({"build", "--payload", payload.string(), "-o", out, "--unchecked"}).status, 0) << c.message;
     fs::remove(out);
   }
+  // The extension is compared as Windows compares it, without regard to case.
+  writeFile(folder / "upper.payload", payloadOf({file(u"Run.EXE")}));
+  CommandResult upper = runPack({"build", "--payload", (folder / "upper.payload").string(), "-o",
+                                 (folder / "out/upper.exe").string()});
+  EXPECT_EQ(upper.status, 0) << upper.err;
+  fs::remove(folder / "out/upper.exe");
   writeFile(folder / "not.payload", "ZBY and no frame");
   CommandResult magic = runPack({"build", "--payload", (folder / "not.payload").string(), "-o", (folder / "out/x.exe").string()});
   EXPECT_EQ(magic.err, "onefile-pack: " + (folder / "not.payload").string() + ": not a payload file (which starts with \"ZBX\")\n");
@@ -276,6 +289,54 @@ TEST(BuildCommand, TheSameInputsGiveTheSameBytesWhereverAndHoweverBuilt) {
                 .status,
             0);
   EXPECT_EQ(readFile(folder / "4.exe"), first);
+}
+
+// The folder that names are checked against is estimated from the template:
+// its literal text, an allowance per placeholder, the version text as given,
+// and the current folder for a relative template. One name of 999 units fits
+// under a folder of at most 3095 (4096 less a backslash, the name and the
+// terminator); each case sits next to that bound.
+TEST(BuildCommand, WarnsAboutLongNamesAgainstTheFolderTheTemplateGives) {
+  ScratchFolder folder;
+  writeFile(folder / "app/app.exe", "MZ main program");
+  std::string component(199, 'n');
+  std::string name = component + "/" + component + "/" + component + "/" + component + "/" + component;
+  writeFile(folder / "app" / name, "x");
+  auto warnings = [&](const std::string& out, const std::vector<std::string>& extra) {
+    CommandResult result = runPack(with({"build", (folder / "app").string(), "--main", "app.exe", "-o",
+                                         (folder / out).string(), "--level", "1", "-q"},
+                                        extra));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(fs::exists(folder / out));
+    return result.err;
+  };
+  const std::string longCacheFolder = "{CACHE_DIR}\\" + std::string(2900, 'L') + "\\{VERSION}";  // 3166
+  EXPECT_EQ(warnings("default.exe", {}), "");
+  std::string warned = warnings("long.exe", {"--template", longCacheFolder});
+  EXPECT_EQ(lineCount(warned), 1u) << warned;
+  EXPECT_NE(warned.find("warning: " + (folder / "app").string() + "/nnn"), std::string::npos) << warned;
+  EXPECT_NE(warned.find("under a cache folder of 3166 code units"), std::string::npos) << warned;
+  EXPECT_NE(warned.find("at most 3095"), std::string::npos) << warned;
+  // The option still says how long the folder is.
+  EXPECT_EQ(warnings("given.exe", {"--template", longCacheFolder, "--cache-folder-length", "260"}), "");
+  // 2824 + 1 + 11 units, and 260 for the current folder and its backslash: 3096.
+  const std::string relative = std::string(2824, 'R') + "\\{VERSION}";
+  warned = warnings("relative.exe", {"--template", relative, "--version", "10.20.30.40"});
+  EXPECT_NE(warned.find("under a cache folder of 3096 code units"), std::string::npos) << warned;
+  EXPECT_EQ(warnings("absolute.exe", {"--template", "C:\\" + relative, "--version", "10.20.30.40"}), "");
+
+  // A template whose own expansion may not fit is named, whatever is packed.
+  writeFile(folder / "app.payload", payloadOf({{u"app.exe", "main"}}));
+  auto payloadWarnings = [&](size_t literalUnits) {
+    std::string pathTemplate = "{CACHE_DIR}\\" + std::string(literalUnits, 'L');
+    CommandResult result = runPack({"build", "--payload", (folder / "app.payload").string(), "-o",
+                                    (folder / "payload.exe").string(), "-q", "--template", pathTemplate});
+    EXPECT_EQ(result.status, 0) << result.err;
+    return result.err;
+  };
+  EXPECT_EQ(payloadWarnings(3835), "");  // 259 + 1 + 3835 = 4095 units
+  EXPECT_EQ(payloadWarnings(3836), "onefile-pack: warning: the path template may expand to 4096 code units on some "
+                                   "machines; the bootstrap's target folder holds at most 4095\n");
 }
 
 TEST(BuildCommand, ShowsProgressOnATerminalUnlessQuiet) {

@@ -18,8 +18,6 @@ CommandResult packFolder(const fs::path& app, const fs::path& output, const std:
   return runPack({"payload", app.string(), "--main", main, "-o", output.string(), "--level", "3"});
 }
 
-size_t lineCount(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
-
 TEST(PackCommand, EachBadInputGetsOneLineNamingTheFileAndLeavesNoOutput) {
   struct Case {
     const char* what;

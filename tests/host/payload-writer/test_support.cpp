@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -50,6 +51,8 @@ std::vector<std::string> entriesOf(const fs::path& folder) {
   std::sort(names.begin(), names.end());
   return names;
 }
+
+size_t lineCount(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
 
 std::string shellQuote(const std::string& text) {
   std::string quoted = "'";

@@ -33,6 +33,9 @@ struct CommandResult {
   std::string err;
 };
 
+// The number of line ends in a command's output.
+size_t lineCount(const std::string& text);
+
 std::string shellQuote(const std::string& text);
 CommandResult runShell(const std::string& command);
 // Runs the onefile-pack built beside these tests.

@@ -1,0 +1,29 @@
+// Where the fields of a PE32+ image's headers lie, for the locator that finds
+// the payload in a built executable and the writer that builds one.
+#pragma once
+#include <cstdint>
+
+namespace onefile {
+
+inline constexpr uint32_t DOS_NEW_HEADER_FIELD = 0x3C;  // the offset of "PE\0\0"
+inline constexpr char PE_SIGNATURE[4] = {'P', 'E', '\0', '\0'};
+inline constexpr uint32_t FILE_HEADER_SIZE = 20;
+inline constexpr uint32_t SECTION_HEADER_SIZE = 40;
+
+// COFF file header fields, from its start.
+inline constexpr uint32_t FH_MACHINE = 0, FH_SECTION_COUNT = 2, FH_TIME_STAMP = 4, FH_SYMBOL_TABLE = 8,
+                          FH_OPTIONAL_SIZE = 16;
+// PE32+ optional header fields, from its start.
+inline constexpr uint32_t OH_MAGIC = 0, OH_INITIALIZED_DATA = 8, OH_SECTION_ALIGNMENT = 32, OH_FILE_ALIGNMENT = 36,
+                          OH_IMAGE_SIZE = 56, OH_HEADERS_SIZE = 60, OH_CHECKSUM = 64, OH_DIRECTORY_COUNT = 108,
+                          OH_DIRECTORIES = 112;
+inline constexpr uint32_t RESOURCE_DIRECTORY = 2, SECURITY_DIRECTORY = 4;
+// Section header fields.
+inline constexpr uint32_t SH_VIRTUAL_SIZE = 8, SH_VIRTUAL_ADDRESS = 12, SH_RAW_SIZE = 16, SH_RAW_OFFSET = 20,
+                          SH_CHARACTERISTICS = 36;
+
+inline constexpr uint32_t SCN_CNT_INITIALIZED_DATA = 0x40, SCN_MEM_READ = 0x40000000;
+// A section that the loader maps and nothing writes to.
+inline constexpr uint32_t READ_ONLY_DATA_SECTION = SCN_CNT_INITIALIZED_DATA | SCN_MEM_READ;
+
+}  // namespace onefile
