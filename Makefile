@@ -1,7 +1,8 @@
 # The front door: set-up, builds and tests.
 #   make demo                      set up, pack the demo application and run it
-#   make test                      set up, build everything, run every test
-#   make bench                     run the benchmarks (minutes; not part of test)
+#   make test                      set up, build everything, run every test and
+#                                  a smoke run of the benchmarks (seconds)
+#   make bench                     run the benchmarks (minutes; results in docs/bench)
 #   make exe PAYLOAD=f OUT=x.exe [TEMPLATE=t] [VERSION=v]
 #                                  a bootstrap carrying exactly the bytes of f
 #   make host                      onefile-pack (and the bootstrap stub it carries)
@@ -58,6 +59,7 @@ windows: host $(WINDOWS_BUILD)/CMakeCache.txt
 
 test: host windows
 	JOBS=$(JOBS) bash scripts/run-tests.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
+	bash benchmarks/run.sh --smoke $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
 
 # Benchmarks: ratios against native limits, measured in one run (not tests).
 bench: host windows

@@ -1,15 +1,15 @@
 // The checksum of a file already in the target directory, taken through a
 // read-only mapping so that nothing is copied and nobody is locked out.
 #include <windows.h>
-#include <zlib.h>
 
 #include "diag/release.h"
+#include "payload/crc32.h"
 #include "payload/file-checksum.h"
 
 namespace {
 
 uint32_t checksumView(const void* view, DWORD length) {
-  return recordChecksum((uint32_t)crc32(0L, static_cast<const Bytef*>(view), length));
+  return recordChecksum(crc32Update(0, static_cast<const unsigned char*>(view), length));
 }
 
 uint32_t checksumMapping(HANDLE mapping, DWORD length) {

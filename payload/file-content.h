@@ -1,5 +1,5 @@
-// Moves a record's content from the payload reader to a file, or to nowhere,
-// through one static buffer of CONTENT_CHUNK_BYTES.
+// Moves a record's content from the payload reader to a file, in pieces of
+// CONTENT_CHUNK_BYTES (the last one shorter), or to nowhere.
 #pragma once
 #include <windows.h>
 #include <stdint.h>

@@ -41,6 +41,12 @@ void payloadRead(void* destination, uint64_t count) {
   if (decodeStreamRead(&payloadStream, destination, count) != DECODE_OK) fatalError(MESSAGE_DECODE_FAILED);
 }
 
+const unsigned char* payloadTake(uint64_t count, size_t* taken) {
+  const unsigned char* bytes = nullptr;
+  if (decodeStreamTake(&payloadStream, count, &bytes, taken) != DECODE_OK) fatalError(MESSAGE_DECODE_FAILED);
+  return bytes;
+}
+
 // A name that does not fit ends the run without a message, as every other
 // full buffer does: such a payload was never made by the packer, and a
 // message could not name anything the user can act on.

@@ -1,5 +1,6 @@
 // Hands out the payload's decoded record stream in exact amounts.
 #pragma once
+#include <stddef.h>
 #include <stdint.h>
 
 #include "payload/record-cursor.h"
@@ -12,6 +13,12 @@ void openPayloadBytes(const unsigned char* payload, uint64_t size);
 
 // Copies exactly count (> 0) bytes of the decoded stream, or ends the run.
 void payloadRead(void* destination, uint64_t count);
+
+// The next decoded bytes where they lie, for callers that need no copy of
+// their own: at least 1 and at most count (> 0) of them, never more than the
+// block still holds. Sets *taken to their number; they stay valid until the
+// next call into the reader. Ends the run as payloadRead does.
+const unsigned char* payloadTake(uint64_t count, size_t* taken);
 
 // Reads the next record's header into header: false at the end record. A
 // name that does not fit ends the run like every full buffer (status 4); a

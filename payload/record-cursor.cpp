@@ -46,19 +46,28 @@ void startDecodeStream(DecodeStream* stream, ZSTD_DCtx* decoder, const unsigned 
   stream->errorInputPos = 0;
 }
 
+DecodeStatus decodeStreamTake(DecodeStream* stream, uint64_t count, const unsigned char** bytes, size_t* taken) {
+  // A decode call may produce nothing (it took only a frame header, say).
+  while (stream->cursor == stream->fill) {
+    DecodeStatus status = refill(stream);
+    if (status != DECODE_OK) return status;
+  }
+  size_t available = stream->fill - stream->cursor;
+  *taken = available < count ? available : (size_t)count;
+  *bytes = stream->block + stream->cursor;
+  stream->cursor += *taken;
+  stream->decodedOffset += *taken;
+  return DECODE_OK;
+}
+
 DecodeStatus decodeStreamRead(DecodeStream* stream, void* destination, uint64_t count) {
   unsigned char* to = (unsigned char*)destination;
   while (count != 0) {
-    size_t available = stream->fill - stream->cursor;
-    if (available == 0) {
-      DecodeStatus status = refill(stream);
-      if (status != DECODE_OK) return status;
-      continue;
-    }
-    size_t piece = available < count ? available : (size_t)count;
-    memcpy(to, stream->block + stream->cursor, piece);
-    stream->cursor += piece;
-    stream->decodedOffset += piece;
+    const unsigned char* from = nullptr;
+    size_t piece = 0;
+    DecodeStatus status = decodeStreamTake(stream, count, &from, &piece);
+    if (status != DECODE_OK) return status;
+    memcpy(to, from, piece);
     to += piece;
     count -= piece;
   }

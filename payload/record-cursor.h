@@ -58,6 +58,12 @@ void startDecodeStream(DecodeStream* stream, ZSTD_DCtx* decoder, const unsigned 
 // Copies exactly count bytes of the decoded stream to destination.
 DecodeStatus decodeStreamRead(DecodeStream* stream, void* destination, uint64_t count);
 
+// The next decoded bytes where they lie, for callers that need no copy:
+// *bytes points at at least 1 and at most count (> 0) of them, never more
+// than the block still holds, until the next call on the stream; *taken is
+// their number.
+DecodeStatus decodeStreamTake(DecodeStream* stream, uint64_t count, const unsigned char** bytes, size_t* taken);
+
 // Decodes everything left; *left is how many decoded bytes that was.
 DecodeStatus decodeStreamDrain(DecodeStream* stream, uint64_t* left);
 

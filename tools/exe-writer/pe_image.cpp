@@ -87,13 +87,18 @@ StubImage::StubImage(std::string bytes, std::string shownName) : bytes_(std::mov
   endOfRawData_ = static_cast<uint32_t>(endOfRaw);
 }
 
+// Each added section starts on a page in the file, as in memory: a loader can
+// then map it straight from the file, where one that starts elsewhere must be
+// read into private memory (Wine reads the whole payload at every start and
+// keeps it while the application runs). The gap costs less than a page.
 void StubImage::place(std::vector<NewSection>* sections) const {
-  uint64_t address = nextVirtualAddress_, raw = alignUp(endOfRawData_, fileAlignment_);
+  uint64_t fileStep = std::max<uint64_t>(fileAlignment_, MAPPED_PAGE);
+  uint64_t address = nextVirtualAddress_, raw = alignUp(endOfRawData_, fileStep);
   for (NewSection& section : *sections) {
     section.virtualAddress = static_cast<uint32_t>(address);
     section.rawOffset = static_cast<uint32_t>(raw);
     address = alignUp(address + section.virtualSize, sectionAlignment_);
-    raw += alignUp(section.virtualSize, fileAlignment_);
+    raw = alignUp(raw + alignUp(section.virtualSize, fileAlignment_), fileStep);
   }
 }
 

@@ -12,6 +12,9 @@ namespace onefile {
 
 inline uint64_t alignUp(uint64_t value, uint64_t alignment) { return (value + alignment - 1) / alignment * alignment; }
 
+// The page size of x86-64 Windows, the unit in which a loader maps files.
+inline constexpr uint64_t MAPPED_PAGE = 4096;
+
 struct NewSection {
   char name[8];
   uint32_t characteristics = 0;

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Checks that a built bootstrap is a PE32+ GUI program that imports nothing but
-# Windows system DLLs (no libstdc++, libgcc, libwinpthread or zlib DLL).
+# Windows system DLLs (no libstdc++, libgcc, libwinpthread or zlib DLL), and
+# that the section carrying the payload starts on a page boundary in the file,
+# so that a loader can map the payload instead of reading it.
 set -euo pipefail
 objdump=$1 exe=$2
 headers=$("$objdump" -p "$exe")
@@ -13,4 +15,7 @@ dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | so
 allowed='^(kernel32|user32|shell32|msvcrt|advapi32|ntdll|ole32|shlwapi)\.dll$'
 bad=$(grep -Ev "$allowed" <<<"$dlls" || true)
 [ -z "$bad" ] || fail "imports non-system DLLs: $bad"
+attached=$("$objdump" -h "$exe" | awk '$2 == ".onefile" { print $6 }')
+[ -n "$attached" ] || fail "no .onefile section"
+[ $((16#$attached % 4096)) -eq 0 ] || fail "the payload's section starts at byte 0x$attached, not on a page boundary"
 echo "ok: $(tr '\n' ' ' <<<"$dlls")"

@@ -42,6 +42,16 @@ class StreamCheck {
     position_ += count;
   }
   void readTo(uint64_t position) { read(position - position_); }
+  // Takes at most count bytes in place; returns how many came.
+  size_t take(uint64_t count) {
+    size_t taken = 0;
+    const unsigned char* bytes = payloadTake(count, &taken);
+    EXPECT_GE(taken, 1u);
+    EXPECT_LE(taken, count);
+    EXPECT_TRUE(std::memcmp(bytes, stream_.data() + position_, taken) == 0) << "wrong bytes taken at " << position_;
+    position_ += taken;
+    return taken;
+  }
   uint64_t position() const { return position_; }
   uint64_t left() const { return stream_.size() - position_; }
 
@@ -69,6 +79,7 @@ TEST(PayloadReader, ServesRequestsAcrossAndUpToTheEdgesOfItsBlock) {
   closePayload();
 }
 
+// Copying reads and takes in place, of any size, mixed.
 TEST(PayloadReader, DeliversEveryByteForAnyMixOfRequestSizes) {
   std::string stream = expectedStream(L"blocks");
   harness::GuardedRegion payload = guardedPayload(L"blocks.payload");
@@ -78,8 +89,26 @@ TEST(PayloadReader, DeliversEveryByteForAnyMixOfRequestSizes) {
   while (check.left() > 0) {
     state = state * 1103515245u + 12345u;
     uint64_t size = 1 + (state >> 8) % 70000;
-    check.read(size < check.left() ? size : check.left());
+    if (size > check.left()) size = check.left();
+    if (state & 0x10000)
+      check.read(size);
+    else
+      check.take(size);
   }
+  closePayload();
+}
+
+// Takes hand out the block in place: never more than asked or than the block
+// still holds, and a new block only once the last is used up.
+TEST(PayloadReader, TakesServeTheBlockInPlaceUpToItsEnd) {
+  std::string stream = expectedStream(L"blocks");
+  harness::GuardedRegion payload = guardedPayload(L"blocks.payload");
+  openPayloadBytes(payload.data(), payload.size());
+  StreamCheck edges(stream);
+  EXPECT_EQ(edges.take(100), 100u);
+  EXPECT_EQ(edges.take(4 * BLOCK), BLOCK - 100) << "a take stops at the block's end";
+  EXPECT_EQ(edges.take(4 * BLOCK), BLOCK) << "the next one decodes a whole new block";
+  edges.read(3);
   closePayload();
 }
 

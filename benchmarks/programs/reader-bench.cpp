@@ -1,20 +1,20 @@
 // Decode throughput of the bootstrap's reader: loads a payload file into
-// memory, then reads its records the way extraction does (each header through
-// the record cursor, content in 32 KiB pieces) and times it.
+// memory, then reads its records the way extraction does for current files
+// (each header through the record cursor, content skipped) and times it.
 //
 //   reader-bench PAYLOAD ROUNDS
 //
-// Prints "<decoded bytes> <best seconds>" for the fastest round.
+// Prints the decoded bytes, then each round's seconds on a line of its own.
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <stdint.h>
 
+#include "payload/file-content.h"
 #include "payload/reader.h"
 
 namespace {
 
-unsigned char chunk[32768];
 RecordHeader record;
 
 unsigned char* loadFile(const wchar_t* path, uint64_t* size) {
@@ -45,11 +45,7 @@ uint64_t readAllRecords(void) {
     if (!isFile) return decoded;
     uint64_t size = record.size;
     decoded += RECORD_SIZE_BYTES + RECORD_CHECKSUM_BYTES + size;
-    for (uint64_t left = size; left > 0;) {
-      uint64_t piece = left < sizeof chunk ? left : sizeof chunk;
-      payloadRead(chunk, piece);
-      left -= piece;
-    }
+    skipFileContent(size);
   }
 }
 
@@ -68,18 +64,15 @@ int wmain(int argc, wchar_t** argv) {
   }
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
-  double best = 0;
-  uint64_t decoded = 0;
   for (int round = 0; round < _wtoi(argv[2]); ++round) {
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
     openPayloadBytes(payload, size);
-    decoded = readAllRecords();
+    uint64_t decoded = readAllRecords();
     closePayload();
     QueryPerformanceCounter(&end);
-    double seconds = (double)(end.QuadPart - start.QuadPart) / (double)frequency.QuadPart;
-    if (round == 0 || seconds < best) best = seconds;
+    if (round == 0) printf("%llu\n", (unsigned long long)decoded);
+    printf("%.6f\n", (double)(end.QuadPart - start.QuadPart) / (double)frequency.QuadPart);
   }
-  printf("%llu %.6f\n", (unsigned long long)decoded, best);
   return 0;
 }

@@ -1,0 +1,59 @@
+# Shared pieces of the benchmark scripts (sourced). Times are kept per name,
+# one line per round, in $BENCH_TIMES; figures are medians of the rounds.
+
+# timed NAME COMMAND...: runs the command once and records its wall time.
+timed() {
+  local name=$1 start end
+  shift
+  start=$(date +%s%N)
+  "$@"
+  end=$(date +%s%N)
+  record "$name" "$(awk -v ns=$((end - start)) 'BEGIN { printf "%.6f", ns / 1e9 }')"
+}
+
+# record NAME SECONDS: one round's figure, measured by the caller.
+record() { echo "$2" >> "$BENCH_TIMES/$1"; }
+
+# median NAME: the median of the recorded rounds.
+median() {
+  sort -g "$BENCH_TIMES/$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# calc EXPRESSION: arithmetic on decimals.
+calc() { awk "BEGIN { printf \"%.6g\", $1 }"; }
+
+# wine_path PATH: the path as Windows programs under Wine see it.
+wine_path() { winepath -w "$1" 2>/dev/null; }
+
+# bench_payload HOST_BUILD WINDOWS_BUILD: the data set of BENCH_MB MB (default
+# 390) as an application folder with the benchmark's main program, packed at
+# BENCH_LEVEL (default: the packer's own). Made once and kept in the host
+# build; sets BENCH_CACHE to the folder holding app/, app.payload, app.zst
+# (the bare frame) and files.txt, and BENCH_LEVEL_USED to the level.
+bench_payload() {
+  local host=$1 windows=$2 mb=${BENCH_MB:-390} level=${BENCH_LEVEL:-}
+  local benchmarks main files key size
+  benchmarks=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+  main=$windows/benchmarks/bench-app-main.exe
+  [ -f "$main" ] || { echo "bench: build the Windows programs first ($main)" >&2; return 2; }
+  files=$(bash "$benchmarks/dataset/build.sh" "$host/benchmarks/dataset-$mb" "$mb")
+  BENCH_CACHE=$host/benchmarks/payload-$mb-${level:-default}
+  BENCH_LEVEL_USED=${level:-19}
+  key=$( (cat "$host/benchmarks/dataset-$mb/manifest" "$benchmarks/programs/app-main.cpp") | sha256sum | cut -c1-16)
+  [ "$(cat "$BENCH_CACHE/key" 2>/dev/null)" = "$key" ] && return 0
+  rm -rf "$BENCH_CACHE" && mkdir -p "$BENCH_CACHE/app"
+  echo "packing the data set once ($(du -sm "$files" | cut -f1) MB at level $BENCH_LEVEL_USED)..." >&2
+  cp "$files"/* "$BENCH_CACHE/app/"
+  cp "$main" "$BENCH_CACHE/app/main.exe"
+  "$host/tools/onefile-pack/onefile-pack" payload "$BENCH_CACHE/app" --main main.exe \
+    -o "$BENCH_CACHE/app.payload" ${level:+--level "$level"} >/dev/null
+  size=$(stat -c %s "$BENCH_CACHE/app.payload")
+  # The bare frame: without the magic in front and the 12 trailing bytes.
+  tail -c +4 "$BENCH_CACHE/app.payload" | head -c $((size - 3 - 12)) > "$BENCH_CACHE/app.zst"
+  (cd "$BENCH_CACHE/app" && find . -type f | LC_ALL=C sort) > "$BENCH_CACHE/files.txt"
+  echo "$key" > "$BENCH_CACHE/key"
+}
+
+# A benchmark that stops names the command that stopped it, in a function too.
+set -o errtrace
+trap 'echo "bench: stopped at ${BASH_SOURCE[0]##*/} line $LINENO: $BASH_COMMAND" >&2' ERR
