@@ -1,10 +1,14 @@
 # The front door: set-up, builds and tests.
+#   make demo                      set up, pack the demo application and run it
 #   make test                      set up, build everything, run every test and
 #                                  a smoke run of the benchmarks (seconds)
 #   make bench                     run the benchmarks (minutes; results in docs/bench)
+#   make stress                    the long robustness runs, ending with their figures
 #   make exe PAYLOAD=f OUT=x.exe [TEMPLATE=t] [VERSION=v]
 #                                  a bootstrap carrying exactly the bytes of f
 #   make host                      onefile-pack (and the bootstrap stub it carries)
+#   make install [PREFIX=/usr/local]
+#                                  onefile-pack and its CMake package
 SHELL := /bin/bash
 DEPS_DIR ?= $(CURDIR)/.deps
 BUILD_DIR ?= $(CURDIR)/build
@@ -20,7 +24,9 @@ given_option = $(if $(filter command line,$(origin $(1))),--$(2) $(call shell_qu
 
 export DEPS_DIR
 
-.PHONY: all setup stub host windows test bench exe demo clean
+PREFIX ?= /usr/local
+
+.PHONY: all setup stub host windows test bench stress exe demo install clean
 STUB := $(WINDOWS_BUILD)/stub/onefile-stub.exe
 ONEFILE_PACK := $(HOST_BUILD)/tools/onefile-pack/onefile-pack
 
@@ -60,14 +66,25 @@ test: host windows
 bench: host windows
 	bash benchmarks/run.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
 
+# Robustness: damaged payloads and caches, concurrent starts, hostile
+# surroundings, round trips and fuzzing (tens of minutes; not part of test).
+stress: host windows
+	JOBS=$(JOBS) bash scripts/run-stress.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
+
 exe: host
 	@[ -n "$(PAYLOAD)" ] && [ -n "$(OUT)" ] || { echo "usage: make exe PAYLOAD=<file> OUT=<file.exe> [TEMPLATE=..] [VERSION=..]" >&2; exit 2; }
 	$(ONEFILE_PACK) build --payload $(call shell_quote,$(PAYLOAD)) -o $(call shell_quote,$(OUT)) --unchecked -q \
 	  $(call given_option,TEMPLATE,template) $(call given_option,VERSION,version)
 
-demo:
-	@echo "make demo: the packaging tool that builds the demo application is not here yet." >&2
-	@exit 2
+# The demo: only what it needs is built, so a second run takes seconds.
+demo: stub $(HOST_BUILD)/CMakeCache.txt
+	@cmake --build $(HOST_BUILD) -j $(JOBS) --target onefile-pack >/dev/null
+	@cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target demo greeting >/dev/null
+	@bash scripts/demo.sh $(ONEFILE_PACK) $(WINDOWS_BUILD)/demo/app \
+	  $(BUILD_DIR)/demo $(WINE_PREFIX)
+
+install: host
+	cmake --install $(HOST_BUILD) --prefix $(call shell_quote,$(PREFIX))
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -10,10 +10,16 @@ namespace {
 
 unsigned char contentChunk[CONTENT_CHUNK_BYTES];
 
-// A write that the system calls successful but that took fewer bytes than it
-// was given carries no error code of its own; the file is then as broken as
-// after a failed write, and is reported as a failure to write to the device.
-constexpr uint32_t SHORT_WRITE_ERROR = ERROR_WRITE_FAULT;
+// A write that the system calls successful but that took no byte at all
+// carries no error code of its own; the file is then as broken as after a
+// failed write, and is reported as a failure to write to the device.
+constexpr uint32_t STALLED_WRITE_ERROR = ERROR_WRITE_FAULT;
+
+// Readers are shared with as well as writers: another start of the same
+// application may be checksumming this very file (an empty one is written on
+// every start), and refusing its read handle would fail this start although
+// the cache is whole.
+constexpr DWORD WRITE_SHARE_MODE = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 DWORD nextPieceSize(uint64_t remaining) {
   return remaining < CONTENT_CHUNK_BYTES ? (DWORD)remaining : (DWORD)CONTENT_CHUNK_BYTES;
@@ -38,17 +44,27 @@ void skipFileContent(uint64_t size) {
   }
 }
 
+// A write that took only part of the piece goes on with the rest, so that the
+// call that then fails names the cause (a disk that filled up gives its own
+// code, not a made-up one); a write that takes nothing ends it.
 uint32_t writeContentPiece(HANDLE file, const void* bytes, DWORD count) {
-  DWORD written = 0;
-  SetLastError(ERROR_SUCCESS);  // so that a code found after a short write is the write's own
-  if (!WriteFile(file, bytes, count, &written, nullptr)) return GetLastError();
-  if (written == count) return 0;
-  uint32_t errorCode = GetLastError();
-  return errorCode != ERROR_SUCCESS ? errorCode : SHORT_WRITE_ERROR;
+  const unsigned char* next = (const unsigned char*)bytes;
+  while (count > 0) {
+    DWORD written = 0;
+    SetLastError(ERROR_SUCCESS);  // so that a code found after a stalled write is the write's own
+    if (!WriteFile(file, next, count, &written, nullptr)) return GetLastError();
+    if (written == 0 || written > count) {
+      uint32_t errorCode = GetLastError();
+      return errorCode != ERROR_SUCCESS ? errorCode : STALLED_WRITE_ERROR;
+    }
+    next += written;
+    count -= written;
+  }
+  return 0;
 }
 
 void writeFileContent(const wchar_t* path, uint64_t size) {
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
+  HANDLE file = CreateFileW(path, GENERIC_WRITE, WRITE_SHARE_MODE, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) endWithWideText(MESSAGE_OPEN_FOR_WRITING_FAILED, path);
   // Each piece is written straight from the reader's block where it lies
   // whole in it; only a piece that the block's end cuts is gathered in the

@@ -71,6 +71,22 @@ build_zstd_decoder() {
   printf '%s' "${settings[*]}" > "$stamp"
 }
 
+# zstd for onefile-pack.exe, the packer built for Windows: the whole library
+# with the compressor and its worker threads (Win32 threads, so the win32
+# thread model suffices), built by zstd's own Makefile with its objects
+# outside the sources, into a folder of its own.
+build_zstd_for_packer() {
+  local out=$deps/mingw-pack/lib/libzstd.a obj=$deps/build/zstd-pack
+  [ -f "$out" ] && return 0
+  echo "setup: cross-building zstd with the compressor for onefile-pack.exe"
+  rm -rf "$obj" && mkdir -p "$deps/mingw-pack/lib" "$deps/mingw-pack/include"
+  make -s -C "$deps/src/zstd/lib" -j2 CC="$mingw-gcc-win32" AR="$mingw-ar" MOREFLAGS=-DZSTD_MULTITHREAD \
+    ZSTD_LEGACY_SUPPORT=0 ZSTD_NO_ASM=1 ZSTD_LIB_DICTBUILDER=0 ZSTD_LIB_DEPRECATED=0 \
+    BUILD_DIR="$obj" "$obj/static/libzstd.a" >/dev/null
+  cp "$deps/src/zstd/lib/zstd.h" "$deps/src/zstd/lib/zstd_errors.h" "$deps/mingw-pack/include/"
+  cp "$obj/static/libzstd.a" "$out.tmp" && mv "$out.tmp" "$out"
+}
+
 # GoogleTest for the Windows test programs, from Debian's googletest sources.
 # GCC's win32 thread model has no std::mutex, which GoogleTest's Notification
 # uses; a force-included header gives it one built on a Win32 event.
@@ -112,4 +128,5 @@ install_packages
 fetch_windows_programs
 fetch_zstd_source
 build_zstd_decoder
+build_zstd_for_packer
 build_gtest

@@ -98,7 +98,7 @@ ExecutableWriter::ExecutableWriter(const StubImage& stub, const ExecutableConten
   padding.assign(attachedRawOffset_ - written, '\0');
   file_.write(padding.data(), padding.size());
   file_.write(prefix.data(), prefix.size());
-  sink_ = std::make_unique<PayloadSink>(file_, maxPayload_, displayName(output.string()));
+  sink_ = std::make_unique<PayloadSink>(file_, maxPayload_, displayName(output.u8string()));
 }
 
 ExecutableWriter::~ExecutableWriter() = default;
@@ -121,7 +121,7 @@ uint64_t ExecutableWriter::finish() {
   file_.flush();
   uint32_t checksum;
   {
-    MappedFile written(file_.temporaryPath());
+    MappedFile written(std::filesystem::u8path(file_.temporaryPath()));
     checksum = peChecksum(written.data(), written.size(), stub_.checksumOffset());
   }
   std::string field;

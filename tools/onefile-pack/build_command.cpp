@@ -83,7 +83,7 @@ std::string checkedText(const ParsedArguments& parsed, const std::string& key) {
 std::string readWholeFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream bytes;
-  if (!in || !(bytes << in.rdbuf())) throw PackError(displayName(path.string()), "cannot read the file");
+  if (!in || !(bytes << in.rdbuf())) throw PackError(displayName(path.u8string()), "cannot read the file");
   return bytes.str();
 }
 
@@ -114,7 +114,7 @@ BuildRequest requestFrom(const Arguments& arguments) {
   options.insert(options.end(), FOLDER_OPTIONS.begin(), FOLDER_OPTIONS.end());
   ParsedArguments parsed = parseArguments(arguments, options);
   BuildRequest request;
-  request.output = parsed.required("output", "-o");
+  request.output = std::filesystem::u8path(parsed.required("output", "-o"));
   request.quiet = parsed.has("quiet");
   request.unchecked = parsed.has("unchecked");
   if (parsed.has("payload")) {
@@ -122,7 +122,7 @@ BuildRequest requestFrom(const Arguments& arguments) {
     for (const OptionSpec& option : FOLDER_OPTIONS)
       if (parsed.has(option.key))
         throw UsageError(option.spellings.front() + " is for an application folder, not --payload");
-    request.payloadFile = *parsed.value("payload");
+    request.payloadFile = std::filesystem::u8path(*parsed.value("payload"));
   } else if (parsed.positional.size() != 1) {
     throw UsageError("expects exactly one application folder (or --payload FILE)");
   }
@@ -130,13 +130,13 @@ BuildRequest requestFrom(const Arguments& arguments) {
   // The template tells how long the folder that names go under may become.
   request.targetFolderUnits = estimatedTargetFolderLength(request.pathTemplate, request.versionText.size());
   if (!request.payloadFile)
-    request.folder = folderRequestFrom(parsed, parsed.positional[0], request.targetFolderUnits);
+    request.folder = folderRequestFrom(parsed, std::filesystem::u8path(parsed.positional[0]), request.targetFolderUnits);
   request.identity.company = checkedText(parsed, "company");
   request.identity.description = checkedText(parsed, "description");
   request.identity.product = checkedText(parsed, "product");
   request.identity.copyright = checkedText(parsed, "copyright");
   if (std::optional<std::string> icon = parsed.value("icon"))
-    request.icon = parseIconFile(readWholeFile(*icon), displayName(*icon));
+    request.icon = parseIconFile(readWholeFile(std::filesystem::u8path(*icon)), displayName(*icon));
   else
     request.icon = defaultIcon();
   return request;
@@ -144,7 +144,7 @@ BuildRequest requestFrom(const Arguments& arguments) {
 
 // A ready payload, copied byte for byte after the checks.
 uint64_t copyPayload(const BuildRequest& request, ExecutableWriter& writer) {
-  std::string shown = displayName(request.payloadFile->string());
+  std::string shown = displayName(request.payloadFile->u8string());
   std::error_code error;
   uint64_t size = std::filesystem::file_size(*request.payloadFile, error);
   if (error) throw PackError(shown, "cannot read the payload: " + error.message());
@@ -192,7 +192,7 @@ int runBuildCommand(const Arguments& arguments) {
   }
   uint64_t size = writer.finish();
   if (!request.quiet)
-    std::printf("%s: executable of %llu bytes, payload of %llu bytes\n", displayName(request.output.string()).c_str(),
+    std::printf("%s: executable of %llu bytes, payload of %llu bytes\n", displayName(request.output.u8string()).c_str(),
                 static_cast<unsigned long long>(size), static_cast<unsigned long long>(summary.payloadBytes));
   return EXIT_OK;
 }

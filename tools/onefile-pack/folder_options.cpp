@@ -3,9 +3,9 @@
 #include <zstd.h>
 
 #include <cstdio>
-#include <thread>
 
 #include "diag/limits.h"
+#include "host_system.h"
 #include "utf.h"
 
 namespace onefile {
@@ -14,10 +14,7 @@ namespace {
 constexpr long DEFAULT_LEVEL = 19;
 constexpr long MAX_THREADS = 256;
 
-long defaultThreads() {
-  unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : static_cast<long>(cores);
-}
+long defaultThreads() { return static_cast<long>(processorCount()); }
 
 // "./app.exe" names the same top-level file as "app.exe".
 std::string mainProgramName(std::string name) {

@@ -55,7 +55,7 @@ int runListCommand(const Arguments& arguments) {
   ParsedArguments parsed = parseArguments(arguments, {});
   if (parsed.positional.size() != 1) throw UsageError("expects exactly one payload file or executable");
   std::string shown = displayName(parsed.positional[0]);
-  PayloadFile payload(parsed.positional[0]);
+  PayloadFile payload(std::filesystem::u8path(parsed.positional[0]));
   printWhere(shown, payload.location());
 
   std::unique_ptr<DecodedStream> stream = payload.openStream();

@@ -5,6 +5,10 @@
 #include <filesystem>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "command_line.h"
 #include "commands.h"
 #include "pack_error.h"
@@ -52,21 +56,19 @@ int runReportingFailures(const Subcommand& command, const Arguments& arguments) 
   } catch (const PackError& error) {
     std::fprintf(stderr, "%s: %s\n", TOOL, error.what());
   } catch (const std::filesystem::filesystem_error& error) {
-    std::fprintf(stderr, "%s: %s: %s\n", TOOL, error.path1().c_str(), error.code().message().c_str());
+    std::fprintf(stderr, "%s: %s: %s\n", TOOL, error.path1().u8string().c_str(), error.code().message().c_str());
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s: %s\n", TOOL, error.what());
   }
   return EXIT_FAILED;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc < 2) {
+int runTool(const Arguments& arguments) {
+  if (arguments.empty()) {
     printUsage(stderr);
     return EXIT_USAGE;
   }
-  std::string name = argv[1];
+  const std::string& name = arguments[0];
   if (name == "help" || name == "--help" || name == "-h") {
     printUsage(stdout);
     return EXIT_OK;
@@ -77,5 +79,24 @@ int main(int argc, char** argv) {
     printUsage(stderr);
     return EXIT_USAGE;
   }
-  return runReportingFailures(*command, Arguments(argv + 2, argv + argc));
+  return runReportingFailures(*command, Arguments(arguments.begin() + 1, arguments.end()));
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Arguments arrive as UTF-16, so that every name reaches the tool whatever the
+// system's code page; inside, text is UTF-8 as on Linux.
+int wmain(int argc, wchar_t** argv) {
+  Arguments arguments;
+  for (int i = 1; i < argc; ++i) {
+    int size = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string text(size > 0 ? size - 1 : 0, '\0');
+    if (size > 1) WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, text.data(), size, nullptr, nullptr);
+    arguments.push_back(std::move(text));
+  }
+  return runTool(arguments);
+}
+#else
+int main(int argc, char** argv) { return runTool(Arguments(argv + 1, argv + argc)); }
+#endif

@@ -16,15 +16,15 @@ int runPayloadCommand(const Arguments& arguments) {
   options.push_back({{"-o", "--output"}, "output"});
   ParsedArguments parsed = parseArguments(arguments, options);
   if (parsed.positional.size() != 1) throw UsageError("expects exactly one application folder");
-  FolderRequest request = folderRequestFrom(parsed, parsed.positional[0]);
-  std::filesystem::path output = parsed.required("output", "-o");
+  FolderRequest request = folderRequestFrom(parsed, std::filesystem::u8path(parsed.positional[0]));
+  std::filesystem::path output = std::filesystem::u8path(parsed.required("output", "-o"));
 
   std::vector<FolderFile> files = scanRequestedFolder(request);
   std::unique_ptr<TerminalProgressBar> bar;
   if (TerminalProgressBar::wanted(stderr)) bar = std::make_unique<TerminalProgressBar>(stderr);
   PackSummary summary = writePayloadFile(files, request.settings, output, bar.get());
   std::printf("%s: %llu files, %llu bytes of content, payload of %llu bytes\n",
-              displayName(output.string()).c_str(), static_cast<unsigned long long>(summary.files),
+              displayName(output.u8string()).c_str(), static_cast<unsigned long long>(summary.files),
               static_cast<unsigned long long>(summary.contentBytes),
               static_cast<unsigned long long>(summary.payloadBytes));
   return EXIT_OK;

@@ -9,6 +9,7 @@
 
 #include "command_line.h"
 #include "commands.h"
+#include "host_system.h"
 #include "pack_error.h"
 #include "payload_file.h"
 #include "utf.h"
@@ -26,14 +27,14 @@ std::filesystem::path hostPath(const std::filesystem::path& folder, const std::u
   std::string relative = utf16ToUtf8(recordName);
   for (char& c : relative)
     if (c == '\\') c = '/';
-  return folder / relative;
+  return folder / std::filesystem::u8path(relative);
 }
 
 // The record's content is always read to its end, so the stream stays in step.
 Comparison compareRecord(RecordReader& reader, const RecordEntry& record, const std::filesystem::path& path) {
   std::error_code error;
   bool present = std::filesystem::is_regular_file(path, error);
-  std::unique_ptr<std::FILE, FileCloser> file(present ? std::fopen(path.c_str(), "rb") : nullptr);
+  std::unique_ptr<std::FILE, FileCloser> file(present ? openForReading(path) : nullptr);
   bool same = file != nullptr;
   std::vector<unsigned char> onDisk;
   reader.readContent(record.size, [&](const unsigned char* bytes, size_t size) {
@@ -52,9 +53,9 @@ int runVerifyCommand(const Arguments& arguments) {
   ParsedArguments parsed = parseArguments(arguments, {});
   if (parsed.positional.size() != 2) throw UsageError("expects a payload file (or executable) and a folder");
   std::string shown = displayName(parsed.positional[0]);
-  std::filesystem::path folder = parsed.positional[1];
-  if (!std::filesystem::is_directory(folder)) throw PackError(displayName(folder.string()), "no such folder");
-  PayloadFile payload(parsed.positional[0]);
+  std::filesystem::path folder = std::filesystem::u8path(parsed.positional[1]);
+  if (!std::filesystem::is_directory(folder)) throw PackError(displayName(folder.u8string()), "no such folder");
+  PayloadFile payload(std::filesystem::u8path(parsed.positional[0]));
 
   std::unique_ptr<DecodedStream> stream = payload.openStream();
   RecordReader reader(*stream);

@@ -47,7 +47,7 @@ fs::path followLink(const Walk& walk, const fs::path& link, const std::string& s
     throw PackError(shown, "symbolic link whose target does not exist");
   }
   if (!isWithin(target, walk.canonicalRoot))
-    throw PackError(shown, "symbolic link that leads out of the folder (to " + displayName(target.string()) +
+    throw PackError(shown, "symbolic link that leads out of the folder (to " + displayName(target.u8string()) +
                                "); only links that stay inside the folder are followed");
   return target;
 }
@@ -56,7 +56,7 @@ void walkFolder(Walk& walk, const fs::path& folder, const std::string& relativeF
 
 void visitEntry(Walk& walk, const fs::path& path, const std::string& relative) {
   std::string shown = displayPath(walk.root, relative);
-  std::string component = path.filename().string();
+  std::string component = path.filename().u8string();
   std::optional<std::u16string> wide = utf8ToUtf16(component);
   if (!wide) throw PackError(shown, "the name is not valid UTF-8, so it has no Windows form");
   if (std::optional<std::string> problem = componentProblem(*wide)) throw PackError(shown, *problem);
@@ -89,11 +89,11 @@ void walkFolder(Walk& walk, const fs::path& folder, const std::string& relativeF
   std::vector<std::string> names;
   std::error_code error;
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-    names.push_back(it->path().filename().string());
+    names.push_back(it->path().filename().u8string());
   if (error) throw PackError(displayPath(walk.root, relativeFolder), "cannot read the folder: " + error.message());
   std::sort(names.begin(), names.end());  // the first problem found is the same on every run
   for (const std::string& name : names)
-    visitEntry(walk, folder / name, relativeFolder.empty() ? name : relativeFolder + "/" + name);
+    visitEntry(walk, folder / fs::u8path(name), relativeFolder.empty() ? name : relativeFolder + "/" + name);
 }
 
 std::u16string recordNameOf(const std::string& relative) {
@@ -139,7 +139,7 @@ void checkRecordNames(const fs::path& root, const std::vector<FolderFile>& files
 // The main program is named on the command line: its form is checked before
 // the folder is read, its presence after.
 void checkMainProgramForm(const fs::path& root, const std::string& mainProgram) {
-  if (mainProgram.empty()) throw PackError(displayName(root.string()), "no main program given");
+  if (mainProgram.empty()) throw PackError(displayName(root.u8string()), "no main program given");
   std::string shown = displayPath(root, mainProgram);
   if (mainProgram.find_first_of("/\\") != std::string::npos)
     throw PackError(shown, "the main program must be at the top level of the folder");
@@ -160,18 +160,22 @@ void putMainProgramFirst(const fs::path& root, const std::string& mainProgram, s
 
 }  // namespace
 
+// Shown with the host's own separator, so a Windows user sees Windows paths.
 std::string displayPath(const fs::path& root, const std::string& relative) {
-  std::string base = root.string();
+  constexpr char separator = static_cast<char>(fs::path::preferred_separator);
+  std::string base = root.u8string();
   if (relative.empty()) return displayName(base);
-  if (!base.empty() && base.back() != '/') base += '/';
-  return displayName(base + relative);
+  if (!base.empty() && base.back() != '/' && base.back() != separator) base += separator;
+  std::string shown = relative;
+  std::replace(shown.begin(), shown.end(), '/', separator);
+  return displayName(base + shown);
 }
 
 std::vector<FolderFile> scanAppFolder(const fs::path& root, const std::string& mainProgram) {
   std::error_code error;
   fs::file_status status = fs::status(root, error);
-  if (!fs::exists(status)) throw PackError(displayName(root.string()), "no such folder");
-  if (!fs::is_directory(status)) throw PackError(displayName(root.string()), "not a folder");
+  if (!fs::exists(status)) throw PackError(displayName(root.u8string()), "no such folder");
+  if (!fs::is_directory(status)) throw PackError(displayName(root.u8string()), "not a folder");
   checkMainProgramForm(root, mainProgram);
   Walk walk;
   walk.root = root;

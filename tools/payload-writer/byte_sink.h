@@ -38,7 +38,8 @@ class AtomicOutputFile : public ByteSink {
   void write(const void* bytes, size_t size) override;
   // Replaces bytes already written, at offset from the file's start.
   void overwrite(uint64_t offset, const void* bytes, size_t size);
-  // Everything written so far is in the file at temporaryPath().
+  // Everything written so far is in the file at temporaryPath() (UTF-8 on
+  // Windows), where it can be opened for reading.
   void flush();
   const std::string& temporaryPath() const { return temporary_; }
   void commit();

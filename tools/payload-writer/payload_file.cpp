@@ -10,7 +10,7 @@ namespace {
 PayloadLocation locateIn(const MappedFile& file, const std::filesystem::path& path) {
   std::optional<PayloadLocation> found = locatePayload(file.data(), file.size());
   if (!found)
-    throw PackError(displayName(path.string()),
+    throw PackError(displayName(path.u8string()),
                     "no payload here: not a payload file (which starts with \"ZBX\") and no executable carrying one");
   return *found;
 }

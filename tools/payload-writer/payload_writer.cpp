@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "checksum.h"
+#include "host_system.h"
 #include "pack_error.h"
 #include "payload/format.h"
 #include "payload_assembler.h"
@@ -23,7 +24,7 @@ struct FileCloser {
 using InputFile = std::unique_ptr<std::FILE, FileCloser>;
 
 InputFile openInput(const FolderFile& file, const std::string& shown) {
-  InputFile input(std::fopen(file.source.c_str(), "rb"));
+  InputFile input(openForReading(file.source));
   if (!input) throw PackError(shown, std::string("cannot open: ") + std::strerror(errno));
   return input;
 }
@@ -54,7 +55,7 @@ ContentDigest readContent(const FolderFile& file, const std::string& shown, std:
 
 void packFile(const FolderFile& file, PayloadAssembler& assembler, std::vector<unsigned char>* buffer,
               Progress* progress, PackSummary* summary) {
-  std::string shown = displayName(file.source.string());
+  std::string shown = displayName(file.source.u8string());
   ContentDigest before = readContent(file, shown, buffer, [](const unsigned char*, size_t) {});
   std::string header = encodeRecordHeader(file.recordName, before.size, recordChecksum(before.crc));
   assembler.feed(header.data(), header.size());

@@ -1,8 +1,8 @@
 #include "progress.h"
 
-#include <unistd.h>
-
 #include <string>
+
+#include "host_system.h"
 
 namespace onefile {
 namespace {
@@ -11,7 +11,7 @@ constexpr auto REDRAW_INTERVAL = std::chrono::milliseconds(100);
 constexpr double MIB = 1024.0 * 1024.0;
 }  // namespace
 
-bool TerminalProgressBar::wanted(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
+bool TerminalProgressBar::wanted(std::FILE* stream) { return isTerminal(stream); }
 
 void TerminalProgressBar::start(uint64_t totalBytes) {
   total_ = totalBytes;

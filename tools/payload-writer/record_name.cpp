@@ -1,11 +1,16 @@
 #include "record_name.h"
 
-#include <clocale>
 #include <cstdio>
-#include <cwctype>
 #include <map>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <clocale>
+#include <cwctype>
 #include <locale.h>
 #include <wctype.h>
+#endif
 
 #include "payload/format.h"
 #include "utf.h"
@@ -38,12 +43,25 @@ std::string describeCharacter(char16_t c) {
   return "'" + utf16ToUtf8(std::u16string_view(&c, 1)) + "'";
 }
 
-// C.UTF-8 knows Unicode's simple upper-case mappings, which is what Windows'
-// case-insensitive comparison of file names uses for the Basic Multilingual Plane.
-locale_t unicodeLocale() {
-  static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-  return locale;
+// Unicode's simple upper-case mapping of one BMP character, which is what
+// Windows' case-insensitive comparison of file names uses.
+#ifdef _WIN32
+char16_t upperCase(char16_t c) {
+  wchar_t upper = 0;
+  wchar_t character = static_cast<wchar_t>(c);
+  if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, &character, 1, &upper, 1, nullptr, nullptr, 0) != 1)
+    return upperAscii(c);
+  return static_cast<char16_t>(upper);
 }
+#else
+// C.UTF-8 knows the simple mappings; without it only ASCII is folded.
+char16_t upperCase(char16_t c) {
+  static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  if (locale == static_cast<locale_t>(0)) return upperAscii(c);
+  wint_t upper = towupper_l(c, locale);
+  return upper <= 0xFFFF ? static_cast<char16_t>(upper) : c;
+}
+#endif
 
 }  // namespace
 
@@ -73,11 +91,9 @@ std::optional<std::string> componentProblem(std::u16string_view component) {
 
 std::u16string caseFoldKey(std::u16string_view name) {
   std::u16string key(name);
-  locale_t locale = unicodeLocale();
   for (char16_t& c : key) {
     if (c >= 0xD800 && c <= 0xDFFF) continue;  // Windows folds no character outside the BMP
-    wint_t upper = locale != static_cast<locale_t>(0) ? towupper_l(c, locale) : upperAscii(c);
-    if (upper <= 0xFFFF) c = static_cast<char16_t>(upper);
+    c = upperCase(c);
   }
   return key;
 }

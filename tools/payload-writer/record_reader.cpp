@@ -52,8 +52,9 @@ std::optional<RecordEntry> RecordReader::next() {
   uint64_t start = stream_.decodedOffset();
   switch (readRecordHeader(&stream_.cursor(), &cursorHeader_)) {
     case RECORD_FILE:
-      return RecordEntry{std::u16string(cursorHeader_.name, cursorHeader_.nameLength), cursorHeader_.size,
-                          cursorHeader_.checksum, start};
+      // Unit by unit: on Windows the cursor's units are wchar_t, of the same size.
+      return RecordEntry{std::u16string(cursorHeader_.name, cursorHeader_.name + cursorHeader_.nameLength),
+                         cursorHeader_.size, cursorHeader_.checksum, start};
     case RECORD_END:
       return std::nullopt;
     case RECORD_NAME_TOO_LONG:

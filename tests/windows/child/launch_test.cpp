@@ -16,7 +16,6 @@ using harness::RunOptions;
 using harness::RunResult;
 using Elements = std::vector<std::wstring>;
 
-constexpr char NEWLINE[] = "\r\n";
 constexpr DWORD CTRL_C_EXIT_STATUS = 0xC000013A;
 
 std::wstring probePath() { return harness::binPath(L"launch-probe.exe"); }
@@ -30,14 +29,7 @@ RunResult runProbe(const std::wstring& typed, const Elements& arguments, RunOpti
 }
 
 // The system's text for code as a launch failure report shows it.
-std::string launchFailureReport(DWORD code) {
-  char* text = nullptr;
-  DWORD length = FormatMessageA(0x1300, nullptr, code, 0x409, (LPSTR)&text, 0, nullptr);
-  std::string systemText(text ? text : "", length);
-  LocalFree(text);
-  while (!systemText.empty() && (systemText.back() == '\r' || systemText.back() == '\n')) systemText.pop_back();
-  return "Error, couldn't launch child ([Error " + std::to_string((int32_t)code) + "] " + systemText + ")" + NEWLINE;
-}
+std::string launchFailureReport(DWORD code) { return harness::systemErrorReport("Error, couldn't launch child", code); }
 
 // What the system says when asked to start file: the code a launch failure
 // must report.

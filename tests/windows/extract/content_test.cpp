@@ -28,8 +28,8 @@ TEST(WriteContentPiece, GivesTheSystemsCodeForAFailedWrite) {
 }
 
 // A pipe in non-blocking mode takes only what fits in its buffer and calls
-// the write a success: the short write that a file must never suffer.
-TEST(WriteContentPiece, TreatsASuccessfulButShortWriteAsAFailure) {
+// the write a success; once full, it takes nothing: the write stalls.
+TEST(WriteContentPiece, TreatsAWriteThatStallsAsAFailure) {
   std::wstring name = L"\\\\.\\pipe\\onefile-short-write-" + std::to_wstring(GetCurrentProcessId());
   HANDLE server = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 0, 4096, 0,
                                    nullptr);
@@ -45,7 +45,7 @@ TEST(WriteContentPiece, TreatsASuccessfulButShortWriteAsAFailure) {
   ASSERT_LT(written, bytes.size()) << "the pipe took the whole megabyte: no short write to test";
   SetLastError(ERROR_ALREADY_EXISTS);
   uint32_t code = writeContentPiece(client, bytes.data(), (DWORD)bytes.size());
-  // The system names no cause for a short write; the stale code is not the write's own.
+  // The system names no cause for a stalled write; the stale code is not the write's own.
   EXPECT_EQ(code, (uint32_t)ERROR_WRITE_FAULT);
   CloseHandle(client);
   CloseHandle(server);

@@ -269,6 +269,15 @@ std::vector<std::wstring> listTree(const std::wstring& root) {
   return names;
 }
 
+std::string systemErrorReport(const std::string& message, DWORD code) {
+  char* text = nullptr;
+  DWORD length = FormatMessageA(0x1300, nullptr, code, 0x409, (LPSTR)&text, 0, nullptr);
+  std::string systemText(text ? text : "", length);
+  LocalFree(text);
+  while (!systemText.empty() && (systemText.back() == '\r' || systemText.back() == '\n')) systemText.pop_back();
+  return message + " ([Error " + std::to_string((int32_t)code) + "] " + systemText + ")\r\n";
+}
+
 FILETIME lastWriteTime(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))

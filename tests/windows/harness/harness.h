@@ -68,6 +68,10 @@ void writeFile(const std::wstring& path, const std::string& bytes);
 std::vector<std::wstring> listTree(const std::wstring& root);
 FILETIME lastWriteTime(const std::wstring& path);
 
+// A report of reportSystemError as the bootstrap writes it: message, code and
+// the system's own English text for the code, with CR LF at the end.
+std::string systemErrorReport(const std::string& message, DWORD code);
+
 // Quotes one argument so that CommandLineToArgvW and the C runtime give it back.
 std::wstring quoteArgument(const std::wstring& argument);
 

@@ -1,0 +1,3 @@
+#include "greeting.h"
+
+GREETING_API const wchar_t* greetingText() { return L"Hello from greeting.dll, loaded beside the application."; }

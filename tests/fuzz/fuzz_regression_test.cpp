@@ -1,0 +1,42 @@
+// Replays every input kept in regressions/: the crashes the fuzzers found,
+// and the awkward inputs they started from. Each must be read to its end or
+// to a PayloadDamage, like any other damaged payload.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "payload-walk.h"
+
+namespace {
+
+const std::filesystem::path REGRESSIONS = FUZZ_REGRESSIONS_DIR;
+
+std::string readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+template <typename Walk>
+int replayAll(const char* folder, Walk walk) {
+  int replayed = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(REGRESSIONS / folder)) {
+    std::string bytes = readFile(entry.path());
+    SCOPED_TRACE(entry.path().filename().string());
+    EXPECT_NO_THROW(walk(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+    ++replayed;
+  }
+  return replayed;
+}
+
+TEST(FuzzRegressions, EveryKeptPayloadIsReadToItsEndOrItsDamage) {
+  EXPECT_GT(replayAll("payload", fuzz_walk::walkPayload), 0);
+}
+
+TEST(FuzzRegressions, EveryKeptRecordStreamIsReadToItsEndOrItsDamage) {
+  EXPECT_GT(replayAll("records", fuzz_walk::walkRecordStream), 0);
+}
+
+}  // namespace

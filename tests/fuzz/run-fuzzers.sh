@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Builds the payload parser's fuzzers with Debian's clang (address and
+# undefined-behaviour sanitizers) and runs each for a bounded time, starting
+# from the kept regressions and the test payloads. A crash is copied into
+# regressions/, where the host tests replay it from then on, and fails the run.
+#
+#   run-fuzzers.sh BUILD_DIR SECONDS_PER_FUZZER [SEED_DIR...]
+# ONEFILE_STRESS_SUMMARY, when set, gets "fuzz_seconds" and "fuzz_runs".
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=$1 seconds=$2
+shift 2
+MAX_LEN=65536
+
+if ! command -v clang++-14 >/dev/null || ! ls /usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
+  echo "run-fuzzers: installing clang and its fuzzing runtime" >&2
+  apt-get -o DPkg::Lock::Timeout=600 install -y -q clang-14 libclang-rt-14-dev >/dev/null
+fi
+
+flags="-O1 -g -fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined"
+cmake -S "$root" -B "$build" -DONEFILE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+  -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
+  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+cmake --build "$build" -j "${JOBS:-2}" --target payload-fuzz records-fuzz >/dev/null
+
+total_runs=0 failed=0
+for fuzzer in payload records; do
+  corpus=$build/corpus-$fuzzer crashes=$build/crashes-$fuzzer
+  rm -rf "$crashes"
+  mkdir -p "$corpus" "$crashes"
+  cp "$here/regressions/$fuzzer"/* "$corpus/" 2>/dev/null || true
+  for seeds in "$@"; do
+    case $fuzzer in
+      payload) find "$seeds" -maxdepth 1 -name '*.payload' -size -1M -exec cp {} "$corpus/" \; ;;
+      records) find "$seeds" -maxdepth 1 -name '*.stream' -size -1M -exec cp {} "$corpus/" \; ;;
+    esac
+  done
+  log=$build/$fuzzer.log
+  set +e
+  ASAN_OPTIONS=detect_leaks=1 "$build/tests/fuzz/$fuzzer-fuzz" "$corpus" \
+    -max_total_time="$seconds" -max_len=$MAX_LEN -timeout=20 -rss_limit_mb=2560 \
+    -print_final_stats=1 -artifact_prefix="$crashes/" >"$log" 2>&1
+  status=$?
+  set -e
+  runs=$(awk '/stat::number_of_executed_units/ { print $2 }' "$log" | tail -1)
+  total_runs=$((total_runs + ${runs:-0}))
+  echo "run-fuzzers: $fuzzer: ${runs:-0} executions in ${seconds} s, exit status $status"
+  found=$(find "$crashes" -type f | wc -l)
+  if [ "$status" -ne 0 ] || [ "$found" -ne 0 ]; then
+    failed=1
+    for crash in "$crashes"/*; do
+      [ -f "$crash" ] || continue
+      cp "$crash" "$here/regressions/$fuzzer/found-$(basename "$crash")"
+      echo "run-fuzzers: $fuzzer found $(basename "$crash"); kept in tests/fuzz/regressions/$fuzzer" >&2
+    done
+    tail -40 "$log" >&2
+  fi
+done
+
+if [ -n "${ONEFILE_STRESS_SUMMARY:-}" ]; then
+  echo "fuzz_seconds $((2 * seconds))" >> "$ONEFILE_STRESS_SUMMARY"
+  echo "fuzz_runs $total_runs" >> "$ONEFILE_STRESS_SUMMARY"
+fi
+exit $failed

@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""Turns the guide's command blocks into one bash script, in the guide's order.
+
+```sh blocks run line by line in one shell, so that cd and export carry on
+as they would in a user's terminal; the "- run:" steps of ```yaml blocks
+(a CI job) run there too; ```bat blocks run each line through Wine's cmd. Every line must succeed, except that a line running the packed
+application under Wine ends with the application's own status: it must only
+show no failure report of the bootstrap. ```text blocks are shown, not run.
+"""
+import re
+import shlex
+import sys
+
+FENCE = re.compile(r"^```(\w*)\s*$")
+CI_STEP = re.compile(r"^\s*- run:\s*(.*)$")
+
+
+def blocks(text):
+    kind, lines = None, []
+    for number, line in enumerate(text.splitlines(), 1):
+        fence = FENCE.match(line)
+        if fence and kind is None:
+            kind, lines = fence.group(1), []
+        elif fence:
+            yield kind, lines
+            kind = None
+        elif kind is not None:
+            lines.append((number, line))
+
+
+def script(text):
+    out = ["set -o pipefail", 'fail() { echo "FAIL: guide line $1: $2 (status $3)" >&2; exit 1; }']
+    for kind, lines in blocks(text):
+        for number, line in lines:
+            command = line.strip()
+            if kind == "yaml":
+                step = CI_STEP.match(line)
+                command, kind_of_line = (step.group(1), "sh") if step else ("", kind)
+            else:
+                kind_of_line = kind
+            if not command or command.startswith("#") or kind_of_line not in ("sh", "bat"):
+                continue
+            shown = shlex.quote(command)
+            out.append(f"echo '$ '{shown}")
+            if kind_of_line == "bat":
+                out.append(f"wine cmd /c {command} </dev/null || fail {number} {shown} $?")
+            elif command.startswith("wine "):
+                out.append(f'{command} </dev/null >run.log 2>&1; status=$?; cat run.log')
+                out.append(f"grep -q '^Error, ' run.log && fail {number} {shown} $status")
+                out.append('echo "(exit status $status)"')
+            else:
+                out.append(f"{command} || fail {number} {shown} $?")
+    return "\n".join(out) + "\n"
+
+
+if __name__ == "__main__":
+    with open(sys.argv[1], encoding="utf-8") as guide:
+        sys.stdout.write(script(guide.read()))

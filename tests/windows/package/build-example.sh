@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The installed CMake package, as a user's project meets it: install the host
+# build into a fresh prefix, build examples/hello against it, run what it
+# packed under Wine, and check that the packing step reruns exactly when a
+# file of the application folder changes or a file is added to it.
+#
+#   build-example.sh HOST_BUILD SOURCE_DIR WORK_DIR
+set -euo pipefail
+host_build=$1 source_dir=$2 work=$3
+export WINEDEBUG=-all
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+rm -rf "$work" && mkdir -p "$work"
+cmake --install "$host_build" --prefix "$work/prefix" >/dev/null
+[ -x "$work/prefix/bin/onefile-pack" ] || fail "no onefile-pack in the prefix"
+cp -r "$source_dir/examples/hello" "$work/src"
+# A name of its own, so its cache folder is not the one the guide's check
+# unpacks the same example into, perhaps at the same time.
+sed -i 's/^  NAME Hello$/  NAME HelloPackageTest/' "$work/src/CMakeLists.txt"
+grep -q 'NAME HelloPackageTest' "$work/src/CMakeLists.txt" || fail "the example names no NAME Hello"
+cmake -S "$work/src" -B "$work/build" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-toolchain.cmake" \
+  -DCMAKE_PREFIX_PATH="$work/prefix" >"$work/configure.log" || { cat "$work/configure.log"; fail "configure"; }
+build() { cmake --build "$work/build" -j 2 >"$work/build.log" 2>&1 || { cat "$work/build.log"; fail "build"; }; }
+exe=$work/build/HelloPackageTest.exe
+stamp() { stat -c '%Y.%y' "$exe"; }
+
+build
+[ -f "$exe" ] || fail "HelloPackageTest.exe was not packed"
+"$work/prefix/bin/onefile-pack" list "$exe" >"$work/list.log"
+grep -q ' hello.exe$' "$work/list.log" && grep -q ' greeting.txt$' "$work/list.log" ||
+  { cat "$work/list.log"; fail "the executable does not carry the application folder"; }
+
+# It runs, with its arguments and its data file, and keeps its exit status.
+set +e
+out=$(wine "$exe" Ann "Bo Bo" </dev/null 2>"$work/run.err")
+status=$?
+set -e
+expected=$'Hello, Ann!\r\nHello, Bo Bo!\r'
+[ "$out" = "$expected" ] || { cat "$work/run.err"; fail "output: $out"; }
+[ $status -eq 2 ] || fail "exit status $status, not 2"
+
+# Nothing changed: nothing is packed again.
+before=$(stamp)
+sleep 1.1
+build
+[ "$(stamp)" = "$before" ] || fail "packed again without a change"
+
+# A changed file of the folder packs again, and the new content arrives.
+printf 'Hi\n' >"$work/src/greeting.txt"
+build
+[ "$(stamp)" != "$before" ] || fail "not packed again after greeting.txt changed"
+out=$(wine "$exe" Cy </dev/null 2>/dev/null || true)
+[ "$out" = $'Hi, Cy!\r' ] || fail "after the change: $out"
+
+# A file added to the folder packs again and travels along.
+before=$(stamp)
+sleep 1.1
+printf 'extra\n' >"$work/build/app/notes.txt"
+build
+[ "$(stamp)" != "$before" ] || fail "not packed again after a file was added"
+"$work/prefix/bin/onefile-pack" list "$exe" | grep -q ' notes.txt$' || fail "the added file is missing"
+echo "example project: built, packed, ran, repacked on change"
