@@ -4,6 +4,7 @@
 
 #include "diag/release.h"
 #include "diag/report.h"
+#include "payload/directories.h"
 #include "payload/reader.h"
 
 namespace {
@@ -63,8 +64,25 @@ uint32_t writeContentPiece(HANDLE file, const void* bytes, DWORD count) {
   return 0;
 }
 
+namespace {
+
+// A file in a directory that this run made is created as new: replacing a
+// file has the system cut it to nothing first, which a missing file does not
+// need (on Linux file systems the cut also makes the close push the file to
+// disk at once). Should one have appeared there after all, another start
+// writing the same cache, it is replaced as any other.
+HANDLE openForWriting(const wchar_t* path) {
+  if (isInNewestCreatedDirectory(path)) {
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, WRITE_SHARE_MODE, nullptr, CREATE_NEW, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return file;
+  }
+  return CreateFileW(path, GENERIC_WRITE, WRITE_SHARE_MODE, nullptr, CREATE_ALWAYS, 0, nullptr);
+}
+
+}  // namespace
+
 void writeFileContent(const wchar_t* path, uint64_t size) {
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, WRITE_SHARE_MODE, nullptr, CREATE_ALWAYS, 0, nullptr);
+  HANDLE file = openForWriting(path);
   if (file == INVALID_HANDLE_VALUE) endWithWideText(MESSAGE_OPEN_FOR_WRITING_FAILED, path);
   // Each piece is written straight from the reader's block where it lies
   // whole in it; only a piece that the block's end cuts is gathered in the

@@ -12,6 +12,7 @@
 #include "guarded-memory.h"
 #include "harness.h"
 #include "paths/target-directory.h"
+#include "payload/directories.h"
 #include "payload/extract.h"
 #include "payload/format.h"
 #include "payload/reader.h"
@@ -65,6 +66,18 @@ TEST(UnpackPayload, ComparesAStoredZeroLikeAnyOtherChecksum) {
   EXPECT_EQ(harness::readFile(fresh + L"\\main.exe"), SHORT_CONTENT);
   EXPECT_FALSE(harness::fileExists(fresh + L"\\empty"));
   EXPECT_FALSE(harness::fileExists(fresh + L"\\sub\\zero.bin"));
+}
+
+// Another start may write the same cache at the same time: a file that turns
+// up in a directory this run made is replaced whole, longer or not.
+TEST(UnpackPayload, ReplacesAFileThatAppearedInADirectoryThisRunMade) {
+  std::wstring target = harness::freshTestDir() + L"\\target";
+  createDirectories((target + L"\\lib\\big.dll").c_str());
+  ASSERT_TRUE(isInNewestCreatedDirectory((target + L"\\lib\\big.dll").c_str()));
+  harness::writeFile(target + L"\\lib\\big.dll", fixture_layout::largeContent() + "a longer stale copy");
+  unpackInto(target, L"unpack-first-current");
+  EXPECT_EQ(harness::readFile(target + L"\\lib\\big.dll"), fixture_layout::largeContent());
+  EXPECT_EQ(harness::readFile(target + L"\\main.exe"), SHORT_CONTENT);
 }
 
 TEST(UnpackPayload, RewritesAnIdenticalFileThatCannotBeReadButCanBeWritten) {
