@@ -1,8 +1,8 @@
 // Wine's cost of the cold start's writes alone: for every file of a source
 // folder, a file of the same name and size in a new target folder, written
-// the way the bootstrap writes (create always, 32 KiB WriteFile pieces from
-// one static buffer, close). Prints "<seconds> <files> <bytes>"; the time
-// excludes the start and the listing.
+// the way the bootstrap writes into a folder it made (create new, 32 KiB
+// WriteFile pieces from one static buffer, close). Prints "<seconds> <files>
+// <bytes>"; the time excludes the start and the listing.
 //
 //   write-files SOURCE_FOLDER TARGET_FOLDER
 #include <windows.h>
@@ -19,7 +19,7 @@ FileEntry files[MAX_FILES];
 unsigned char piece[PIECE_BYTES];
 
 bool writeFileOfSize(const wchar_t* path, uint64_t size) {
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
+  HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_NEW, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   bool ok = true;
   while (ok && size > 0) {
