@@ -39,15 +39,20 @@ setup:
 # onefile-pack carries the prebuilt bootstrap, and the Windows tests use
 # onefile-pack: the stub is built first, then the host build around it, then
 # the rest of the Windows build. Both configurations read what the set-up
-# puts into .deps, so under make -j they wait for it.
-$(HOST_BUILD)/CMakeCache.txt: | setup
+# puts into .deps, so under make -j they wait for it. A configuration older
+# than this Makefile is made again, so that a build folder from an earlier
+# checkout picks up settings added since (cmake leaves an unchanged cache
+# alone, hence the touch).
+$(HOST_BUILD)/CMakeCache.txt: Makefile | setup
 	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Release -DONEFILE_STUB=$(STUB)
+	@touch $@
 
-$(WINDOWS_BUILD)/CMakeCache.txt: | setup
+$(WINDOWS_BUILD)/CMakeCache.txt: Makefile | setup
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-toolchain.cmake \
 	  -DWINE_PREFIX=$(WINE_PREFIX) -DONEFILE_DEPS_DIR=$(DEPS_DIR) \
 	  -DONEFILE_HOST_BUILD_DIR=$(HOST_BUILD)
+	@touch $@
 
 stub: setup $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target onefile-stub

@@ -21,16 +21,17 @@ bool appendShellFolder(int folder, wchar_t* at, size_t room) {
 
 }  // namespace
 
-// Written by the system straight into the output. A call that fails leaves
-// an empty value. A folder too long for the room left ends the run like any
-// other value that does not fit, rather than leaving the output empty and the
-// target directory somewhere other than the temporary folder.
+// Written by the system straight into the output. A folder that the system
+// cannot name makes the expansion fail, as for the shell folders: an empty
+// value would turn {TEMP}\app into \app, the root of the current drive. A
+// folder too long for the room left ends the run like any other value that
+// does not fit.
 bool expandTempFolder(wchar_t* at, size_t room) {
   DWORD size = systemBufferLength(room);
   DWORD length = GetTempPathW(size, at);
   if (length == 0) {
     at[0] = L'\0';
-    return true;
+    return false;
   }
   if (length >= size) endRunOnFullBuffer();
   return true;

@@ -42,15 +42,16 @@ TEST(TempValue, NeverEndsInABackslashSoOneSeparatorFollows) {
   EXPECT_EQ(expand(L"{TEMP}").text, L"C:") << "a drive root loses its backslash";
 }
 
-// Under Wine a TMP longer than MAX_PATH makes GetTempPathW fail: the value is
-// then empty, and the strip eats the separators written before it.
-TEST(TempValue, AFailingTempFolderIsEmptyAndTakesTheSeparatorsBeforeIt) {
+// Under Wine a TMP longer than MAX_PATH makes GetTempPathW fail. An empty
+// value would let dir\{TEMP}\x become dir\x and {TEMP}\x the drive root's
+// \x: the expansion fails instead, keeping what came before the placeholder.
+TEST(TempValue, AFailingTempFolderFailsTheExpansion) {
   ScopedTempFolder unusable(std::wstring(MAX_PATH + 40, L'a'));
   if (!systemTempFolder().empty()) GTEST_SKIP() << "this system still finds a temporary folder";
-  Expansion alone = expand(L"dir\\{TEMP}");
-  EXPECT_TRUE(alone.expanded);
-  EXPECT_EQ(alone.text, L"dir");
-  EXPECT_EQ(expand(L"dir\\\\{TEMP}\\x").text, L"dir\\x");
+  Expansion alone = expand(L"dir\\{TEMP}\\x");
+  EXPECT_FALSE(alone.expanded);
+  EXPECT_EQ(alone.text, L"dir\\");
+  EXPECT_FALSE(expand(L"{TEMP}\\x").expanded);
 }
 
 TEST(ShellFolderValues, AreTheProfileAndLocalApplicationDataFolders) {
