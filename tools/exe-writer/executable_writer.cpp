@@ -44,6 +44,10 @@ NewSection section(const char (&name)[8], uint32_t characteristics, uint64_t siz
 
 }  // namespace
 
+std::string imageSizeLimitReason() {
+  return "Windows loads no image of " + std::to_string(IMAGE_SIZE_LIMIT) + " bytes or more";
+}
+
 class ExecutableWriter::PayloadSink : public ByteSink {
  public:
   PayloadSink(AtomicOutputFile& file, uint64_t limit, std::string shown)
@@ -51,8 +55,7 @@ class ExecutableWriter::PayloadSink : public ByteSink {
   void write(const void* bytes, size_t size) override {
     if (size > limit_ - written_)
       throw PackError(shown_, "the payload grows past " + std::to_string(limit_) +
-                                  " bytes, the most an executable can carry: Windows loads no image of " +
-                                  std::to_string(IMAGE_SIZE_LIMIT) + " bytes or more");
+                                  " bytes, the most an executable can carry: " + imageSizeLimitReason());
     file_.write(bytes, size);
     written_ += size;
   }

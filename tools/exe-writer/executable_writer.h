@@ -19,6 +19,10 @@ namespace onefile {
 // though the image size field would hold up to 4 GiB.
 inline constexpr uint64_t IMAGE_SIZE_LIMIT = uint64_t(1) << 31;
 
+// Why no payload may pass maxPayloadSize(): the end of every refusal of one
+// that is too large.
+std::string imageSizeLimitReason();
+
 struct ExecutableContent {
   std::u16string pathTemplate;
   std::u16string versionText;

@@ -151,8 +151,7 @@ uint64_t copyPayload(const BuildRequest& request, ExecutableWriter& writer) {
   if (size > writer.maxPayloadSize())
     throw PackError(shown, "the payload of " + std::to_string(size) + " bytes is larger than the " +
                                std::to_string(writer.maxPayloadSize()) +
-                               " bytes an executable can carry: Windows loads no image of " +
-                               std::to_string(IMAGE_SIZE_LIMIT) + " bytes or more");
+                               " bytes an executable can carry: " + imageSizeLimitReason());
   MappedFile bytes(*request.payloadFile);
   if (!request.unchecked) {
     if (bytes.size() < PAYLOAD_MAGIC_SIZE || std::memcmp(bytes.data(), PAYLOAD_MAGIC, PAYLOAD_MAGIC_SIZE) != 0)
