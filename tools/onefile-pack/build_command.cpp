@@ -183,8 +183,7 @@ int runBuildCommand(const Arguments& arguments) {
   ExecutableWriter writer(stub, content, request.output);
   PackSummary summary;
   if (request.folder) {
-    std::unique_ptr<TerminalProgressBar> bar;
-    if (!request.quiet && TerminalProgressBar::wanted(stderr)) bar = std::make_unique<TerminalProgressBar>(stderr);
+    std::unique_ptr<TerminalProgressBar> bar = request.quiet ? nullptr : TerminalProgressBar::ifWatched(stderr);
     summary = writePayload(files, request.folder->settings, writer.payload(), bar.get());
   } else {
     summary.payloadBytes = copyPayload(request, writer);

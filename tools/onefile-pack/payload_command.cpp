@@ -20,8 +20,7 @@ int runPayloadCommand(const Arguments& arguments) {
   std::filesystem::path output = std::filesystem::u8path(parsed.required("output", "-o"));
 
   std::vector<FolderFile> files = scanRequestedFolder(request);
-  std::unique_ptr<TerminalProgressBar> bar;
-  if (TerminalProgressBar::wanted(stderr)) bar = std::make_unique<TerminalProgressBar>(stderr);
+  std::unique_ptr<TerminalProgressBar> bar = TerminalProgressBar::ifWatched(stderr);
   PackSummary summary = writePayloadFile(files, request.settings, output, bar.get());
   std::printf("%s: %llu files, %llu bytes of content, payload of %llu bytes\n",
               displayName(output.u8string()).c_str(), static_cast<unsigned long long>(summary.files),

@@ -11,7 +11,10 @@ constexpr auto REDRAW_INTERVAL = std::chrono::milliseconds(100);
 constexpr double MIB = 1024.0 * 1024.0;
 }  // namespace
 
-bool TerminalProgressBar::wanted(std::FILE* stream) { return isTerminal(stream); }
+std::unique_ptr<TerminalProgressBar> TerminalProgressBar::ifWatched(std::FILE* stream) {
+  if (!isTerminal(stream)) return nullptr;
+  return std::make_unique<TerminalProgressBar>(stream);
+}
 
 void TerminalProgressBar::start(uint64_t totalBytes) {
   total_ = totalBytes;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 namespace onefile {
 
@@ -25,8 +26,9 @@ class TerminalProgressBar : public Progress {
   void advance(uint64_t bytes) override;
   void finish() override;
 
-  // A bar only where someone watches: on a terminal.
-  static bool wanted(std::FILE* stream);
+  // A bar on the stream only where someone watches it (a terminal); none
+  // otherwise.
+  static std::unique_ptr<TerminalProgressBar> ifWatched(std::FILE* stream);
 
  private:
   void draw();
