@@ -1,6 +1,7 @@
 #include "version_resource.h"
 
 #include "pack_error.h"
+#include "pe_image.h"
 #include "resource_section.h"
 #include "record_encoding.h"
 #include "utf.h"
@@ -17,7 +18,9 @@ constexpr uint16_t VALUE_BINARY = 0, VALUE_TEXT = 1;
 constexpr char16_t STRING_TABLE_KEY[] = u"040904B0";  // US English, Unicode
 constexpr uint16_t CODE_PAGE_UNICODE = 1200;
 
-void padToFour(std::string* out) { out->resize((out->size() + 3) / 4 * 4, '\0'); }
+constexpr uint64_t NODE_ALIGNMENT = 4;
+
+void padToNodeBoundary(std::string* out) { out->resize(alignUp(out->size(), NODE_ALIGNMENT), '\0'); }
 
 // One node of the version tree: length, value length, type, key, value, then
 // its children, each starting on a four-byte boundary. valueLength counts
@@ -26,10 +29,10 @@ std::string node(std::u16string_view key, const std::string& value, uint16_t val
                  const std::vector<std::string>& children = {}) {
   std::string out(6, '\0');
   appendZeroTerminatedUtf16(&out, key);
-  padToFour(&out);
+  padToNodeBoundary(&out);
   out += value;
   for (const std::string& child : children) {
-    padToFour(&out);
+    padToNodeBoundary(&out);
     out += child;
   }
   std::string header;
