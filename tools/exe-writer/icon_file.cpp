@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "pack_error.h"
-#include "payload/format.h"
 #include "record_encoding.h"
 
 namespace onefile {
@@ -17,10 +16,6 @@ constexpr size_t MAX_IMAGES = 64;
 constexpr unsigned char PNG_SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr size_t PNG_WIDTH_AT = 16, PNG_HEIGHT_AT = 20;  // in the IHDR chunk
 constexpr uint32_t BITMAP_HEADER_SIZE = 40;
-
-uint64_t at(const std::string& bytes, size_t offset, unsigned count) {
-  return readLittleEndian(reinterpret_cast<const unsigned char*>(bytes.data()) + offset, count);
-}
 
 uint32_t bigEndian32(const std::string& bytes, size_t offset) {
   uint32_t value = 0;
@@ -39,19 +34,20 @@ void checkImage(const IconImage& image, size_t index, const std::string& shown) 
       throw PackError(shown, where + "is a PNG of another size than its directory entry says");
     return;
   }
-  if (data.size() < BITMAP_HEADER_SIZE || at(data, 0, 4) != BITMAP_HEADER_SIZE)
+  if (data.size() < BITMAP_HEADER_SIZE || littleEndianAt(data, 0, 4) != BITMAP_HEADER_SIZE)
     throw PackError(shown, where + "is neither a PNG nor a bitmap");
   // A bitmap's height counts the colour image and the mask.
-  if (at(data, 4, 4) != image.width || at(data, 8, 4) != 2 * image.height)
+  if (littleEndianAt(data, 4, 4) != image.width || littleEndianAt(data, 8, 4) != 2 * image.height)
     throw PackError(shown, where + "is a bitmap of another size than its directory entry says");
 }
 
 }  // namespace
 
 std::vector<IconImage> parseIconFile(const std::string& bytes, const std::string& shown) {
-  if (bytes.size() < DIRECTORY_HEADER_SIZE || at(bytes, 0, 2) != 0 || at(bytes, 2, 2) != TYPE_ICON)
+  if (bytes.size() < DIRECTORY_HEADER_SIZE || littleEndianAt(bytes, 0, 2) != 0 ||
+      littleEndianAt(bytes, 2, 2) != TYPE_ICON)
     throw PackError(shown, "not an icon file (.ico)");
-  size_t count = at(bytes, 4, 2);
+  size_t count = littleEndianAt(bytes, 4, 2);
   if (count == 0) throw PackError(shown, "the icon file holds no image");
   if (count > MAX_IMAGES) throw PackError(shown, "the icon file holds " + std::to_string(count) + " images; at most " +
                                                      std::to_string(MAX_IMAGES) + " are taken");
@@ -64,7 +60,7 @@ std::vector<IconImage> parseIconFile(const std::string& bytes, const std::string
     image.width = bytes[entry] == 0 ? 256 : static_cast<unsigned char>(bytes[entry]);
     image.height = bytes[entry + 1] == 0 ? 256 : static_cast<unsigned char>(bytes[entry + 1]);
     image.directoryEntry = bytes.substr(entry, DIRECTORY_ENTRY_SIZE);
-    uint64_t size = at(bytes, entry + 8, 4), offset = at(bytes, entry + 12, 4);
+    uint64_t size = littleEndianAt(bytes, entry + 8, 4), offset = littleEndianAt(bytes, entry + 12, 4);
     if (size == 0 || offset > bytes.size() || size > bytes.size() - offset)
       throw PackError(shown, "image " + std::to_string(i + 1) + " lies outside the icon file");
     image.data = bytes.substr(offset, size);

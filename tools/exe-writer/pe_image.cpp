@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "pack_error.h"
-#include "payload/format.h"
 #include "pe_layout.h"
 #include "record_encoding.h"
 
@@ -16,52 +15,36 @@ constexpr uint16_t PE32_PLUS_MAGIC = 0x20B;
 
 uint32_t alignUp32(uint64_t value, uint32_t alignment) { return static_cast<uint32_t>(alignUp(value, alignment)); }
 
-void put32(std::string* bytes, size_t offset, uint32_t value) {
-  for (unsigned i = 0; i < 4; ++i) (*bytes)[offset + i] = static_cast<char>(value >> (8 * i));
-}
-
-void put16(std::string* bytes, size_t offset, uint16_t value) {
-  (*bytes)[offset] = static_cast<char>(value);
-  (*bytes)[offset + 1] = static_cast<char>(value >> 8);
-}
-
 bool isPowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
 
 }  // namespace
 
-uint32_t StubImage::read32(size_t offset) const {
-  return static_cast<uint32_t>(readLittleEndian(reinterpret_cast<const unsigned char*>(bytes_.data()) + offset, 4));
-}
-
-uint16_t StubImage::read16(size_t offset) const {
-  return static_cast<uint16_t>(readLittleEndian(reinterpret_cast<const unsigned char*>(bytes_.data()) + offset, 2));
-}
-
 StubImage::StubImage(std::string bytes, std::string shownName) : bytes_(std::move(bytes)), shown_(std::move(shownName)) {
   auto refuse = [&](const std::string& reason) { throw PackError(shown_, "not a usable bootstrap stub: " + reason); };
   if (bytes_.size() < DOS_NEW_HEADER_FIELD + 4 || bytes_.compare(0, 2, "MZ") != 0) refuse("no DOS header");
-  uint32_t pe = read32(DOS_NEW_HEADER_FIELD);
+  uint32_t pe = littleEndianAt(bytes_, DOS_NEW_HEADER_FIELD, 4);
   if (uint64_t(pe) + sizeof PE_SIGNATURE + FILE_HEADER_SIZE > bytes_.size() ||
       std::memcmp(bytes_.data() + pe, PE_SIGNATURE, sizeof PE_SIGNATURE) != 0)
     refuse("no PE header");
   fileHeader_ = pe + sizeof PE_SIGNATURE;
   optionalHeader_ = fileHeader_ + FILE_HEADER_SIZE;
-  if (read16(fileHeader_ + FH_MACHINE) != MACHINE_AMD64) refuse("not an x86-64 image");
-  uint16_t optionalSize = read16(fileHeader_ + FH_OPTIONAL_SIZE);
+  if (littleEndianAt(bytes_, fileHeader_ + FH_MACHINE, 2) != MACHINE_AMD64) refuse("not an x86-64 image");
+  uint16_t optionalSize = littleEndianAt(bytes_, fileHeader_ + FH_OPTIONAL_SIZE, 2);
   if (optionalSize < OH_DIRECTORIES || uint64_t(optionalHeader_) + optionalSize > bytes_.size() ||
-      read16(optionalHeader_ + OH_MAGIC) != PE32_PLUS_MAGIC)
+      littleEndianAt(bytes_, optionalHeader_ + OH_MAGIC, 2) != PE32_PLUS_MAGIC)
     refuse("not a PE32+ image");
-  uint32_t directoryCount = read32(optionalHeader_ + OH_DIRECTORY_COUNT);
+  uint32_t directoryCount = littleEndianAt(bytes_, optionalHeader_ + OH_DIRECTORY_COUNT, 4);
   if (directoryCount <= SECURITY_DIRECTORY || OH_DIRECTORIES + 8 * directoryCount > optionalSize)
     refuse("too few data directories");
-  if (read32(optionalHeader_ + OH_DIRECTORIES + 8 * SECURITY_DIRECTORY + 4) != 0) refuse("it is signed");
-  if (read32(optionalHeader_ + OH_DIRECTORIES + 8 * RESOURCE_DIRECTORY + 4) != 0) refuse("it has resources");
-  if (read32(fileHeader_ + FH_SYMBOL_TABLE) != 0) refuse("it is not stripped");
+  size_t directorySizes = optionalHeader_ + OH_DIRECTORIES + 4;
+  if (littleEndianAt(bytes_, directorySizes + 8 * SECURITY_DIRECTORY, 4) != 0) refuse("it is signed");
+  if (littleEndianAt(bytes_, directorySizes + 8 * RESOURCE_DIRECTORY, 4) != 0) refuse("it has resources");
+  if (littleEndianAt(bytes_, fileHeader_ + FH_SYMBOL_TABLE, 4) != 0) refuse("it is not stripped");
   sectionTable_ = optionalHeader_ + optionalSize;
-  sectionCount_ = read16(fileHeader_ + FH_SECTION_COUNT);
-  sizeOfHeaders_ = read32(optionalHeader_ + OH_HEADERS_SIZE);
-  sectionAlignment_ = read32(optionalHeader_ + OH_SECTION_ALIGNMENT);
-  fileAlignment_ = read32(optionalHeader_ + OH_FILE_ALIGNMENT);
+  sectionCount_ = littleEndianAt(bytes_, fileHeader_ + FH_SECTION_COUNT, 2);
+  sizeOfHeaders_ = littleEndianAt(bytes_, optionalHeader_ + OH_HEADERS_SIZE, 4);
+  sectionAlignment_ = littleEndianAt(bytes_, optionalHeader_ + OH_SECTION_ALIGNMENT, 4);
+  fileAlignment_ = littleEndianAt(bytes_, optionalHeader_ + OH_FILE_ALIGNMENT, 4);
   if (!isPowerOfTwo(sectionAlignment_) || !isPowerOfTwo(fileAlignment_)) refuse("odd alignments");
   if (sizeOfHeaders_ > bytes_.size() || uint64_t(sectionTable_) + SECTION_HEADER_SIZE * sectionCount_ > sizeOfHeaders_)
     refuse("its section table lies outside its headers");
@@ -71,8 +54,10 @@ StubImage::StubImage(std::string bytes, std::string shownName) : bytes_(std::mov
   uint32_t firstRaw = UINT32_MAX;
   for (uint16_t i = 0; i < sectionCount_; ++i) {
     size_t header = sectionTable_ + SECTION_HEADER_SIZE * i;
-    uint32_t virtualSize = read32(header + SH_VIRTUAL_SIZE), address = read32(header + SH_VIRTUAL_ADDRESS);
-    uint32_t rawSize = read32(header + SH_RAW_SIZE), rawOffset = read32(header + SH_RAW_OFFSET);
+    uint32_t virtualSize = littleEndianAt(bytes_, header + SH_VIRTUAL_SIZE, 4);
+    uint32_t address = littleEndianAt(bytes_, header + SH_VIRTUAL_ADDRESS, 4);
+    uint32_t rawSize = littleEndianAt(bytes_, header + SH_RAW_SIZE, 4);
+    uint32_t rawOffset = littleEndianAt(bytes_, header + SH_RAW_OFFSET, 4);
     if (address < nextAddress) refuse("its sections are not in address order");
     nextAddress = alignUp(uint64_t(address) + std::max(virtualSize, rawSize), sectionAlignment_);
     if (rawSize == 0) continue;
@@ -110,30 +95,30 @@ uint64_t StubImage::imageSize(const std::vector<NewSection>& sections) const {
 
 std::string StubImage::headersWith(const std::vector<NewSection>& sections, int resourceSection) const {
   std::string headers = bytes_.substr(0, sizeOfHeaders_);
-  uint32_t initialized = read32(optionalHeader_ + OH_INITIALIZED_DATA);
+  uint32_t initialized = littleEndianAt(bytes_, optionalHeader_ + OH_INITIALIZED_DATA, 4);
   for (size_t i = 0; i < sections.size(); ++i) {
     const NewSection& section = sections[i];
     size_t at = sectionTable_ + SECTION_HEADER_SIZE * (sectionCount_ + i);
     headers.replace(at, SECTION_HEADER_SIZE, SECTION_HEADER_SIZE, '\0');
     headers.replace(at, sizeof section.name, section.name, sizeof section.name);
     uint32_t rawSize = alignUp32(section.virtualSize, fileAlignment_);
-    put32(&headers, at + SH_VIRTUAL_SIZE, section.virtualSize);
-    put32(&headers, at + SH_VIRTUAL_ADDRESS, section.virtualAddress);
-    put32(&headers, at + SH_RAW_SIZE, rawSize);
-    put32(&headers, at + SH_RAW_OFFSET, rawSize == 0 ? 0 : section.rawOffset);
-    put32(&headers, at + SH_CHARACTERISTICS, section.characteristics);
+    putLittleEndian(&headers, at + SH_VIRTUAL_SIZE, section.virtualSize, 4);
+    putLittleEndian(&headers, at + SH_VIRTUAL_ADDRESS, section.virtualAddress, 4);
+    putLittleEndian(&headers, at + SH_RAW_SIZE, rawSize, 4);
+    putLittleEndian(&headers, at + SH_RAW_OFFSET, rawSize == 0 ? 0 : section.rawOffset, 4);
+    putLittleEndian(&headers, at + SH_CHARACTERISTICS, section.characteristics, 4);
     if (section.characteristics & SCN_CNT_INITIALIZED_DATA) initialized += rawSize;
   }
-  put16(&headers, fileHeader_ + FH_SECTION_COUNT, static_cast<uint16_t>(sectionCount_ + sections.size()));
-  put32(&headers, fileHeader_ + FH_TIME_STAMP, 0);
-  put32(&headers, optionalHeader_ + OH_INITIALIZED_DATA, initialized);
-  put32(&headers, optionalHeader_ + OH_IMAGE_SIZE, static_cast<uint32_t>(imageSize(sections)));
-  put32(&headers, optionalHeader_ + OH_CHECKSUM, 0);
+  putLittleEndian(&headers, fileHeader_ + FH_SECTION_COUNT, sectionCount_ + sections.size(), 2);
+  putLittleEndian(&headers, fileHeader_ + FH_TIME_STAMP, 0, 4);
+  putLittleEndian(&headers, optionalHeader_ + OH_INITIALIZED_DATA, initialized, 4);
+  putLittleEndian(&headers, optionalHeader_ + OH_IMAGE_SIZE, imageSize(sections), 4);
+  putLittleEndian(&headers, optionalHeader_ + OH_CHECKSUM, 0, 4);
   if (resourceSection >= 0) {
     const NewSection& resources = sections[static_cast<size_t>(resourceSection)];
     size_t directory = optionalHeader_ + OH_DIRECTORIES + 8 * RESOURCE_DIRECTORY;
-    put32(&headers, directory, resources.virtualAddress);
-    put32(&headers, directory + 4, resources.virtualSize);
+    putLittleEndian(&headers, directory, resources.virtualAddress, 4);
+    putLittleEndian(&headers, directory + 4, resources.virtualSize, 4);
   }
   return headers;
 }

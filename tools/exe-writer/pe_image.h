@@ -50,9 +50,6 @@ class StubImage {
   uint32_t checksumOffset() const { return optionalHeader_ + OH_CHECKSUM; }
 
  private:
-  uint32_t read32(size_t offset) const;
-  uint16_t read16(size_t offset) const;
-
   std::string bytes_;
   std::string shown_;
   uint32_t fileHeader_ = 0;      // the COFF header, after "PE\0\0"

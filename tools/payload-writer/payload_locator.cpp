@@ -10,8 +10,6 @@
 namespace onefile {
 namespace {
 
-uint64_t field(const unsigned char* data, size_t offset, unsigned bytes) { return readLittleEndian(data + offset, bytes); }
-
 // True when the trailer's length field at lengthField says that the payload
 // starts at start.
 bool trailerCountsBackTo(const unsigned char* data, size_t start, size_t lengthField) {
@@ -28,19 +26,19 @@ struct SectionBytes {
 // The attached-data section of a PE image, read from the file's headers.
 std::optional<SectionBytes> attachedSection(const unsigned char* data, size_t size) {
   if (size < DOS_NEW_HEADER_FIELD + 4 || data[0] != 'M' || data[1] != 'Z') return std::nullopt;
-  size_t pe = field(data, DOS_NEW_HEADER_FIELD, 4);
+  size_t pe = readLittleEndian(data + DOS_NEW_HEADER_FIELD, 4);
   if (pe > size || size - pe < sizeof PE_SIGNATURE + FILE_HEADER_SIZE ||
       std::memcmp(data + pe, PE_SIGNATURE, sizeof PE_SIGNATURE) != 0)
     return std::nullopt;
   size_t fileHeader = pe + sizeof PE_SIGNATURE;
-  size_t table = fileHeader + FILE_HEADER_SIZE + field(data, fileHeader + FH_OPTIONAL_SIZE, 2);
-  size_t count = field(data, fileHeader + FH_SECTION_COUNT, 2);
+  size_t table = fileHeader + FILE_HEADER_SIZE + readLittleEndian(data + fileHeader + FH_OPTIONAL_SIZE, 2);
+  size_t count = readLittleEndian(data + fileHeader + FH_SECTION_COUNT, 2);
   if (table > size || (size - table) / SECTION_HEADER_SIZE < count) return std::nullopt;
   for (size_t i = 0; i < count; ++i) {
     const unsigned char* header = data + table + SECTION_HEADER_SIZE * i;
     if (std::memcmp(header, ATTACHED_SECTION_NAME, sizeof ATTACHED_SECTION_NAME) != 0) continue;
-    size_t offset = field(header, SH_RAW_OFFSET, 4);
-    size_t held = std::min(field(header, SH_VIRTUAL_SIZE, 4), field(header, SH_RAW_SIZE, 4));
+    size_t offset = readLittleEndian(header + SH_RAW_OFFSET, 4);
+    size_t held = std::min(readLittleEndian(header + SH_VIRTUAL_SIZE, 4), readLittleEndian(header + SH_RAW_SIZE, 4));
     if (offset > size) return std::nullopt;
     return SectionBytes{offset, std::min(held, size - offset)};
   }
@@ -52,8 +50,8 @@ std::optional<PayloadLocation> payloadInSection(const unsigned char* data, const
       std::memcmp(data + section.offset, ATTACHED_DATA_TAG, sizeof ATTACHED_DATA_TAG) != 0)
     return std::nullopt;
   const unsigned char* header = data + section.offset;
-  uint64_t offset = field(header, offsetof(AttachedDataHeader, payloadOffset), 8);
-  uint64_t length = field(header, offsetof(AttachedDataHeader, payloadSize), 8);
+  uint64_t offset = readLittleEndian(header + offsetof(AttachedDataHeader, payloadOffset), 8);
+  uint64_t length = readLittleEndian(header + offsetof(AttachedDataHeader, payloadSize), 8);
   if (offset > section.size || length > section.size - offset) return std::nullopt;
   size_t start = section.offset + static_cast<size_t>(offset);
   bool trailerValid = length >= PAYLOAD_MAGIC_SIZE + PAYLOAD_TRAILER_SIZE &&

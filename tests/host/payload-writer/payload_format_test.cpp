@@ -97,8 +97,19 @@ TEST(PayloadWriter, LaysOutMagicOneFrameAndTrailer) {
   EXPECT_EQ(static_cast<unsigned char>(frame[5]), (27 - 10) << 3) << "window descriptor: exactly 2^27";
   std::string trailer = payload.substr(payload.size() - 12);
   EXPECT_EQ(trailer.substr(0, 4), std::string(4, '\0'));
-  EXPECT_EQ(readLittleEndian(reinterpret_cast<const unsigned char*>(trailer.data()) + 4, 8),
-            payload.size() - 8);
+  EXPECT_EQ(onefile::littleEndianAt(trailer, 4, 8), payload.size() - 8);
+}
+
+// Headers are patched in place: a field takes the value's low bytes, least
+// significant first, and leaves its neighbours alone.
+TEST(LittleEndianFields, AreWrittenInPlaceAndReadBack) {
+  std::string bytes(12, '\xAA');
+  onefile::putLittleEndian(&bytes, 2, 0x1122334455667788u, 4);
+  onefile::putLittleEndian(&bytes, 8, 0xBEEF, 2);
+  EXPECT_EQ(bytes, std::string("\xAA\xAA\x88\x77\x66\x55\xAA\xAA\xEF\xBE\xAA\xAA", 12));
+  EXPECT_EQ(onefile::littleEndianAt(bytes, 2, 4), 0x55667788u);
+  EXPECT_EQ(onefile::littleEndianAt(bytes, 8, 2), 0xBEEFu);
+  EXPECT_EQ(onefile::littleEndianAt(bytes, 7, 2), 0xEFAAu) << "bytes above 0x7F must not sign-extend";
 }
 
 TEST(PayloadWriter, KeepsTheFullWindowAndNoSizesForEvenTheSmallestFolder) {
