@@ -26,7 +26,7 @@ void warnAboutLongNames(const std::filesystem::path& root, const std::vector<Fol
                         size_t cacheFolderUnits) {
   for (const FolderFile* file : filesTooLongFor(files, cacheFolderUnits))
     std::fprintf(stderr,
-                 "onefile-pack: warning: %s: under a cache folder of %zu code units its target path would not fit "
+                 "onefile-pack: warning: %s: under a target folder of %zu code units its target path would not fit "
                  "the bootstrap's %u; it fits only under one of at most %zu\n",
                  displayPath(root, file->relative).c_str(), cacheFolderUnits, PATH_CAPACITY,
                  longestCacheFolderFor(file->recordName));

@@ -315,14 +315,14 @@ TEST(BuildCommand, WarnsAboutLongNamesAgainstTheFolderTheTemplateGives) {
   std::string warned = warnings("long.exe", {"--template", longCacheFolder});
   EXPECT_EQ(lineCount(warned), 1u) << warned;
   EXPECT_NE(warned.find("warning: " + (folder / "app").string() + "/nnn"), std::string::npos) << warned;
-  EXPECT_NE(warned.find("under a cache folder of 3166 code units"), std::string::npos) << warned;
+  EXPECT_NE(warned.find("under a target folder of 3166 code units"), std::string::npos) << warned;
   EXPECT_NE(warned.find("at most 3095"), std::string::npos) << warned;
   // The option still says how long the folder is.
   EXPECT_EQ(warnings("given.exe", {"--template", longCacheFolder, "--cache-folder-length", "260"}), "");
   // 2824 + 1 + 11 units, and 260 for the current folder and its backslash: 3096.
   const std::string relative = std::string(2824, 'R') + "\\{VERSION}";
   warned = warnings("relative.exe", {"--template", relative, "--version", "10.20.30.40"});
-  EXPECT_NE(warned.find("under a cache folder of 3096 code units"), std::string::npos) << warned;
+  EXPECT_NE(warned.find("under a target folder of 3096 code units"), std::string::npos) << warned;
   EXPECT_EQ(warnings("absolute.exe", {"--template", "C:\\" + relative, "--version", "10.20.30.40"}), "");
 
   // A template whose own expansion may not fit is named, whatever is packed.
