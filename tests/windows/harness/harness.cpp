@@ -204,6 +204,12 @@ std::wstring freshTestDir(const std::wstring& suffix) {
   CreateDirectoryW(root.c_str(), nullptr);
   std::wstring dir = root + L"\\" + name + suffix;
   removeTree(dir);
+  // Under Wine, a program ended while it was starting a child can leave that
+  // child half made and holding its executable mapped; run-tests.sh ends
+  // such leftovers with the wineserver at the end of every run.
+  if (directoryExists(dir))
+    throw std::runtime_error("cannot remove what an earlier run left in " + narrow(dir) +
+                             " (a process still holds a file there; under Wine, wineserver -k ends it)");
   if (!CreateDirectoryW(dir.c_str(), nullptr)) throw std::runtime_error("cannot create " + narrow(dir));
   return dir;
 }
