@@ -74,7 +74,7 @@ HANDLE openNullDevice(DWORD access) {
   return CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
 }
 
-// Rarely (twice in some ten thousand starts here, never when tried on purpose),
+// Rarely (a few times in some ten thousand starts here, never on purpose),
 // Wine's new process dies in Wine's own start-up code, before the program's
 // first instruction, and CreateProcessW fails with ERROR_INTERNAL_ERROR. No
 // code of the program ran, so starting it again changes nothing a test looks
