@@ -54,7 +54,7 @@ int runReportingFailures(const Subcommand& command, const Arguments& arguments) 
   try {
     return command.run(arguments);
   } catch (const UnknownOption& error) {
-    printText(stderr, "%s %s: %s; %s %s --help lists its options\n", TOOL, command.name, error.what(), TOOL,
+    printText(stderr, "%s %s: %s; %s %s --help shows its usage\n", TOOL, command.name, error.what(), TOOL,
               command.name);
     return EXIT_USAGE;
   } catch (const OptionError& error) {
