@@ -1,4 +1,4 @@
-// Progress of a long packing run, shown as a bar on a terminal.
+// Progress of a long packing or extracting run, shown as a bar on a terminal.
 #pragma once
 #include <chrono>
 #include <cstdint>
