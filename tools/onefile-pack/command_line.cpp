@@ -1,7 +1,5 @@
 #include "command_line.h"
 
-#include "commands.h"
-
 #include <cerrno>
 #include <cstdlib>
 

@@ -39,6 +39,11 @@ struct OptionSpec {
   bool takesValue() const { return !valueName.empty(); }
 };
 
+// -q and --quiet, for every subcommand that shows progress.
+OptionSpec quietOption();
+// The table of a subcommand without options.
+std::vector<OptionSpec> noOptions();
+
 // -h and --help: every subcommand takes them, so no table lists them.
 bool asksForHelp(const std::vector<std::string>& arguments);
 

@@ -31,10 +31,6 @@ struct Subcommand {
   int (*run)(const Arguments& arguments);
 };
 
-// -q and --quiet, for every subcommand that shows progress.
-OptionSpec quietOption();
-
-std::vector<OptionSpec> noOptions();
 std::vector<OptionSpec> payloadOptions();
 std::vector<OptionSpec> buildOptions();
 std::vector<OptionSpec> extractOptions();
