@@ -11,10 +11,10 @@
 #include <memory>
 #include <set>
 
+#include "byte_sink.h"
 #include "checksum.h"
 #include "command_line.h"
 #include "commands.h"
-#include "byte_sink.h"
 #include "pack_error.h"
 #include "payload/format.h"
 #include "payload_file.h"
