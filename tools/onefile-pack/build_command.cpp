@@ -25,6 +25,7 @@
 #include "record_name.h"
 #include "target_length.h"
 #include "template_check.h"
+#include "text_output.h"
 #include "utf.h"
 
 namespace onefile {
@@ -36,20 +37,28 @@ constexpr size_t MAX_TEXT_UNITS = 1024;  // a version resource string
 constexpr size_t COPY_CHUNK = 1 << 20;
 
 const std::vector<OptionSpec> BUILD_OPTIONS = {
-    {{"-o", "--output"}, "output"},
-    {{"--payload"}, "payload"},
-    {{"--name"}, "name"},
-    {{"--version"}, "version"},
-    {{"--template"}, "template"},
-    {{"--icon"}, "icon"},
-    {{"--company"}, "company"},
-    {{"--description"}, "description"},
-    {{"--product"}, "product"},
-    {{"--copyright"}, "copyright"},
-    {{"-q", "--quiet"}, "quiet", false},
+    {{"-o", "--output"}, "output", "OUT.exe", "the executable to write (replaced if it exists)"},
+    {{"--payload"}, "payload", "FILE",
+     "instead of a folder, embed a payload written by onefile-pack payload, byte for byte"},
+    {{"--name"}, "name", "NAME",
+     "the application's name: the cache folder's name and the version resource's names (default Quorvane)"},
+    {{"--version"}, "version", "X.Y.Z",
+     "up to four dot-separated numbers (default 1.7.0): the {VERSION} of the cache folder, and the file and "
+     "product version (with .0 added: 1.7.0.0)"},
+    {{"--template"}, "template", "T",
+     "the cache folder's path template (default {CACHE_DIR}\\<name>\\{VERSION}); its placeholders are in "
+     "the guide's Path templates"},
+    {{"--icon"}, "icon", "FILE.ico", "the icon of the executable (default: the project's own)"},
+    {{"--company"}, "company", "T", "the company in the version resource (Explorer: Properties, Details)"},
+    {{"--description"}, "description", "T", "the file description in the version resource"},
+    {{"--product"}, "product", "T", "the product name in the version resource"},
+    {{"--copyright"}, "copyright", "T", "the copyright notice in the version resource"},
+    quietOption(),
     // Compiles template, version and payload in as given: for test bootstraps
     // that are meant to fail only when they run.
-    {{"--unchecked"}, "unchecked", false},
+    {{"--unchecked"}, "unchecked", "",
+     "take --template, --version and a --payload as given, unchecked: only for making test executables that "
+     "are meant to fail when they start"},
 };
 
 struct BuildRequest {
@@ -110,9 +119,7 @@ void readNameAndVersion(const ParsedArguments& parsed, BuildRequest* request) {
 }
 
 BuildRequest requestFrom(const Arguments& arguments) {
-  std::vector<OptionSpec> options = BUILD_OPTIONS;
-  options.insert(options.end(), FOLDER_OPTIONS.begin(), FOLDER_OPTIONS.end());
-  ParsedArguments parsed = parseArguments(arguments, options);
+  ParsedArguments parsed = parseArguments(arguments, buildOptions());
   BuildRequest request;
   request.output = std::filesystem::u8path(parsed.required("output", "-o"));
   request.quiet = parsed.has("quiet");
@@ -165,12 +172,19 @@ uint64_t copyPayload(const BuildRequest& request, ExecutableWriter& writer) {
 
 }  // namespace
 
+// The folder's options first, as a folder is the common case.
+std::vector<OptionSpec> buildOptions() {
+  std::vector<OptionSpec> options = FOLDER_OPTIONS;
+  options.insert(options.end(), BUILD_OPTIONS.begin(), BUILD_OPTIONS.end());
+  return options;
+}
+
 int runBuildCommand(const Arguments& arguments) {
   BuildRequest request = requestFrom(arguments);
   // Not refused: the allowances are generous, and most machines' folders
   // are far shorter than they allow for.
   if (request.targetFolderUnits >= PATH_CAPACITY)
-    std::fprintf(stderr,
+    printText(stderr,
                  "onefile-pack: warning: the path template may expand to %zu code units on some machines; the "
                  "bootstrap's target folder holds at most %u\n",
                  request.targetFolderUnits, PATH_CAPACITY - 1);
@@ -190,7 +204,7 @@ int runBuildCommand(const Arguments& arguments) {
   }
   uint64_t size = writer.finish();
   if (!request.quiet)
-    std::printf("%s: executable of %llu bytes, payload of %llu bytes\n", displayName(request.output.u8string()).c_str(),
+    printText(stdout, "%s: executable of %llu bytes, payload of %llu bytes\n", displayName(request.output.u8string()).c_str(),
                 static_cast<unsigned long long>(size), static_cast<unsigned long long>(summary.payloadBytes));
   return EXIT_OK;
 }

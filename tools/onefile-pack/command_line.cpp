@@ -15,6 +15,18 @@ const OptionSpec* findOption(const std::vector<OptionSpec>& options, const std::
 
 }  // namespace
 
+OptionSpec quietOption() { return {{"-q", "--quiet"}, "quiet", "", "no progress bar and no summary line"}; }
+
+std::vector<OptionSpec> noOptions() { return {}; }
+
+bool asksForHelp(const std::vector<std::string>& arguments) {
+  for (const std::string& argument : arguments) {
+    if (argument == "--") return false;
+    if (argument == "-h" || argument == "--help") return true;
+  }
+  return false;
+}
+
 std::optional<std::string> ParsedArguments::value(const std::string& key) const {
   auto it = values_.find(key);
   if (it == values_.end()) return std::nullopt;
@@ -56,10 +68,10 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments, const 
     size_t equals = argument.find('=');
     std::string spelling = argument.substr(0, equals);
     const OptionSpec* option = findOption(options, spelling);
-    if (option == nullptr) throw UsageError("unknown option " + spelling);
+    if (option == nullptr) throw UnknownOption("unknown option " + spelling);
     if (parsed.values_.count(option->key) != 0) throw UsageError(spelling + " is given twice");
     std::string value;
-    if (!option->takesValue) {
+    if (!option->takesValue()) {
       if (equals != std::string::npos) throw UsageError(spelling + " takes no value");
     } else if (equals != std::string::npos) {
       value = argument.substr(equals + 1);

@@ -22,11 +22,30 @@ class OptionError : public UsageError {
   OptionError(const std::string& spelling, const std::string& reason) : UsageError(spelling + ": " + reason) {}
 };
 
+// An option the subcommand does not know: one line, pointing at its --help.
+class UnknownOption : public UsageError {
+ public:
+  using UsageError::UsageError;
+};
+
+// One option as the parser takes it and as --help shows it; adding an option
+// is one such line in its subcommand's table.
 struct OptionSpec {
   std::vector<std::string> spellings;  // e.g. {"-o", "--output"}
   std::string key;
-  bool takesValue = true;
+  std::string valueName;  // e.g. "FILE"; empty for an option without a value
+  std::string help;       // one line of what it does
+
+  bool takesValue() const { return !valueName.empty(); }
 };
+
+// -q and --quiet, for every subcommand that shows progress.
+OptionSpec quietOption();
+// The table of a subcommand without options.
+std::vector<OptionSpec> noOptions();
+
+// -h and --help: every subcommand takes them, so no table lists them.
+bool asksForHelp(const std::vector<std::string>& arguments);
 
 class ParsedArguments {
  public:

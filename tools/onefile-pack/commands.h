@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "command_line.h"
+
 namespace onefile {
 
 enum ExitStatus : int {
@@ -14,16 +16,29 @@ enum ExitStatus : int {
 
 using Arguments = std::vector<std::string>;
 
+// A positional argument as --help shows it.
+struct ArgumentHelp {
+  const char* name;
+  const char* help;
+};
+
 struct Subcommand {
   const char* name;
-  const char* usage;
+  const char* usage;  // after the tool's name; each further form on a line of its own
   const char* summary;
+  std::vector<ArgumentHelp> arguments;
+  std::vector<OptionSpec> (*options)();
   int (*run)(const Arguments& arguments);
 };
+
+std::vector<OptionSpec> payloadOptions();
+std::vector<OptionSpec> buildOptions();
+std::vector<OptionSpec> extractOptions();
 
 int runPayloadCommand(const Arguments& arguments);
 int runBuildCommand(const Arguments& arguments);
 int runListCommand(const Arguments& arguments);
 int runVerifyCommand(const Arguments& arguments);
+int runExtractCommand(const Arguments& arguments);
 
 }  // namespace onefile

@@ -6,6 +6,7 @@
 
 #include "diag/limits.h"
 #include "host_system.h"
+#include "text_output.h"
 #include "utf.h"
 
 namespace onefile {
@@ -25,7 +26,7 @@ std::string mainProgramName(std::string name) {
 void warnAboutLongNames(const std::filesystem::path& root, const std::vector<FolderFile>& files,
                         size_t cacheFolderUnits) {
   for (const FolderFile* file : filesTooLongFor(files, cacheFolderUnits))
-    std::fprintf(stderr,
+    printText(stderr,
                  "onefile-pack: warning: %s: under a target folder of %zu code units its target path would not fit "
                  "the bootstrap's %u; it fits only under one of at most %zu\n",
                  displayPath(root, file->relative).c_str(), cacheFolderUnits, PATH_CAPACITY,
@@ -35,10 +36,17 @@ void warnAboutLongNames(const std::filesystem::path& root, const std::vector<Fol
 }  // namespace
 
 const std::vector<OptionSpec> FOLDER_OPTIONS = {
-    {{"--main"}, "main"},
-    {{"--level"}, "level"},
-    {{"--threads"}, "threads"},
-    {{"--cache-folder-length"}, "cache-folder-length"},
+    {{"--main"}, "main", "REL", "the program to start: an .exe at the top of the folder"},
+    {{"--level"}, "level", "N",
+     "zstd compression level, 1 to 22 (default 19); higher packs smaller and slower, and unpacking speed hardly "
+     "changes"},
+    {{"--threads"}, "threads", "N",
+     "compression threads (default: one per processor; 0 compresses on the calling thread). The output does not "
+     "depend on it."},
+    {{"--cache-folder-length"}, "cache-folder-length", "N",
+     "warn about files whose full path would not fit under a target folder (the cache folder the template gives) "
+     "of N characters (default for build: estimated from the template, counting 259 for a system folder or the "
+     "program's path; for payload: 260)"},
 };
 
 FolderRequest folderRequestFrom(const ParsedArguments& parsed, const std::filesystem::path& root,

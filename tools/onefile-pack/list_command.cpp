@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "payload/format.h"
 #include "payload_file.h"
+#include "text_output.h"
 #include "utf.h"
 
 namespace onefile {
@@ -21,11 +22,11 @@ struct Totals {
 
 void printWhere(const std::string& file, const PayloadLocation& location) {
   if (location.embedded)
-    std::printf("%s: executable carrying a payload of %zu bytes at byte %zu\n", file.c_str(), location.length,
+    printText(stdout, "%s: executable carrying a payload of %zu bytes at byte %zu\n", file.c_str(), location.length,
                 location.offset);
   else
-    std::printf("%s: payload file of %zu bytes\n", file.c_str(), location.length);
-  std::printf("%14s  %-8s  %s\n", "Size", "Checksum", "Name");
+    printText(stdout, "%s: payload file of %zu bytes\n", file.c_str(), location.length);
+  printText(stdout, "%14s  %-8s  %s\n", "Size", "Checksum", "Name");
 }
 
 // Checks one record's content against its stored checksum and prints its row.
@@ -33,11 +34,11 @@ void listRecord(RecordReader& reader, const RecordEntry& record, DecodedStream& 
   uint32_t crc = CRC32_INITIAL;
   reader.readContent(record.size, [&](const unsigned char* bytes, size_t size) { crc = crc32Update(crc, bytes, size); });
   std::string name = utf16ToUtf8(record.name);
-  std::printf("%14" PRIu64 "  %08" PRIx32 "  %s\n", record.size, record.checksum, name.c_str());
+  printText(stdout, "%14" PRIu64 "  %08" PRIx32 "  %s\n", record.size, record.checksum, name.c_str());
   totals->files += 1;
   totals->contentBytes += record.size;
   if (record.checksum == 0 && crc == 0) {
-    std::fprintf(stderr,
+    printText(stderr,
                  "onefile-pack: warning: %s stores checksum 0: the bootstrap takes it for present while it is "
                  "missing, and never creates it\n",
                  name.c_str());
@@ -52,7 +53,7 @@ void listRecord(RecordReader& reader, const RecordEntry& record, DecodedStream& 
 }  // namespace
 
 int runListCommand(const Arguments& arguments) {
-  ParsedArguments parsed = parseArguments(arguments, {});
+  ParsedArguments parsed = parseArguments(arguments, noOptions());
   if (parsed.positional.size() != 1) throw UsageError("expects exactly one payload file or executable");
   std::string shown = displayName(parsed.positional[0]);
   PayloadFile payload(std::filesystem::u8path(parsed.positional[0]));
@@ -71,18 +72,18 @@ int runListCommand(const Arguments& arguments) {
     context = "after the end record";
     uint64_t beyond = stream->drain();
     if (beyond > 0)
-      std::fprintf(stderr, "onefile-pack: note: %s: %" PRIu64 " decoded bytes follow the end record; the bootstrap ignores them\n",
+      printText(stderr, "onefile-pack: note: %s: %" PRIu64 " decoded bytes follow the end record; the bootstrap ignores them\n",
                    shown.c_str(), beyond);
   } catch (const PayloadDamage& damage) {
-    std::fprintf(stderr, "onefile-pack: %s: damaged %s: %s\n", shown.c_str(), context.c_str(), damage.what());
+    printText(stderr, "onefile-pack: %s: damaged %s: %s\n", shown.c_str(), context.c_str(), damage.what());
     return EXIT_FAILED;
   }
   if (!payload.location().trailerValid) {
-    std::fprintf(stderr, "onefile-pack: %s: damaged trailer: not four zero bytes and the count of the bytes before it\n",
+    printText(stderr, "onefile-pack: %s: damaged trailer: not four zero bytes and the count of the bytes before it\n",
                  shown.c_str());
     return EXIT_FAILED;
   }
-  std::printf("%" PRIu64 " files, %" PRIu64 " bytes of content, %" PRIu64 " bytes decoded, payload of %zu bytes\n",
+  printText(stdout, "%" PRIu64 " files, %" PRIu64 " bytes of content, %" PRIu64 " bytes decoded, payload of %zu bytes\n",
               totals.files, totals.contentBytes, stream->decodedOffset(), payload.location().length);
   return EXIT_OK;
 }

@@ -11,7 +11,9 @@
 
 #include "command_line.h"
 #include "commands.h"
+#include "help_text.h"
 #include "pack_error.h"
+#include "text_output.h"
 
 namespace {
 
@@ -19,24 +21,28 @@ using namespace onefile;
 
 constexpr char TOOL[] = "onefile-pack";
 
-const Subcommand SUBCOMMANDS[] = {
-    {"payload", "payload APP_DIR --main REL -o FILE [--level N] [--threads N] [--cache-folder-length N]",
-     "pack an application folder into a payload file", runPayloadCommand},
-    {"build",
-     "build (APP_DIR --main REL | --payload FILE) -o OUT.exe [--name NAME] [--version V] [--template T]\n"
-     "        [--icon FILE.ico] [--company T] [--description T] [--product T] [--copyright T]\n"
-     "        [--level N] [--threads N] [--cache-folder-length N] [-q] [--unchecked]",
-     "make the finished executable from an application folder or a payload", runBuildCommand},
-    {"list", "list FILE", "list the records of a payload file or of a built executable", runListCommand},
-    {"verify", "verify FILE DIR", "compare a folder (an unpacked cache) with a payload", runVerifyCommand},
-};
+constexpr char FILE_HELP[] = "an executable built by onefile-pack (signed or not) or a payload file";
+constexpr char APP_DIR_HELP[] =
+    "the application's folder; every regular file in it and its subfolders is packed. Symbolic links are "
+    "followed while they stay inside the folder.";
 
-void printUsage(std::FILE* stream) {
-  std::fprintf(stream, "usage:\n");
-  for (const Subcommand& command : SUBCOMMANDS) std::fprintf(stream, "  %s %s\n", TOOL, command.usage);
-  std::fprintf(stream, "\n");
-  for (const Subcommand& command : SUBCOMMANDS) std::fprintf(stream, "  %-8s %s\n", command.name, command.summary);
-}
+const Subcommand SUBCOMMANDS[] = {
+    {"build", "build APP_DIR --main REL -o OUT.exe [options]\nbuild --payload FILE -o OUT.exe [options]",
+     "make the finished executable from an application folder or a payload", {{"APP_DIR", APP_DIR_HELP}},
+     buildOptions, runBuildCommand},
+    {"payload", "payload APP_DIR --main REL -o FILE [options]", "pack an application folder into a payload file",
+     {{"APP_DIR", APP_DIR_HELP}}, payloadOptions, runPayloadCommand},
+    {"extract", "extract FILE DIR [--force] [-q]",
+     "write the files an executable or a payload carries into a folder, without running anything",
+     {{"FILE", FILE_HELP}, {"DIR", "the folder to write them into; made if missing"}}, extractOptions,
+     runExtractCommand},
+    {"list", "list FILE", "list the records of a payload file or of a built executable", {{"FILE", FILE_HELP}},
+     noOptions, runListCommand},
+    {"verify", "verify FILE DIR", "compare a folder (an unpacked cache) with a payload",
+     {{"FILE", FILE_HELP}, {"DIR", "the folder to compare, such as an unpacked cache"}}, noOptions,
+     runVerifyCommand},
+};
+constexpr size_t SUBCOMMAND_COUNT = sizeof SUBCOMMANDS / sizeof SUBCOMMANDS[0];
 
 const Subcommand* findSubcommand(const std::string& name) {
   for (const Subcommand& command : SUBCOMMANDS)
@@ -47,39 +53,53 @@ const Subcommand* findSubcommand(const std::string& name) {
 int runReportingFailures(const Subcommand& command, const Arguments& arguments) {
   try {
     return command.run(arguments);
+  } catch (const UnknownOption& error) {
+    printText(stderr, "%s %s: %s; %s %s --help shows its usage\n", TOOL, command.name, error.what(), TOOL,
+              command.name);
+    return EXIT_USAGE;
   } catch (const OptionError& error) {
-    std::fprintf(stderr, "%s %s: %s\n", TOOL, command.name, error.what());
+    printText(stderr, "%s %s: %s\n", TOOL, command.name, error.what());
     return EXIT_USAGE;
   } catch (const UsageError& error) {
-    std::fprintf(stderr, "%s %s: %s\nusage: %s %s\n", TOOL, command.name, error.what(), TOOL, command.usage);
+    printText(stderr, "%s %s: %s\n", TOOL, command.name, error.what());
+    printUsageForms(stderr, command);
     return EXIT_USAGE;
   } catch (const PackError& error) {
-    std::fprintf(stderr, "%s: %s\n", TOOL, error.what());
+    printText(stderr, "%s: %s\n", TOOL, error.what());
   } catch (const std::filesystem::filesystem_error& error) {
-    std::fprintf(stderr, "%s: %s: %s\n", TOOL, error.path1().u8string().c_str(), error.code().message().c_str());
+    printText(stderr, "%s: %s: %s\n", TOOL, error.path1().u8string().c_str(), error.code().message().c_str());
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "%s: %s\n", TOOL, error.what());
+    printText(stderr, "%s: %s\n", TOOL, error.what());
   }
   return EXIT_FAILED;
 }
 
 int runTool(const Arguments& arguments) {
   if (arguments.empty()) {
-    printUsage(stderr);
+    printToolHelp(stderr, SUBCOMMANDS, SUBCOMMAND_COUNT);
     return EXIT_USAGE;
   }
   const std::string& name = arguments[0];
   if (name == "help" || name == "--help" || name == "-h") {
-    printUsage(stdout);
+    printToolHelp(stdout, SUBCOMMANDS, SUBCOMMAND_COUNT);
+    return EXIT_OK;
+  }
+  if (name == "--version") {
+    printToolVersion(stdout);
     return EXIT_OK;
   }
   const Subcommand* command = findSubcommand(name);
   if (command == nullptr) {
-    std::fprintf(stderr, "%s: unknown subcommand '%s'\n", TOOL, name.c_str());
-    printUsage(stderr);
+    printText(stderr, "%s: unknown subcommand '%s'\n", TOOL, name.c_str());
+    printToolHelp(stderr, SUBCOMMANDS, SUBCOMMAND_COUNT);
     return EXIT_USAGE;
   }
-  return runReportingFailures(*command, Arguments(arguments.begin() + 1, arguments.end()));
+  Arguments rest(arguments.begin() + 1, arguments.end());
+  if (asksForHelp(rest)) {
+    printCommandHelp(stdout, *command);
+    return EXIT_OK;
+  }
+  return runReportingFailures(*command, rest);
 }
 
 }  // namespace

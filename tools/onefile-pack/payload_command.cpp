@@ -1,5 +1,5 @@
 // onefile-pack payload APP_DIR --main REL -o FILE [--level N] [--threads N]
-//                      [--cache-folder-length N]
+//                      [--cache-folder-length N] [-q]
 #include <cstdio>
 #include <memory>
 
@@ -7,22 +7,30 @@
 #include "commands.h"
 #include "folder_options.h"
 #include "payload_writer.h"
+#include "text_output.h"
 #include "utf.h"
 
 namespace onefile {
 
-int runPayloadCommand(const Arguments& arguments) {
+std::vector<OptionSpec> payloadOptions() {
   std::vector<OptionSpec> options = FOLDER_OPTIONS;
-  options.push_back({{"-o", "--output"}, "output"});
-  ParsedArguments parsed = parseArguments(arguments, options);
+  options.push_back({{"-o", "--output"}, "output", "FILE", "the payload file to write (replaced if it exists)"});
+  options.push_back(quietOption());
+  return options;
+}
+
+int runPayloadCommand(const Arguments& arguments) {
+  ParsedArguments parsed = parseArguments(arguments, payloadOptions());
+  bool quiet = parsed.has("quiet");
   if (parsed.positional.size() != 1) throw UsageError("expects exactly one application folder");
   FolderRequest request = folderRequestFrom(parsed, std::filesystem::u8path(parsed.positional[0]));
   std::filesystem::path output = std::filesystem::u8path(parsed.required("output", "-o"));
 
   std::vector<FolderFile> files = scanRequestedFolder(request);
-  std::unique_ptr<TerminalProgressBar> bar = TerminalProgressBar::ifWatched(stderr);
+  std::unique_ptr<TerminalProgressBar> bar = quiet ? nullptr : TerminalProgressBar::ifWatched(stderr);
   PackSummary summary = writePayloadFile(files, request.settings, output, bar.get());
-  std::printf("%s: %llu files, %llu bytes of content, payload of %llu bytes\n",
+  if (!quiet)
+    printText(stdout, "%s: %llu files, %llu bytes of content, payload of %llu bytes\n",
               displayName(output.u8string()).c_str(), static_cast<unsigned long long>(summary.files),
               static_cast<unsigned long long>(summary.contentBytes),
               static_cast<unsigned long long>(summary.payloadBytes));

@@ -12,6 +12,8 @@
 #include "host_system.h"
 #include "pack_error.h"
 #include "payload_file.h"
+#include "payload_names.h"
+#include "text_output.h"
 #include "utf.h"
 
 namespace onefile {
@@ -22,13 +24,6 @@ enum class Comparison { same, missing, differs };
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }  // read-only
 };
-
-std::filesystem::path hostPath(const std::filesystem::path& folder, const std::u16string& recordName) {
-  std::string relative = utf16ToUtf8(recordName);
-  for (char& c : relative)
-    if (c == '\\') c = '/';
-  return folder / std::filesystem::u8path(relative);
-}
 
 // The record's content is always read to its end, so the stream stays in step.
 Comparison compareRecord(RecordReader& reader, const RecordEntry& record, const std::filesystem::path& path) {
@@ -50,7 +45,7 @@ Comparison compareRecord(RecordReader& reader, const RecordEntry& record, const 
 }  // namespace
 
 int runVerifyCommand(const Arguments& arguments) {
-  ParsedArguments parsed = parseArguments(arguments, {});
+  ParsedArguments parsed = parseArguments(arguments, noOptions());
   if (parsed.positional.size() != 2) throw UsageError("expects a payload file (or executable) and a folder");
   std::string shown = displayName(parsed.positional[0]);
   std::filesystem::path folder = std::filesystem::u8path(parsed.positional[1]);
@@ -63,17 +58,17 @@ int runVerifyCommand(const Arguments& arguments) {
   try {
     while (std::optional<RecordEntry> record = reader.next()) {
       std::string name = utf16ToUtf8(record->name);
-      Comparison result = compareRecord(reader, *record, hostPath(folder, record->name));
+      Comparison result = compareRecord(reader, *record, hostPathOf(folder, record->name));
       files += 1;
-      if (result == Comparison::missing) ++missing, std::printf("missing  %s\n", name.c_str());
-      if (result == Comparison::differs) ++differing, std::printf("differs  %s\n", name.c_str());
+      if (result == Comparison::missing) ++missing, printText(stdout, "missing  %s\n", name.c_str());
+      if (result == Comparison::differs) ++differing, printText(stdout, "differs  %s\n", name.c_str());
     }
   } catch (const PayloadDamage& damage) {
-    std::fprintf(stderr, "onefile-pack: %s: damaged after %" PRIu64 " records: %s\n", shown.c_str(), files,
+    printText(stderr, "onefile-pack: %s: damaged after %" PRIu64 " records: %s\n", shown.c_str(), files,
                  damage.what());
     return EXIT_FAILED;
   }
-  std::printf("%" PRIu64 " files: %" PRIu64 " missing, %" PRIu64 " differ\n", files, missing, differing);
+  printText(stdout, "%" PRIu64 " files: %" PRIu64 " missing, %" PRIu64 " differ\n", files, missing, differing);
   return missing + differing == 0 ? EXIT_OK : EXIT_FAILED;
 }
 

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "diag/limits.h"
+#include "host_system.h"
 #include "pack_error.h"
 #include "payload/format.h"
 #include "record_name.h"
@@ -86,10 +87,8 @@ void visitEntry(Walk& walk, const fs::path& path, const std::string& relative) {
 }
 
 void walkFolder(Walk& walk, const fs::path& folder, const std::string& relativeFolder) {
-  std::vector<std::string> names;
   std::error_code error;
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-    names.push_back(it->path().filename().u8string());
+  std::vector<std::string> names = folderEntryNames(folder, error);
   if (error) throw PackError(displayPath(walk.root, relativeFolder), "cannot read the folder: " + error.message());
   std::sort(names.begin(), names.end());  // the first problem found is the same on every run
   for (const std::string& name : names)

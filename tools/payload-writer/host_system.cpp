@@ -27,6 +27,24 @@ bool isTerminal(std::FILE* stream) {
 
 std::FILE* openForReading(const std::filesystem::path& path) { return _wfopen(path.c_str(), L"rb"); }
 
+std::vector<std::string> folderEntryNames(const std::filesystem::path& folder, std::error_code& error) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileExW((folder / L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) {
+    error = std::error_code(static_cast<int>(GetLastError()), std::system_category());
+    return names;
+  }
+  do {
+    std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(std::filesystem::path(name).u8string());
+  } while (FindNextFileW(search, &found));
+  DWORD ended = GetLastError();
+  FindClose(search);  // a search handle only read from
+  if (ended != ERROR_NO_MORE_FILES) error = std::error_code(static_cast<int>(ended), std::system_category());
+  return names;
+}
+
 #else
 
 unsigned processorCount() {
@@ -37,6 +55,13 @@ unsigned processorCount() {
 bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
 
 std::FILE* openForReading(const std::filesystem::path& path) { return std::fopen(path.c_str(), "rb"); }
+
+std::vector<std::string> folderEntryNames(const std::filesystem::path& folder, std::error_code& error) {
+  std::vector<std::string> names;
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+    names.push_back(it->path().filename().u8string());
+  return names;
+}
 
 #endif
 

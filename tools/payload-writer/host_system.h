@@ -3,6 +3,9 @@
 #pragma once
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
 
 namespace onefile {
 
@@ -16,5 +19,11 @@ bool isTerminal(std::FILE* stream);
 // Opens a file for binary reading by its path, Unicode names included;
 // nullptr with errno set on failure.
 std::FILE* openForReading(const std::filesystem::path& path);
+
+// The names (UTF-8) of the entries directly in folder, without "." and "..";
+// error is set when the folder cannot be read. On Windows the system reads
+// the folder: the C runtime's folder reading, under std::filesystem's
+// iterators, takes no path beyond 260 characters.
+std::vector<std::string> folderEntryNames(const std::filesystem::path& folder, std::error_code& error);
 
 }  // namespace onefile

@@ -13,25 +13,27 @@ bool isTopLevelExe(std::u16string_view name) {
   return name.find(u'\\') == std::u16string_view::npos && hasExeExtension(name);
 }
 
-std::vector<std::u16string> readNames(const PayloadFile& payload, const std::string& shown) {
-  std::vector<std::u16string> names;
+std::vector<RecordEntry> readRecords(const PayloadFile& payload, const std::string& shown) {
+  std::vector<RecordEntry> records;
   std::unique_ptr<DecodedStream> stream = payload.openStream();
   RecordReader reader(*stream);
   try {
     while (std::optional<RecordEntry> record = reader.next()) {
       reader.readContent(record->size, [](const unsigned char*, size_t) {});
-      names.push_back(record->name);
+      records.push_back(*record);
     }
   } catch (const PayloadDamage& damage) {
-    throw PackError(shown, "damaged payload after " + std::to_string(names.size()) + " records: " + damage.what());
+    throw PackError(shown, "damaged payload after " + std::to_string(records.size()) + " records: " + damage.what());
   }
-  return names;
+  return records;
 }
 
 }  // namespace
 
-void checkPayloadNames(const PayloadFile& payload, const std::string& shown) {
-  std::vector<std::u16string> names = readNames(payload, shown);
+std::vector<RecordEntry> checkPayloadNames(const PayloadFile& payload, const std::string& shown) {
+  std::vector<RecordEntry> records = readRecords(payload, shown);
+  std::vector<std::u16string> names;
+  for (const RecordEntry& record : records) names.push_back(record.name);
   if (names.empty()) throw PackError(shown, "the payload holds no file to start");
   if (!isTopLevelExe(names.front()))
     throw PackError(shown, "its first file, " + displayName(utf16ToUtf8(names.front())) +
@@ -43,6 +45,14 @@ void checkPayloadNames(const PayloadFile& payload, const std::string& shown) {
     throw PackError(shown, "the file " + displayName(utf16ToUtf8(names[collision->index])) +
                                (collision->isFolder ? " has the name of the folder " : " differs only in case from ") +
                                displayName(utf16ToUtf8(collision->other)) + "; on Windows they would collide");
+  return records;
+}
+
+std::filesystem::path hostPathOf(const std::filesystem::path& folder, std::u16string_view recordName) {
+  std::string relative = utf16ToUtf8(recordName);
+  for (char& c : relative)
+    if (c == '\\') c = '/';
+  return folder / std::filesystem::u8path(relative);
 }
 
 }  // namespace onefile

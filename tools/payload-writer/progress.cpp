@@ -11,9 +11,9 @@ constexpr auto REDRAW_INTERVAL = std::chrono::milliseconds(100);
 constexpr double MIB = 1024.0 * 1024.0;
 }  // namespace
 
-std::unique_ptr<TerminalProgressBar> TerminalProgressBar::ifWatched(std::FILE* stream) {
+std::unique_ptr<TerminalProgressBar> TerminalProgressBar::ifWatched(std::FILE* stream, const char* label) {
   if (!isTerminal(stream)) return nullptr;
-  return std::make_unique<TerminalProgressBar>(stream);
+  return std::make_unique<TerminalProgressBar>(stream, label);
 }
 
 void TerminalProgressBar::start(uint64_t totalBytes) {
@@ -46,7 +46,7 @@ void TerminalProgressBar::draw() {
   int filled = static_cast<int>(fraction * BAR_WIDTH);
   std::string bar(filled, '#');
   bar.append(BAR_WIDTH - filled, '-');
-  std::fprintf(stream_, "\rPacking [%s] %3d%%  %.1f / %.1f MiB", bar.c_str(), static_cast<int>(fraction * 100),
+  std::fprintf(stream_, "\r%s [%s] %3d%%  %.1f / %.1f MiB", label_, bar.c_str(), static_cast<int>(fraction * 100),
                static_cast<double>(done_) / MIB, static_cast<double>(total_) / MIB);
   std::fflush(stream_);
   lastDrawn_ = std::chrono::steady_clock::now();

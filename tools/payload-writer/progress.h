@@ -1,4 +1,4 @@
-// Progress of a long packing run, shown as a bar on a terminal.
+// Progress of a long packing or extracting run, shown as a bar on a terminal.
 #pragma once
 #include <chrono>
 #include <cstdint>
@@ -18,7 +18,8 @@ class Progress {
 // Redraws one line on the stream, at most a few times a second.
 class TerminalProgressBar : public Progress {
  public:
-  explicit TerminalProgressBar(std::FILE* stream) : stream_(stream) {}
+  // label: what the bar shows at its start, e.g. "Packing".
+  TerminalProgressBar(std::FILE* stream, const char* label) : stream_(stream), label_(label) {}
   // A bar left unfinished (the run failed) gets its line ended, so that the
   // failure's message starts a line of its own.
   ~TerminalProgressBar() override;
@@ -28,12 +29,13 @@ class TerminalProgressBar : public Progress {
 
   // A bar on the stream only where someone watches it (a terminal); none
   // otherwise.
-  static std::unique_ptr<TerminalProgressBar> ifWatched(std::FILE* stream);
+  static std::unique_ptr<TerminalProgressBar> ifWatched(std::FILE* stream, const char* label = "Packing");
 
  private:
   void draw();
 
   std::FILE* stream_;
+  const char* label_;
   uint64_t total_ = 0;
   uint64_t done_ = 0;
   std::chrono::steady_clock::time_point lastDrawn_;

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # A built executable signed with Authenticode (osslsigncode, a throw-away
 # certificate made here): the signature verifies, the signed file still runs
-# and unpacks, and onefile-pack list and verify still read it.
+# and unpacks, and onefile-pack list, verify and extract still read it.
 set -euo pipefail
 pack=$1 seven_zip=$2 work=$3
 . "$(dirname "$0")/wine-run.sh"
 rm -rf "$work" && mkdir -p "$work/app"
 cp "$seven_zip" "$work/app/7za.exe"
 printf 'data beside the program\n' >"$work/app/readme.txt"
+mkdir -p "$work/app/notes ü/𝄞 deeper"
+printf 'outside the BMP\n' >"$work/app/notes ü/𝄞 deeper/мир-🙂.txt"
+: >"$work/app/notes ü/empty"
 
 "$pack" build "$work/app" --main 7za.exe -o "$work/unsigned.exe" -q --level 3 \
   --template "$(winepath -w "$work/cache")"
@@ -28,4 +31,8 @@ cmp -s "$seven_zip" "$work/cache/7za.exe" || fail "the signed executable did not
 grep -q ' 7za.exe$' "$work/list.out" && grep -q ' readme.txt$' "$work/list.out" || fail "list: $(cat "$work/list.out")"
 "$pack" verify "$work/signed.exe" "$work/cache" >"$work/verify-cache.out" ||
   fail "verify of the unpacked cache failed: $(cat "$work/verify-cache.out")"
+"$pack" extract "$work/signed.exe" "$work/extracted" >"$work/extract.out" ||
+  fail "extract cannot read the signed file: $(cat "$work/extract.out")"
+diff -r "$work/app" "$work/extracted" >/dev/null || fail "the folder extracted from the signed file differs"
+"$pack" verify "$work/signed.exe" "$work/extracted" >/dev/null || fail "verify of the extracted folder failed"
 echo ok

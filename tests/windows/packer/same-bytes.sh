@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # onefile-pack.exe under Wine against the Linux onefile-pack: the same folder
 # (non-ASCII names, subfolders, an empty file) must give the same payload and
-# the same executable, with
+# the same executable, and extract must give the folder back, with
 # the folder and output named by Windows paths with a drive letter. A refused
 # folder leaves nothing behind, and an existing output is replaced.
 #
@@ -49,6 +49,12 @@ grep -q 'données\\日本語\\テキスト.dat' "$work/list.log" || { cat "$work
 mkdir -p "$work/unpacked" && cp -r "$app/." "$work/unpacked/"
 pack_exe verify "$win_out" "$(wine_path "$work/unpacked")" >"$work/verify.log" 2>&1 ||
   { cat "$work/verify.log"; fail "onefile-pack.exe verify of an identical folder"; }
+
+# extract writes the same folder back, Unicode names and the empty file included.
+pack_exe extract "$win_out" "$(wine_path "$work")\\extracted" -q >"$work/extract.log" 2>&1 ||
+  { cat "$work/extract.log"; fail "onefile-pack.exe extract"; }
+diff -r "$app" "$work/extracted" >/dev/null || fail "the extracted folder differs from the packed one"
+pack_exe verify "$win_out" "$(wine_path "$work/extracted")" >/dev/null 2>&1 || fail "verify of the extracted folder"
 
 # Packing again over an existing output replaces it.
 pack_exe payload "$win_app" --main Start.exe -o "$win_out" --threads 1 >/dev/null 2>&1 || fail "repacking over an output"
