@@ -24,6 +24,7 @@ inline constexpr uint64_t IMAGE_SIZE_LIMIT = uint64_t(1) << 31;
 std::string imageSizeLimitReason();
 
 struct ExecutableContent {
+  uint16_t subsystem = SUBSYSTEM_GUI;  // the one field of the stub's headers that differs per program
   std::u16string pathTemplate;
   std::u16string versionText;
   std::vector<Resource> resources;
@@ -46,6 +47,7 @@ class ExecutableWriter {
   class PayloadSink;
 
   const StubImage& stub_;
+  uint16_t subsystem_;
   std::vector<NewSection> sections_;
   int resourceSection_ = -1;
   uint64_t attachedRawOffset_ = 0;

@@ -45,6 +45,7 @@ StubImage::StubImage(std::string bytes, std::string shownName) : bytes_(std::mov
   sizeOfHeaders_ = littleEndianAt(bytes_, optionalHeader_ + OH_HEADERS_SIZE, 4);
   sectionAlignment_ = littleEndianAt(bytes_, optionalHeader_ + OH_SECTION_ALIGNMENT, 4);
   fileAlignment_ = littleEndianAt(bytes_, optionalHeader_ + OH_FILE_ALIGNMENT, 4);
+  subsystem_ = static_cast<uint16_t>(littleEndianAt(bytes_, optionalHeader_ + OH_SUBSYSTEM, 2));
   if (!isPowerOfTwo(sectionAlignment_) || !isPowerOfTwo(fileAlignment_)) refuse("odd alignments");
   if (sizeOfHeaders_ > bytes_.size() || uint64_t(sectionTable_) + SECTION_HEADER_SIZE * sectionCount_ > sizeOfHeaders_)
     refuse("its section table lies outside its headers");
@@ -93,7 +94,8 @@ uint64_t StubImage::imageSize(const std::vector<NewSection>& sections) const {
   return alignUp(uint64_t(last.virtualAddress) + last.virtualSize, sectionAlignment_);
 }
 
-std::string StubImage::headersWith(const std::vector<NewSection>& sections, int resourceSection) const {
+std::string StubImage::headersWith(const std::vector<NewSection>& sections, int resourceSection,
+                                   uint16_t subsystem) const {
   std::string headers = bytes_.substr(0, sizeOfHeaders_);
   uint32_t initialized = littleEndianAt(bytes_, optionalHeader_ + OH_INITIALIZED_DATA, 4);
   for (size_t i = 0; i < sections.size(); ++i) {
@@ -114,6 +116,7 @@ std::string StubImage::headersWith(const std::vector<NewSection>& sections, int 
   putLittleEndian(&headers, optionalHeader_ + OH_INITIALIZED_DATA, initialized, 4);
   putLittleEndian(&headers, optionalHeader_ + OH_IMAGE_SIZE, imageSize(sections), 4);
   putLittleEndian(&headers, optionalHeader_ + OH_CHECKSUM, 0, 4);
+  putLittleEndian(&headers, optionalHeader_ + OH_SUBSYSTEM, subsystem, 2);
   if (resourceSection >= 0) {
     const NewSection& resources = sections[static_cast<size_t>(resourceSection)];
     size_t directory = optionalHeader_ + OH_DIRECTORIES + 8 * RESOURCE_DIRECTORY;

@@ -33,6 +33,8 @@ class StubImage {
   const std::string& bytes() const { return bytes_; }
   uint32_t sectionAlignment() const { return sectionAlignment_; }
   uint32_t fileAlignment() const { return fileAlignment_; }
+  // The stub's own Subsystem field (SUBSYSTEM_GUI for the bootstrap).
+  uint16_t subsystem() const { return subsystem_; }
 
   // Places the sections one after the other behind the stub's last, in
   // memory and in the file. Their sizes must be final for all but the last.
@@ -43,8 +45,9 @@ class StubImage {
 
   // The stub's headers with the sections appended: section table, image size,
   // size of initialised data, the resource directory (resourceSection names
-  // which one, or -1), no time stamp and a checksum of 0 (see peChecksum).
-  std::string headersWith(const std::vector<NewSection>& sections, int resourceSection) const;
+  // which one, or -1), the given subsystem, no time stamp and a checksum of 0
+  // (see peChecksum).
+  std::string headersWith(const std::vector<NewSection>& sections, int resourceSection, uint16_t subsystem) const;
 
   // Where the optional header's checksum lies in the file.
   uint32_t checksumOffset() const { return optionalHeader_ + OH_CHECKSUM; }
@@ -59,6 +62,7 @@ class StubImage {
   uint32_t sizeOfHeaders_ = 0;
   uint32_t sectionAlignment_ = 0;
   uint32_t fileAlignment_ = 0;
+  uint16_t subsystem_ = 0;
   uint32_t nextVirtualAddress_ = 0;  // past the stub's last section, aligned
   uint32_t endOfRawData_ = 0;
 };

@@ -2,8 +2,9 @@
 // onefile-pack build --payload FILE -o OUT.exe [options]
 //
 // Writes the finished executable from the prebuilt bootstrap that this tool
-// carries: no compiler, linker or resource compiler is involved. Every
-// option is checked before anything is read or written.
+// carries: no compiler, linker or resource compiler is involved. What no
+// option gives is taken from the main program: its subsystem, name, version,
+// icon and version texts. Everything is checked before anything is written.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include "embedded_files.h"
 #include "executable_writer.h"
 #include "folder_options.h"
+#include "main_program.h"
 #include "pack_error.h"
 #include "payload/format.h"
 #include "payload_file.h"
@@ -46,9 +48,12 @@ const std::vector<OptionSpec> BUILD_OPTIONS = {
     {{"--description"}, "description"},
     {{"--product"}, "product"},
     {{"--copyright"}, "copyright"},
+    {{"--console"}, "console", false},
+    {{"--windows"}, "windows", false},
     {{"-q", "--quiet"}, "quiet", false},
-    // Compiles template, version and payload in as given: for test bootstraps
-    // that are meant to fail only when they run.
+    // Compiles template, version and payload in as given, and reads nothing
+    // from the main program: for test bootstraps that are meant to fail only
+    // when they run.
     {{"--unchecked"}, "unchecked", false},
 };
 
@@ -57,6 +62,8 @@ struct BuildRequest {
   std::optional<std::filesystem::path> payloadFile;
   std::optional<FolderRequest> folder;
   ApplicationIdentity identity;
+  uint16_t subsystem = SUBSYSTEM_GUI;
+  ProgramDefaults carried;
   std::u16string pathTemplate, versionText;
   size_t targetFolderUnits = 0;  // estimated from the template
   std::vector<IconImage> icon;
@@ -89,13 +96,15 @@ std::string readWholeFile(const std::filesystem::path& path) {
 
 void readNameAndVersion(const ParsedArguments& parsed, BuildRequest* request) {
   request->identity.name = checkedText(parsed, "name");
-  if (!parsed.has("name")) request->identity.name = DEFAULT_NAME;
+  if (!parsed.has("name")) request->identity.name = request->carried.name.empty() ? DEFAULT_NAME : request->carried.name;
   // The name is a folder of the default template and the executable's own name.
   std::u16string name = wideText("--name", request->identity.name);
-  if (name.empty()) throw OptionError("--name", "is empty");
-  if (std::optional<std::string> problem = componentProblem(name)) throw OptionError("--name", *problem);
+  const std::string pass = parsed.has("name") ? "" : " (taken from the main program's name; pass --name)";
+  if (name.empty()) throw OptionError("--name", "is empty" + pass);
+  if (std::optional<std::string> problem = componentProblem(name)) throw OptionError("--name", *problem + pass);
 
-  std::string version = parsed.value("version").value_or(DEFAULT_VERSION);
+  std::string carriedVersion = request->carried.version.empty() ? DEFAULT_VERSION : request->carried.version;
+  std::string version = parsed.value("version").value_or(carriedVersion);
   request->versionText = wideText("--version", version);
   std::optional<std::array<uint16_t, 4>> numbers = parseVersionNumbers(version);
   if (numbers) request->identity.version = *numbers;
@@ -109,10 +118,37 @@ void readNameAndVersion(const ParsedArguments& parsed, BuildRequest* request) {
       throw OptionError("--template", *problem);
 }
 
-BuildRequest requestFrom(const Arguments& arguments) {
-  std::vector<OptionSpec> options = BUILD_OPTIONS;
-  options.insert(options.end(), FOLDER_OPTIONS.begin(), FOLDER_OPTIONS.end());
-  ParsedArguments parsed = parseArguments(arguments, options);
+bool startsAsPayload(const std::filesystem::path& path) {
+  MappedFile bytes(path);
+  return bytes.size() >= PAYLOAD_MAGIC_SIZE && std::memcmp(bytes.data(), PAYLOAD_MAGIC, PAYLOAD_MAGIC_SIZE) == 0;
+}
+
+// Reads the main program for what no option gives; a program Windows could
+// not start is refused here. --unchecked reads nothing. A file that is no
+// payload at all is refused later, after its size.
+void readMainProgram(const ParsedArguments& parsed, BuildRequest* request) {
+  if (parsed.has("console") && parsed.has("windows")) throw UsageError("takes --console or --windows, not both");
+  if (!request->unchecked) {
+    std::optional<MainProgram> program;
+    if (request->payloadFile && startsAsPayload(*request->payloadFile)) {
+      std::string shown = displayName(request->payloadFile->u8string());
+      checkPayloadNames(PayloadFile(*request->payloadFile), shown);
+      program = mainProgramInPayload(*request->payloadFile, shown);
+    } else if (request->folder) {
+      program = mainProgramInFolder(request->folder->root, request->folder->mainProgram);
+    }
+    if (program) request->carried = programDefaults(*program);
+  }
+  if (request->carried.subsystem != 0) request->subsystem = request->carried.subsystem;
+  if (parsed.has("console")) request->subsystem = SUBSYSTEM_CONSOLE;
+  if (parsed.has("windows")) request->subsystem = SUBSYSTEM_GUI;
+}
+
+std::string carriedOr(const ParsedArguments& parsed, const std::string& key, const std::string& carried) {
+  return parsed.has(key) ? checkedText(parsed, key) : carried;
+}
+
+BuildRequest requestFrom(const ParsedArguments& parsed) {
   BuildRequest request;
   request.output = std::filesystem::u8path(parsed.required("output", "-o"));
   request.quiet = parsed.has("quiet");
@@ -126,17 +162,21 @@ BuildRequest requestFrom(const Arguments& arguments) {
   } else if (parsed.positional.size() != 1) {
     throw UsageError("expects exactly one application folder (or --payload FILE)");
   }
+  if (!request.payloadFile) request.folder = folderRequestFrom(parsed, std::filesystem::u8path(parsed.positional[0]));
+  for (const char* key : {"name", "company", "description", "product", "copyright"}) checkedText(parsed, key);
+  readMainProgram(parsed, &request);
   readNameAndVersion(parsed, &request);
   // The template tells how long the folder that names go under may become.
   request.targetFolderUnits = estimatedTargetFolderLength(request.pathTemplate, request.versionText.size());
-  if (!request.payloadFile)
-    request.folder = folderRequestFrom(parsed, std::filesystem::u8path(parsed.positional[0]), request.targetFolderUnits);
-  request.identity.company = checkedText(parsed, "company");
-  request.identity.description = checkedText(parsed, "description");
-  request.identity.product = checkedText(parsed, "product");
-  request.identity.copyright = checkedText(parsed, "copyright");
+  if (request.folder && !parsed.has("cache-folder-length")) request.folder->cacheFolderUnits = request.targetFolderUnits;
+  request.identity.company = carriedOr(parsed, "company", request.carried.company);
+  request.identity.description = carriedOr(parsed, "description", request.carried.description);
+  request.identity.product = carriedOr(parsed, "product", request.carried.product);
+  request.identity.copyright = carriedOr(parsed, "copyright", request.carried.copyright);
   if (std::optional<std::string> icon = parsed.value("icon"))
     request.icon = parseIconFile(readWholeFile(std::filesystem::u8path(*icon)), displayName(*icon));
+  else if (!request.carried.icon.empty())
+    request.icon = request.carried.icon;
   else
     request.icon = defaultIcon();
   return request;
@@ -153,20 +193,47 @@ uint64_t copyPayload(const BuildRequest& request, ExecutableWriter& writer) {
                                std::to_string(writer.maxPayloadSize()) +
                                " bytes an executable can carry: " + imageSizeLimitReason());
   MappedFile bytes(*request.payloadFile);
-  if (!request.unchecked) {
-    if (bytes.size() < PAYLOAD_MAGIC_SIZE || std::memcmp(bytes.data(), PAYLOAD_MAGIC, PAYLOAD_MAGIC_SIZE) != 0)
-      throw PackError(shown, "not a payload file (which starts with \"ZBX\")");
-    checkPayloadNames(PayloadFile(*request.payloadFile), shown);
-  }
+  // Its names were checked with the main program that it starts.
+  if (!request.unchecked && !startsAsPayload(*request.payloadFile))
+    throw PackError(shown, "not a payload file (which starts with \"ZBX\")");
   for (size_t done = 0; done < bytes.size(); done += COPY_CHUNK)
     writer.payload().write(bytes.data() + done, std::min(COPY_CHUNK, bytes.size() - done));
   return bytes.size();
 }
 
+// Where each property of the executable came from, as the options that set
+// them, so that the user sees what to pass: "from 7za.exe: --console --name
+// 7za ...; given: --icon; default: --copyright".
+std::string sourcesText(const ParsedArguments& parsed, const BuildRequest& request) {
+  const ProgramDefaults& carried = request.carried;
+  const ApplicationIdentity& identity = request.identity;
+  std::string fromProgram, given, fallback;
+  auto add = [&](bool isGiven, bool isCarried, const std::string& option) {
+    (isGiven ? given : isCarried ? fromProgram : fallback) += " " + option;
+  };
+  add(parsed.has("console") || parsed.has("windows"), carried.subsystem != 0,
+      request.subsystem == SUBSYSTEM_CONSOLE ? "--console" : "--windows");
+  add(parsed.has("name"), !carried.name.empty(), "--name " + displayName(identity.name));
+  add(parsed.has("version"), !carried.version.empty(), "--version " + displayName(utf16ToUtf8(request.versionText)));
+  add(parsed.has("icon"), !carried.icon.empty(), "--icon");
+  add(parsed.has("company"), !carried.company.empty(), "--company");
+  add(parsed.has("description"), !carried.description.empty(), "--description");
+  add(parsed.has("product"), !carried.product.empty(), "--product");
+  add(parsed.has("copyright"), !carried.copyright.empty(), "--copyright");
+  std::string text;
+  if (!fromProgram.empty()) text += "; from " + carried.source + ":" + fromProgram;
+  if (!given.empty()) text += "; given:" + given;
+  if (!fallback.empty()) text += "; default:" + fallback;
+  return text;
+}
+
 }  // namespace
 
 int runBuildCommand(const Arguments& arguments) {
-  BuildRequest request = requestFrom(arguments);
+  std::vector<OptionSpec> options = BUILD_OPTIONS;
+  options.insert(options.end(), FOLDER_OPTIONS.begin(), FOLDER_OPTIONS.end());
+  ParsedArguments parsed = parseArguments(arguments, options);
+  BuildRequest request = requestFrom(parsed);
   // Not refused: the allowances are generous, and most machines' folders
   // are far shorter than they allow for.
   if (request.targetFolderUnits >= PATH_CAPACITY)
@@ -178,7 +245,7 @@ int runBuildCommand(const Arguments& arguments) {
   if (request.folder) files = scanRequestedFolder(*request.folder);
 
   StubImage stub(std::string(embeddedFile(onefileStub, onefileStubEnd)), "the built-in bootstrap");
-  ExecutableContent content{request.pathTemplate, request.versionText,
+  ExecutableContent content{request.subsystem, request.pathTemplate, request.versionText,
                             applicationResources(request.identity, request.icon)};
   ExecutableWriter writer(stub, content, request.output);
   PackSummary summary;
@@ -190,8 +257,9 @@ int runBuildCommand(const Arguments& arguments) {
   }
   uint64_t size = writer.finish();
   if (!request.quiet)
-    std::printf("%s: executable of %llu bytes, payload of %llu bytes\n", displayName(request.output.u8string()).c_str(),
-                static_cast<unsigned long long>(size), static_cast<unsigned long long>(summary.payloadBytes));
+    std::printf("%s: executable of %llu bytes, payload of %llu bytes%s\n", displayName(request.output.u8string()).c_str(),
+                static_cast<unsigned long long>(size), static_cast<unsigned long long>(summary.payloadBytes),
+                sourcesText(parsed, request).c_str());
   return EXIT_OK;
 }
 
