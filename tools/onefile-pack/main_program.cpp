@@ -51,12 +51,6 @@ std::string usableText(const std::string& shown, const char* field, const std::s
 
 }  // namespace
 
-std::string versionNumberText(const std::array<uint16_t, 4>& numbers) {
-  std::string text = std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) + "." + std::to_string(numbers[2]);
-  if (numbers[3] != 0) text += "." + std::to_string(numbers[3]);
-  return text;
-}
-
 std::optional<MainProgram> mainProgramInFolder(const std::filesystem::path& root, const std::string& relative) {
   std::filesystem::path path = root / std::filesystem::u8path(relative);
   std::error_code error;
@@ -101,7 +95,7 @@ ProgramDefaults programDefaults(const MainProgram& program) {
   defaults.source = displayName(program.fileName);
   defaults.subsystem = traits.subsystem;
   defaults.name = nameOf(program.fileName);
-  if (traits.fileVersion) defaults.version = versionNumberText(*traits.fileVersion);
+  if (traits.fileVersion) defaults.version = fileVersionText(*traits.fileVersion);
   defaults.icon = std::move(traits.icon);
   defaults.company = usableText(shown, "CompanyName", traits.company);
   defaults.description = usableText(shown, "FileDescription", traits.description);

@@ -38,7 +38,4 @@ struct ProgramDefaults {
 // GUI program). Each malformed part it ignored is a warning on standard error.
 ProgramDefaults programDefaults(const MainProgram& program);
 
-// "a.b.c", with ".d" when d is not 0.
-std::string versionNumberText(const std::array<uint16_t, 4>& numbers);
-
 }  // namespace onefile
