@@ -127,7 +127,7 @@ bool startsAsPayload(const std::filesystem::path& path) {
 // not start is refused here. --unchecked reads nothing. A file that is no
 // payload at all is refused later, after its size.
 void readMainProgram(const ParsedArguments& parsed, BuildRequest* request) {
-  if (parsed.has("console") && parsed.has("windows")) throw UsageError("takes --console or --windows, not both");
+  if (parsed.has("console") && parsed.has("windows")) throw OptionError("--windows", "cannot be given with --console");
   if (!request->unchecked) {
     std::optional<MainProgram> program;
     if (request->payloadFile && startsAsPayload(*request->payloadFile)) {
