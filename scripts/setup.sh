@@ -19,6 +19,8 @@ packages=(
   wine wine64 libz-mingw-w64-dev
   googletest libzstd-dev zlib1g-dev zstd cmake make g++ dpkg-dev python3
   osslsigncode openssl
+  # what the tests read other programs' icons back with
+  icoutils
   # what the benchmarks compare with, and their chart
   zip unzip 7zip gnuplot-nox
 )

@@ -13,7 +13,7 @@
 namespace program_samples {
 
 const char* const WRITTEN_COMPANY = "Acme Ltd";
-const char* const WRITTEN_DESCRIPTION = "Gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln";
+const char* const WRITTEN_DESCRIPTION = "Gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln \"quoted\"";
 const char* const WRITTEN_PRODUCT = "Tool Suite";
 const char* const WRITTEN_COPYRIGHT = "(c) 2026 Acme";
 const std::array<uint16_t, 4> WRITTEN_VERSION = {3, 1, 4, 15};

@@ -9,6 +9,7 @@
 #include "application_resources.h"
 #include "program_samples.h"
 #include "test_support.h"
+#include "utf.h"
 
 namespace {
 
@@ -29,6 +30,27 @@ uint16_t subsystemByObjdump(const fs::path& program) {
   return static_cast<uint16_t>(std::stoul(firstMatch(headers.out, "Subsystem\t\t([0-9a-f]{8})"), nullptr, 16));
 }
 
+// A string of a resource script as windres writes it: "" for a quote, and
+// octal escapes for code units outside ASCII (in L"..." strings).
+std::string unescaped(const std::string& text) {
+  std::u16string units;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '"') {
+      ++i;  // the second of a doubled quote
+    } else if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '7') {
+      size_t digits = 1;
+      while (digits < 6 && i + 1 + digits < text.size() && text[i + 1 + digits] >= '0' && text[i + 1 + digits] <= '7') ++digits;
+      units += static_cast<char16_t>(std::stoul(text.substr(i + 1, digits), nullptr, 8));
+      i += digits;
+      continue;
+    } else if (text[i] == '\\' && i + 1 < text.size()) {
+      ++i;
+    }
+    units += static_cast<char16_t>(static_cast<unsigned char>(text[i]));
+  }
+  return onefile::utf16ToUtf8(units);
+}
+
 struct ResourceScript {
   std::optional<std::array<uint16_t, 4>> version;
   std::string company, description, product, copyright;
@@ -37,13 +59,16 @@ struct ResourceScript {
 // The first version resource's numbers and strings as windres writes them out.
 ResourceScript resourcesByWindres(const fs::path& program) {
   CommandResult rc = runShell("x86_64-w64-mingw32-windres -O rc -i " + shellQuote(program.string()));
-  EXPECT_EQ(rc.status, 0) << rc.err;
   ResourceScript script;
+  if (rc.err.find("no resource section") != std::string::npos) return script;
+  EXPECT_EQ(rc.status, 0) << rc.err;
   std::smatch version;
   if (std::regex_search(rc.out, version, std::regex(" FILEVERSION (\\d+), (\\d+), (\\d+), (\\d+)")))
     script.version = std::array<uint16_t, 4>{uint16_t(std::stoul(version[1])), uint16_t(std::stoul(version[2])),
                                              uint16_t(std::stoul(version[3])), uint16_t(std::stoul(version[4]))};
-  auto value = [&](const char* key) { return firstMatch(rc.out, std::string("VALUE \"") + key + "\", \"([^\"]*)\""); };
+  auto value = [&](const char* key) {
+    return unescaped(firstMatch(rc.out, std::string("VALUE \"") + key + "\", L?\"((?:[^\"]|\"\")*)\""));
+  };
   script.company = value("CompanyName");
   script.description = value("FileDescription");
   script.product = value("ProductName");
@@ -51,7 +76,10 @@ ResourceScript resourcesByWindres(const fs::path& program) {
   return script;
 }
 
-// The first icon group, in directory order, extracted by wrestool as an .ico file; empty without one.
+// The first icon group, in directory order, extracted by wrestool as an .ico
+// file; empty without one. wrestool writes as many bytes again as the group
+// resource holds after the last image: the file is taken as far as its
+// directory reaches.
 std::string iconByWrestool(const fs::path& program) {
   CommandResult groups = runShell("wrestool -l -t 14 " + shellQuote(program.string()));
   EXPECT_EQ(groups.status, 0) << "wrestool (icoutils) is needed: " << groups.err;
@@ -59,7 +87,12 @@ std::string iconByWrestool(const fs::path& program) {
   if (name.empty()) return "";
   CommandResult icon = runShell("wrestool -x -t 14 -n " + name + " " + shellQuote(program.string()));
   EXPECT_EQ(icon.status, 0) << icon.err;
-  return icon.out;
+  const std::string& ico = icon.out;
+  size_t count = ico.size() < 6 ? 0 : field(ico, 4, 2), end = 6 + 16 * count;
+  for (size_t i = 0; i < count && 6 + 16 * (i + 1) <= ico.size(); ++i)
+    end = std::max<size_t>(end, field(ico, 6 + 16 * i + 12, 4) + field(ico, 6 + 16 * i + 8, 4));
+  EXPECT_LE(end, ico.size());
+  return ico.substr(0, end);
 }
 
 std::string icoFileOf(const std::vector<onefile::IconImage>& images) {
