@@ -13,9 +13,6 @@
 namespace onefile {
 namespace {
 
-constexpr uint16_t MACHINE_AMD64 = 0x8664, MACHINE_I386 = 0x14C, MACHINE_ARM64 = 0xAA64;
-constexpr uint16_t PE32_MAGIC = 0x10B, PE32_PLUS_MAGIC = 0x20B;
-constexpr uint32_t OH_SUBSYSTEM = 68;
 constexpr uint64_t GROUP_HEADER_SIZE = 6, GROUP_ENTRY_SIZE = 14, GROUP_ENTRY_ID_AT = 12;
 constexpr uint64_t ICO_HEADER_SIZE = 6, ICO_ENTRY_SIZE = 16, ICO_ENTRY_OFFSET_AT = 12;
 constexpr uint16_t ICON_TYPE = 1;
