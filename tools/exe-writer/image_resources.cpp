@@ -11,7 +11,9 @@ constexpr uint32_t ENTRY_SIZE = 8;
 constexpr uint32_t DATA_ENTRY_SIZE = 16;
 constexpr uint32_t NAMED_ENTRY = 0x80000000u, SUBDIRECTORY = 0x80000000u;
 
-[[noreturn]] void damaged(const char* what) { throw ResourceFault(std::string("its resource directory is damaged (") + what + ")"); }
+[[noreturn]] void damaged(const char* what) {
+  throw ResourceFault(std::string("its resource directory is damaged (") + what + ")");
+}
 
 // The bytes of the section that the loader takes from the file: what the
 // section holds in memory (all of the raw data when it names no size), as
@@ -32,7 +34,8 @@ ImageResources::ImageResources(ByteView file, const PeHeaders& headers) : file_(
   if (!count || *count <= RESOURCE_DIRECTORY || !optional.holds(at, 8)) return;
   uint64_t address = *optional.field(at, 4);
   if (address == 0) return;
-  if (!headers.sectionTableInFile) throw ResourceFault("its section table lies outside the file, so its resources cannot be found");
+  if (!headers.sectionTableInFile)
+    throw ResourceFault("its section table lies outside the file, so its resources cannot be found");
   for (size_t i = 0; i < headers.sectionCount; ++i) sections_.push_back(peSection(file, headers, i));
   for (const PeSection& section : sections_) {
     std::optional<ByteView> bytes = sectionBytes(file, section);

@@ -6,8 +6,8 @@
 #include "image_resources.h"
 #include "pack_error.h"
 #include "pe_headers.h"
-#include "resource_section.h"
 #include "record_encoding.h"
+#include "resource_section.h"
 #include "version_resource_reader.h"
 
 namespace onefile {
@@ -52,12 +52,14 @@ std::string icoEntry(ByteView groupEntry, size_t imageSize, uint64_t offset) {
 
 std::vector<IconImage> readIconGroup(const ImageResources& resources, ByteView group) {
   std::optional<uint64_t> type = group.field(2, 2), count = group.field(4, 2);
-  if (!count || group.field(0, 2) != 0 || type != ICON_TYPE) throw ResourceFault("its icon group has no icon group header");
+  if (!count || group.field(0, 2) != 0 || type != ICON_TYPE)
+    throw ResourceFault("its icon group has no icon group header");
   if (*count == 0) throw ResourceFault("its icon group holds no image");
   if (*count > MAX_ICON_IMAGES)
     throw ResourceFault("its icon group holds " + std::to_string(*count) + " images; at most " +
                         std::to_string(MAX_ICON_IMAGES) + " are taken");
-  if (!group.holds(GROUP_HEADER_SIZE, GROUP_ENTRY_SIZE * *count)) throw ResourceFault("its icon group ends inside its entries");
+  if (!group.holds(GROUP_HEADER_SIZE, GROUP_ENTRY_SIZE * *count))
+    throw ResourceFault("its icon group ends inside its entries");
   std::vector<IconImage> images;
   uint64_t offset = ICO_HEADER_SIZE + ICO_ENTRY_SIZE * *count;
   for (uint64_t i = 0; i < *count; ++i) {
@@ -81,7 +83,8 @@ void takeVersion(const ImageResources& resources, ProgramTraits* traits) {
   if (!resource) return;
   VersionFound found = readVersionResource(*resource);
   traits->fileVersion = found.fileVersion;
-  if (!found.fixedInfoFault.empty()) traits->warnings.push_back(found.fixedInfoFault);
+  if (!found.fixedInfoFault.empty())
+    traits->warnings.push_back(found.fixedInfoFault + "; its file version is not taken over");
   for (auto& [key, value] : found.strings) {
     std::string* target = key == "CompanyName"       ? &traits->company
                           : key == "FileDescription" ? &traits->description
@@ -115,19 +118,14 @@ ProgramTraits readProgramTraits(const unsigned char* data, size_t size, const st
   ProgramTraits traits;
   traits.subsystem = static_cast<uint16_t>(*file.field(headers.optionalHeader + OH_SUBSYSTEM, 2));
   std::optional<ImageResources> resources;
-  tolerating(&traits, [&] { resources.emplace(file, headers); }, "its icon and version information are not taken");
+  tolerating(
+      &traits, [&] { resources.emplace(file, headers); }, "neither its icon nor its version information is taken over");
   if (!resources) return traits;
-  tolerating(&traits, [&] { takeIcon(*resources, &traits); }, "its icon is not taken");
-  tolerating(&traits, [&] {
-    ProgramTraits taken;
-    takeVersion(*resources, &taken);
-    traits.fileVersion = taken.fileVersion;
-    traits.company = std::move(taken.company);
-    traits.description = std::move(taken.description);
-    traits.product = std::move(taken.product);
-    traits.copyright = std::move(taken.copyright);
-    traits.warnings.insert(traits.warnings.end(), taken.warnings.begin(), taken.warnings.end());
-  }, "its version information is not taken");
+  tolerating(
+      &traits, [&] { takeIcon(*resources, &traits); }, "its icon is not taken over");
+  // Each reading throws before it sets anything, so that a fault leaves all its items at their defaults.
+  tolerating(
+      &traits, [&] { takeVersion(*resources, &traits); }, "no version information is taken over");
   return traits;
 }
 

@@ -16,7 +16,9 @@ constexpr uint32_t FIXED_INFO_SIZE = 52;
 constexpr uint32_t FIXED_INFO_SIGNATURE = 0xFEEF04BD;
 constexpr uint32_t FILE_VERSION_MS_AT = 8, FILE_VERSION_LS_AT = 12;
 
-[[noreturn]] void damaged(const char* what) { throw ResourceFault(std::string("its version information is damaged (") + what + ")"); }
+[[noreturn]] void damaged(const char* what) {
+  throw ResourceFault(std::string("its version resource is damaged (") + what + ")");
+}
 
 // One node, its offsets relative to the resource's start (on which its four-byte boundaries are counted).
 struct Node {
@@ -78,8 +80,10 @@ void readFixedInfo(ByteView resource, const Node& root, VersionFound* found) {
     found->fixedInfoFault = "its fixed file information has a wrong signature";
     return;
   }
-  uint64_t high = *resource.field(root.value + FILE_VERSION_MS_AT, 4), low = *resource.field(root.value + FILE_VERSION_LS_AT, 4);
-  found->fileVersion = std::array<uint16_t, 4>{uint16_t(high >> 16), uint16_t(high), uint16_t(low >> 16), uint16_t(low)};
+  uint64_t high = *resource.field(root.value + FILE_VERSION_MS_AT, 4),
+           low = *resource.field(root.value + FILE_VERSION_LS_AT, 4);
+  found->fileVersion =
+      std::array<uint16_t, 4>{uint16_t(high >> 16), uint16_t(high), uint16_t(low >> 16), uint16_t(low)};
 }
 
 }  // namespace
@@ -94,7 +98,8 @@ VersionFound readVersionResource(ByteView resource) {
     std::vector<Node> tables = childrenOf(resource, child);
     if (tables.empty()) break;
     for (const Node& string : childrenOf(resource, tables[0]))
-      found.strings.emplace_back(utf16ToUtf8(string.key), utf16ToUtf8(unitsUpToZero(resource, string.value, string.valueBytes / 2)));
+      found.strings.emplace_back(utf16ToUtf8(string.key),
+                                 utf16ToUtf8(unitsUpToZero(resource, string.value, string.valueBytes / 2)));
     break;
   }
   return found;

@@ -16,7 +16,7 @@ namespace onefile {
 
 struct VersionFound {
   std::optional<std::array<uint16_t, 4>> fileVersion;  // none without fixed information or with a wrong signature
-  std::string fixedInfoFault;                           // why fixed information present was not taken
+  std::string fixedInfoFault;                          // why fixed information present was not taken
   // Keys and values (UTF-8, up to their first zero unit) of the first string table, in its order.
   std::vector<std::pair<std::string, std::string>> strings;
 };

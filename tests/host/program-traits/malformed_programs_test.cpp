@@ -52,8 +52,7 @@ TEST(ProgramTraits, HeaderFaultsRefuseTheProgramWithOneLine) {
        "not an x86-64 Windows program (a PE32 image, not PE32+)"},
       {"no optional header", [](std::string* b) { putField(b, coffHeader(*b) + onefile::FH_OPTIONAL_SIZE, 0, 2); },
        "not an x86-64 Windows program (no PE32+ optional header)"},
-      {"optional header past the end",
-       [](std::string* b) { b->resize(optionalHeader(*b) + 40); },
+      {"optional header past the end", [](std::string* b) { b->resize(optionalHeader(*b) + 40); },
        "not an x86-64 Windows program (no PE32+ optional header)"},
   };
   for (const HeaderFault& fault : faults) {
@@ -113,15 +112,15 @@ TEST(ProgramTraits, ResourceFaultsWarnOnceAndLeaveTheirItemAtItsDefault) {
       {"icon group count too large", [](std::string* b) { putField(b, firstGroupEntryId(*b) - 12 - 2, 65535, 2); },
        "its icon group holds 65535 images; at most 64 are taken", 1, false, true, true},
       {"version root too long", [](std::string* b) { putField(b, versionRoot(*b), 0xFFFF, 2); },
-       "its version information is damaged (a node runs past its end)", 1, true, false, false},
+       "its version resource is damaged (a node runs past its end)", 1, true, false, false},
       {"version root of length zero", [](std::string* b) { putField(b, versionRoot(*b), 0, 2); },
-       "its version information is damaged (a node is shorter than its header)", 1, true, false, false},
+       "its version resource is damaged (a node is shorter than its header)", 1, true, false, false},
       {"string node too long", [](std::string* b) { putField(b, companyNode(*b), 0x7FFF, 2); },
-       "its version information is damaged (a node runs past its end)", 1, true, false, false},
+       "its version resource is damaged (a node runs past its end)", 1, true, false, false},
       {"string node of length zero", [](std::string* b) { putField(b, companyNode(*b), 0, 2); },
-       "its version information is damaged (a node is shorter than its header)", 1, true, false, false},
+       "its version resource is damaged (a node is shorter than its header)", 1, true, false, false},
       {"version root key changed", [](std::string* b) { (*b)[versionRoot(*b) + 6] = 'W'; },
-       "its version information is damaged (its root is not VS_VERSION_INFO)", 1, true, false, false},
+       "its version resource is damaged (its root is not VS_VERSION_INFO)", 1, true, false, false},
       {"fixed information with a bad signature",
        [](std::string* b) { putField(b, offsetOf(*b, std::string("\xBD\x04\xEF\xFE", 4)), 0xFEEF04BC, 4); },
        "its fixed file information has a wrong signature", 1, true, false, true},
@@ -150,9 +149,11 @@ TEST(ProgramTraits, ResourceFaultsWarnOnceAndLeaveTheirItemAtItsDefault) {
 TEST(ProgramTraits, ATruncatedProgramIsRefusedOrReadWithWarningsAtEveryCut) {
   const std::string whole = written();
   const ProgramTraits complete = traitsOf(whole);
-  size_t headersEnd = optionalHeader(whole) + field(whole, coffHeader(whole) + onefile::FH_OPTIONAL_SIZE, 2), resources = resourceDirectory(whole);
+  size_t headersEnd = optionalHeader(whole) + field(whole, coffHeader(whole) + onefile::FH_OPTIONAL_SIZE, 2),
+         resources = resourceDirectory(whole);
   size_t resourcesEnd =
-      resources + field(whole, optionalHeader(whole) + onefile::OH_DIRECTORIES + 8 * onefile::RESOURCE_DIRECTORY + 4, 4);
+      resources +
+      field(whole, optionalHeader(whole) + onefile::OH_DIRECTORIES + 8 * onefile::RESOURCE_DIRECTORY + 4, 4);
   for (size_t cut = 0; cut <= resourcesEnd; cut += cut < headersEnd ? 1 : cut < resources ? 97 : 31) {
     SCOPED_TRACE("cut at " + std::to_string(cut));
     std::string bytes = whole.substr(0, cut);

@@ -13,7 +13,9 @@
 namespace program_samples {
 
 const char* const WRITTEN_COMPANY = "Acme Ltd";
-const char* const WRITTEN_DESCRIPTION = "Gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln \"quoted\"";
+const char* const WRITTEN_DESCRIPTION =
+    "Gr\xc3\xbc\xc3\x9f"
+    "e aus K\xc3\xb6ln \"quoted\"";
 const char* const WRITTEN_PRODUCT = "Tool Suite";
 const char* const WRITTEN_COPYRIGHT = "(c) 2026 Acme";
 const std::array<uint16_t, 4> WRITTEN_VERSION = {3, 1, 4, 15};
@@ -30,8 +32,8 @@ std::string written() {
   static const std::string bytes = [] {
     testing_support::ScratchFolder folder;
     onefile::StubImage stub(std::string(onefile::embeddedFile(onefileStub, onefileStubEnd)), "stub");
-    onefile::ApplicationIdentity identity{"Written", WRITTEN_VERSION, WRITTEN_COMPANY, WRITTEN_DESCRIPTION,
-                                          WRITTEN_PRODUCT, WRITTEN_COPYRIGHT};
+    onefile::ApplicationIdentity identity{"Written",           WRITTEN_VERSION, WRITTEN_COMPANY,
+                                          WRITTEN_DESCRIPTION, WRITTEN_PRODUCT, WRITTEN_COPYRIGHT};
     onefile::ExecutableContent content{u"{CACHE_DIR}\\Written", u"3.1.4.15",
                                        onefile::applicationResources(identity, onefile::defaultIcon())};
     fs::path exe = folder / "written.exe";

@@ -12,9 +12,9 @@ namespace program_samples {
 
 namespace fs = std::filesystem;
 
-fs::path sevenZip();          // 7-Zip's console program, fetched by scripts/setup.sh
+fs::path sevenZip();                     // 7-Zip's console program, fetched by scripts/setup.sh
 fs::path wineProgram(const char* name);  // one of Debian's Wine programs
-fs::path bootstrapStub();     // the stub the Windows build makes
+fs::path bootstrapStub();                // the stub the Windows build makes
 
 // The identity that written() carries, with the project's default icon.
 extern const char* const WRITTEN_COMPANY;

@@ -39,7 +39,8 @@ std::string unescaped(const std::string& text) {
       ++i;  // the second of a doubled quote
     } else if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '7') {
       size_t digits = 1;
-      while (digits < 6 && i + 1 + digits < text.size() && text[i + 1 + digits] >= '0' && text[i + 1 + digits] <= '7') ++digits;
+      while (digits < 6 && i + 1 + digits < text.size() && text[i + 1 + digits] >= '0' && text[i + 1 + digits] <= '7')
+        ++digits;
       units += static_cast<char16_t>(std::stoul(text.substr(i + 1, digits), nullptr, 8));
       i += digits;
       continue;
@@ -119,6 +120,9 @@ TEST(ProgramTraits, RealProgramsReadAsOtherToolsReportThem) {
       {"7-Zip's console program", sevenZip(), 3, std::array<uint16_t, 4>{21, 7, 0, 0}, false},
       {"Wine's registry editor", wineProgram("regedit.exe"), 2, std::array<uint16_t, 4>{5, 2, 3790, 0}, true},
       {"Wine's minesweeper (an icon, no version)", wineProgram("winemine.exe"), 2, std::nullopt, true},
+      {"a small program mingw-w64 and windres built",
+       fs::path(FUZZ_REGRESSIONS_DIR) / "program" / "small-program-with-icons-and-version", 3,
+       std::array<uint16_t, 4>{1, 2, 3, 4}, true},
       {"the bootstrap stub (no resources)", bootstrapStub(), 2, std::nullopt, false},
       {"an executable the project wrote", folder / "written.exe", 2, WRITTEN_VERSION, true},
   };
@@ -164,8 +168,10 @@ TEST(ProgramTraits, AWrittenProgramGivesBackWhatItWasWrittenWith) {
 }
 
 TEST(ProgramTraits, VersionTextLeavesOutAZeroFourthNumber) {
-  const std::pair<std::array<uint16_t, 4>, const char*> cases[] = {
-      {{21, 7, 0, 0}, "21.7.0"}, {{1, 2, 3, 4}, "1.2.3.4"}, {{0, 0, 0, 0}, "0.0.0"}, {{65535, 0, 65535, 65535}, "65535.0.65535.65535"}};
+  const std::pair<std::array<uint16_t, 4>, const char*> cases[] = {{{21, 7, 0, 0}, "21.7.0"},
+                                                                   {{1, 2, 3, 4}, "1.2.3.4"},
+                                                                   {{0, 0, 0, 0}, "0.0.0"},
+                                                                   {{65535, 0, 65535, 65535}, "65535.0.65535.65535"}};
   for (const auto& [version, text] : cases) EXPECT_EQ(onefile::fileVersionText(version), text);
 }
 
