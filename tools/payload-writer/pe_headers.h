@@ -19,9 +19,9 @@ enum class PeHeaderFault {
 
 struct PeHeaders {
   PeHeaderFault fault = PeHeaderFault::noDosHeader;
-  uint32_t fileHeader = 0;      // the COFF header, after "PE\0\0"
+  uint32_t fileHeader = 0;  // the COFF header, after "PE\0\0"
   uint32_t optionalHeader = 0;
-  uint32_t sectionTable = 0;    // right after the optional header
+  uint32_t sectionTable = 0;  // right after the optional header
   uint16_t machine = 0;
   uint16_t sectionCount = 0;
   uint16_t optionalSize = 0;

@@ -1,5 +1,6 @@
 // Where the fields of a PE32+ image's headers lie, for the locator that finds
-// the payload in a built executable and the writer that builds one.
+// the payload in a built executable, the writer that builds one and the
+// reader of a main program's traits.
 #pragma once
 #include <cstdint>
 
@@ -9,6 +10,9 @@ inline constexpr uint32_t DOS_NEW_HEADER_FIELD = 0x3C;  // the offset of "PE\0\0
 inline constexpr char PE_SIGNATURE[4] = {'P', 'E', '\0', '\0'};
 inline constexpr uint32_t FILE_HEADER_SIZE = 20;
 inline constexpr uint32_t SECTION_HEADER_SIZE = 40;
+
+inline constexpr uint16_t MACHINE_AMD64 = 0x8664, MACHINE_I386 = 0x14C, MACHINE_ARM64 = 0xAA64;
+inline constexpr uint16_t PE32_MAGIC = 0x10B, PE32_PLUS_MAGIC = 0x20B;
 
 // COFF file header fields, from its start.
 inline constexpr uint32_t FH_MACHINE = 0, FH_SECTION_COUNT = 2, FH_TIME_STAMP = 4, FH_SYMBOL_TABLE = 8,
