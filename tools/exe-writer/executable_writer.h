@@ -24,10 +24,10 @@ inline constexpr uint64_t IMAGE_SIZE_LIMIT = uint64_t(1) << 31;
 std::string imageSizeLimitReason();
 
 struct ExecutableContent {
-  uint16_t subsystem = SUBSYSTEM_GUI;  // the one field of the stub's headers that differs per program
   std::u16string pathTemplate;
   std::u16string versionText;
   std::vector<Resource> resources;
+  uint16_t subsystem = SUBSYSTEM_GUI;  // the one field of the stub's headers that differs per program
 };
 
 class ExecutableWriter {

@@ -245,8 +245,8 @@ int runBuildCommand(const Arguments& arguments) {
   if (request.folder) files = scanRequestedFolder(*request.folder);
 
   StubImage stub(std::string(embeddedFile(onefileStub, onefileStubEnd)), "the built-in bootstrap");
-  ExecutableContent content{request.subsystem, request.pathTemplate, request.versionText,
-                            applicationResources(request.identity, request.icon)};
+  ExecutableContent content{request.pathTemplate, request.versionText,
+                            applicationResources(request.identity, request.icon), request.subsystem};
   ExecutableWriter writer(stub, content, request.output);
   PackSummary summary;
   if (request.folder) {
