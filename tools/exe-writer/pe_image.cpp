@@ -39,7 +39,6 @@ StubImage::StubImage(std::string bytes, std::string shownName) : bytes_(std::mov
   sizeOfHeaders_ = littleEndianAt(bytes_, optionalHeader_ + OH_HEADERS_SIZE, 4);
   sectionAlignment_ = littleEndianAt(bytes_, optionalHeader_ + OH_SECTION_ALIGNMENT, 4);
   fileAlignment_ = littleEndianAt(bytes_, optionalHeader_ + OH_FILE_ALIGNMENT, 4);
-  subsystem_ = static_cast<uint16_t>(littleEndianAt(bytes_, optionalHeader_ + OH_SUBSYSTEM, 2));
   if (!isPowerOfTwo(sectionAlignment_) || !isPowerOfTwo(fileAlignment_)) refuse("odd alignments");
   if (sizeOfHeaders_ > bytes_.size() || uint64_t(sectionTable_) + SECTION_HEADER_SIZE * sectionCount_ > sizeOfHeaders_)
     refuse("its section table lies outside its headers");

@@ -33,8 +33,6 @@ class StubImage {
   const std::string& bytes() const { return bytes_; }
   uint32_t sectionAlignment() const { return sectionAlignment_; }
   uint32_t fileAlignment() const { return fileAlignment_; }
-  // The stub's own Subsystem field (SUBSYSTEM_GUI for the bootstrap).
-  uint16_t subsystem() const { return subsystem_; }
 
   // Places the sections one after the other behind the stub's last, in
   // memory and in the file. Their sizes must be final for all but the last.
@@ -62,7 +60,6 @@ class StubImage {
   uint32_t sizeOfHeaders_ = 0;
   uint32_t sectionAlignment_ = 0;
   uint32_t fileAlignment_ = 0;
-  uint16_t subsystem_ = 0;
   uint32_t nextVirtualAddress_ = 0;  // past the stub's last section, aligned
   uint32_t endOfRawData_ = 0;
 };

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "pack_error.h"
 #include "payload_file.h"
@@ -17,11 +17,13 @@ namespace {
 constexpr size_t MAX_TEXT_UNITS = 1024;  // as the options take
 constexpr char EXE_EXTENSION[] = ".exe";
 
+// An empty file is read as such: what it is not is the reader's to say.
 std::string readBytes(const std::filesystem::path& path, const std::string& shown) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  if (!in || !(bytes << in.rdbuf())) throw PackError(shown, "cannot read the file");
-  return bytes.str();
+  if (!in) throw PackError(shown, "cannot read the file");
+  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) throw PackError(shown, "cannot read the file");
+  return bytes;
 }
 
 void warn(const std::string& shown, const std::string& text) {

@@ -6,6 +6,8 @@
 #include <regex>
 
 #include "fixtures.h"
+#include "pack_error.h"
+#include "program_traits.h"
 #include "test_support.h"
 
 namespace {
@@ -293,6 +295,40 @@ TEST(BuildCommand, RefusesAMainProgramWindowsCouldNotStart) {
     EXPECT_EQ(packed.err.rfind("onefile-pack: " + payload.string() + ": app.exe: ", 0), 0u) << packed.err;
     EXPECT_TRUE(entriesOf(folder / "out").empty()) << packed.err;
     EXPECT_EQ(runPack({"build", (folder / "app").string(), "--main", "app.exe", "-o", out, "--unchecked"}).status, 0);
+    fs::remove(out);
+  }
+}
+
+// Every damaged program the reader's fuzzing kept, as a main program: a build
+// says in one line each what the reader ignored, and takes the defaults for
+// it, or refuses the program in one line; it never fails otherwise.
+TEST(BuildCommand, SaysWhatItIgnoredInAMalformedMainProgram) {
+  ScratchFolder folder;
+  fs::path main = folder / "app/app.exe", out = folder / "out.exe";
+  for (const fs::directory_entry& kept : fs::directory_iterator(PROGRAM_REGRESSIONS_DIR)) {
+    SCOPED_TRACE(kept.path().filename().string());
+    std::string bytes = readFile(kept.path());
+    writeFile(main, bytes);
+    CommandResult result = runPack({"build", (folder / "app").string(), "--main", "app.exe", "-o", out.string(), "-q"});
+    std::string expected;
+    int status = 0;
+    try {
+      onefile::ProgramTraits traits = onefile::readProgramTraits(
+          reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), main.string());
+      for (const std::string& warning : traits.warnings)
+        expected += "onefile-pack: warning: " + main.string() + ": " + warning + "\n";
+      if (traits.subsystem != 2 && traits.subsystem != 3) {
+        expected += "onefile-pack: " + main.string() + ": its subsystem is " + std::to_string(traits.subsystem) +
+                    ", neither a console (3) nor a GUI program (2): Windows would not start it\n";
+        status = 1;
+      }
+    } catch (const onefile::PackError& refused) {
+      expected = "onefile-pack: " + std::string(refused.what()) + "\n";
+      status = 1;
+    }
+    EXPECT_EQ(result.status, status);
+    EXPECT_EQ(result.err, expected);
+    EXPECT_EQ(fs::exists(out), status == 0);
     fs::remove(out);
   }
 }
