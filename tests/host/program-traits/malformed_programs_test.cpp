@@ -103,6 +103,14 @@ TEST(ProgramTraits, ResourceFaultsWarnOnceAndLeaveTheirItemAtItsDefault) {
        "its resource directory is damaged (it is deeper than three levels)", 1, false, true, true},
       {"huge entry counts", [](std::string* b) { putField(b, resourceDirectory(*b) + 12, 0xFFFFFFFFu, 4); },
        "its resource directory is damaged (a directory's entries run past its end)", 2, false, false, false},
+      {"an empty icon image",
+       [](std::string* b) {
+         size_t root = resourceDirectory(*b);
+         size_t names = root + (field(*b, root + 16 + 4, 4) & 0x7FFFFFFF);
+         size_t languages = root + (field(*b, names + 16 + 4, 4) & 0x7FFFFFFF);
+         putField(b, root + field(*b, languages + 16 + 4, 4) + 4, 0, 4);
+       },
+       "its icon group names icon 1, which is empty", 1, false, true, true},
       {"icon id missing", [](std::string* b) { putField(b, firstGroupEntryId(*b), 999, 2); },
        "its icon group names icon 999, which it does not hold", 1, false, true, true},
       {"icon group of a bad type", [](std::string* b) { putField(b, firstGroupEntryId(*b) - 12 - 4, 2, 2); },
