@@ -129,6 +129,13 @@ TEST(ProgramTraits, ResourceFaultsWarnOnceAndLeaveTheirItemAtItsDefault) {
        "its version resource is damaged (a node is shorter than its header)", 1, true, false, false},
       {"version root key changed", [](std::string* b) { (*b)[versionRoot(*b) + 6] = 'W'; },
        "its version resource is damaged (its root is not VS_VERSION_INFO)", 1, true, false, false},
+      // Writers differ in how a string's value length counts: none of these is a fault.
+      {"a string typed as binary", [](std::string* b) { putField(b, companyNode(*b) + 4, 0, 2); }, "", 0, true, true,
+       true},
+      {"a string's length in bytes", [](std::string* b) { putField(b, companyNode(*b) + 2, 18, 2); }, "", 0, true,
+       true, true},
+      {"a string's length without its zero", [](std::string* b) { putField(b, companyNode(*b) + 2, 8, 2); }, "", 0,
+       true, true, true},
       {"fixed information with a bad signature",
        [](std::string* b) { putField(b, offsetOf(*b, std::string("\xBD\x04\xEF\xFE", 4)), 0xFEEF04BC, 4); },
        "its fixed file information has a wrong signature", 1, true, false, true},
