@@ -14,7 +14,8 @@ namespace onefile {
 namespace {
 
 constexpr uint64_t GROUP_HEADER_SIZE = 6, GROUP_ENTRY_SIZE = 14, GROUP_ENTRY_ID_AT = 12;
-constexpr uint64_t ICO_HEADER_SIZE = 6, ICO_ENTRY_SIZE = 16, ICO_ENTRY_OFFSET_AT = 12;
+constexpr uint64_t ICO_HEADER_SIZE = 6, ICO_ENTRY_SIZE = 16;
+constexpr size_t SHARED_ENTRY_BYTES = 8;  // width, height, colours, reserved, planes, bits per pixel
 constexpr uint16_t ICON_TYPE = 1;
 
 std::string hex16(unsigned value) {
@@ -44,7 +45,7 @@ PeHeaders x86_64Headers(ByteView file, const std::string& shown) {
 // other: the group's entry with the image's size and place in that file in
 // place of its resource number.
 std::string icoEntry(ByteView groupEntry, size_t imageSize, uint64_t offset) {
-  std::string entry(reinterpret_cast<const char*>(groupEntry.data()), ICO_ENTRY_OFFSET_AT - 4);
+  std::string entry(reinterpret_cast<const char*>(groupEntry.data()), SHARED_ENTRY_BYTES);
   appendLittleEndian(&entry, imageSize, 4);
   appendLittleEndian(&entry, offset, 4);
   return entry;
@@ -67,6 +68,7 @@ std::vector<IconImage> readIconGroup(const ImageResources& resources, ByteView g
     uint16_t id = static_cast<uint16_t>(*entry.field(GROUP_ENTRY_ID_AT, 2));
     std::optional<ByteView> data = resources.byId(RESOURCE_ICON, id);
     if (!data) throw ResourceFault("its icon group names icon " + std::to_string(id) + ", which it does not hold");
+    if (data->size() == 0) throw ResourceFault("its icon group names icon " + std::to_string(id) + ", which is empty");
     IconImage image;
     image.width = entry.data()[0] == 0 ? 256 : entry.data()[0];
     image.height = entry.data()[1] == 0 ? 256 : entry.data()[1];

@@ -29,7 +29,8 @@ struct ProgramTraits {
 // Throws PackError(shownName, reason) when the bytes are not an x86-64 PE image (no MZ/PE header,
 // machine not 0x8664, not PE32+), with a reason a user understands in one line (e.g. "not an x86-64
 // Windows program (a 32-bit one)"). Everything else that is malformed only adds a warning and leaves
-// that item at its default.
+// that item at its default. Texts come whole, however long (a version node
+// holds up to 32767 units): capping them is the caller's decision.
 ProgramTraits readProgramTraits(const unsigned char* data, size_t size, const std::string& shownName);
 
 // A file version as it is written: "a.b.c", with ".d" when d is not 0.

@@ -23,14 +23,18 @@ constexpr uint32_t FILE_VERSION_MS_AT = 8, FILE_VERSION_LS_AT = 12;
 // One node, its offsets relative to the resource's start (on which its four-byte boundaries are counted).
 struct Node {
   std::u16string key;
+  uint64_t valueLength = 0;            // as the node gives it
   uint64_t value = 0, valueBytes = 0;  // valueBytes as far as the node reaches
   uint64_t children = 0, end = 0;
 };
 
-std::u16string unitsUpToZero(ByteView bytes, uint64_t from, uint64_t units) {
+// A string's value: text up to its first zero unit, however its value
+// length counts (units or bytes, with the zero or without), within its node.
+std::u16string stringValue(ByteView resource, const Node& node) {
   std::u16string text;
+  uint64_t units = std::min(node.valueLength, (node.end - node.value) / 2);
   for (uint64_t i = 0; i < units; ++i) {
-    char16_t unit = static_cast<char16_t>(*bytes.field(from + 2 * i, 2));
+    char16_t unit = static_cast<char16_t>(*resource.field(node.value + 2 * i, 2));
     if (unit == 0) break;
     text += unit;
   }
@@ -44,6 +48,7 @@ Node readNode(ByteView resource, uint64_t at, uint64_t limit) {
   if (length < NODE_HEADER_SIZE) damaged("a node is shorter than its header");
   if (length > limit - at) damaged("a node runs past its end");
   Node node;
+  node.valueLength = valueLength;
   node.end = at + length;
   uint64_t key = at + NODE_HEADER_SIZE;
   for (;; key += 2) {
@@ -98,8 +103,7 @@ VersionFound readVersionResource(ByteView resource) {
     std::vector<Node> tables = childrenOf(resource, child);
     if (tables.empty()) break;
     for (const Node& string : childrenOf(resource, tables[0]))
-      found.strings.emplace_back(utf16ToUtf8(string.key),
-                                 utf16ToUtf8(unitsUpToZero(resource, string.value, string.valueBytes / 2)));
+      found.strings.emplace_back(utf16ToUtf8(string.key), utf16ToUtf8(stringValue(resource, string)));
     break;
   }
   return found;

@@ -103,6 +103,14 @@ TEST(ProgramTraits, ResourceFaultsWarnOnceAndLeaveTheirItemAtItsDefault) {
        "its resource directory is damaged (it is deeper than three levels)", 1, false, true, true},
       {"huge entry counts", [](std::string* b) { putField(b, resourceDirectory(*b) + 12, 0xFFFFFFFFu, 4); },
        "its resource directory is damaged (a directory's entries run past its end)", 2, false, false, false},
+      {"an empty icon image",
+       [](std::string* b) {
+         size_t root = resourceDirectory(*b);
+         size_t names = root + (field(*b, root + 16 + 4, 4) & 0x7FFFFFFF);
+         size_t languages = root + (field(*b, names + 16 + 4, 4) & 0x7FFFFFFF);
+         putField(b, root + field(*b, languages + 16 + 4, 4) + 4, 0, 4);
+       },
+       "its icon group names icon 1, which is empty", 1, false, true, true},
       {"icon id missing", [](std::string* b) { putField(b, firstGroupEntryId(*b), 999, 2); },
        "its icon group names icon 999, which it does not hold", 1, false, true, true},
       {"icon group of a bad type", [](std::string* b) { putField(b, firstGroupEntryId(*b) - 12 - 4, 2, 2); },
@@ -121,6 +129,13 @@ TEST(ProgramTraits, ResourceFaultsWarnOnceAndLeaveTheirItemAtItsDefault) {
        "its version resource is damaged (a node is shorter than its header)", 1, true, false, false},
       {"version root key changed", [](std::string* b) { (*b)[versionRoot(*b) + 6] = 'W'; },
        "its version resource is damaged (its root is not VS_VERSION_INFO)", 1, true, false, false},
+      // Writers differ in how a string's value length counts: none of these is a fault.
+      {"a string typed as binary", [](std::string* b) { putField(b, companyNode(*b) + 4, 0, 2); }, "", 0, true, true,
+       true},
+      {"a string's length in bytes", [](std::string* b) { putField(b, companyNode(*b) + 2, 18, 2); }, "", 0, true,
+       true, true},
+      {"a string's length without its zero", [](std::string* b) { putField(b, companyNode(*b) + 2, 8, 2); }, "", 0,
+       true, true, true},
       {"fixed information with a bad signature",
        [](std::string* b) { putField(b, offsetOf(*b, std::string("\xBD\x04\xEF\xFE", 4)), 0xFEEF04BC, 4); },
        "its fixed file information has a wrong signature", 1, true, false, true},
