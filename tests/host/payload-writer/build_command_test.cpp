@@ -5,6 +5,9 @@
 
 #include <regex>
 
+#include "application_resources.h"
+#include "embedded_files.h"
+#include "executable_writer.h"
 #include "fixtures.h"
 #include "pack_error.h"
 #include "program_traits.h"
@@ -297,6 +300,52 @@ TEST(BuildCommand, RefusesAMainProgramWindowsCouldNotStart) {
     EXPECT_EQ(runPack({"build", (folder / "app").string(), "--main", "app.exe", "-o", out, "--unchecked"}).status, 0);
     fs::remove(out);
   }
+}
+
+// A program of the given identity, written as onefile-pack writes one (a GUI
+// program with the project's icon), with texts no option would take.
+std::string programWith(const onefile::ApplicationIdentity& identity) {
+  ScratchFolder folder;
+  onefile::StubImage stub(std::string(onefile::embeddedFile(onefileStub, onefileStubEnd)), "stub");
+  onefile::ExecutableContent content{u"{CACHE_DIR}\\x", u"1", onefile::applicationResources(identity, onefile::defaultIcon())};
+  onefile::ExecutableWriter writer(stub, content, folder / "program.exe");
+  writer.finish();
+  return readFile(folder / "program.exe");
+}
+
+// Texts carried by the main program are taken as an option's would be, or
+// left out with a warning; an explicit option wins over each.
+TEST(BuildCommand, TakesTheMainProgramsDetailsUnlessGivenOrUnfit) {
+  ScratchFolder folder;
+  onefile::ApplicationIdentity identity{"Own", {4, 3, 2, 0}, "Comp\x01any", std::string(1025, 'd'), "Own Suite",
+                                        "(c) Own"};
+  writeFile(folder / "app/Own Tool.exe", programWith(identity));
+  fs::path exe = folder / "out.exe", main = folder / "app/Own Tool.exe";
+  CommandResult built = runPack({"build", (folder / "app").string(), "--main", "Own Tool.exe", "-o", exe.string(),
+                                 "--level", "1", "--copyright", "(c) Given"});
+  ASSERT_EQ(built.status, 0) << built.err;
+  EXPECT_EQ(built.err, "onefile-pack: warning: " + main.string() +
+                           ": its CompanyName is left out: it holds a control character\n"
+                           "onefile-pack: warning: " + main.string() +
+                           ": its FileDescription is left out: it is longer than 1024 characters\n");
+  EXPECT_NE(built.out.find("; from Own Tool.exe: --windows --name Own Tool --version 4.3.2 --icon --product; given: "
+                           "--copyright; default: --company --description\n"),
+            std::string::npos)
+      << built.out;
+  CommandResult rc = runShell(tool("windres") + " -i " + shellQuote(exe.string()) + " -O rc");
+  for (const char* expected : {" FILEVERSION 4, 3, 2, 0", "VALUE \"ProductName\", \"Own Suite\"",
+                               "VALUE \"LegalCopyright\", \"(c) Given\"", "VALUE \"FileDescription\", \"Own Tool\"",
+                               "VALUE \"OriginalFilename\", \"Own Tool.exe\"", "Has 6 elements"})
+    EXPECT_NE(rc.out.find(expected), std::string::npos) << expected;
+  EXPECT_EQ(rc.out.find("CompanyName"), std::string::npos);
+  EXPECT_NE(readFile(exe).find(utf16z("{CACHE_DIR}\\Own Tool\\{VERSION}") + utf16z("4.3.2")), std::string::npos);
+
+  // A program name that cannot name the cache folder asks for --name.
+  writeFile(folder / "app/Tool..exe", programImage(3));
+  CommandResult refused = runPack({"build", (folder / "app").string(), "--main", "Tool..exe", "-o", exe.string()});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err, "onefile-pack build: --name: the name ends in a dot, which Windows drops, so the file could "
+                         "not be created under this name (taken from the main program's name; pass --name)\n");
 }
 
 // Every damaged program the reader's fuzzing kept, as a main program: a build
