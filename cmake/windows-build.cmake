@@ -50,13 +50,17 @@ BOOTSTRAP_LIBS='$<TARGET_FILE:onefile_bootstrap> ${ONEFILE_MINGW_DEPS}/lib/libzs
 set(ONEFILE_HOST_BUILD_DIR "" CACHE PATH "Native build holding onefile-pack and the fixture tools")
 set(ONEFILE_PACK "${ONEFILE_HOST_BUILD_DIR}/tools/onefile-pack/onefile-pack")
 
-# onefile_add_bootstrap(<target> PAYLOAD <file> OUTPUT <exe> [TEMPLATE <t>] [VERSION <v>])
+# onefile_add_bootstrap(<target> PAYLOAD <file> OUTPUT <exe> [TEMPLATE <t>] [VERSION <v>] [CONSOLE])
 # A bootstrap executable that carries the payload file, made like `make exe`:
 # template and version as given, unchecked, so that tests can build
-# bootstraps meant to fail at run time.
+# bootstraps meant to fail at run time. CONSOLE gives it the console
+# subsystem, as a console program's build has; otherwise it is a GUI program.
 function(onefile_add_bootstrap target)
-  cmake_parse_arguments(arg "" "PAYLOAD;OUTPUT;TEMPLATE;VERSION" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(arg "CONSOLE" "PAYLOAD;OUTPUT;TEMPLATE;VERSION" "DEPENDS" ${ARGN})
   set(extra "")
+  if(arg_CONSOLE)
+    list(APPEND extra --console)
+  endif()
   if(DEFINED arg_TEMPLATE)
     list(APPEND extra --template "${arg_TEMPLATE}")
   endif()

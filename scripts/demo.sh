@@ -34,7 +34,7 @@ snapshot() { (cd "$cache_linux" && find . -printf '%i %s %T@ %C@ %p\n' | sort -k
 say "Packing $app into Quorvane.exe"
 mkdir -p "$out"
 (cd "$app" && find . -type f | sed 's|^\./|  |' | sort)
-"$pack" build "$app" --main demo.exe -o "$exe" --description "Quorvane demo" -q
+"$pack" build "$app" --main demo.exe -o "$exe" --name Quorvane --description "Quorvane demo" -q
 ls -l "$exe" | awk '{print "  Quorvane.exe: " $5 " bytes"}'
 
 # The first start should show unpacking: clear what an earlier demo left.

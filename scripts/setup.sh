@@ -19,8 +19,9 @@ packages=(
   wine wine64 libz-mingw-w64-dev
   googletest libzstd-dev zlib1g-dev zstd cmake make g++ dpkg-dev python3
   osslsigncode openssl
-  # interactive consoles under Wine, driven and read back by the tests
-  tmux
+  # what the tests drive and read back with: terminals (script, tmux) and
+  # resources (wrestool); GNU time for the benchmarks
+  bsdutils tmux icoutils time
   # what the benchmarks compare with, and their chart
   zip unzip 7zip gnuplot-nox
 )

@@ -1,6 +1,7 @@
 // Replays every input kept in regressions/: the crashes the fuzzers found,
-// and the awkward inputs they started from. Each must be read to its end or
-// to a PayloadDamage, like any other damaged payload.
+// and the awkward inputs they started from. Each payload must be read to its
+// end or to a PayloadDamage, like any other damaged payload; each program
+// refused with one line or read with one-line warnings.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "payload-walk.h"
+#include "program-walk.h"
 
 namespace {
 
@@ -37,6 +39,10 @@ TEST(FuzzRegressions, EveryKeptPayloadIsReadToItsEndOrItsDamage) {
 
 TEST(FuzzRegressions, EveryKeptRecordStreamIsReadToItsEndOrItsDamage) {
   EXPECT_GT(replayAll("records", fuzz_walk::walkRecordStream), 0);
+}
+
+TEST(FuzzRegressions, EveryKeptProgramIsRefusedOrReadWithWarnings) {
+  EXPECT_GT(replayAll("program", fuzz_walk::walkProgram), 0);
 }
 
 }  // namespace

@@ -70,7 +70,7 @@ class ExecutableWriter::PayloadSink : public ByteSink {
 
 ExecutableWriter::ExecutableWriter(const StubImage& stub, const ExecutableContent& content,
                                    const std::filesystem::path& output)
-    : stub_(stub), file_(output, EXECUTABLE_PERMISSIONS) {
+    : stub_(stub), subsystem_(content.subsystem), file_(output, EXECUTABLE_PERMISSIONS) {
   std::string prefix = attachedPrefix(content);
   payloadOffset_ = prefix.size();
   // The resource data points at itself by address: place the sections once
@@ -119,7 +119,7 @@ uint64_t ExecutableWriter::finish() {
   std::string size;
   appendLittleEndian(&size, payloadSize, 8);
   file_.overwrite(attachedRawOffset_ + PAYLOAD_SIZE_FIELD, size.data(), size.size());
-  std::string headers = stub_.headersWith(sections_, resourceSection_);
+  std::string headers = stub_.headersWith(sections_, resourceSection_, subsystem_);
   file_.overwrite(0, headers.data(), headers.size());
   file_.flush();
   uint32_t checksum;

@@ -27,6 +27,7 @@ struct ExecutableContent {
   std::u16string pathTemplate;
   std::u16string versionText;
   std::vector<Resource> resources;
+  uint16_t subsystem = SUBSYSTEM_GUI;  // the one field of the stub's headers that differs per program
 };
 
 class ExecutableWriter {
@@ -46,6 +47,7 @@ class ExecutableWriter {
   class PayloadSink;
 
   const StubImage& stub_;
+  uint16_t subsystem_;
   std::vector<NewSection> sections_;
   int resourceSection_ = -1;
   uint64_t attachedRawOffset_ = 0;

@@ -12,7 +12,6 @@ constexpr size_t DIRECTORY_HEADER_SIZE = 6;
 constexpr size_t DIRECTORY_ENTRY_SIZE = 16;
 constexpr size_t GROUP_ENTRY_SIZE = 14;
 constexpr uint16_t TYPE_ICON = 1;
-constexpr size_t MAX_IMAGES = 64;
 constexpr unsigned char PNG_SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr size_t PNG_WIDTH_AT = 16, PNG_HEIGHT_AT = 20;  // in the IHDR chunk
 constexpr uint32_t BITMAP_HEADER_SIZE = 40;
@@ -49,8 +48,8 @@ std::vector<IconImage> parseIconFile(const std::string& bytes, const std::string
     throw PackError(shown, "not an icon file (.ico)");
   size_t count = littleEndianAt(bytes, 4, 2);
   if (count == 0) throw PackError(shown, "the icon file holds no image");
-  if (count > MAX_IMAGES) throw PackError(shown, "the icon file holds " + std::to_string(count) + " images; at most " +
-                                                     std::to_string(MAX_IMAGES) + " are taken");
+  if (count > MAX_ICON_IMAGES) throw PackError(shown, "the icon file holds " + std::to_string(count) + " images; at most " +
+                                                     std::to_string(MAX_ICON_IMAGES) + " are taken");
   if (bytes.size() < DIRECTORY_HEADER_SIZE + DIRECTORY_ENTRY_SIZE * count)
     throw PackError(shown, "the icon file ends inside its directory");
   std::vector<IconImage> images;

@@ -8,6 +8,9 @@
 
 namespace onefile {
 
+// The most images an icon is taken with, from a file or from another program.
+inline constexpr size_t MAX_ICON_IMAGES = 64;
+
 struct IconImage {
   unsigned width = 0;   // in pixels; 256 is stored as 0
   unsigned height = 0;

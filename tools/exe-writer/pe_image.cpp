@@ -1,17 +1,13 @@
 #include "pe_image.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "pack_error.h"
-#include "pe_layout.h"
+#include "pe_headers.h"
 #include "record_encoding.h"
 
 namespace onefile {
 namespace {
-
-constexpr uint16_t MACHINE_AMD64 = 0x8664;
-constexpr uint16_t PE32_PLUS_MAGIC = 0x20B;
 
 uint32_t alignUp32(uint64_t value, uint32_t alignment) { return static_cast<uint32_t>(alignUp(value, alignment)); }
 
@@ -21,16 +17,14 @@ bool isPowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) =
 
 StubImage::StubImage(std::string bytes, std::string shownName) : bytes_(std::move(bytes)), shown_(std::move(shownName)) {
   auto refuse = [&](const std::string& reason) { throw PackError(shown_, "not a usable bootstrap stub: " + reason); };
-  if (bytes_.size() < DOS_NEW_HEADER_FIELD + 4 || bytes_.compare(0, 2, "MZ") != 0) refuse("no DOS header");
-  uint32_t pe = littleEndianAt(bytes_, DOS_NEW_HEADER_FIELD, 4);
-  if (uint64_t(pe) + sizeof PE_SIGNATURE + FILE_HEADER_SIZE > bytes_.size() ||
-      std::memcmp(bytes_.data() + pe, PE_SIGNATURE, sizeof PE_SIGNATURE) != 0)
-    refuse("no PE header");
-  fileHeader_ = pe + sizeof PE_SIGNATURE;
-  optionalHeader_ = fileHeader_ + FILE_HEADER_SIZE;
-  if (littleEndianAt(bytes_, fileHeader_ + FH_MACHINE, 2) != MACHINE_AMD64) refuse("not an x86-64 image");
-  uint16_t optionalSize = littleEndianAt(bytes_, fileHeader_ + FH_OPTIONAL_SIZE, 2);
-  if (optionalSize < OH_DIRECTORIES || uint64_t(optionalHeader_) + optionalSize > bytes_.size() ||
+  PeHeaders headers = readPeHeaders(ByteView(reinterpret_cast<const unsigned char*>(bytes_.data()), bytes_.size()));
+  if (headers.fault == PeHeaderFault::noDosHeader) refuse("no DOS header");
+  if (headers.fault == PeHeaderFault::noPeHeader) refuse("no PE header");
+  fileHeader_ = headers.fileHeader;
+  optionalHeader_ = headers.optionalHeader;
+  if (headers.machine != MACHINE_AMD64) refuse("not an x86-64 image");
+  uint16_t optionalSize = headers.optionalSize;
+  if (optionalSize < OH_DIRECTORIES || !headers.optionalHeaderInFile ||
       littleEndianAt(bytes_, optionalHeader_ + OH_MAGIC, 2) != PE32_PLUS_MAGIC)
     refuse("not a PE32+ image");
   uint32_t directoryCount = littleEndianAt(bytes_, optionalHeader_ + OH_DIRECTORY_COUNT, 4);
@@ -40,8 +34,8 @@ StubImage::StubImage(std::string bytes, std::string shownName) : bytes_(std::mov
   if (littleEndianAt(bytes_, directorySizes + 8 * SECURITY_DIRECTORY, 4) != 0) refuse("it is signed");
   if (littleEndianAt(bytes_, directorySizes + 8 * RESOURCE_DIRECTORY, 4) != 0) refuse("it has resources");
   if (littleEndianAt(bytes_, fileHeader_ + FH_SYMBOL_TABLE, 4) != 0) refuse("it is not stripped");
-  sectionTable_ = optionalHeader_ + optionalSize;
-  sectionCount_ = littleEndianAt(bytes_, fileHeader_ + FH_SECTION_COUNT, 2);
+  sectionTable_ = headers.sectionTable;
+  sectionCount_ = headers.sectionCount;
   sizeOfHeaders_ = littleEndianAt(bytes_, optionalHeader_ + OH_HEADERS_SIZE, 4);
   sectionAlignment_ = littleEndianAt(bytes_, optionalHeader_ + OH_SECTION_ALIGNMENT, 4);
   fileAlignment_ = littleEndianAt(bytes_, optionalHeader_ + OH_FILE_ALIGNMENT, 4);
@@ -93,7 +87,8 @@ uint64_t StubImage::imageSize(const std::vector<NewSection>& sections) const {
   return alignUp(uint64_t(last.virtualAddress) + last.virtualSize, sectionAlignment_);
 }
 
-std::string StubImage::headersWith(const std::vector<NewSection>& sections, int resourceSection) const {
+std::string StubImage::headersWith(const std::vector<NewSection>& sections, int resourceSection,
+                                   uint16_t subsystem) const {
   std::string headers = bytes_.substr(0, sizeOfHeaders_);
   uint32_t initialized = littleEndianAt(bytes_, optionalHeader_ + OH_INITIALIZED_DATA, 4);
   for (size_t i = 0; i < sections.size(); ++i) {
@@ -114,6 +109,7 @@ std::string StubImage::headersWith(const std::vector<NewSection>& sections, int 
   putLittleEndian(&headers, optionalHeader_ + OH_INITIALIZED_DATA, initialized, 4);
   putLittleEndian(&headers, optionalHeader_ + OH_IMAGE_SIZE, imageSize(sections), 4);
   putLittleEndian(&headers, optionalHeader_ + OH_CHECKSUM, 0, 4);
+  putLittleEndian(&headers, optionalHeader_ + OH_SUBSYSTEM, subsystem, 2);
   if (resourceSection >= 0) {
     const NewSection& resources = sections[static_cast<size_t>(resourceSection)];
     size_t directory = optionalHeader_ + OH_DIRECTORIES + 8 * RESOURCE_DIRECTORY;

@@ -43,8 +43,9 @@ class StubImage {
 
   // The stub's headers with the sections appended: section table, image size,
   // size of initialised data, the resource directory (resourceSection names
-  // which one, or -1), no time stamp and a checksum of 0 (see peChecksum).
-  std::string headersWith(const std::vector<NewSection>& sections, int resourceSection) const;
+  // which one, or -1), the given subsystem, no time stamp and a checksum of 0
+  // (see peChecksum).
+  std::string headersWith(const std::vector<NewSection>& sections, int resourceSection, uint16_t subsystem) const;
 
   // Where the optional header's checksum lies in the file.
   uint32_t checksumOffset() const { return optionalHeader_ + OH_CHECKSUM; }

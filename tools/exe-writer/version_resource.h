@@ -3,12 +3,17 @@
 // properties, in US English with Unicode text.
 #pragma once
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace onefile {
+
+// The longest text a version resource string is given, in UTF-16 units: the
+// options and the texts taken from a main program alike.
+inline constexpr size_t VERSION_TEXT_MAX_UNITS = 1024;
 
 struct VersionInfo {
   std::array<uint16_t, 4> numbers{};  // 1.7.0 is {1, 7, 0, 0}

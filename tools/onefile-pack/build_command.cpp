@@ -2,13 +2,12 @@
 // onefile-pack build --payload FILE -o OUT.exe [options]
 //
 // Writes the finished executable from the prebuilt bootstrap that this tool
-// carries: no compiler, linker or resource compiler is involved. Every
-// option is checked before anything is read or written.
+// carries: no compiler, linker or resource compiler is involved. What no
+// option gives is taken from the main program: its subsystem, name, version,
+// icon and version texts. Everything is checked before anything is written.
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "application_resources.h"
 #include "command_line.h"
@@ -17,6 +16,8 @@
 #include "embedded_files.h"
 #include "executable_writer.h"
 #include "folder_options.h"
+#include "host_system.h"
+#include "main_program.h"
 #include "pack_error.h"
 #include "payload/format.h"
 #include "payload_file.h"
@@ -27,13 +28,13 @@
 #include "template_check.h"
 #include "text_output.h"
 #include "utf.h"
+#include "version_resource.h"
 
 namespace onefile {
 namespace {
 
 constexpr char DEFAULT_NAME[] = "Quorvane";
 constexpr char DEFAULT_VERSION[] = "1.7.0";
-constexpr size_t MAX_TEXT_UNITS = 1024;  // a version resource string
 constexpr size_t COPY_CHUNK = 1 << 20;
 
 const std::vector<OptionSpec> BUILD_OPTIONS = {
@@ -41,24 +42,35 @@ const std::vector<OptionSpec> BUILD_OPTIONS = {
     {{"--payload"}, "payload", "FILE",
      "instead of a folder, embed a payload written by onefile-pack payload, byte for byte"},
     {{"--name"}, "name", "NAME",
-     "the application's name: the cache folder's name and the version resource's names (default Quorvane)"},
+     "the application's name: the cache folder's name and the version resource's names (default: the main "
+     "program's file name without .exe)"},
     {{"--version"}, "version", "X.Y.Z",
-     "up to four dot-separated numbers (default 1.7.0): the {VERSION} of the cache folder, and the file and "
-     "product version (with .0 added: 1.7.0.0)"},
+     "up to four dot-separated numbers (default: the main program's file version, else 1.7.0): the {VERSION} of "
+     "the cache folder, and the file and product version (with .0 added: 1.7.0.0)"},
     {{"--template"}, "template", "T",
      "the cache folder's path template (default {CACHE_DIR}\\<name>\\{VERSION}); its placeholders are in "
      "the guide's Path templates"},
-    {{"--icon"}, "icon", "FILE.ico", "the icon of the executable (default: the project's own)"},
-    {{"--company"}, "company", "T", "the company in the version resource (Explorer: Properties, Details)"},
-    {{"--description"}, "description", "T", "the file description in the version resource"},
-    {{"--product"}, "product", "T", "the product name in the version resource"},
-    {{"--copyright"}, "copyright", "T", "the copyright notice in the version resource"},
+    {{"--icon"}, "icon", "FILE.ico",
+     "the icon of the executable (default: the main program's first icon, else the project's own)"},
+    {{"--company"}, "company", "T",
+     "the company in the version resource (Explorer: Properties, Details; default: the main program's "
+     "CompanyName)"},
+    {{"--description"}, "description", "T",
+     "the file description in the version resource (default: the main program's FileDescription)"},
+    {{"--product"}, "product", "T",
+     "the product name in the version resource (default: the main program's ProductName)"},
+    {{"--copyright"}, "copyright", "T",
+     "the copyright notice in the version resource (default: the main program's LegalCopyright)"},
+    {{"--console"}, "console", "",
+     "make a console program, which cmd waits for (default: the main program's own kind)"},
+    {{"--windows"}, "windows", "", "make a GUI program, which cmd does not wait for"},
     quietOption(),
-    // Compiles template, version and payload in as given: for test bootstraps
-    // that are meant to fail only when they run.
+    // Compiles template, version and payload in as given, and reads nothing
+    // from the main program: for test bootstraps that are meant to fail only
+    // when they run.
     {{"--unchecked"}, "unchecked", "",
-     "take --template, --version and a --payload as given, unchecked: only for making test executables that "
-     "are meant to fail when they start"},
+     "take --template, --version and a --payload as given, unchecked, and read nothing from the main program: "
+     "only for making test executables that are meant to fail when they start"},
 };
 
 struct BuildRequest {
@@ -66,6 +78,8 @@ struct BuildRequest {
   std::optional<std::filesystem::path> payloadFile;
   std::optional<FolderRequest> folder;
   ApplicationIdentity identity;
+  uint16_t subsystem = SUBSYSTEM_GUI;
+  ProgramDefaults carried;
   std::u16string pathTemplate, versionText;
   size_t targetFolderUnits = 0;  // estimated from the template
   std::vector<IconImage> icon;
@@ -83,28 +97,23 @@ std::string checkedText(const ParsedArguments& parsed, const std::string& key) {
   std::u16string wide = wideText("--" + key, text);
   for (char16_t c : wide)
     if (c < 0x20) throw OptionError("--" + key, "holds a control character");
-  if (wide.size() > MAX_TEXT_UNITS)
+  if (wide.size() > VERSION_TEXT_MAX_UNITS)
     throw OptionError("--" + key, "is " + std::to_string(wide.size()) + " characters long; at most " +
-                                      std::to_string(MAX_TEXT_UNITS) + " are taken");
+                                      std::to_string(VERSION_TEXT_MAX_UNITS) + " are taken");
   return text;
-}
-
-std::string readWholeFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  if (!in || !(bytes << in.rdbuf())) throw PackError(displayName(path.u8string()), "cannot read the file");
-  return bytes.str();
 }
 
 void readNameAndVersion(const ParsedArguments& parsed, BuildRequest* request) {
   request->identity.name = checkedText(parsed, "name");
-  if (!parsed.has("name")) request->identity.name = DEFAULT_NAME;
+  if (!parsed.has("name")) request->identity.name = request->carried.name.empty() ? DEFAULT_NAME : request->carried.name;
   // The name is a folder of the default template and the executable's own name.
   std::u16string name = wideText("--name", request->identity.name);
-  if (name.empty()) throw OptionError("--name", "is empty");
-  if (std::optional<std::string> problem = componentProblem(name)) throw OptionError("--name", *problem);
+  const std::string pass = parsed.has("name") ? "" : " (taken from the main program's name; pass --name)";
+  if (name.empty()) throw OptionError("--name", "is empty" + pass);
+  if (std::optional<std::string> problem = componentProblem(name)) throw OptionError("--name", *problem + pass);
 
-  std::string version = parsed.value("version").value_or(DEFAULT_VERSION);
+  std::string carriedVersion = request->carried.version.empty() ? DEFAULT_VERSION : request->carried.version;
+  std::string version = parsed.value("version").value_or(carriedVersion);
   request->versionText = wideText("--version", version);
   std::optional<std::array<uint16_t, 4>> numbers = parseVersionNumbers(version);
   if (numbers) request->identity.version = *numbers;
@@ -118,8 +127,37 @@ void readNameAndVersion(const ParsedArguments& parsed, BuildRequest* request) {
       throw OptionError("--template", *problem);
 }
 
-BuildRequest requestFrom(const Arguments& arguments) {
-  ParsedArguments parsed = parseArguments(arguments, buildOptions());
+bool startsAsPayload(const std::filesystem::path& path) {
+  MappedFile bytes(path);
+  return bytes.size() >= PAYLOAD_MAGIC_SIZE && std::memcmp(bytes.data(), PAYLOAD_MAGIC, PAYLOAD_MAGIC_SIZE) == 0;
+}
+
+// Reads the main program for what no option gives; a program Windows could
+// not start is refused here. --unchecked reads nothing. A file that is no
+// payload at all is refused later, after its size.
+void readMainProgram(const ParsedArguments& parsed, BuildRequest* request) {
+  if (parsed.has("console") && parsed.has("windows")) throw OptionError("--windows", "cannot be given with --console");
+  if (!request->unchecked) {
+    std::optional<MainProgram> program;
+    if (request->payloadFile && startsAsPayload(*request->payloadFile)) {
+      std::string shown = displayName(request->payloadFile->u8string());
+      checkPayloadNames(PayloadFile(*request->payloadFile), shown);
+      program = mainProgramInPayload(*request->payloadFile, shown);
+    } else if (request->folder) {
+      program = mainProgramInFolder(request->folder->root, request->folder->mainProgram);
+    }
+    if (program) request->carried = programDefaults(*program);
+  }
+  if (request->carried.subsystem != 0) request->subsystem = request->carried.subsystem;
+  if (parsed.has("console")) request->subsystem = SUBSYSTEM_CONSOLE;
+  if (parsed.has("windows")) request->subsystem = SUBSYSTEM_GUI;
+}
+
+std::string carriedOr(const ParsedArguments& parsed, const std::string& key, const std::string& carried) {
+  return parsed.has(key) ? checkedText(parsed, key) : carried;
+}
+
+BuildRequest requestFrom(const ParsedArguments& parsed) {
   BuildRequest request;
   request.output = std::filesystem::u8path(parsed.required("output", "-o"));
   request.quiet = parsed.has("quiet");
@@ -133,17 +171,21 @@ BuildRequest requestFrom(const Arguments& arguments) {
   } else if (parsed.positional.size() != 1) {
     throw UsageError("expects exactly one application folder (or --payload FILE)");
   }
+  if (!request.payloadFile) request.folder = folderRequestFrom(parsed, std::filesystem::u8path(parsed.positional[0]));
+  for (const char* key : {"name", "company", "description", "product", "copyright"}) checkedText(parsed, key);
+  readMainProgram(parsed, &request);
   readNameAndVersion(parsed, &request);
   // The template tells how long the folder that names go under may become.
   request.targetFolderUnits = estimatedTargetFolderLength(request.pathTemplate, request.versionText.size());
-  if (!request.payloadFile)
-    request.folder = folderRequestFrom(parsed, std::filesystem::u8path(parsed.positional[0]), request.targetFolderUnits);
-  request.identity.company = checkedText(parsed, "company");
-  request.identity.description = checkedText(parsed, "description");
-  request.identity.product = checkedText(parsed, "product");
-  request.identity.copyright = checkedText(parsed, "copyright");
+  if (request.folder && !parsed.has("cache-folder-length")) request.folder->cacheFolderUnits = request.targetFolderUnits;
+  request.identity.company = carriedOr(parsed, "company", request.carried.company);
+  request.identity.description = carriedOr(parsed, "description", request.carried.description);
+  request.identity.product = carriedOr(parsed, "product", request.carried.product);
+  request.identity.copyright = carriedOr(parsed, "copyright", request.carried.copyright);
   if (std::optional<std::string> icon = parsed.value("icon"))
-    request.icon = parseIconFile(readWholeFile(std::filesystem::u8path(*icon)), displayName(*icon));
+    request.icon = parseIconFile(readWholeFile(std::filesystem::u8path(*icon), displayName(*icon)), displayName(*icon));
+  else if (!request.carried.icon.empty())
+    request.icon = request.carried.icon;
   else
     request.icon = defaultIcon();
   return request;
@@ -160,14 +202,38 @@ uint64_t copyPayload(const BuildRequest& request, ExecutableWriter& writer) {
                                std::to_string(writer.maxPayloadSize()) +
                                " bytes an executable can carry: " + imageSizeLimitReason());
   MappedFile bytes(*request.payloadFile);
-  if (!request.unchecked) {
-    if (bytes.size() < PAYLOAD_MAGIC_SIZE || std::memcmp(bytes.data(), PAYLOAD_MAGIC, PAYLOAD_MAGIC_SIZE) != 0)
-      throw PackError(shown, "not a payload file (which starts with \"ZBX\")");
-    checkPayloadNames(PayloadFile(*request.payloadFile), shown);
-  }
+  // Its names were checked with the main program that it starts.
+  if (!request.unchecked && !startsAsPayload(*request.payloadFile))
+    throw PackError(shown, "not a payload file (which starts with \"ZBX\")");
   for (size_t done = 0; done < bytes.size(); done += COPY_CHUNK)
     writer.payload().write(bytes.data() + done, std::min(COPY_CHUNK, bytes.size() - done));
   return bytes.size();
+}
+
+// Where each property of the executable came from, as the options that set
+// them, so that the user sees what to pass: "from 7za.exe: --console --name
+// 7za ...; given: --icon; default: --copyright".
+std::string sourcesText(const ParsedArguments& parsed, const BuildRequest& request) {
+  const ProgramDefaults& carried = request.carried;
+  const ApplicationIdentity& identity = request.identity;
+  std::string fromProgram, given, fallback;
+  auto add = [&](bool isGiven, bool isCarried, const std::string& option) {
+    (isGiven ? given : isCarried ? fromProgram : fallback) += " " + option;
+  };
+  add(parsed.has("console") || parsed.has("windows"), carried.subsystem != 0,
+      request.subsystem == SUBSYSTEM_CONSOLE ? "--console" : "--windows");
+  add(parsed.has("name"), !carried.name.empty(), "--name " + displayName(identity.name));
+  add(parsed.has("version"), !carried.version.empty(), "--version " + displayName(utf16ToUtf8(request.versionText)));
+  add(parsed.has("icon"), !carried.icon.empty(), "--icon");
+  add(parsed.has("company"), !carried.company.empty(), "--company");
+  add(parsed.has("description"), !carried.description.empty(), "--description");
+  add(parsed.has("product"), !carried.product.empty(), "--product");
+  add(parsed.has("copyright"), !carried.copyright.empty(), "--copyright");
+  std::string text;
+  if (!fromProgram.empty()) text += "; from " + carried.source + ":" + fromProgram;
+  if (!given.empty()) text += "; given:" + given;
+  if (!fallback.empty()) text += "; default:" + fallback;
+  return text;
 }
 
 }  // namespace
@@ -180,7 +246,8 @@ std::vector<OptionSpec> buildOptions() {
 }
 
 int runBuildCommand(const Arguments& arguments) {
-  BuildRequest request = requestFrom(arguments);
+  ParsedArguments parsed = parseArguments(arguments, buildOptions());
+  BuildRequest request = requestFrom(parsed);
   // Not refused: the allowances are generous, and most machines' folders
   // are far shorter than they allow for.
   if (request.targetFolderUnits >= PATH_CAPACITY)
@@ -193,7 +260,7 @@ int runBuildCommand(const Arguments& arguments) {
 
   StubImage stub(std::string(embeddedFile(onefileStub, onefileStubEnd)), "the built-in bootstrap");
   ExecutableContent content{request.pathTemplate, request.versionText,
-                            applicationResources(request.identity, request.icon)};
+                            applicationResources(request.identity, request.icon), request.subsystem};
   ExecutableWriter writer(stub, content, request.output);
   PackSummary summary;
   if (request.folder) {
@@ -204,8 +271,9 @@ int runBuildCommand(const Arguments& arguments) {
   }
   uint64_t size = writer.finish();
   if (!request.quiet)
-    printText(stdout, "%s: executable of %llu bytes, payload of %llu bytes\n", displayName(request.output.u8string()).c_str(),
-                static_cast<unsigned long long>(size), static_cast<unsigned long long>(summary.payloadBytes));
+    printText(stdout, "%s: executable of %llu bytes, payload of %llu bytes%s\n",
+              displayName(request.output.u8string()).c_str(), static_cast<unsigned long long>(size),
+              static_cast<unsigned long long>(summary.payloadBytes), sourcesText(parsed, request).c_str());
   return EXIT_OK;
 }
 

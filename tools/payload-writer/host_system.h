@@ -20,6 +20,9 @@ bool isTerminal(std::FILE* stream);
 // nullptr with errno set on failure.
 std::FILE* openForReading(const std::filesystem::path& path);
 
+// A whole file's bytes; throws PackError naming shownName when it cannot be read.
+std::string readWholeFile(const std::filesystem::path& path, const std::string& shownName);
+
 // The names (UTF-8) of the entries directly in folder, without "." and "..";
 // error is set when the folder cannot be read. On Windows the system reads
 // the folder: the C runtime's folder reading, under std::filesystem's

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "payload/format.h"
-#include "pe_layout.h"
+#include "pe_headers.h"
 #include "record_encoding.h"
 #include "resources/attached.h"
 
@@ -25,22 +25,15 @@ struct SectionBytes {
 
 // The attached-data section of a PE image, read from the file's headers.
 std::optional<SectionBytes> attachedSection(const unsigned char* data, size_t size) {
-  if (size < DOS_NEW_HEADER_FIELD + 4 || data[0] != 'M' || data[1] != 'Z') return std::nullopt;
-  size_t pe = readLittleEndian(data + DOS_NEW_HEADER_FIELD, 4);
-  if (pe > size || size - pe < sizeof PE_SIGNATURE + FILE_HEADER_SIZE ||
-      std::memcmp(data + pe, PE_SIGNATURE, sizeof PE_SIGNATURE) != 0)
-    return std::nullopt;
-  size_t fileHeader = pe + sizeof PE_SIGNATURE;
-  size_t table = fileHeader + FILE_HEADER_SIZE + readLittleEndian(data + fileHeader + FH_OPTIONAL_SIZE, 2);
-  size_t count = readLittleEndian(data + fileHeader + FH_SECTION_COUNT, 2);
-  if (table > size || (size - table) / SECTION_HEADER_SIZE < count) return std::nullopt;
-  for (size_t i = 0; i < count; ++i) {
-    const unsigned char* header = data + table + SECTION_HEADER_SIZE * i;
-    if (std::memcmp(header, ATTACHED_SECTION_NAME, sizeof ATTACHED_SECTION_NAME) != 0) continue;
-    size_t offset = readLittleEndian(header + SH_RAW_OFFSET, 4);
-    size_t held = std::min(readLittleEndian(header + SH_VIRTUAL_SIZE, 4), readLittleEndian(header + SH_RAW_SIZE, 4));
-    if (offset > size) return std::nullopt;
-    return SectionBytes{offset, std::min(held, size - offset)};
+  ByteView file(data, size);
+  PeHeaders headers = readPeHeaders(file);
+  if (headers.fault != PeHeaderFault::none || !headers.sectionTableInFile) return std::nullopt;
+  for (size_t i = 0; i < headers.sectionCount; ++i) {
+    PeSection section = peSection(file, headers, i);
+    if (std::memcmp(section.name, ATTACHED_SECTION_NAME, sizeof ATTACHED_SECTION_NAME) != 0) continue;
+    size_t held = std::min(section.virtualSize, section.rawSize);
+    if (section.rawOffset > size) return std::nullopt;
+    return SectionBytes{section.rawOffset, std::min(held, size - section.rawOffset)};
   }
   return std::nullopt;
 }

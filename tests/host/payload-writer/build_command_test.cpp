@@ -5,7 +5,12 @@
 
 #include <regex>
 
+#include "application_resources.h"
+#include "embedded_files.h"
+#include "executable_writer.h"
 #include "fixtures.h"
+#include "pack_error.h"
+#include "program_traits.h"
 #include "test_support.h"
 
 namespace {
@@ -24,9 +29,10 @@ std::vector<std::string> with(std::vector<std::string> arguments, const std::vec
   return arguments;
 }
 
-// An application folder; its main program is never run by these tests.
+// An application folder; its main program, a GUI program without resources,
+// is never run by these tests.
 void writeApp(const fs::path& app) {
-  writeFile(app / "app.exe", "MZ main program");
+  writeFile(app / "app.exe", programImage(2));
   writeFile(app / "lib/helper.dll", fixtures::textBytes(20000, 3));
   writeFile(app / "data.bin", fixtures::randomBytes(30000, 4));
 }
@@ -80,6 +86,7 @@ TEST(BuildCommand, RefusesEachBadOptionWithOneLineAndWritesNothing) {
       {{"--icon", (folder / "text.ico").string()}, (folder / "text.ico").string() + ": not an icon file (.ico)", 1},
       {{"--icon", (folder / "cut.ico").string()}, (folder / "cut.ico").string() + ": image 1 lies outside the icon file", 1},
       {{"--icon", (folder / "none.ico").string()}, (folder / "none.ico").string() + ": cannot read the file", 1},
+      {{"--console", "--windows"}, "--windows: cannot be given with --console", 2},
   };
   for (const Case& c : cases) {
     CommandResult result = runPack(with(base, c.extra));
@@ -163,7 +170,7 @@ TEST(BuildCommand, GuardsTheBootstrapAgainstPayloadNamesItWouldTrust) {
     fs::remove(out);
   }
   // The extension is compared as Windows compares it, without regard to case.
-  writeFile(folder / "upper.payload", payloadOf({file(u"Run.EXE")}));
+  writeFile(folder / "upper.payload", payloadOf({{u"Run.EXE", programImage(2)}}));
   CommandResult upper = runPack({"build", "--payload", (folder / "upper.payload").string(), "-o",
                                  (folder / "out/upper.exe").string()});
   EXPECT_EQ(upper.status, 0) << upper.err;
@@ -192,6 +199,187 @@ TEST(BuildCommand, RefusesAPayloadLargerThanAnImageCanCarryBeforeWriting) {
   EXPECT_LT(most, uint64_t(1) << 31);
   EXPECT_GT(most, (uint64_t(1) << 31) - (4u << 20));
   EXPECT_TRUE(entriesOf(folder / "out").empty());
+}
+
+std::string utf16z(const std::string& text) {
+  std::string out;
+  for (char c : text) out += std::string(1, c) + '\0';
+  return out + std::string(2, '\0');
+}
+
+// What the executable takes from its main program where no option says
+// otherwise, as objdump reads its header, as its template names the cache
+// folder, and as the summary line tells the user.
+TEST(BuildCommand, TakesTheSubsystemAndNameOfItsMainProgramUnlessTold) {
+  ScratchFolder folder;
+  const std::string gui = "Subsystem\t\t00000002\t(Windows GUI)", console = "Subsystem\t\t00000003\t(Windows CUI)";
+  const std::string rest = " --version 1.7.0 --icon --company --description --product --copyright";
+  struct Case {
+    uint16_t subsystem;  // the main program's
+    std::vector<std::string> extra;
+    std::string header;  // objdump's line
+    std::string name;    // the cache folder's
+    std::string sources;  // the summary line after the sizes
+  };
+  std::vector<Case> cases = {
+      {3, {}, console, "Tool", "; from Tool.exe: --console --name Tool; default:" + rest},
+      {2, {}, gui, "Tool", "; from Tool.exe: --windows --name Tool; default:" + rest},
+      {3, {"--windows"}, gui, "Tool", "; from Tool.exe: --name Tool; given: --windows; default:" + rest},
+      {2, {"--console", "--name", "Other"}, console, "Other", "; given: --console --name Other; default:" + rest},
+      {3, {"--version", "2.5"}, console, "Tool",
+       "; from Tool.exe: --console --name Tool; given: --version 2.5; default: --icon --company --description "
+       "--product --copyright"},
+      // Test bootstraps read nothing from what they carry.
+      {3, {"--unchecked"}, gui, "Quorvane", "; default: --windows --name Quorvane" + rest},
+      {2, {"--unchecked", "--console"}, console, "Quorvane", "; given: --console; default: --name Quorvane" + rest},
+  };
+  for (const Case& c : cases) {
+    std::string label = std::to_string(c.subsystem) + (c.extra.empty() ? "" : " " + c.extra[0]);
+    writeFile(folder / "app/Tool.exe", programImage(c.subsystem));
+    fs::path exe = folder / "out.exe";
+    CommandResult built = runPack(with({"build", (folder / "app").string(), "--main", "Tool.exe", "-o", exe.string(),
+                                        "--level", "1"},
+                                       c.extra));
+    ASSERT_EQ(built.status, 0) << label << built.err;
+    EXPECT_EQ(built.err, "") << label;
+    std::smatch sizes;
+    ASSERT_TRUE(std::regex_search(built.out, sizes, std::regex("payload of [0-9]+ bytes"))) << built.out;
+    EXPECT_EQ(sizes.suffix().str(), c.sources + "\n") << label;
+    CommandResult headers = runShell(tool("objdump") + " -p " + shellQuote(exe.string()));
+    EXPECT_NE(headers.out.find(c.header), std::string::npos) << label;
+    EXPECT_NE(readFile(exe).find(utf16z("{CACHE_DIR}\\" + c.name + "\\{VERSION}")), std::string::npos) << label;
+  }
+  // A ready payload's main program is its first file.
+  writeFile(folder / "run.payload", payloadOf({{u"Run.EXE", programImage(3)}, {u"data.txt", "x"}}));
+  CommandResult built = runPack({"build", "--payload", (folder / "run.payload").string(), "-o", (folder / "run.exe").string()});
+  ASSERT_EQ(built.status, 0) << built.err;
+  EXPECT_NE(built.out.find("; from Run.EXE: --console --name Run; default: --version 1.7.0"), std::string::npos)
+      << built.out;
+  EXPECT_NE(runShell(tool("objdump") + " -p " + shellQuote((folder / "run.exe").string())).out.find(console),
+            std::string::npos);
+}
+
+// A main program that Windows could not start would make an executable that
+// never starts either: it is refused in one line naming it, and nothing is
+// written, unless the build is a test bootstrap's.
+TEST(BuildCommand, RefusesAMainProgramWindowsCouldNotStart) {
+  ScratchFolder folder;
+  fs::create_directory(folder / "out");
+  fs::path main = folder / "app/app.exe";
+  const std::string notStarted = ", neither a console (3) nor a GUI program (2): Windows would not start it";
+  struct Case {
+    std::string bytes;
+    std::string reason;  // empty: the reader's own, on one line
+  };
+  std::vector<Case> cases = {
+      {"MZ main program", ""},
+      {"#!/bin/sh\necho a script\n", ""},
+      {programImage(2, MACHINE_I386), ""},
+      {programImage(1), "its subsystem is 1" + notStarted},
+      {programImage(10), "its subsystem is 10" + notStarted},
+  };
+  for (const Case& c : cases) {
+    writeFile(main, c.bytes);
+    std::string out = (folder / "out/x.exe").string();
+    CommandResult result = runPack({"build", (folder / "app").string(), "--main", "app.exe", "-o", out});
+    EXPECT_EQ(result.status, 1) << c.reason;
+    std::string prefix = "onefile-pack: " + main.string() + ": ";
+    EXPECT_EQ(result.err.rfind(prefix, 0), 0u) << result.err;
+    EXPECT_EQ(lineCount(result.err), 1u) << result.err;
+    if (!c.reason.empty()) {
+      EXPECT_EQ(result.err, prefix + c.reason + "\n");
+    }
+    EXPECT_TRUE(entriesOf(folder / "out").empty()) << result.err;
+    // In a ready payload, the first file is named inside it.
+    fs::path payload = folder / "app.payload";
+    writeFile(payload, payloadOf({{u"app.exe", c.bytes}}));
+    CommandResult packed = runPack({"build", "--payload", payload.string(), "-o", out});
+    EXPECT_EQ(packed.status, 1);
+    EXPECT_EQ(packed.err.rfind("onefile-pack: " + payload.string() + ": app.exe: ", 0), 0u) << packed.err;
+    EXPECT_TRUE(entriesOf(folder / "out").empty()) << packed.err;
+    EXPECT_EQ(runPack({"build", (folder / "app").string(), "--main", "app.exe", "-o", out, "--unchecked"}).status, 0);
+    fs::remove(out);
+  }
+}
+
+// A program of the given identity, written as onefile-pack writes one (a GUI
+// program with the project's icon), with texts no option would take.
+std::string programWith(const onefile::ApplicationIdentity& identity) {
+  ScratchFolder folder;
+  onefile::StubImage stub(std::string(onefile::embeddedFile(onefileStub, onefileStubEnd)), "stub");
+  onefile::ExecutableContent content{u"{CACHE_DIR}\\x", u"1", onefile::applicationResources(identity, onefile::defaultIcon())};
+  onefile::ExecutableWriter writer(stub, content, folder / "program.exe");
+  writer.finish();
+  return readFile(folder / "program.exe");
+}
+
+// Texts carried by the main program are taken as an option's would be, or
+// left out with a warning; an explicit option wins over each.
+TEST(BuildCommand, TakesTheMainProgramsDetailsUnlessGivenOrUnfit) {
+  ScratchFolder folder;
+  onefile::ApplicationIdentity identity{"Own", {4, 3, 2, 0}, "Comp\x01any", std::string(1025, 'd'), "Own Suite",
+                                        "(c) Own"};
+  writeFile(folder / "app/Own Tool.exe", programWith(identity));
+  fs::path exe = folder / "out.exe", main = folder / "app/Own Tool.exe";
+  CommandResult built = runPack({"build", (folder / "app").string(), "--main", "Own Tool.exe", "-o", exe.string(),
+                                 "--level", "1", "--copyright", "(c) Given"});
+  ASSERT_EQ(built.status, 0) << built.err;
+  EXPECT_EQ(built.err, "onefile-pack: warning: " + main.string() +
+                           ": its CompanyName is left out: it holds a control character\n"
+                           "onefile-pack: warning: " + main.string() +
+                           ": its FileDescription is left out: it is longer than 1024 characters\n");
+  EXPECT_NE(built.out.find("; from Own Tool.exe: --windows --name Own Tool --version 4.3.2 --icon --product; given: "
+                           "--copyright; default: --company --description\n"),
+            std::string::npos)
+      << built.out;
+  CommandResult rc = runShell(tool("windres") + " -i " + shellQuote(exe.string()) + " -O rc");
+  for (const char* expected : {" FILEVERSION 4, 3, 2, 0", "VALUE \"ProductName\", \"Own Suite\"",
+                               "VALUE \"LegalCopyright\", \"(c) Given\"", "VALUE \"FileDescription\", \"Own Tool\"",
+                               "VALUE \"OriginalFilename\", \"Own Tool.exe\"", "Has 6 elements"})
+    EXPECT_NE(rc.out.find(expected), std::string::npos) << expected;
+  EXPECT_EQ(rc.out.find("CompanyName"), std::string::npos);
+  EXPECT_NE(readFile(exe).find(utf16z("{CACHE_DIR}\\Own Tool\\{VERSION}") + utf16z("4.3.2")), std::string::npos);
+
+  // A program name that cannot name the cache folder asks for --name.
+  writeFile(folder / "app/Tool..exe", programImage(3));
+  CommandResult refused = runPack({"build", (folder / "app").string(), "--main", "Tool..exe", "-o", exe.string()});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err, "onefile-pack build: --name: the name ends in a dot, which Windows drops, so the file could "
+                         "not be created under this name (taken from the main program's name; pass --name)\n");
+}
+
+// Every damaged program the reader's fuzzing kept, as a main program: a build
+// says in one line each what the reader ignored, and takes the defaults for
+// it, or refuses the program in one line; it never fails otherwise.
+TEST(BuildCommand, SaysWhatItIgnoredInAMalformedMainProgram) {
+  ScratchFolder folder;
+  fs::path main = folder / "app/app.exe", out = folder / "out.exe";
+  for (const fs::directory_entry& kept : fs::directory_iterator(PROGRAM_REGRESSIONS_DIR)) {
+    SCOPED_TRACE(kept.path().filename().string());
+    std::string bytes = readFile(kept.path());
+    writeFile(main, bytes);
+    CommandResult result = runPack({"build", (folder / "app").string(), "--main", "app.exe", "-o", out.string(), "-q"});
+    std::string expected;
+    int status = 0;
+    try {
+      onefile::ProgramTraits traits = onefile::readProgramTraits(
+          reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), main.string());
+      for (const std::string& warning : traits.warnings)
+        expected += "onefile-pack: warning: " + main.string() + ": " + warning + "\n";
+      if (traits.subsystem != 2 && traits.subsystem != 3) {
+        expected += "onefile-pack: " + main.string() + ": its subsystem is " + std::to_string(traits.subsystem) +
+                    ", neither a console (3) nor a GUI program (2): Windows would not start it\n";
+        status = 1;
+      }
+    } catch (const onefile::PackError& refused) {
+      expected = "onefile-pack: " + std::string(refused.what()) + "\n";
+      status = 1;
+    }
+    EXPECT_EQ(result.status, status);
+    EXPECT_EQ(result.err, expected);
+    EXPECT_EQ(fs::exists(out), status == 0);
+    fs::remove(out);
+  }
 }
 
 TEST(BuildCommand, HeadersAndResourcesReadBackWithOtherTools) {
@@ -224,8 +412,8 @@ TEST(BuildCommand, HeadersAndResourcesReadBackWithOtherTools) {
            " FILEVERSION 1, 7, 0, 0", " PRODUCTVERSION 1, 7, 0, 0", "VALUE \"FileVersion\", \"1.7.0.0\"",
            "VALUE \"ProductVersion\", \"1.7.0.0\"", "VALUE \"CompanyName\", \"Acme Ltd\"",
            "VALUE \"ProductName\", \"Tool Suite\"", "VALUE \"FileDescription\", \"A tool\"",
-           "VALUE \"LegalCopyright\", \"(c) Acme\"", "VALUE \"InternalName\", \"Quorvane\"",
-           "VALUE \"OriginalFilename\", \"Quorvane.exe\"", "Has 6 elements", "\"\\020\\020\\000\\000\", 1, 32",
+           "VALUE \"LegalCopyright\", \"(c) Acme\"", "VALUE \"InternalName\", \"app\"",
+           "VALUE \"OriginalFilename\", \"app.exe\"", "Has 6 elements", "\"\\020\\020\\000\\000\", 1, 32",
            "\"\\030\\030\\000\\000\", 1, 32", "\"\\040\\040\\000\\000\", 1, 32", "\"\\060\\060\\000\\000\", 1, 32",
            "\"\\100\\100\\000\\000\", 1, 32", "\"\\000\\000\\000\\000\", 1, 32",
            "requestedExecutionLevel level=\"\"asInvoker\"\" uiAccess=\"\"false\"\"",
@@ -257,13 +445,7 @@ TEST(BuildCommand, AGivenIconVersionAndNameReplaceTheDefaults) {
   EXPECT_NE(rc.out.find(" FILEVERSION 2, 5, 0, 0"), std::string::npos);
   EXPECT_NE(rc.out.find("VALUE \"ProductName\", \"Tool\""), std::string::npos);
   // The template and version text go in as given, as UTF-16.
-  std::string bytes = readFile(exe);
-  auto utf16 = [](const std::string& text) {
-    std::string out;
-    for (char c : text) out += std::string(1, c) + '\0';
-    return out + std::string(2, '\0');
-  };
-  EXPECT_NE(bytes.find(utf16("{CACHE_DIR}\\Tool\\{VERSION}") + utf16("2.5")), std::string::npos);
+  EXPECT_NE(readFile(exe).find(utf16z("{CACHE_DIR}\\Tool\\{VERSION}") + utf16z("2.5")), std::string::npos);
 }
 
 TEST(BuildCommand, TheSameInputsGiveTheSameBytesWhereverAndHoweverBuilt) {
@@ -298,7 +480,7 @@ TEST(BuildCommand, TheSameInputsGiveTheSameBytesWhereverAndHoweverBuilt) {
 // terminator); each case sits next to that bound.
 TEST(BuildCommand, WarnsAboutLongNamesAgainstTheFolderTheTemplateGives) {
   ScratchFolder folder;
-  writeFile(folder / "app/app.exe", "MZ main program");
+  writeFile(folder / "app/app.exe", programImage(2));
   std::string component(199, 'n');
   std::string name = component + "/" + component + "/" + component + "/" + component + "/" + component;
   writeFile(folder / "app" / name, "x");
@@ -326,7 +508,7 @@ TEST(BuildCommand, WarnsAboutLongNamesAgainstTheFolderTheTemplateGives) {
   EXPECT_EQ(warnings("absolute.exe", {"--template", "C:\\" + relative, "--version", "10.20.30.40"}), "");
 
   // A template whose own expansion may not fit is named, whatever is packed.
-  writeFile(folder / "app.payload", payloadOf({{u"app.exe", "main"}}));
+  writeFile(folder / "app.payload", payloadOf({{u"app.exe", programImage(2)}}));
   auto payloadWarnings = [&](size_t literalUnits) {
     std::string pathTemplate = "{CACHE_DIR}\\" + std::string(literalUnits, 'L');
     CommandResult result = runPack({"build", "--payload", (folder / "app.payload").string(), "-o",
@@ -342,7 +524,7 @@ TEST(BuildCommand, WarnsAboutLongNamesAgainstTheFolderTheTemplateGives) {
 TEST(BuildCommand, ShowsProgressOnATerminalUnlessQuiet) {
   if (runShell("command -v script").status != 0) GTEST_SKIP() << "no 'script' to give the packer a terminal";
   ScratchFolder folder;
-  writeFile(folder / "app/app.exe", fixtures::textBytes(500000, 1));
+  writeFile(folder / "app/app.exe", programImage(2) + fixtures::textBytes(500000, 1));
   auto onTerminal = [&](const std::string& out, const std::string& extra) {
     std::string command = shellQuote(packPath()) + " build " + shellQuote((folder / "app").string()) +
                           " --main app.exe --level 3 -o " + shellQuote((folder / out).string()) + extra;

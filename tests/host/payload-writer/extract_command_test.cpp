@@ -25,7 +25,7 @@ std::vector<std::pair<std::string, std::string>> treeOf(const fs::path& folder) 
 }
 
 void writeAwkwardApp(const fs::path& app) {
-  writeFile(app / "app.exe", "MZ main program");
+  writeFile(app / "app.exe", programImage(3));
   writeFile(app / "empty", "");
   writeFile(app / "lib/deeper/still/helper.dll", fixtures::textBytes(200000, 5));
   writeFile(app / "data/caf\xc3\xa9 \xd0\x96\xe4\xb8\xad.txt", fixtures::randomBytes(70000, 6));

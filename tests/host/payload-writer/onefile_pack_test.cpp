@@ -171,7 +171,7 @@ TEST(ListCommand, ShowsEveryRecordWithTotals) {
 
 TEST(ListCommand, FindsThePayloadInsideABuiltExecutableWhateverFollowsIt) {
   ScratchFolder folder;
-  writeFile(folder / "app/app.exe", "main program");
+  writeFile(folder / "app/app.exe", programImage(3));
   writeFile(folder / "app/data.bin", fixtures::randomBytes(50000, 12));
   ASSERT_EQ(packFolder(folder / "app", folder / "app.payload").status, 0);
   std::string payload = readFile(folder / "app.payload");
@@ -186,7 +186,7 @@ TEST(ListCommand, FindsThePayloadInsideABuiltExecutableWhateverFollowsIt) {
   EXPECT_NE(result.out.find("executable carrying a payload of " + std::to_string(payload.size()) + " bytes at byte"),
             std::string::npos)
       << result.out;
-  EXPECT_NE(result.out.find("2 files, 50012 bytes of content"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("2 files, 50512 bytes of content"), std::string::npos) << result.out;
   EXPECT_EQ(runPack({"verify", (folder / "bootstrap.exe").string(), (folder / "app").string()}).status, 0);
   // An executable carrying a payload elsewhere than in its attached section has none.
   writeFile(folder / "plain.exe", "MZ" + fixtures::randomBytes(5000, 13) + payload);

@@ -102,4 +102,26 @@ uint32_t crc32Of(const std::string& bytes) {
   return onefile::crc32Update(onefile::CRC32_INITIAL, bytes.data(), bytes.size());
 }
 
+std::string programImage(uint16_t subsystem, uint16_t machine) {
+  constexpr size_t PE_HEADER = 0x40, OPTIONAL_HEADER = PE_HEADER + 24, OPTIONAL_SIZE = 240, HEADERS_SIZE = 0x200;
+  std::string image(HEADERS_SIZE, '\0');
+  auto put = [&](size_t at, uint32_t value, int size) {
+    for (int i = 0; i < size; ++i) image[at + i] = static_cast<char>(value >> (8 * i));
+  };
+  image[0] = 'M', image[1] = 'Z';
+  put(0x3C, PE_HEADER, 4);
+  image.replace(PE_HEADER, 4, std::string("PE\0\0", 4));
+  put(PE_HEADER + 4, machine, 2);
+  put(PE_HEADER + 4 + 16, OPTIONAL_SIZE, 2);
+  put(PE_HEADER + 4 + 18, 0x22, 2);  // executable, large addresses
+  put(OPTIONAL_HEADER, 0x20B, 2);    // PE32+
+  put(OPTIONAL_HEADER + 32, 0x1000, 4);
+  put(OPTIONAL_HEADER + 36, 0x200, 4);
+  put(OPTIONAL_HEADER + 56, 0x1000, 4);
+  put(OPTIONAL_HEADER + 60, HEADERS_SIZE, 4);
+  put(OPTIONAL_HEADER + 68, subsystem, 2);
+  put(OPTIONAL_HEADER + 108, 16, 4);  // data directories, all empty
+  return image;
+}
+
 }  // namespace testing_support

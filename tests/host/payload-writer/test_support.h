@@ -54,4 +54,10 @@ std::vector<DecodedRecord> readRecords(const fs::path& file);
 
 uint32_t crc32Of(const std::string& bytes);
 
+// The smallest program image Windows would take: DOS, COFF and PE32+ optional
+// headers and no section, with the given Subsystem (2 GUI, 3 console) and
+// machine. It carries no resources.
+constexpr uint16_t MACHINE_X86_64 = 0x8664, MACHINE_I386 = 0x14c;
+std::string programImage(uint16_t subsystem, uint16_t machine = MACHINE_X86_64);
+
 }  // namespace testing_support

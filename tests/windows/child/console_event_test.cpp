@@ -1,7 +1,13 @@
 // Console control events delivered by the system itself. Wine delivers them
 // only to processes on a console that a real terminal backs, so this program
 // runs under `script` (see CMakeLists.txt): the test, the launch probe and
-// the test child then share that console, and Ctrl+C reaches all three.
+// the test child then share that console, and Ctrl+C reaches all three. The
+// same holds for a whole console-subsystem bootstrap (a console program's
+// build), which shares the console from its start.
+//
+// Wine cannot show Ctrl+Break (it refuses CTRL_BREAK_EVENT to a process
+// group) or the closing of a console here; control_handler_test calls the
+// handler with those events directly.
 #include <gtest/gtest.h>
 
 #include "child-report.h"
@@ -19,16 +25,23 @@ struct Supervised {
   HANDLE child = nullptr;
 };
 
-// Starts the probe, which starts the test child, and waits until the child
-// has set up its own handling of events.
-Supervised startSupervisedChild(const wchar_t* onEvent, DWORD exitCode) {
+// The supervisors: the launch routine alone in a GUI program, and a console
+// bootstrap that unpacks the test child first.
+const wchar_t* const SUPERVISORS[] = {L"launch-probe.exe", L"child-bootstrap-console.exe"};
+
+// Starts the supervisor, which starts the test child, and waits until the
+// child has set up its own handling of events.
+Supervised startSupervisedChild(const wchar_t* supervisor, const wchar_t* onEvent, DWORD exitCode) {
   std::wstring report = harness::freshTestDir() + L"\\report.txt";
+  std::wstring temp = harness::freshTestDir(L"-temp");  // where the bootstrap unpacks
   harness::RunOptions options;
   options.environment = {{L"CHILD_ON_EVENT", onEvent},
                          {L"CHILD_EXIT_CODE", std::to_wstring(exitCode)},
-                         {L"CHILD_REPORT_FILE", report}};
+                         {L"CHILD_REPORT_FILE", report},
+                         {L"TMP", temp},
+                         {L"TEMP", temp}};
   Supervised started;
-  started.probe = harness::start(harness::binPath(L"launch-probe.exe"), options);
+  started.probe = harness::start(harness::binPath(supervisor), options);
   ChildReport ready = waitForChildReport(report);
   if (ready.complete) {
     DWORD id = wcstoul(ready.value("processId").c_str(), nullptr, 10);
@@ -57,21 +70,27 @@ class ConsoleEvent : public testing::Test {
 };
 
 TEST_F(ConsoleEvent, CtrlCEndsAChildThatIgnoresItWithTheCtrlCStatus) {
-  Supervised started = startSupervisedChild(L"ignore", 0);
-  ASSERT_NE(started.child, nullptr) << "the child never reported";
-  sendCtrlC();
-  EXPECT_EQ(statusAfterEnd(started.child), CTRL_C_EXIT_STATUS);
-  EXPECT_NE(statusAfterEnd(started.probe), STILL_ACTIVE) << "the probe must end with the event";
-  finish(&started);
+  for (const wchar_t* supervisor : SUPERVISORS) {
+    SCOPED_TRACE(harness::narrow(supervisor));
+    Supervised started = startSupervisedChild(supervisor, L"ignore", 0);
+    ASSERT_NE(started.child, nullptr) << "the child never reported";
+    sendCtrlC();
+    EXPECT_EQ(statusAfterEnd(started.child), CTRL_C_EXIT_STATUS);
+    EXPECT_NE(statusAfterEnd(started.probe), STILL_ACTIVE) << "the supervisor must end with the event";
+    finish(&started);
+  }
 }
 
 TEST_F(ConsoleEvent, CtrlCLeavesAChildThatEndsByItselfItsOwnStatus) {
-  Supervised started = startSupervisedChild(L"exit", 42);
-  ASSERT_NE(started.child, nullptr) << "the child never reported";
-  sendCtrlC();
-  EXPECT_EQ(statusAfterEnd(started.child), 42u);
-  EXPECT_NE(statusAfterEnd(started.probe), STILL_ACTIVE) << "the probe must end with the event";
-  finish(&started);
+  for (const wchar_t* supervisor : SUPERVISORS) {
+    SCOPED_TRACE(harness::narrow(supervisor));
+    Supervised started = startSupervisedChild(supervisor, L"exit", 42);
+    ASSERT_NE(started.child, nullptr) << "the child never reported";
+    sendCtrlC();
+    EXPECT_EQ(statusAfterEnd(started.child), 42u);
+    EXPECT_NE(statusAfterEnd(started.probe), STILL_ACTIVE) << "the supervisor must end with the event";
+    finish(&started);
+  }
 }
 
 }  // namespace

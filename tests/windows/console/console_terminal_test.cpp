@@ -10,6 +10,12 @@
 // stream whose descriptor is negative (Windows' reopen it), so the streams
 // stay without descriptors and only the standard handles lead to the console:
 // the null-device step cannot be seen here.
+//
+// A console-subsystem bootstrap (a console program's build) started from
+// this console has it from its first instruction: its attach fails, and its
+// standard handles are the ones it was given. Started detached it has none
+// and attaches as the GUI one does; given a console of its own (as Windows
+// gives one started from Explorer) it and its child use that one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,6 +37,10 @@ class TerminalConsole : public testing::Test {
   void SetUp() override {
     DWORD mode = 0;
     ASSERT_TRUE(GetConsoleMode(consoleOutput(), &mode)) << "no console that a terminal backs (run under script)";
+    clearScreen();
+  }
+
+  void clearScreen() {
     CONSOLE_SCREEN_BUFFER_INFO screen;
     ASSERT_TRUE(GetConsoleScreenBufferInfo(consoleOutput(), &screen));
     width = screen.dwSize.X;
@@ -76,9 +86,10 @@ class TerminalConsole : public testing::Test {
   }
 
   // Started as a launcher starts a program it detaches: no console of its
-  // own, no standard handles.
-  static DWORD runDetached(const std::wstring& program, harness::RunOptions options) {
-    options.creationFlags = DETACHED_PROCESS;
+  // own, no standard handles. Other creation flags start it otherwise.
+  static DWORD runDetached(const std::wstring& program, harness::RunOptions options,
+                           DWORD creationFlags = DETACHED_PROCESS) {
+    options.creationFlags = creationFlags;
     options.noStandardHandles = true;
     HANDLE process = harness::start(program, options);
     DWORD status = harness::waitForExit(process);
@@ -103,23 +114,49 @@ TEST_F(TerminalConsole, ADetachedBootstrapsReportReachesTheTerminalWhole) {
   EXPECT_EQ(status, 2u);
 }
 
-TEST_F(TerminalConsole, ADetachedBootstrapsChildWritesToAndReadsFromTheTerminal) {
+// Either bootstrap started detached, and the console one started from this
+// console: the child reads and writes the terminal, and its status comes back.
+TEST_F(TerminalConsole, ABootstrapsChildWritesToAndReadsFromTheTerminal) {
+  struct Case {
+    const wchar_t* bootstrap;
+    DWORD creationFlags;
+  };
+  for (const Case& c : {Case{L"child-bootstrap.exe", DETACHED_PROCESS},
+                        Case{L"child-bootstrap-console.exe", DETACHED_PROCESS},
+                        Case{L"child-bootstrap-console.exe", 0}}) {
+    SCOPED_TRACE(harness::narrow(c.bootstrap) + " with creation flags " + std::to_string(c.creationFlags));
+    clearScreen();
+    harness::RunOptions options = withOwnTemp();
+    std::wstring report = harness::freshTestDir() + L"\\report.txt";
+    options.environment.push_back({L"CHILD_REPORT_FILE", report});
+    options.environment.push_back({L"CHILD_READ_INPUT", L"line"});
+    options.environment.push_back({L"CHILD_WRITE_OUTPUT", L"1"});
+    options.environment.push_back({L"CHILD_WRITE_ERROR", L"1"});
+    options.environment.push_back({L"CHILD_EXIT_CODE", L"0xC0000005"});
+    typeLine(L"typed line");
+    DWORD status = runDetached(harness::binPath(c.bootstrap), options, c.creationFlags);
+
+    ChildReport childReport = parseChildReport(harness::readFile(report));
+    EXPECT_EQ(harness::narrow(childReport.value("input")), "typed line\r\n");
+    Lines lines = screenLines();
+    auto output = std::find(lines.begin(), lines.end(), "test-child output line");
+    auto error = std::find(lines.begin(), lines.end(), "test-child error line");
+    EXPECT_TRUE(output != lines.end() && error != lines.end() && output < error) << testing::PrintToString(lines);
+    EXPECT_EQ(status, 0xC0000005u);
+  }
+}
+
+// Given a console of its own, the console bootstrap's child shares it: what
+// the child writes stays off this console, and the child's status comes back.
+TEST_F(TerminalConsole, AConsoleBootstrapGivenANewConsoleKeepsItsChildOnIt) {
   harness::RunOptions options = withOwnTemp();
   std::wstring report = harness::freshTestDir() + L"\\report.txt";
   options.environment.push_back({L"CHILD_REPORT_FILE", report});
-  options.environment.push_back({L"CHILD_READ_INPUT", L"line"});
   options.environment.push_back({L"CHILD_WRITE_OUTPUT", L"1"});
-  options.environment.push_back({L"CHILD_WRITE_ERROR", L"1"});
   options.environment.push_back({L"CHILD_EXIT_CODE", L"0xC0000005"});
-  typeLine(L"typed line");
-  DWORD status = runDetached(harness::binPath(L"child-bootstrap.exe"), options);
-
-  ChildReport childReport = parseChildReport(harness::readFile(report));
-  EXPECT_EQ(harness::narrow(childReport.value("input")), "typed line\r\n");
-  Lines lines = screenLines();
-  auto output = std::find(lines.begin(), lines.end(), "test-child output line");
-  auto error = std::find(lines.begin(), lines.end(), "test-child error line");
-  EXPECT_TRUE(output != lines.end() && error != lines.end() && output < error) << testing::PrintToString(lines);
+  DWORD status = runDetached(harness::binPath(L"child-bootstrap-console.exe"), options, CREATE_NEW_CONSOLE);
+  EXPECT_TRUE(parseChildReport(harness::readFile(report)).complete);
+  EXPECT_TRUE(screenLines().empty()) << testing::PrintToString(screenLines());
   EXPECT_EQ(status, 0xC0000005u);
 }
 
@@ -161,20 +198,30 @@ TEST_F(TerminalConsole, RedirectedStreamsOfADetachedProbeStayOnTheirPipes) {
   EXPECT_TRUE(screenLines().empty()) << testing::PrintToString(screenLines());
 }
 
-TEST_F(TerminalConsole, RedirectedStreamsOfADetachedBootstrapReachItsChild) {
-  harness::RunOptions options = withOwnTemp();
-  options.creationFlags = DETACHED_PROCESS;
-  options.input = "piped input\n";
-  options.environment.push_back({L"CHILD_READ_INPUT", L"1"});
-  options.environment.push_back({L"CHILD_WRITE_ERROR", L"1"});
-  options.environment.push_back({L"CHILD_EXIT_CODE", L"256"});
-  harness::RunResult result = harness::run(harness::binPath(L"child-bootstrap.exe"), options);
-  ChildReport report = parseChildReport(result.out);
-  ASSERT_TRUE(report.complete) << result.out << result.err;
-  EXPECT_EQ(harness::narrow(report.value("input")), "piped input\n");
-  EXPECT_EQ(result.err, "test-child error line\n");
-  EXPECT_EQ(result.exitCode, 256u);
-  EXPECT_TRUE(screenLines().empty()) << testing::PrintToString(screenLines());
+// The handles a bootstrap was given reach its child, on this console or not.
+TEST_F(TerminalConsole, RedirectedStreamsOfABootstrapReachItsChild) {
+  struct Case {
+    const wchar_t* bootstrap;
+    DWORD creationFlags;
+  };
+  for (const Case& c : {Case{L"child-bootstrap.exe", DETACHED_PROCESS},
+                        Case{L"child-bootstrap-console.exe", DETACHED_PROCESS},
+                        Case{L"child-bootstrap-console.exe", 0}}) {
+    SCOPED_TRACE(harness::narrow(c.bootstrap) + " with creation flags " + std::to_string(c.creationFlags));
+    harness::RunOptions options = withOwnTemp();
+    options.creationFlags = c.creationFlags;
+    options.input = "piped input\n";
+    options.environment.push_back({L"CHILD_READ_INPUT", L"1"});
+    options.environment.push_back({L"CHILD_WRITE_ERROR", L"1"});
+    options.environment.push_back({L"CHILD_EXIT_CODE", L"256"});
+    harness::RunResult result = harness::run(harness::binPath(c.bootstrap), options);
+    ChildReport report = parseChildReport(result.out);
+    ASSERT_TRUE(report.complete) << result.out << result.err;
+    EXPECT_EQ(harness::narrow(report.value("input")), "piped input\n");
+    EXPECT_EQ(result.err, "test-child error line\n");
+    EXPECT_EQ(result.exitCode, 256u);
+    EXPECT_TRUE(screenLines().empty()) << testing::PrintToString(screenLines());
+  }
 }
 
 // On a real console handle: exactly the wanted bits are added to the mode it

@@ -20,11 +20,11 @@ for i in 1 2 3 4 5 6 7 8 9 10 11 12; do
   win_deep+=\\a-folder-with-a-long-name-$i
 done
 mkdir -p "$deep/app/sub folder"
-printf 'main program stand-in\n' >"$deep/app/Start.exe"
+cp "$windows_pack" "$deep/app/Start.exe"  # a real program: build reads its headers
 head -c 100000 /dev/urandom >"$deep/app/sub folder/data-𝄞.bin"
 [ "${#win_deep}" -gt 300 ] || fail "the folder's Windows path is only ${#win_deep} characters"
 
-pack_exe build "$win_deep\\app" --main Start.exe -o "$win_deep\\packed.exe" -q >"$work/build.log" 2>&1 ||
+pack_exe build "$win_deep\\app" --main Start.exe -o "$win_deep\\packed.exe" --level 3 -q >"$work/build.log" 2>&1 ||
   { cat "$work/build.log"; fail "onefile-pack.exe build under a path of ${#win_deep} characters"; }
 "$linux_pack" verify "$deep/packed.exe" "$deep/app" >/dev/null || fail "the executable does not carry the folder"
 pack_exe extract "$win_deep\\packed.exe" "$win_deep\\extracted" -q >"$work/extract.log" 2>&1 ||

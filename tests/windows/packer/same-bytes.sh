@@ -16,7 +16,8 @@ pack_exe() { wine "$windows_pack" "$@" </dev/null; }
 rm -rf "$work" && mkdir -p "$work"
 app=$work/app-ü
 mkdir -p "$app/données/日本語" "$app/sub/deeper"
-printf 'main program stand-in\n' >"$app/Start.exe"
+# A real x86-64 console program as the main one: the packer itself.
+cp "$windows_pack" "$app/Start.exe"
 printf 'café\n' >"$app/données/menu-€.txt"
 printf '%.0s0123456789abcdef' {1..5000} >"$app/données/日本語/テキスト.dat"
 printf '\xf0\x9f\x99\x82 outside the BMP\n' >"$app/sub/emoji-🙂.txt"

@@ -1,0 +1,41 @@
+#include "program-walk.h"
+
+#include <stdexcept>
+#include <string>
+
+#include "pack_error.h"
+#include "payload/format.h"
+#include "program_traits.h"
+
+namespace fuzz_walk {
+namespace {
+
+constexpr size_t ICO_ENTRY_SIZE = 16, ICO_ENTRY_BYTES_AT = 8;
+
+void require(bool holds, const char* what) {
+  if (!holds) throw std::logic_error(what);
+}
+
+}  // namespace
+
+void walkProgram(const uint8_t* data, size_t size) {
+  onefile::ProgramTraits traits;
+  try {
+    traits = onefile::readProgramTraits(data, size, "main.exe");
+  } catch (const onefile::PackError& refusal) {
+    require(!refusal.reason().empty() && refusal.reason().find('\n') == std::string::npos,
+            "a refusal that is not one line");
+    return;
+  }
+  for (const std::string& warning : traits.warnings)
+    require(!warning.empty() && warning.find('\n') == std::string::npos, "a warning that is not one line");
+  require(traits.icon.size() <= onefile::MAX_ICON_IMAGES, "more icon images than are taken");
+  for (const onefile::IconImage& image : traits.icon) {
+    require(image.directoryEntry.size() == ICO_ENTRY_SIZE, "an icon entry that is not an .ico entry");
+    auto entry = reinterpret_cast<const unsigned char*>(image.directoryEntry.data());
+    require(readLittleEndian(entry + ICO_ENTRY_BYTES_AT, 4) == image.data.size(), "an icon entry of another size");
+    require(image.width >= 1 && image.width <= 256 && image.height >= 1 && image.height <= 256, "an odd icon size");
+  }
+}
+
+}  // namespace fuzz_walk
