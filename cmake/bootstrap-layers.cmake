@@ -1,4 +1,5 @@
-# The bootstrap's layers, one static library per folder, from the bottom up:
+# The bootstrap's layers, one static library per folder (the table is
+# bootstrap-layers.txt, bottom first), drawn here top down:
 #
 #   bootstrap   the driver, the console and the child
 #   payload     reading the payload and unpacking it
@@ -12,7 +13,7 @@
 # (diag including paths, say) names a header that is not there, and does not
 # build. tests/layers checks the same table include by include.
 #
-# onefile_add_layer(<folder> [libraries it may use...])
+# onefile_add_layer(<folder> <lower layers' libraries...>)
 function(onefile_add_layer folder)
   set(root "${CMAKE_BINARY_DIR}/layers/${folder}")
   file(MAKE_DIRECTORY "${root}")
@@ -24,12 +25,20 @@ function(onefile_add_layer folder)
   target_link_libraries(onefile_${folder} PUBLIC ${ARGN})
 endfunction()
 
-onefile_add_layer(diag)
-onefile_add_layer(resources onefile_diag)
-onefile_add_layer(paths onefile_resources onefile_diag)
-onefile_add_layer(payload onefile_paths onefile_resources onefile_diag onefile_zstd)
-# Everything of the bootstrap but its entry point; the attached data it finds
-# in its own image at run time. The system's and zlib's libraries come last,
-# after every layer that calls them.
-onefile_add_layer(bootstrap onefile_payload onefile_paths onefile_resources onefile_diag
-                  onefile_zstd z shell32)
+# The layers from the table, bottom first; each links every layer below it,
+# nearest first.
+set(ONEFILE_LAYERS_TABLE "${CMAKE_SOURCE_DIR}/cmake/bootstrap-layers.txt")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${ONEFILE_LAYERS_TABLE}")
+file(STRINGS "${ONEFILE_LAYERS_TABLE}" layer_lines REGEX "^layer ")
+set(lower_layers "")
+foreach(line IN LISTS layer_lines)
+  string(REGEX REPLACE "^layer " "" folder "${line}")
+  onefile_add_layer(${folder} ${lower_layers})
+  list(PREPEND lower_layers onefile_${folder})
+endforeach()
+
+# What the layers call outside the bootstrap: zstd's decoder for the payload;
+# for everything of the bootstrap but its entry point, zlib and the system's
+# shell32 too, last, after every layer that calls them.
+target_link_libraries(onefile_payload PUBLIC onefile_zstd)
+target_link_libraries(onefile_bootstrap PUBLIC onefile_zstd z shell32)

@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
 """Runs check-includes.py over small made-up trees: each case is a set of
-files and the faults (or none) the check must name."""
+files and the faults (or none) the check must name.
+
+    check-includes-test.py TABLE     (TABLE: cmake/bootstrap-layers.txt)
+"""
 import subprocess
 import sys
 import tempfile
@@ -8,7 +11,7 @@ from pathlib import Path
 
 CHECK = Path(__file__).with_name("check-includes.py")
 MARK = "// Shared with onefile-pack: test.\n"
-SHARED = {  # every shared header of layers.txt, marked and standing alone
+SHARED = {  # every shared header of the table, marked and standing alone
     "diag/limits.h": MARK,
     "paths/placeholder-names.h": MARK,
     "payload/format.h": MARK,
@@ -50,24 +53,25 @@ CASES = [
         "resources/attached.h": "#pragma once\n",
         "diag/report.h": MARK,
     }, ['resources/attached.h:1: a shared header without the line',
-        'diag/report.h:1: marked as shared but not in layers.txt']),
+        'diag/report.h:1: marked as shared but not in bootstrap-layers.txt']),
 ]
 
 
-def run_case(files):
+def run_case(table, files):
     with tempfile.TemporaryDirectory() as folder:
         root = Path(folder)
         for name, text in {**SHARED, **files}.items():
             (root / name).parent.mkdir(parents=True, exist_ok=True)
             (root / name).write_text(text)
-        done = subprocess.run([sys.executable, CHECK, root], capture_output=True, text=True)
+        done = subprocess.run([sys.executable, CHECK, table, root], capture_output=True, text=True)
         return done.returncode, done.stdout.splitlines()
 
 
 def main():
+    table = Path(sys.argv[1]).resolve()
     failures = 0
     for title, files, expected in CASES:
-        status, lines = run_case(files)
+        status, lines = run_case(table, files)
         named = all(any(line.startswith(want) for line in lines) for want in expected)
         if status != (1 if expected else 0) or not named or len(lines) != len(expected):
             failures += 1

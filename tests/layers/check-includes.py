@@ -1,23 +1,22 @@
 #!/usr/bin/env python3
 """Checks every quoted include of the bootstrap's folders and of tools/
-against the table in layers.txt, naming each offending line.
+against the table of layers and shared headers, naming each offending line.
 
-    check-includes.py SOURCE_DIR
+    check-includes.py TABLE SOURCE_DIR     (TABLE: cmake/bootstrap-layers.txt)
 """
 import re
 import sys
 from pathlib import Path
 
-TABLE = Path(__file__).with_name("layers.txt")
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 SOURCE_SUFFIXES = {".h", ".cpp"}
 # The line every shared header starts with, and no other header.
 SHARED_MARK = "// Shared with onefile-pack:"
 
 
-def read_table():
+def read_table(table):
     layers, shared = [], set()
-    for line in TABLE.read_text().splitlines():
+    for line in table.read_text().splitlines():
         if not line or line.startswith("#"):
             continue
         kind, name = line.split()
@@ -32,7 +31,7 @@ def quoted_includes(path):
             yield number, match.group(1)
 
 
-def check_layer_file(root, path, layers, shared, faults):
+def check_layer_file(root, path, layers, shared, faults, table_name):
     folder = path.relative_to(root).parts[0]
     level = layers.index(folder)
     relative = path.relative_to(root).as_posix()
@@ -51,7 +50,7 @@ def check_layer_file(root, path, layers, shared, faults):
     if relative in shared and not marked:
         faults.append(f"{relative}:1: a shared header without the line \"{SHARED_MARK}\"")
     if relative not in shared and marked:
-        faults.append(f"{relative}:1: marked as shared but not in {TABLE.name}")
+        faults.append(f"{relative}:1: marked as shared but not in {table_name}")
 
 
 def check_tool_file(root, path, layers, shared, faults):
@@ -67,15 +66,15 @@ def sources(folder):
 
 
 def main():
-    root = Path(sys.argv[1]).resolve()
-    layers, shared = read_table()
+    table, root = Path(sys.argv[1]), Path(sys.argv[2]).resolve()
+    layers, shared = read_table(table)
     faults = []
     for name in sorted(shared):
         if not (root / name).is_file():
-            faults.append(f"{TABLE.name}: shared header {name} does not exist")
+            faults.append(f"{table.name}: shared header {name} does not exist")
     for folder in layers:
         for path in sources(root / folder):
-            check_layer_file(root, path, layers, shared, faults)
+            check_layer_file(root, path, layers, shared, faults, table.name)
     for path in sources(root / "tools"):
         check_tool_file(root, path, layers, shared, faults)
     for fault in faults:
