@@ -7,8 +7,9 @@
 #include "bootstrap/child-seams.h"
 #include "diag/release.h"
 #include "diag/report.h"
+#include "diag/text.h"
 #include "paths/environment.h"
-#include "paths/text.h"
+#include "paths/program-path.h"
 
 HANDLE volatile childProcess = nullptr;
 wchar_t childCommandLine[COMMAND_LINE_CAPACITY];

@@ -19,13 +19,7 @@ set_target_properties(onefile_zstd PROPERTIES
   IMPORTED_LOCATION "${ONEFILE_MINGW_DEPS}/lib/libzstd.a"
   INTERFACE_INCLUDE_DIRECTORIES "${ONEFILE_MINGW_DEPS}/include")
 
-# Everything of the bootstrap but its entry point; the attached data it finds
-# in its own image at run time.
-add_library(onefile_bootstrap STATIC)
-target_include_directories(onefile_bootstrap PUBLIC "${CMAKE_SOURCE_DIR}")
-target_compile_options(onefile_bootstrap PRIVATE ${BOOTSTRAP_COMPILE_FLAGS} -Wall -Wextra -Wshadow)
-target_compile_definitions(onefile_bootstrap PUBLIC ${BOOTSTRAP_DEFINITIONS})
-target_link_libraries(onefile_bootstrap PUBLIC onefile_zstd z shell32)
+include(cmake/bootstrap-layers.cmake)
 
 # The prebuilt bootstrap: everything but the attached data, which onefile-pack
 # writes into a copy of it as a section of its own. It carries no time stamp,
@@ -42,7 +36,7 @@ target_link_options(onefile-stub PRIVATE
 # program of their own around the bootstrap's routines.
 file(GENERATE OUTPUT "${CMAKE_BINARY_DIR}/link-config.sh" CONTENT
 "CC='${CMAKE_C_COMPILER}'
-BOOTSTRAP_LIBS='$<TARGET_FILE:onefile_bootstrap> ${ONEFILE_MINGW_DEPS}/lib/libzstd.a'
+BOOTSTRAP_LIBS='$<TARGET_FILE:onefile_bootstrap> $<TARGET_FILE:onefile_payload> $<TARGET_FILE:onefile_paths> $<TARGET_FILE:onefile_resources> $<TARGET_FILE:onefile_diag> ${ONEFILE_MINGW_DEPS}/lib/libzstd.a'
 ")
 
 # The host build (ONEFILE_HOST_BUILD_DIR) holds onefile-pack, which carries

@@ -1,8 +1,10 @@
+// Shared with onefile-pack: compiled by both sides, it stands on its own and
+// includes only system headers and the other shared headers.
+//
 // Every fixed text buffer of the bootstrap, in UTF-16 code units including the
 // terminating zero. A text that would not fit ends the run (see report.h).
+// The buffer of a record name belongs to the payload (payload/format.h).
 #pragma once
-
-#include "payload/format.h"
 
 enum : unsigned {
   ENV_NAME_CAPACITY = 40,           // wide form of an environment variable name
@@ -10,10 +12,6 @@ enum : unsigned {
   PROCESS_ID_TEXT_CAPACITY = 128,   // decimal text of a process ID
   PATH_CAPACITY = 4096,             // target directory, target paths, expansions
   MODULE_PATH_CAPACITY = 4097,      // own path read for TRAVIK_ONEFILE_DIRECTORY
-  RECORD_NAME_CAPACITY = RECORD_NAME_MAX_UNITS + 1,  // one record name of the payload
   COMMAND_LINE_CAPACITY = 32768,    // the child's command line
   TEMPLATE_NAME_CAPACITY = 1024,    // a placeholder name between braces
 };
-
-// A record's name is joined to the target directory to make its path.
-static_assert(PATH_CAPACITY > RECORD_NAME_CAPACITY);

@@ -5,7 +5,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "paths/text.h"
+#include "diag/text.h"
 
 namespace {
 

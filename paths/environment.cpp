@@ -4,7 +4,7 @@
 
 #include <stdlib.h>
 
-#include "paths/text.h"
+#include "diag/text.h"
 
 namespace {
 

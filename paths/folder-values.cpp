@@ -4,9 +4,9 @@
 #include <shlobj.h>
 
 #include "diag/report.h"
+#include "diag/text.h"
 #include "paths/environment.h"
 #include "paths/placeholders.h"
-#include "paths/text.h"
 
 namespace {
 

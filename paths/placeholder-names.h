@@ -1,3 +1,6 @@
+// Shared with onefile-pack: compiled by both sides, it stands on its own and
+// includes only system headers and the other shared headers.
+//
 // The names a path template may use between braces, the one list that the
 // bootstrap's expansion and onefile-pack's check both read. Every other table
 // kept per placeholder holds one entry for each id, in id order, and asserts
@@ -28,6 +31,10 @@ constexpr const wchar_t* PLACEHOLDER_NAMES[] = {
     L"VERSION", L"FILE_VERSION", L"PRODUCT_VERSION", L"RANDOM",      L"TIME_US", L"TIME",
 };
 static_assert(sizeof PLACEHOLDER_NAMES / sizeof PLACEHOLDER_NAMES[0] == PLACEHOLDER_COUNT);
+
+// The length of {RANDOM}'s text (random-text.h): 64 bits in 6-bit characters.
+// onefile-pack counts it when it estimates the length of a target folder.
+inline constexpr unsigned RANDOM_TEXT_LENGTH = 11;
 
 // The placeholder called name[0..length), its ASCII letters compared without
 // regard to case, or PLACEHOLDER_COUNT for none. The code unit type is open

@@ -1,7 +1,8 @@
 #include <wchar.h>
 
 #include "diag/report.h"
-#include "paths/text.h"
+#include "diag/text.h"
+#include "paths/program-path.h"
 
 // Written by the system straight into the output. A path that fills the room
 // entirely has been cut short (and may lack its terminator): it ends the run

@@ -5,10 +5,11 @@
 #include <wchar.h>
 
 #include "diag/report.h"
+#include "diag/text.h"
 #include "paths/environment.h"
 #include "paths/placeholders.h"
+#include "paths/program-path.h"
 #include "paths/template.h"
-#include "paths/text.h"
 #include "resources/embedded.h"
 
 namespace {

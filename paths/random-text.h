@@ -3,10 +3,10 @@
 #pragma once
 #include <stdint.h>
 
-enum : unsigned {
-  RANDOM_BYTE_COUNT = 8,
-  RANDOM_TEXT_LENGTH = 11,  // 64 bits in 6-bit characters
-};
+#include "paths/placeholder-names.h"
+
+enum : unsigned { RANDOM_BYTE_COUNT = 8 };
+static_assert(RANDOM_TEXT_LENGTH == (RANDOM_BYTE_COUNT * 8 + 5) / 6, "every bit in 6-bit characters, no padding");
 
 // The low byte of the state after each of eight xorshift32 steps, in order.
 // A zero seed, from which the generator would never move, counts as 1.

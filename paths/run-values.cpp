@@ -4,10 +4,10 @@
 #include <windows.h>
 #include <stdlib.h>
 
+#include "diag/text.h"
 #include "paths/environment.h"
 #include "paths/placeholders.h"
 #include "paths/random-text.h"
-#include "paths/text.h"
 
 namespace {
 

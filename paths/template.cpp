@@ -6,9 +6,9 @@
 
 #include "diag/limits.h"
 #include "diag/report.h"
+#include "diag/text.h"
 #include "paths/placeholder-names.h"
 #include "paths/placeholders.h"
-#include "paths/text.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <wchar.h>
 
 #include "diag/report.h"
+#include "diag/text.h"
 #include "paths/template.h"
-#include "paths/text.h"
 #include "payload/directories-seams.h"
 
 wchar_t* knownDirectories[KNOWN_DIRECTORIES_CAPACITY];

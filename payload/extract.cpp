@@ -2,8 +2,8 @@
 // directory when its checksum matches the record's, write it otherwise.
 #include "payload/extract.h"
 
+#include "diag/text.h"
 #include "paths/target-directory.h"
-#include "paths/text.h"
 #include "payload/directories.h"
 #include "payload/file-checksum.h"
 #include "payload/file-content.h"

@@ -3,6 +3,10 @@
 #pragma once
 
 #include "diag/limits.h"
+#include "payload/format.h"
+
+// A record's name is joined to the target directory to make its path.
+static_assert(PATH_CAPACITY > RECORD_NAME_CAPACITY);
 
 // Full target path of the payload's first file: the program to start.
 extern wchar_t firstFilePath[PATH_CAPACITY];

@@ -1,3 +1,6 @@
+// Shared with onefile-pack: compiled by both sides, it stands on its own and
+// includes only system headers and the other shared headers.
+//
 // The attached payload's whole format, shared by the bootstrap and the
 // packaging tool: change it here and both sides follow.
 //
@@ -18,6 +21,7 @@ inline constexpr unsigned PAYLOAD_TRAILER_SIZE = PAYLOAD_TRAILER_ZERO_BYTES + PA
 inline constexpr unsigned PAYLOAD_WINDOW_LOG = 27;       // the decoder admits no larger
 
 inline constexpr unsigned RECORD_NAME_MAX_UNITS = 1023;  // without the terminator
+inline constexpr unsigned RECORD_NAME_CAPACITY = RECORD_NAME_MAX_UNITS + 1;  // a name held with its terminator
 inline constexpr unsigned RECORD_NAME_UNIT_BYTES = 2;    // one UTF-16LE code unit
 inline constexpr unsigned RECORD_SIZE_BYTES = 8;
 inline constexpr unsigned RECORD_CHECKSUM_BYTES = 4;

@@ -1,3 +1,6 @@
+// Shared with onefile-pack: compiled by both sides, it stands on its own and
+// includes only system headers and the other shared headers.
+//
 // The one decode loop and record cursor over a payload's frames, shared by the
 // bootstrap's reader and the packaging tool's list and verify. It takes bytes
 // in memory and reports every outcome as a status, so each caller chooses its

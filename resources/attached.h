@@ -1,3 +1,6 @@
+// Shared with onefile-pack: compiled by both sides, it stands on its own and
+// includes only system headers and the other shared headers.
+//
 // The section in which a built executable carries its attached data: written
 // by onefile-pack into a copy of the prebuilt bootstrap, and found by the
 // bootstrap in its own loaded image. Both sides include this one header.

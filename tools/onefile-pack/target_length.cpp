@@ -4,7 +4,6 @@
 #include <string>
 
 #include "paths/placeholder-names.h"
-#include "paths/random-text.h"
 
 namespace onefile {
 namespace {

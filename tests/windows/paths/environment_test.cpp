@@ -4,11 +4,11 @@
 
 #include <stdlib.h>
 
+#include "diag/text.h"
 #include "harness.h"
 #include "paths-test-support.h"
 #include "paths/environment.h"
 #include "paths/target-directory.h"
-#include "paths/text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "paths/text.h"
+#include "diag/text.h"
 
 #include <windows.h>
 

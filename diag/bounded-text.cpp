@@ -4,7 +4,7 @@
 #include <wchar.h>
 
 #include "diag/report.h"
-#include "paths/text.h"
+#include "diag/text.h"
 
 namespace {
 

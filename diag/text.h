@@ -1,8 +1,8 @@
 // The bootstrap's text helpers: the only way text gets into its fixed
-// buffers, its decimal numbers, and its own path. Every caller uses these.
+// buffers, and its decimal numbers. Every caller uses these, reports too,
+// which is why they sit with them at the bottom.
 //   bounded-text.cpp   appends that check the room left
 //   decimal-text.cpp   decimal text of numbers
-//   program-path.cpp   the running program's path and folder
 #pragma once
 #include <windows.h>
 #include <stddef.h>
@@ -37,15 +37,6 @@ void formatDecimal(char* text, size_t capacity, long long value, unsigned minimu
 
 // The bootstrap's own process ID in decimal.
 void formatOwnProcessId(char (&text)[PROCESS_ID_TEXT_CAPACITY]);
-
-// Writes the running program's full path into at (room units, terminator
-// included). False, with an empty text, when the system gives none; a path
-// the system had to cut short ends the run, so no other file is ever named.
-bool readProgramPath(wchar_t* at, size_t room);
-
-// Cuts path at its last backslash, leaving the folder without a trailing
-// separator (a bare drive such as "C:" for a file in a drive's root).
-void cutToFolder(wchar_t* path);
 
 // A buffer size as the system calls take it.
 inline DWORD systemBufferLength(size_t room) { return room > MAXDWORD ? MAXDWORD : (DWORD)room; }

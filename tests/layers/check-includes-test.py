@@ -1,0 +1,84 @@
+#!/usr/bin/env python3
+"""Runs check-includes.py over small made-up trees: each case is a set of
+files and the faults (or none) the check must name.
+
+    check-includes-test.py TABLE     (TABLE: cmake/bootstrap-layers.txt)
+"""
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+CHECK = Path(__file__).with_name("check-includes.py")
+MARK = "// Shared with onefile-pack: test.\n"
+SHARED = {  # every shared header of the table, marked and standing alone
+    "diag/limits.h": MARK,
+    "paths/placeholder-names.h": MARK,
+    "payload/format.h": MARK,
+    "payload/record-cursor.h": MARK + '#include "diag/limits.h"\n#include <stdint.h>\n',
+    "resources/attached.h": MARK,
+}
+CASES = [
+    ("downward and same-folder includes", {
+        "diag/report.h": '#include "diag/limits.h"\n',
+        "paths/template.cpp": '#include "diag/report.h"\n#include "resources/embedded.h"\n#include "local.h"\n',
+        "resources/embedded.h": "",
+        "bootstrap/driver.cpp": '#include "payload/format.h"\n#include "paths/template.h"\n',
+        "paths/template.h": "",
+        "tools/list.cpp": '#include "payload/format.h"\n#include "list.h"\n#include <string>\n',
+    }, []),
+    ("an include running back up", {
+        "diag/report.cpp": '// text\n#include "diag/limits.h"\n#include "paths/text.h"\n',
+        "paths/text.h": "",
+    }, ['diag/report.cpp:3: #include "paths/text.h": runs up from diag/ to paths/']),
+    ("payload reaching the driver", {
+        "payload/extract.cpp": '#include "bootstrap/driver.h"\n',
+        "bootstrap/driver.h": "",
+    }, ['payload/extract.cpp:1: #include "bootstrap/driver.h": runs up from payload/ to bootstrap/']),
+    ("the bootstrap reaching into the tool", {
+        "paths/template.cpp": '#include "tools/utf.h"\n',
+    }, ['paths/template.cpp:1: #include "tools/utf.h": paths/ includes from outside']),
+    ("a header that is not there", {
+        "payload/reader.cpp": '#include "diag/gone.h"\n',
+    }, ['payload/reader.cpp:1: #include "diag/gone.h": no such header']),
+    ("the tool taking an internal header", {
+        "paths/random-text.h": "",
+        "tools/target.cpp": '#include "paths/placeholder-names.h"\n#include "paths/random-text.h"\n',
+    }, ['tools/target.cpp:2: #include "paths/random-text.h": tools/ includes only the shared']),
+    ("a shared header leaning on an internal one", {
+        "payload/format.h": MARK + '#include "diag/report.h"\n',
+        "diag/report.h": "",
+    }, ['payload/format.h:2: #include "diag/report.h": a shared header includes one that is not shared']),
+    ("marks missing and misplaced", {
+        "resources/attached.h": "#pragma once\n",
+        "diag/report.h": MARK,
+    }, ['resources/attached.h:1: a shared header without the line',
+        'diag/report.h:1: marked as shared but not in bootstrap-layers.txt']),
+]
+
+
+def run_case(table, files):
+    with tempfile.TemporaryDirectory() as folder:
+        root = Path(folder)
+        for name, text in {**SHARED, **files}.items():
+            (root / name).parent.mkdir(parents=True, exist_ok=True)
+            (root / name).write_text(text)
+        done = subprocess.run([sys.executable, CHECK, table, root], capture_output=True, text=True)
+        return done.returncode, done.stdout.splitlines()
+
+
+def main():
+    table = Path(sys.argv[1]).resolve()
+    failures = 0
+    for title, files, expected in CASES:
+        status, lines = run_case(table, files)
+        named = all(any(line.startswith(want) for line in lines) for want in expected)
+        if status != (1 if expected else 0) or not named or len(lines) != len(expected):
+            failures += 1
+            print(f"FAIL {title}: status {status}, output:\n  " + "\n  ".join(lines))
+    print(f"{len(CASES) - failures} of {len(CASES)} cases as expected")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

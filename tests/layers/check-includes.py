@@ -1,0 +1,86 @@
+#!/usr/bin/env python3
+"""Checks every quoted include of the bootstrap's folders and of tools/
+against the table of layers and shared headers, naming each offending line.
+
+    check-includes.py TABLE SOURCE_DIR     (TABLE: cmake/bootstrap-layers.txt)
+"""
+import re
+import sys
+from pathlib import Path
+
+INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+SOURCE_SUFFIXES = {".h", ".cpp"}
+# The line every shared header starts with, and no other header.
+SHARED_MARK = "// Shared with onefile-pack:"
+
+
+def read_table(table):
+    layers, shared = [], set()
+    for line in table.read_text().splitlines():
+        if not line or line.startswith("#"):
+            continue
+        kind, name = line.split()
+        (layers.append if kind == "layer" else shared.add)(name)
+    return layers, shared
+
+
+def quoted_includes(path):
+    for number, line in enumerate(path.read_text().splitlines(), 1):
+        match = INCLUDE.match(line)
+        if match:
+            yield number, match.group(1)
+
+
+def check_layer_file(root, path, layers, shared, faults, table_name):
+    folder = path.relative_to(root).parts[0]
+    level = layers.index(folder)
+    relative = path.relative_to(root).as_posix()
+    for number, name in quoted_includes(path):
+        where = f"{relative}:{number}: #include \"{name}\""
+        target = name.split("/")[0] if "/" in name else folder
+        if target not in layers:
+            faults.append(f"{where}: {folder}/ includes from outside the bootstrap's folders")
+        elif layers.index(target) > level:
+            faults.append(f"{where}: runs up from {folder}/ to {target}/")
+        elif "/" in name and not (root / name).is_file():
+            faults.append(f"{where}: no such header")
+        elif relative in shared and name not in shared:
+            faults.append(f"{where}: a shared header includes one that is not shared")
+    marked = path.read_text().startswith(SHARED_MARK)
+    if relative in shared and not marked:
+        faults.append(f"{relative}:1: a shared header without the line \"{SHARED_MARK}\"")
+    if relative not in shared and marked:
+        faults.append(f"{relative}:1: marked as shared but not in {table_name}")
+
+
+def check_tool_file(root, path, layers, shared, faults):
+    relative = path.relative_to(root).as_posix()
+    for number, name in quoted_includes(path):
+        if name.split("/")[0] in layers and name not in shared:
+            faults.append(f"{relative}:{number}: #include \"{name}\": "
+                          "tools/ includes only the shared headers of the bootstrap")
+
+
+def sources(folder):
+    return sorted(p for p in folder.rglob("*") if p.suffix in SOURCE_SUFFIXES and p.is_file())
+
+
+def main():
+    table, root = Path(sys.argv[1]), Path(sys.argv[2]).resolve()
+    layers, shared = read_table(table)
+    faults = []
+    for name in sorted(shared):
+        if not (root / name).is_file():
+            faults.append(f"{table.name}: shared header {name} does not exist")
+    for folder in layers:
+        for path in sources(root / folder):
+            check_layer_file(root, path, layers, shared, faults, table.name)
+    for path in sources(root / "tools"):
+        check_tool_file(root, path, layers, shared, faults)
+    for fault in faults:
+        print(fault)
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
