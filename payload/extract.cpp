@@ -2,12 +2,14 @@
 // directory when its checksum matches the record's, write it otherwise.
 #include "payload/extract.h"
 
+#include "diag/report.h"
 #include "diag/text.h"
 #include "paths/target-directory.h"
 #include "payload/directories.h"
 #include "payload/file-checksum.h"
 #include "payload/file-content.h"
 #include "payload/reader.h"
+#include "payload/record-name.h"
 
 wchar_t firstFilePath[PATH_CAPACITY];
 
@@ -24,8 +26,11 @@ void buildTargetPath(void) {
   appendWideBounded(targetPath, PATH_CAPACITY, record.name);
 }
 
-// The header has been read; the content follows.
+// The header has been read; the content follows. A name that would leave the
+// target directory means a damaged or crafted payload: it is reported as such
+// before anything of its record is written.
 void unpackFileRecord(void) {
+  if (!isNameInsideFolder(record.name)) fatalError(MESSAGE_DECODE_FAILED);
   buildTargetPath();
   if (firstFilePath[0] == L'\0') appendWideBounded(firstFilePath, PATH_CAPACITY, targetPath);
 

@@ -50,11 +50,18 @@ const unsigned char* payloadTake(uint64_t count, size_t* taken) {
 // A name that does not fit ends the run without a message, as every other
 // full buffer does: such a payload was never made by the packer, and a
 // message could not name anything the user can act on.
+//
+// At the end record the frame that holds it is decoded to its end, so that
+// zstd checks the frame's content checksum (when the frame has one) before
+// the program starts: the records and every file's content, skipped ones
+// included, are then known to be what was packed. Nothing after that frame
+// is decoded.
 bool payloadReadRecordHeader(RecordHeader* header) {
   switch (readRecordHeader(&payloadStream, header)) {
     case RECORD_FILE:
       return true;
     case RECORD_END:
+      if (decodeStreamFinishFrame(&payloadStream) != DECODE_OK) fatalError(MESSAGE_DECODE_FAILED);
       return false;
     case RECORD_NAME_TOO_LONG:
       endRunOnFullBuffer();

@@ -20,9 +20,11 @@ void payloadRead(void* destination, uint64_t count);
 // next call into the reader. Ends the run as payloadRead does.
 const unsigned char* payloadTake(uint64_t count, size_t* taken);
 
-// Reads the next record's header into header: false at the end record. A
-// name that does not fit ends the run like every full buffer (status 4); a
-// damaged or cut-off stream ends it with the decode message.
+// Reads the next record's header into header: false at the end record, once
+// the frame holding it has been decoded to its end. A name that does not fit
+// ends the run like every full buffer (status 4); a damaged or cut-off stream,
+// or a frame whose content checksum does not match, ends it with the decode
+// message.
 bool payloadReadRecordHeader(RecordHeader* header);
 
 // Releases the decoder, then the output block.

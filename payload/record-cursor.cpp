@@ -5,8 +5,9 @@
 
 namespace {
 
-// Refills the used-up block from its start. Frame ends are not looked at:
-// with input left, the next call simply begins the next frame.
+// Refills the used-up block from its start. Within the record stream frame
+// ends do not matter: with input left, the next call simply begins the next
+// frame. Only finishing the last frame asks whether one has ended.
 DecodeStatus refill(DecodeStream* stream) {
   if (stream->inputPos == stream->inputSize && !stream->lastCallFilled) return DECODE_ENDED;
   ZSTD_inBuffer input = {stream->input, stream->inputSize, stream->inputPos};
@@ -19,6 +20,7 @@ DecodeStatus refill(DecodeStream* stream) {
   }
   stream->inputPos = input.pos;
   stream->lastCallFilled = output.pos == output.size;
+  stream->frameEnded = result == 0;
   stream->fill = output.pos;
   stream->cursor = 0;
   return DECODE_OK;
@@ -41,6 +43,7 @@ void startDecodeStream(DecodeStream* stream, ZSTD_DCtx* decoder, const unsigned 
   stream->fill = 0;
   stream->cursor = 0;
   stream->lastCallFilled = false;
+  stream->frameEnded = false;
   stream->decodedOffset = 0;
   stream->error = 0;
   stream->errorInputPos = 0;
@@ -83,6 +86,18 @@ DecodeStatus decodeStreamDrain(DecodeStream* stream, uint64_t* left) {
     stream->cursor = stream->fill;
     DecodeStatus status = refill(stream);
     if (status != DECODE_OK) return status == DECODE_ENDED ? DECODE_OK : status;
+  }
+}
+
+// Whatever the block still holds belongs to the current frame, as does what
+// the decoder still has: the call that ended the frame, if any, made the block.
+DecodeStatus decodeStreamFinishFrame(DecodeStream* stream) {
+  for (;;) {
+    stream->decodedOffset += stream->fill - stream->cursor;
+    stream->cursor = stream->fill;
+    if (stream->frameEnded) return DECODE_OK;
+    DecodeStatus status = refill(stream);
+    if (status != DECODE_OK) return status;
   }
 }
 

@@ -48,6 +48,9 @@ struct DecodeStream {
   // The last decode call filled the whole block, so the decoder may still hold
   // output that did not fit, even with all input consumed.
   bool lastCallFilled;
+  // The last decode call reached the end of its frame: zstd returned 0, after
+  // checking the frame's content checksum if the frame carries one.
+  bool frameEnded;
   uint64_t decodedOffset;  // bytes handed out or skipped so far
   size_t error;            // zstd's result for DECODE_DAMAGED, else 0
   size_t errorInputPos;    // inputPos before the call that failed
@@ -69,6 +72,13 @@ DecodeStatus decodeStreamTake(DecodeStream* stream, uint64_t count, const unsign
 
 // Decodes everything left; *left is how many decoded bytes that was.
 DecodeStatus decodeStreamDrain(DecodeStream* stream, uint64_t* left);
+
+// Decodes the rest of the current frame, dropping what it yields, until zstd
+// reports the frame's end; the input after that frame is never offered to the
+// decoder. zstd checks the frame's content checksum there, if it has one, so
+// a mismatch comes back as DECODE_DAMAGED; a frame cut short before its end
+// as DECODE_ENDED.
+DecodeStatus decodeStreamFinishFrame(DecodeStream* stream);
 
 enum RecordStatus : unsigned {
   RECORD_FILE,           // a file record's header; its content follows

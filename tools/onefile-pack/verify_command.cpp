@@ -63,6 +63,8 @@ int runVerifyCommand(const Arguments& arguments) {
       if (result == Comparison::missing) ++missing, printText(stdout, "missing  %s\n", name.c_str());
       if (result == Comparison::differs) ++differing, printText(stdout, "differs  %s\n", name.c_str());
     }
+    // As the bootstrap does: the frame's checksum covers every record read.
+    stream->finishFrame();
   } catch (const PayloadDamage& damage) {
     printText(stderr, "onefile-pack: %s: damaged after %" PRIu64 " records: %s\n", shown.c_str(), files,
                  damage.what());

@@ -23,7 +23,7 @@ FrameCompressor::FrameCompressor(const CompressionSettings& settings, ByteSink& 
   setParameter(context_, ZSTD_c_compressionLevel, settings.level, "compression level");
   setParameter(context_, ZSTD_c_windowLog, settings.windowLog, "window log");
   setParameter(context_, ZSTD_c_contentSizeFlag, 0, "content size flag");
-  setParameter(context_, ZSTD_c_checksumFlag, 0, "checksum flag");
+  setParameter(context_, ZSTD_c_checksumFlag, settings.contentChecksum ? 1 : 0, "checksum flag");
   setParameter(context_, ZSTD_c_dictIDFlag, 0, "dictionary ID flag");
   if (settings.threads > 0) {
     setParameter(context_, ZSTD_c_nbWorkers, settings.threads, "worker threads (is libzstd multithreaded?)");

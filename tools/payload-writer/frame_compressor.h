@@ -1,6 +1,8 @@
 // One zstd frame as the bootstrap's decoder takes it: no content size, no
-// checksum, no dictionary ID, and the window log written into the header
-// exactly as asked (27 for every real payload).
+// dictionary ID, the window log written into the header exactly as asked (27
+// for every real payload), and a content checksum (XXH64 of what the frame
+// decodes to), which the decoder checks at the frame's end before the
+// bootstrap starts the program.
 #pragma once
 #include <zstd.h>
 
@@ -18,6 +20,8 @@ struct CompressionSettings {
   // gives the same bytes, as the input is cut into jobs of a fixed size.
   int threads = 2;
   int windowLog = PAYLOAD_WINDOW_LOG;
+  // Off only for test payloads that stand for older ones, written without it.
+  bool contentChecksum = true;
   // Multithreaded jobs: each job sees its own input and the last overlap
   // bytes before it. zstd's defaults for the 128 MiB window would make one
   // job of 512 MiB (no parallelism) and reload the whole window per job; these

@@ -22,6 +22,9 @@ std::vector<RecordEntry> readRecords(const PayloadFile& payload, const std::stri
       reader.readContent(record->size, [](const unsigned char*, size_t) {});
       records.push_back(*record);
     }
+    // The frame's checksum covers every record: a payload is sound only once
+    // it has been checked, before anything is built or extracted from it.
+    stream->finishFrame();
   } catch (const PayloadDamage& damage) {
     throw PackError(shown, "damaged payload after " + std::to_string(records.size()) + " records: " + damage.what());
   }

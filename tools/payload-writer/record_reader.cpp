@@ -1,6 +1,7 @@
 #include "record_reader.h"
 
 #include <zstd.h>
+#include <zstd_errors.h>
 
 #include <algorithm>
 
@@ -28,8 +29,10 @@ DecodedStream::DecodedStream(const unsigned char* compressed, size_t size, uint6
 DecodedStream::~DecodedStream() { ZSTD_freeDCtx(stream_.decoder); }
 
 void DecodedStream::throwDamage() const {
-  throw PayloadDamage(std::string("the compressed data is damaged: ") + ZSTD_getErrorName(stream_.error),
-                      stream_.decodedOffset, fileOffset_ + stream_.errorInputPos);
+  std::string reason = ZSTD_getErrorCode(stream_.error) == ZSTD_error_checksum_wrong
+                           ? "the frame's content checksum does not match what it decodes to"
+                           : std::string("the compressed data is damaged: ") + ZSTD_getErrorName(stream_.error);
+  throw PayloadDamage(reason, stream_.decodedOffset, fileOffset_ + stream_.errorInputPos);
 }
 
 void DecodedStream::throwEnded() const {
@@ -46,6 +49,12 @@ uint64_t DecodedStream::drain() {
   uint64_t left = 0;
   if (decodeStreamDrain(&stream_, &left) != DECODE_OK) throwDamage();
   return left;
+}
+
+void DecodedStream::finishFrame() {
+  DecodeStatus status = decodeStreamFinishFrame(&stream_);
+  if (status == DECODE_DAMAGED) throwDamage();
+  if (status == DECODE_ENDED) throw PayloadDamage("the last frame ends too early", stream_.decodedOffset, fileOffset());
 }
 
 std::optional<RecordEntry> RecordReader::next() {

@@ -37,6 +37,9 @@ class DecodedStream {
   void read(void* destination, size_t count);
   // Reads to the end of the input; returns how many decoded bytes were left.
   uint64_t drain();
+  // Reads to the end of the current frame, where zstd checks its content
+  // checksum, or PayloadDamage.
+  void finishFrame();
 
   uint64_t decodedOffset() const { return stream_.decodedOffset; }
   uint64_t fileOffset() const { return fileOffset_ + stream_.inputPos; }

@@ -46,4 +46,36 @@ String nameOfLength(size_t units) {
 // "unpack-deep-name": the length of the name after main.exe.
 inline constexpr size_t DEEP_NAME_UNITS = 1000;
 
+// The frame-check payloads ("check-*") all carry these files, in this order.
+// "check-sound" is intact; "check-stored" and "check-checksum" are damaged,
+// in a stored block and in the frame's content checksum. "check-unchecked"
+// has no content checksum. "check-compressed" holds only CHECKED_MAIN and a
+// CHECKED_TEXT of COMPRESSED_TEXT_SIZE bytes, damaged in a compressed block
+// so that only the text's content decodes differently.
+inline constexpr char16_t CHECKED_MAIN[] = u"main.exe";
+inline constexpr char16_t CHECKED_BLOB[] = u"data\\blob.bin";
+inline constexpr char16_t CHECKED_TEXT[] = u"notes.txt";
+inline constexpr size_t CHECKED_BLOB_SIZE = 3 * READER_BLOCK / 2;
+inline constexpr size_t CHECKED_TEXT_SIZE = 40000;
+inline constexpr size_t COMPRESSED_TEXT_SIZE = 6000;
+
+// "after-end" and "after-end-unchecked": a frame whose record stream is
+// followed by a further frame of this many bytes, which no reader may decode.
+inline constexpr size_t FURTHER_FRAME_BYTES = 64;
+
+// "exact-fill" (and "exact-fill-bad-checksum", whose checksum is damaged): a
+// record stream of exactly two reader blocks, so that the end record fills the
+// block that holds it to its last byte; decoded bytes follow it in the frame.
+inline constexpr uint64_t EXACT_FILL_STREAM = 2 * READER_BLOCK;
+
+// "escape-N": main.exe, then a record named ESCAPING_NAMES[N]; "escape-first"
+// starts with ESCAPING_NAMES[0]. Each would lead out of the target folder or
+// be read by Windows as something else than a file below it.
+inline constexpr const char16_t* ESCAPING_NAMES[] = {
+    u"..\\escaped.txt", u"sub\\..\\..\\escaped.txt", u"C:\\escaped.txt", u"\\escaped.txt",
+    u"main.exe:stream",  u"a\\\\b.txt",           u"sub/../../escaped.txt", u".\\escaped.txt",
+    u"sub\\.. \\..\\escaped.txt", u"/escaped.txt", u"sub\\",             u"..",
+};
+inline constexpr size_t ESCAPING_NAME_COUNT = sizeof ESCAPING_NAMES / sizeof ESCAPING_NAMES[0];
+
 }  // namespace fixture_layout

@@ -1,5 +1,8 @@
 #include "fixtures.h"
 
+#include <zstd.h>
+#include <zstd_errors.h>
+
 #include <algorithm>
 #include <fstream>
 #include <stdexcept>
@@ -16,12 +19,23 @@ namespace {
 
 using fixture_layout::READER_BLOCK;
 
-onefile::CompressionSettings quickSettings(int windowLog) {
+onefile::CompressionSettings quickSettings(int windowLog, bool contentChecksum = true) {
   onefile::CompressionSettings settings;
   settings.level = 3;
   settings.threads = 0;
   settings.windowLog = windowLog;
+  settings.contentChecksum = contentChecksum;
   return settings;
+}
+
+// The four zero bytes and the count of the bytes before it.
+void appendTrailer(std::string* payload) {
+  payload->append(PAYLOAD_TRAILER_ZERO_BYTES, '\0');
+  onefile::appendLittleEndian(payload, payload->size(), PAYLOAD_LENGTH_FIELD_BYTES);
+}
+
+void flipBit(std::string* bytes, size_t at, unsigned bit) {
+  (*bytes)[at] = static_cast<char>((*bytes)[at] ^ (1u << bit));
 }
 
 uint32_t nextRandom(uint32_t* state) {
@@ -82,9 +96,127 @@ Fixture exactBlock() {
   compressor.flush();
   std::string payload(reinterpret_cast<const char*>(PAYLOAD_MAGIC), PAYLOAD_MAGIC_SIZE);
   payload += frame.bytes();
-  payload.append(PAYLOAD_TRAILER_ZERO_BYTES, '\0');
-  onefile::appendLittleEndian(&payload, payload.size(), PAYLOAD_LENGTH_FIELD_BYTES);
+  appendTrailer(&payload);
   return {"exact-block", payload, stream};
+}
+
+// The frame-check payloads: one set of files, intact, without a checksum, and
+// damaged where the checksum alone can tell.
+Files checkedFiles() {
+  using namespace fixture_layout;
+  return {{CHECKED_MAIN, SHORT_CONTENT},
+          {CHECKED_BLOB, randomBytes(CHECKED_BLOB_SIZE, 9)},
+          {CHECKED_TEXT, textBytes(CHECKED_TEXT_SIZE, 10)}};
+}
+
+// Where the content of files[index] lies in their record stream.
+std::pair<size_t, size_t> contentRange(const Files& files, size_t index) {
+  Files before(files.begin(), files.begin() + static_cast<std::ptrdiff_t>(index) + 1);
+  size_t end = recordStream(before, false).size();
+  return {end - files[index].second.size(), end};
+}
+
+// A flipped bit in a compressed block that zstd still decodes, to content of
+// the same length that differs only inside CHECKED_TEXT: what only the frame's
+// checksum catches. Found by trying every bit in turn, so always the same one;
+// the files are few and small, so that the search stays quick.
+Fixture damagedInCompressedBlock() {
+  using namespace fixture_layout;
+  const Files files = {{CHECKED_MAIN, SHORT_CONTENT}, {CHECKED_TEXT, textBytes(COMPRESSED_TEXT_SIZE, 10)}};
+  std::string stream = recordStream(files);
+  std::string payload = payloadOfFrames(stream, {});
+  auto [textFrom, textTo] = contentRange(files, 1);
+  std::string unlike = stream;
+  for (char& c : unlike) c = static_cast<char>(~c);  // bytes the decoder leaves alone show up as changed
+  ZSTD_DCtx* decoder = ZSTD_createDCtx();
+  size_t frameSize = payload.size() - PAYLOAD_MAGIC_SIZE - PAYLOAD_TRAILER_SIZE;
+  std::string damaged = payload;
+  std::string decoded;
+  std::vector<FrameBlock> blocks = frameBlocks(payload, PAYLOAD_MAGIC_SIZE);
+  // The text is packed last: its block is tried first.
+  for (auto block = blocks.rbegin(); block != blocks.rend(); ++block) {
+    if (block->type != 2) continue;
+    for (size_t at = block->contentAt; at < block->contentAt + block->size; ++at) {
+      for (unsigned bit = 0; bit < 8; ++bit) {
+        flipBit(&damaged, at, bit);
+        decoded = unlike;
+        size_t result = ZSTD_decompressDCtx(decoder, decoded.data(), decoded.size(),
+                                            damaged.data() + PAYLOAD_MAGIC_SIZE, frameSize);
+        size_t first = 0;
+        while (first < stream.size() && decoded[first] == stream[first]) ++first;
+        size_t last = stream.size();
+        while (last > first && decoded[last - 1] == stream[last - 1]) --last;
+        if (ZSTD_getErrorCode(result) == ZSTD_error_checksum_wrong && first >= textFrom && last <= textTo) {
+          ZSTD_freeDCtx(decoder);
+          return {"check-compressed", damaged, stream};
+        }
+        flipBit(&damaged, at, bit);
+      }
+    }
+  }
+  ZSTD_freeDCtx(decoder);
+  throw std::logic_error("no bit of a compressed block changes only the text's content");
+}
+
+std::vector<Fixture> checkedFixtures() {
+  std::string stream = recordStream(checkedFiles());
+  std::string sound = payloadOfFrames(stream, {});
+  std::string stored = sound;
+  for (const FrameBlock& block : frameBlocks(sound, PAYLOAD_MAGIC_SIZE)) {
+    if (block.type != 0) continue;
+    flipBit(&stored, block.contentAt + block.size / 2, 3);
+    break;
+  }
+  if (stored == sound) throw std::logic_error("the checked files make no stored block");
+  std::string checksum = sound;
+  flipBit(&checksum, sound.size() - PAYLOAD_TRAILER_SIZE - 1, 0);  // the checksum's last byte
+  return {{"check-sound", sound, stream},
+          {"check-stored", stored, stream},
+          damagedInCompressedBlock(),
+          {"check-checksum", checksum, stream},
+          {"check-unchecked", payloadOfFrames(stream, {}, PAYLOAD_WINDOW_LOG, false), stream}};
+}
+
+// The record stream's frame, then a further frame that is not even valid: a
+// reader that offers it to the decoder fails, and tests guard it besides.
+Fixture furtherFrame(const std::string& name, bool contentChecksum) {
+  std::string stream = recordStream(mixedFiles());
+  onefile::StringSink frame;
+  onefile::FrameCompressor compressor(quickSettings(PAYLOAD_WINDOW_LOG, contentChecksum), frame);
+  compressor.feed(stream.data(), stream.size());
+  compressor.finish();
+  std::string further = "\x28\xB5\x2F\xFD" + randomBytes(fixture_layout::FURTHER_FRAME_BYTES - 4, 11);
+  std::string payload(reinterpret_cast<const char*>(PAYLOAD_MAGIC), PAYLOAD_MAGIC_SIZE);
+  payload += frame.bytes() + further;
+  appendTrailer(&payload);
+  return {name, payload, stream};
+}
+
+// The end record is the last two bytes of the second reader block, and
+// decoded bytes follow it in the same frame: the decode call that fills the
+// block leaves them, and the frame's end with its checksum, in the decoder.
+std::vector<Fixture> exactFill() {
+  const Files head = {{u"main.exe", fixture_layout::SHORT_CONTENT}};
+  const std::u16string name = u"fill.bin";
+  size_t overhead = recordStream(head, false).size() + onefile::encodeRecordHeader(name, 0, 0).size() +
+                    onefile::encodeEndRecord().size();
+  Files files = head;
+  files.push_back({name, randomBytes(fixture_layout::EXACT_FILL_STREAM - overhead, 12)});
+  std::string stream = recordStream(files);
+  std::string payload = payloadOfFrames(stream + randomBytes(1000, 13), {});
+  std::string badChecksum = payload;
+  flipBit(&badChecksum, payload.size() - PAYLOAD_TRAILER_SIZE - 2, 5);
+  return {{"exact-fill", payload, stream}, {"exact-fill-bad-checksum", badChecksum, stream}};
+}
+
+std::vector<Fixture> escapeFixtures() {
+  using fixture_layout::SHORT_CONTENT;
+  std::vector<Fixture> all;
+  for (size_t i = 0; i < fixture_layout::ESCAPING_NAME_COUNT; ++i)
+    all.push_back(single("escape-" + std::to_string(i),
+                         recordStream({{u"main.exe", SHORT_CONTENT}, {fixture_layout::ESCAPING_NAMES[i], SHORT_CONTENT}})));
+  all.push_back(single("escape-first", recordStream({{fixture_layout::ESCAPING_NAMES[0], SHORT_CONTENT}})));
+  return all;
 }
 
 Fixture wrongMagic(int position) {
@@ -150,7 +282,22 @@ std::string recordStream(const Files& files, bool withEndRecord) {
   return stream;
 }
 
-std::string payloadOfFrames(const std::string& stream, const std::vector<size_t>& cuts, int windowLog) {
+std::vector<FrameBlock> frameBlocks(const std::string& bytes, size_t frame) {
+  constexpr size_t FRAME_HEADER_BYTES = 6;  // magic, descriptor, window
+  constexpr size_t BLOCK_HEADER_BYTES = 3;
+  std::vector<FrameBlock> blocks;
+  for (size_t at = frame + FRAME_HEADER_BYTES; at + BLOCK_HEADER_BYTES <= bytes.size();) {
+    uint32_t header = static_cast<uint32_t>(onefile::littleEndianAt(bytes, at, BLOCK_HEADER_BYTES));
+    FrameBlock block = {at + BLOCK_HEADER_BYTES, header >> 3, (header >> 1) & 3};
+    blocks.push_back(block);
+    at = block.contentAt + (block.type == 1 ? 1 : block.size);
+    if (header & 1) break;  // the last block
+  }
+  return blocks;
+}
+
+std::string payloadOfFrames(const std::string& stream, const std::vector<size_t>& cuts, int windowLog,
+                            bool contentChecksum) {
   onefile::StringSink sink;
   onefile::PayloadAssembler assembler(sink);
   size_t start = 0;
@@ -158,7 +305,7 @@ std::string payloadOfFrames(const std::string& stream, const std::vector<size_t>
   ends.push_back(stream.size());
   for (size_t end : ends) {
     if (end <= start || end > stream.size()) throw std::invalid_argument("frame cuts must rise within the stream");
-    assembler.beginFrame(quickSettings(windowLog));
+    assembler.beginFrame(quickSettings(windowLog, contentChecksum));
     assembler.feed(stream.data() + start, end - start);
     assembler.endFrame();
     start = end;
@@ -180,6 +327,9 @@ std::vector<Fixture> allFixtures() {
       exactBlock(),
       {"frames", payloadOfFrames(mixed, cuts), mixed},
       {"trailing", payloadOfFrames(mixed + garbage, {}), mixed},
+      {"trailing-unchecked", payloadOfFrames(mixed + garbage, {}, PAYLOAD_WINDOW_LOG, false), mixed},
+      furtherFrame("after-end", true),
+      furtherFrame("after-end-unchecked", false),
       single("wide-window", mixed, PAYLOAD_WINDOW_LOG + 1),
       single("no-end", withoutEnd),
       damaged(),
@@ -187,7 +337,8 @@ std::vector<Fixture> allFixtures() {
       wrongMagic(1),
       wrongMagic(2),
   };
-  for (Fixture& fixture : unpackFixtures()) all.push_back(std::move(fixture));
+  for (auto make : {unpackFixtures, checkedFixtures, exactFill, escapeFixtures})
+    for (Fixture& fixture : make()) all.push_back(std::move(fixture));
   return all;
 }
 

@@ -25,8 +25,21 @@ std::string textBytes(size_t size, uint32_t seed);
 // The records of files, followed by the end record when asked.
 std::string recordStream(const Files& files, bool withEndRecord = true);
 
-// A payload whose stream is cut into frames at the given decoded offsets.
-std::string payloadOfFrames(const std::string& stream, const std::vector<size_t>& cuts, int windowLog = 27);
+// A payload whose stream is cut into frames at the given decoded offsets,
+// each with a content checksum unless asked otherwise.
+std::string payloadOfFrames(const std::string& stream, const std::vector<size_t>& cuts, int windowLog = 27,
+                            bool contentChecksum = true);
+
+// Where the blocks of the frame that starts at `frame` in bytes lie: each
+// block's content (after its 3-byte header), its size in bytes and its type
+// (0 stored, 1 one repeated byte, 2 compressed). The frame has no dictionary
+// ID and no content size, as the packer writes it.
+struct FrameBlock {
+  size_t contentAt;
+  size_t size;
+  unsigned type;
+};
+std::vector<FrameBlock> frameBlocks(const std::string& bytes, size_t frame);
 
 // Every fixture the Windows tests use, by name.
 std::vector<Fixture> allFixtures();

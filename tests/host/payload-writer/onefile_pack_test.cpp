@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <functional>
 #include <regex>
 
@@ -228,6 +229,18 @@ TEST(ListCommand, SaysWhereADamagedPayloadBreaks) {
   EXPECT_EQ(trailing.status, 0) << trailing.err;
   EXPECT_NE(trailing.err.find("1000 decoded bytes follow the end record"), std::string::npos) << trailing.err;
 
+  // Damage that decodes: a file's stored checksum or the frame's tells, in one
+  // line. The frame's is checked by the decode call that reaches its end.
+  for (const char* name : {"check-stored", "check-compressed", "check-checksum"}) {
+    CommandResult checked = list(name);
+    EXPECT_EQ(checked.status, 1) << name;
+    EXPECT_EQ(std::count(checked.err.begin(), checked.err.end(), '\n'), 1) << checked.err;
+    std::string stored = "the stored checksum", frame = "the frame's content checksum does not match what it decodes to";
+    EXPECT_NE(checked.err.find(std::string(name) == "check-stored" ? stored : frame), std::string::npos)
+        << name << ": " << checked.err;
+  }
+  EXPECT_EQ(list("check-unchecked").status, 0) << "a frame without a checksum";
+
   std::string payload = fixtures::allFixtures().front().payload;
   payload.back() ^= 1;
   writeFile(folder / "bad-trailer.payload", payload);
@@ -257,6 +270,39 @@ TEST(VerifyCommand, ListsEveryFileThatIsMissingOrDiffers) {
   EXPECT_EQ(changed.status, 1);
   EXPECT_EQ(changed.out, "missing  a.txt\ndiffers  b\\b.txt\ndiffers  c.txt\nmissing  d\\e.txt\n"
                          "5 files: 2 missing, 2 differ\n");
+}
+
+// Verify and extract read the frame to its end, as the bootstrap does: a
+// folder that matches a damaged payload's records is no proof that the
+// payload is sound.
+TEST(VerifyCommand, ReportsAFrameWhoseChecksumDoesNotMatchInOneLineAsExtractDoes) {
+  ScratchFolder folder;
+  for (const fixtures::Fixture& fixture : fixtures::allFixtures())
+    if (fixture.name.rfind("check-", 0) == 0) writeFile(folder / (fixture.name + ".payload"), fixture.payload);
+  auto verify = [&](const std::string& name) {
+    return runPack({"verify", (folder / (name + ".payload")).string(), folder.path().string()});
+  };
+  CommandResult damaged = verify("check-checksum");
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_NE(damaged.err.find("the frame's content checksum does not match what it decodes to"), std::string::npos)
+      << damaged.err;
+  EXPECT_EQ(std::count(damaged.err.begin(), damaged.err.end(), '\n'), 1) << damaged.err;
+  for (const char* sound : {"check-sound", "check-unchecked"}) {
+    CommandResult result = verify(sound);
+    EXPECT_EQ(result.err, "") << sound;
+    EXPECT_NE(result.out.find("\n3 files: 3 missing, 0 differ\n"), std::string::npos) << sound;
+  }
+  // Extract checks the whole payload, its frame's checksum included, before
+  // it writes anything.
+  for (const char* damagedName : {"check-compressed", "check-checksum"}) {
+    fs::path out = folder / (std::string(damagedName) + "-out");
+    CommandResult result = runPack({"extract", (folder / (std::string(damagedName) + ".payload")).string(), out.string()});
+    EXPECT_EQ(result.status, 1) << damagedName;
+    EXPECT_NE(result.err.find("the frame's content checksum does not match what it decodes to"), std::string::npos)
+        << damagedName << ": " << result.err;
+    EXPECT_TRUE(!fs::exists(out) || fs::is_empty(out)) << damagedName;
+  }
+  EXPECT_EQ(runPack({"extract", (folder / "check-sound.payload").string(), (folder / "sound-out").string()}).status, 0);
 }
 
 }  // namespace

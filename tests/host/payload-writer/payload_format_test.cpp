@@ -92,8 +92,8 @@ TEST(PayloadWriter, LaysOutMagicOneFrameAndTrailer) {
   EXPECT_EQ(payload.substr(0, 3), "ZBX");
   std::string frame = payload.substr(3, payload.size() - 15);
   EXPECT_EQ(ZSTD_findFrameCompressedSize(frame.data(), frame.size()), frame.size()) << "exactly one frame";
-  // Frame header descriptor: no content size, not single-segment, no checksum, no dictionary ID.
-  EXPECT_EQ(static_cast<unsigned char>(frame[4]), 0x00);
+  // Frame header descriptor: no content size, not single-segment, a content checksum, no dictionary ID.
+  EXPECT_EQ(static_cast<unsigned char>(frame[4]), 0x04);
   EXPECT_EQ(static_cast<unsigned char>(frame[5]), (27 - 10) << 3) << "window descriptor: exactly 2^27";
   std::string trailer = payload.substr(payload.size() - 12);
   EXPECT_EQ(trailer.substr(0, 4), std::string(4, '\0'));
@@ -124,7 +124,7 @@ TEST(PayloadWriter, KeepsTheFullWindowAndNoSizesForEvenTheSmallestFolder) {
   CommandResult listed = runShell("zstd -lv " + shellQuote((folder / "frame.zst").string()));
   ASSERT_EQ(listed.status, 0) << listed.err;
   EXPECT_NE(listed.out.find("Window Size: 128 MiB (134217728 B)"), std::string::npos) << listed.out;
-  EXPECT_NE(listed.out.find("Check: None"), std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find("Check: XXH64"), std::string::npos) << listed.out;
   EXPECT_NE(listed.out.find("DictID: 0"), std::string::npos) << listed.out;
   EXPECT_EQ(listed.out.find("Decompressed Size"), std::string::npos) << "no content size: " << listed.out;
 }

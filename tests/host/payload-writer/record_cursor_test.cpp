@@ -4,6 +4,7 @@
 // straddle block ends.
 #include <gtest/gtest.h>
 #include <zstd.h>
+#include <zstd_errors.h>
 
 #include <memory>
 #include <string>
@@ -140,6 +141,64 @@ TEST(RecordCursor, TellsAStreamThatEndsEarlyFromDamagedData) {
     return;
   }
   FAIL() << "no damaged fixture";
+}
+
+// Reads every record and its content; the status that ended the walk.
+RecordStatus readAllRecords(Cursor& cursor) {
+  RecordStatus status;
+  while ((status = cursor.next()) == RECORD_FILE) {
+    std::string content(cursor.header().size, '\0');
+    if (decodeStreamRead(&cursor.stream(), content.data(), content.size()) != DECODE_OK) return RECORD_DAMAGED;
+  }
+  return status;
+}
+
+// After the end record the frame is decoded to its end, whatever the block
+// size (small ones make zstd hold back its last input byte while it still has
+// output), and not one byte further: a second frame after it stays untouched.
+TEST(RecordCursor, FinishesTheFrameOfTheEndRecordAndStopsAtItsEnd) {
+  std::string stream = fixtures::recordStream(SAMPLE) + "decoded bytes after the end record";
+  std::string further = framesOf(fixtures::payloadOfFrames("a further frame", {}));
+  struct Case {
+    bool contentChecksum;
+    size_t blockSize;
+  };
+  for (const Case& c : {Case{true, 1}, Case{true, 7}, Case{true, 4096}, Case{true, size_t{1} << 17},
+                        Case{false, 1}, Case{false, size_t{1} << 17}}) {
+    SCOPED_TRACE("checksum " + std::to_string(c.contentChecksum) + ", block " + std::to_string(c.blockSize));
+    std::string frame = framesOf(fixtures::payloadOfFrames(stream, {}, PAYLOAD_WINDOW_LOG, c.contentChecksum));
+    Cursor cursor(frame + further, c.blockSize);
+    ASSERT_EQ(readAllRecords(cursor), RECORD_END);
+    EXPECT_EQ(decodeStreamFinishFrame(&cursor.stream()), DECODE_OK);
+    EXPECT_EQ(cursor.stream().inputPos, frame.size());
+    EXPECT_EQ(cursor.stream().decodedOffset, stream.size());
+  }
+}
+
+// The damage each reader block size meets either while the records are read
+// or when the frame is finished; either way it is found before the end.
+TEST(RecordCursor, FindsAChecksumMismatchOrACutFrameBeforeItsEnd) {
+  for (const fixtures::Fixture& fixture : fixtures::allFixtures()) {
+    bool mismatch = fixture.name == "check-stored" || fixture.name == "check-compressed" ||
+                    fixture.name == "check-checksum" || fixture.name == "exact-fill-bad-checksum";
+    if (!mismatch && fixture.name != "check-sound") continue;
+    std::string frame = framesOf(fixture.payload);
+    for (size_t blockSize : {size_t{3}, size_t{fixture_layout::READER_BLOCK}}) {
+      SCOPED_TRACE(fixture.name + ", block " + std::to_string(blockSize));
+      Cursor cursor(frame, blockSize);
+      RecordStatus records = readAllRecords(cursor);
+      DecodeStatus finish = records == RECORD_END ? decodeStreamFinishFrame(&cursor.stream()) : DECODE_DAMAGED;
+      if (!mismatch) {
+        EXPECT_EQ(finish, DECODE_OK);
+        Cursor cut(frame.substr(0, frame.size() - 2), blockSize);  // the checksum cut short
+        ASSERT_EQ(readAllRecords(cut), RECORD_END);
+        EXPECT_EQ(decodeStreamFinishFrame(&cut.stream()), DECODE_ENDED);
+        continue;
+      }
+      EXPECT_EQ(finish, DECODE_DAMAGED);
+      EXPECT_EQ(ZSTD_getErrorCode(cursor.stream().error), ZSTD_error_checksum_wrong);
+    }
+  }
 }
 
 }  // namespace

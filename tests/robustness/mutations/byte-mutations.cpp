@@ -33,7 +33,8 @@ Mutation flipped(const std::string& payload, const std::string& kind, size_t at,
 }
 
 // Offsets of the block headers of the frame at FRAME_START (no dictionary,
-// no content size, no checksum: the frame this project's packer writes).
+// no content size: the frame this project's packer writes). Its content
+// checksum follows the last block, among the bytes the flips may hit.
 std::vector<size_t> blockHeaders(const std::string& payload) {
   std::vector<size_t> headers;
   size_t at = FRAME_START + FRAME_HEADER_BYTES;

@@ -20,7 +20,9 @@ const size_t LONG_NAME_UNITS[] = {RECORD_NAME_MAX_UNITS, RECORD_NAME_MAX_UNITS +
                                   2 * RECORD_NAME_MAX_UNITS, 40000};
 const char16_t* const AWKWARD_NAMES[] = {u"a:b", u"x*y", u"what?", u"<>", u"a|b", u"\\leading",
                                          u"trailing\\", u"a\\\\b", u"\u0001", u"CON", u"nul.txt", u" ",
-                                         u"\xD800", u"dir\\\xDC00"};
+                                         u"\xD800", u"dir\\\xDC00", u"..\\escaped.txt",
+                                         u"sub\\..\\..\\escaped.txt", u"C:\\escaped.txt", u"main.exe:stream",
+                                         u"sub/../../escaped.txt"};
 
 struct Record {
   std::u16string name;

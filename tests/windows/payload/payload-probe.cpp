@@ -9,8 +9,13 @@
 //       against STREAM and writing "served N" after it; past-end then asks
 //       for two bytes more; without-trailer hides the trailer from the reader;
 //       guard-trailer puts it on a page that cannot be read.
+//   payload-probe unpack PAYLOAD TARGET GUARD
+//       runs the record loop over PAYLOAD into the folder TARGET, with the
+//       payload's last GUARD bytes on a page that cannot be read, and writes
+//       "unpacked" once the reader has let it go on to the launch.
 //
-// Ends with 0 after "complete", 10 when a byte differs, or as the reader ends it.
+// Ends with 0 after "complete" or "unpacked", 10 when a byte differs, or as
+// the reader or the record loop ends it.
 #include <windows.h>
 
 #include <cstdio>
@@ -21,6 +26,9 @@
 #include "bootstrap/console.h"
 #include "guarded-memory.h"
 #include "harness.h"
+#include "paths/target-directory.h"
+#include "paths/text.h"
+#include "payload/extract.h"
 #include "payload/format.h"
 #include "payload/reader.h"
 
@@ -61,6 +69,17 @@ int readStream(const harness::GuardedRegion& payload, uint64_t payloadSize, cons
   return EXIT_COMPLETE;
 }
 
+int unpackInto(const wchar_t* payloadPath, const wchar_t* target, uint64_t guard) {
+  harness::GuardedRegion payload(harness::readFile(payloadPath), guard);
+  targetDirectory[0] = L'\0';
+  appendWideBounded(targetDirectory, PATH_CAPACITY, target);
+  openPayloadBytes(payload.data(), payload.size());
+  unpackPayload();
+  closePayload();
+  std::fputs("unpacked\n", stdout);
+  return EXIT_COMPLETE;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -72,6 +91,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     std::fputs("opened\n", stdout);
     return EXIT_COMPLETE;
   }
+  if (argc == 5 && wcscmp(argv[1], L"unpack") == 0) return unpackInto(argv[2], argv[3], _wcstoui64(argv[4], nullptr, 10));
   if (argc < 4) return EXIT_USAGE;
   bool guard = hasFlag(argc, argv, L"guard-trailer");
   harness::GuardedRegion payload(harness::readFile(argv[1]), guard ? PAYLOAD_TRAILER_SIZE : 0);

@@ -1,0 +1,8 @@
+// Whether a record's name stays inside the target directory (record-name.cpp).
+#pragma once
+
+// True when name, taken relative to the target directory, names a file below
+// it: no leading separator, no colon (a drive or a stream), no empty
+// component and no component that Windows reads as "." or "..". Every name
+// the packer writes passes.
+bool isNameInsideFolder(const wchar_t* name);
