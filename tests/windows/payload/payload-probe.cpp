@@ -27,7 +27,7 @@
 #include "guarded-memory.h"
 #include "harness.h"
 #include "paths/target-directory.h"
-#include "paths/text.h"
+#include "diag/text.h"
 #include "payload/extract.h"
 #include "payload/format.h"
 #include "payload/reader.h"
