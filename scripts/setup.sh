@@ -21,6 +21,8 @@ packages=(
   osslsigncode openssl
   # what the benchmarks compare with, and their chart
   zip unzip 7zip gnuplot-nox
+  # the many-file data set: a language runtime's library with its test suite
+  libpython3.11-testsuite
 )
 
 install_packages() {
