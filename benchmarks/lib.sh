@@ -25,25 +25,34 @@ calc() { awk "BEGIN { printf \"%.6g\", $1 }"; }
 # wine_path PATH: the path as Windows programs under Wine see it.
 wine_path() { winepath -w "$1" 2>/dev/null; }
 
-# bench_payload HOST_BUILD WINDOWS_BUILD: the data set of BENCH_MB MB (default
-# 390) as an application folder with the benchmark's main program, packed at
-# BENCH_LEVEL (default: the packer's own). Made once and kept in the host
-# build; sets BENCH_CACHE to the folder holding app/, app.payload, app.zst
-# (the bare frame) and files.txt, and BENCH_LEVEL_USED to the level.
+# bench_payload HOST_BUILD WINDOWS_BUILD [SHAPE]: a data set as an
+# application folder with the benchmark's main program, packed at BENCH_LEVEL
+# (default: the packer's own). SHAPE "large" (the default) is the data set of
+# dataset/build.sh, BENCH_MB MB (default 390) of large binaries in one folder;
+# "many" is dataset/many-files.sh's, BENCH_MANY_MB MB (default: its own) of
+# small files in nested folders. Made once and kept in the host build; sets
+# BENCH_CACHE to the folder holding app/, app.payload, app.zst (the bare
+# frame) and files.txt, and BENCH_LEVEL_USED to the level.
 bench_payload() {
-  local host=$1 windows=$2 mb=${BENCH_MB:-390} level=${BENCH_LEVEL:-}
-  local benchmarks main files key size
+  local host=$1 windows=$2 shape=${3:-large} level=${BENCH_LEVEL:-}
+  local benchmarks main files key size name
   benchmarks=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
   main=$windows/benchmarks/bench-app-main.exe
   [ -f "$main" ] || { echo "bench: build the Windows programs first ($main)" >&2; return 2; }
-  files=$(bash "$benchmarks/dataset/build.sh" "$host/benchmarks/dataset-$mb" "$mb")
-  BENCH_CACHE=$host/benchmarks/payload-$mb-${level:-default}
+  case $shape in
+    large) name=${BENCH_MB:-390}
+           files=$(bash "$benchmarks/dataset/build.sh" "$host/benchmarks/dataset-$name" "$name") ;;
+    many) name=many-${BENCH_MANY_MB:-default}
+          files=$(bash "$benchmarks/dataset/many-files.sh" "$host/benchmarks/dataset-$name" ${BENCH_MANY_MB:+"$BENCH_MANY_MB"}) ;;
+    *) echo "bench: no data set shape '$shape'" >&2; return 2 ;;
+  esac
+  BENCH_CACHE=$host/benchmarks/payload-$name-${level:-default}
   BENCH_LEVEL_USED=${level:-19}
-  key=$( (cat "$host/benchmarks/dataset-$mb/manifest" "$benchmarks/programs/app-main.cpp") | sha256sum | cut -c1-16)
+  key=$( (cat "$host/benchmarks/dataset-$name/manifest" "$benchmarks/programs/app-main.cpp") | sha256sum | cut -c1-16)
   [ "$(cat "$BENCH_CACHE/key" 2>/dev/null)" = "$key" ] && return 0
   rm -rf "$BENCH_CACHE" && mkdir -p "$BENCH_CACHE/app"
   echo "packing the data set once ($(du -sm "$files" | cut -f1) MB at level $BENCH_LEVEL_USED)..." >&2
-  cp "$files"/* "$BENCH_CACHE/app/"
+  cp -R "$files"/. "$BENCH_CACHE/app/"
   cp "$main" "$BENCH_CACHE/app/main.exe"
   "$host/tools/onefile-pack/onefile-pack" payload "$BENCH_CACHE/app" --main main.exe \
     -o "$BENCH_CACHE/app.payload" ${level:+--level "$level"} >/dev/null

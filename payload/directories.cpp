@@ -25,17 +25,14 @@ wchar_t homeDirectory[PATH_CAPACITY];
 // costs a few bytes of stack per level instead of a path copy per level.
 wchar_t walkPath[PATH_CAPACITY];
 
-// The directory this run made last. It was empty when made, so on a first
-// start nearly every file lands in a directory made moments before: no file
-// there can be a current one, and asking the system to open it is wasted
-// work (a failed open makes Wine read the whole directory, which grows with
-// every file written). Only the newest is kept: a miss only costs that open.
-wchar_t newestCreatedDirectory[PATH_CAPACITY];
-
-void noteCreatedDirectory(const wchar_t* path) {
-  newestCreatedDirectory[0] = L'\0';
-  appendWideBounded(newestCreatedDirectory, PATH_CAPACITY, path);
-}
+// Which known directories this run made: each was empty when made, so on a
+// first start nearly every file lands in one of them, and no file there can
+// be a current one. Asking the system to open it would be wasted work (a
+// failed open makes Wine read the whole directory, which grows with every
+// file written). Files come in name order, so a tree's files return to a
+// parent after its subdirectories: every directory made counts, not only the
+// last one. A directory that the full list leaves out only costs that open.
+bool knownDirectoryCreated[KNOWN_DIRECTORIES_CAPACITY];
 
 // The upward walk stops at the home directory, which always exists.
 void startKnownDirectories(void) {
@@ -43,21 +40,30 @@ void startKnownDirectories(void) {
   knownDirectories[knownDirectoryCount++] = homeDirectory;
 }
 
-bool isKnownDirectory(const wchar_t* path) {
-  for (unsigned i = 0; i < knownDirectoryCount; ++i)
-    if (wcscmp(knownDirectories[i], path) == 0) return true;
-  return false;
+// The index of the known directory of the first length units of path, or -1.
+// The newest entries come first: files in name order meet their directory
+// soon after it was made.
+int findKnownDirectory(const wchar_t* path, size_t length) {
+  for (unsigned i = knownDirectoryCount; i > 0; --i) {
+    const wchar_t* known = knownDirectories[i - 1];
+    if (wcsncmp(known, path, length) == 0 && known[length] == L'\0') return (int)(i - 1);
+  }
+  return -1;
 }
+
+bool isKnownDirectory(const wchar_t* path) { return findKnownDirectory(path, wcslen(path)) >= 0; }
 
 // A drive such as "C:" always counts as existing.
 bool isBareDrive(const wchar_t* path) { return path[0] != L'\0' && path[1] == L':' && path[2] == L'\0'; }
 
 // A full list, or a copy that cannot be allocated, only costs a system call
 // for the next file in the same directory.
-void rememberDirectory(const wchar_t* path) {
+void rememberDirectory(const wchar_t* path, bool created) {
   if (knownDirectoryCount == KNOWN_DIRECTORIES_CAPACITY) return;
   wchar_t* copy = _wcsdup(path);
-  if (copy != nullptr) knownDirectories[knownDirectoryCount++] = copy;
+  if (copy == nullptr) return;
+  knownDirectoryCreated[knownDirectoryCount] = created;
+  knownDirectories[knownDirectoryCount++] = copy;
 }
 
 // Position of the backslash that ends the parent of walkPath[0..length), or 0
@@ -89,11 +95,9 @@ void createParentOf(size_t length) {
 bool ensureDirectory(const wchar_t* path) {
   if (knownDirectoryCount == 0) startKnownDirectories();
   if (isKnownDirectory(path) || isBareDrive(path)) return true;
-  if (CreateDirectoryW(path, nullptr))
-    noteCreatedDirectory(path);
-  else if (GetLastError() != ERROR_ALREADY_EXISTS)
-    return false;
-  rememberDirectory(path);
+  bool created = CreateDirectoryW(path, nullptr);
+  if (!created && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  rememberDirectory(path, created);
   return true;
 }
 
@@ -103,8 +107,9 @@ void createDirectories(const wchar_t* path) {
   createParentOf(wcslen(walkPath));
 }
 
-bool isInNewestCreatedDirectory(const wchar_t* filePath) {
-  size_t length = wcslen(newestCreatedDirectory);
-  if (length == 0 || wcsncmp(filePath, newestCreatedDirectory, length) != 0) return false;
-  return filePath[length] == L'\\' && wcschr(filePath + length + 1, L'\\') == nullptr;
+bool isInCreatedDirectory(const wchar_t* filePath) {
+  const wchar_t* cut = wcsrchr(filePath, L'\\');
+  if (cut == nullptr) return false;
+  int known = findKnownDirectory(filePath, (size_t)(cut - filePath));
+  return known >= 0 && knownDirectoryCreated[known];
 }

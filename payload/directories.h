@@ -9,6 +9,6 @@ void createDirectories(const wchar_t* path);
 // True when the directory exists afterwards (or counts as existing).
 bool ensureDirectory(const wchar_t* path);
 
-// True when the file's own directory is the one this run created last, so
-// that the file cannot have been there before this run.
-bool isInNewestCreatedDirectory(const wchar_t* filePath);
+// True when the file's own directory is one that this run created, so that
+// the file cannot have been there before this run.
+bool isInCreatedDirectory(const wchar_t* filePath);

@@ -38,7 +38,7 @@ void unpackFileRecord(void) {
   // match a missing file, so the packer never stores 0 (see recordChecksum).
   // A file in a directory that this run made is not looked for: it can only
   // be missing, which is what it then counts as.
-  uint32_t existing = isInNewestCreatedDirectory(targetPath) ? NO_USABLE_FILE : existingFileChecksum(targetPath);
+  uint32_t existing = isInCreatedDirectory(targetPath) ? NO_USABLE_FILE : existingFileChecksum(targetPath);
   if (existing == record.checksum) {
     skipFileContent(record.size);
     return;

@@ -72,7 +72,7 @@ namespace {
 // disk at once). Should one have appeared there after all, another start
 // writing the same cache, it is replaced as any other.
 HANDLE openForWriting(const wchar_t* path) {
-  if (isInNewestCreatedDirectory(path)) {
+  if (isInCreatedDirectory(path)) {
     HANDLE file = CreateFileW(path, GENERIC_WRITE, WRITE_SHARE_MODE, nullptr, CREATE_NEW, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) return file;
   }

@@ -24,6 +24,8 @@ packages=(
   bsdutils tmux icoutils time
   # what the benchmarks compare with, and their chart
   zip unzip 7zip gnuplot-nox
+  # the many-file data set: a language runtime's library with its test suite
+  libpython3.11-testsuite
 )
 
 install_packages() {

@@ -67,22 +67,32 @@ TEST(CreateDirectoriesDeathTest, EndsTheRunWithoutAMessageForAPathOverTheLimit) 
 
 // Leaving out the check of a file that may exist would keep a stale file
 // out of sight of its checksum: only a directory this run made may count.
-TEST(NewestCreatedDirectory, CountsOnlyTheDirectoryThisRunMadeAndNotItsNeighbours) {
+TEST(CreatedDirectories, CountOnlyTheDirectoriesThisRunMadeAndNotTheirNeighbours) {
   std::wstring dir = harness::freshTestDir();
   ASSERT_TRUE(CreateDirectoryW((dir + L"\\old").c_str(), nullptr));
   createDirectories((dir + L"\\new\\a.dat").c_str());
-  EXPECT_TRUE(isInNewestCreatedDirectory((dir + L"\\new\\b.dat").c_str()));
-  EXPECT_FALSE(isInNewestCreatedDirectory((dir + L"\\new\\sub\\b.dat").c_str()));
-  EXPECT_FALSE(isInNewestCreatedDirectory((dir + L"\\newer\\b.dat").c_str()));
-  EXPECT_FALSE(isInNewestCreatedDirectory((dir + L"\\new").c_str()));
+  struct Case {
+    const wchar_t* file;
+    bool inCreated;
+  };
+  const Case afterNew[] = {
+      {L"\\new\\b.dat", true},   {L"\\new\\sub\\b.dat", false}, {L"\\newer\\b.dat", false},
+      {L"\\ne\\b.dat", false},   {L"\\new", false},            {L"\\old\\b.dat", false},
+  };
+  for (const Case& c : afterNew) EXPECT_EQ(isInCreatedDirectory((dir + c.file).c_str()), c.inCreated) << c.file;
+  // Name order brings a tree's files back to a directory after the ones
+  // below it were made: it still counts, as do they.
+  createDirectories((dir + L"\\new\\sub\\deeper\\a.dat").c_str());
+  for (const wchar_t* file : {L"\\new\\c.dat", L"\\new\\sub\\c.dat", L"\\new\\sub\\deeper\\c.dat"})
+    EXPECT_TRUE(isInCreatedDirectory((dir + file).c_str())) << file;
   // A directory that was there already is not this run's, even once it is
   // the last one asked for.
   createDirectories((dir + L"\\old\\a.dat").c_str());
-  EXPECT_FALSE(isInNewestCreatedDirectory((dir + L"\\old\\b.dat").c_str()));
+  EXPECT_FALSE(isInCreatedDirectory((dir + L"\\old\\b.dat").c_str()));
   // A name taken by a file is no new directory either.
   harness::writeFile(dir + L"\\taken", "a file");
   EXPECT_TRUE(ensureDirectory((dir + L"\\taken").c_str()));
-  EXPECT_FALSE(isInNewestCreatedDirectory((dir + L"\\taken\\b.dat").c_str()));
+  EXPECT_FALSE(isInCreatedDirectory((dir + L"\\taken\\b.dat").c_str()));
 }
 
 TEST(EnsureDirectory, StartsItsListWithTheHomeDirectory) {
