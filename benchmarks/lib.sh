@@ -48,7 +48,8 @@ bench_payload() {
   esac
   BENCH_CACHE=$host/benchmarks/payload-$name-${level:-default}
   BENCH_LEVEL_USED=${level:-19}
-  key=$( (cat "$host/benchmarks/dataset-$name/manifest" "$benchmarks/programs/app-main.cpp") | sha256sum | cut -c1-16)
+  key=$( (cat "$host/benchmarks/dataset-$name/manifest" "$benchmarks/programs/app-main.cpp"
+          packer_format "$host/tools/onefile-pack/onefile-pack" "$main") | sha256sum | cut -c1-16)
   [ "$(cat "$BENCH_CACHE/key" 2>/dev/null)" = "$key" ] && return 0
   rm -rf "$BENCH_CACHE" && mkdir -p "$BENCH_CACHE/app"
   echo "packing the data set once ($(du -sm "$files" | cut -f1) MB at level $BENCH_LEVEL_USED)..." >&2
@@ -61,6 +62,18 @@ bench_payload() {
   tail -c +4 "$BENCH_CACHE/app.payload" | head -c $((size - 3 - 12)) > "$BENCH_CACHE/app.zst"
   (cd "$BENCH_CACHE/app" && find . -type f | LC_ALL=C sort) > "$BENCH_CACHE/files.txt"
   echo "$key" > "$BENCH_CACHE/key"
+}
+
+# packer_format ONEFILE_PACK MAIN: what the packer writes for one small
+# folder, which changes with the payload's format (a frame checksum, an
+# encoding), so that a payload packed by an older packer is packed again.
+packer_format() {
+  local folder
+  folder=$(mktemp -d)
+  cp "$2" "$folder/main.exe"
+  "$1" payload "$folder" --main main.exe -o "$folder/format.payload" --level 1 >/dev/null
+  sha256sum < "$folder/format.payload"
+  rm -rf "$folder"
 }
 
 # A benchmark that stops names the command that stopped it, in a function too.

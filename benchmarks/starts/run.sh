@@ -35,9 +35,9 @@
 #   BENCH_LEVEL   packing level (default: the packer's own)
 #   BENCH_RESULTS folder for results.md, chart.png and machine.md (default: none)
 #   BENCH_VARIANTS "NAME=ONEFILE_PACK ...": other builds' onefile-pack (each
-#                 carries its own bootstrap), whose warm and cold starts run in
-#                 the same rounds, so that a change is measured against what it
-#                 changed side by side
+#                 carries its own bootstrap and packs the data sets itself),
+#                 whose warm and cold starts run in the same rounds, so that a
+#                 change is measured against what it changed side by side
 set -euo pipefail
 host=$(cd "$1" && pwd) windows=$(cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -66,6 +66,13 @@ bootstrap() {
   "$2" build --payload "${cache_of[$3]}/app.payload" -o "$work/$1.exe" -q \
     --template "$(wine_path "$work")\\cache-$3" --version 1.0
 }
+# variant_bootstrap NAME ONEFILE_PACK SHAPE: the same from the shape's folder,
+# packed by that build's own packer at the same level, so that a change of
+# the payload's format (a frame checksum) is measured with the change.
+variant_bootstrap() {
+  "$2" build "${cache_of[$3]}/app" --main main.exe --level "${level_of[$3]}" -o "$work/$1.exe" -q \
+    --template "$(wine_path "$work")\\cache-$3" --version 1.0
+}
 
 # The data sets, and the other archives of the same folders, made once beside
 # their payloads.
@@ -91,7 +98,7 @@ variants=()
 for variant in ${BENCH_VARIANTS:-}; do
   variants+=("${variant%%=*}")
   for shape in "${shapes[@]}"; do
-    bootstrap "variant-${variant%%=*}-$shape" "${variant#*=}" "$shape"
+    variant_bootstrap "variant-${variant%%=*}-$shape" "${variant#*=}" "$shape"
   done
 done
 
