@@ -10,6 +10,8 @@
 # set already in DIR with the same size and sources is kept, so a second call
 # costs nothing; the script prints DIR/files.
 set -euo pipefail
+# shellcheck source=manifest.sh
+. "$(dirname "$0")/manifest.sh"
 [ $# -ge 1 ] || { echo "usage: $0 DIR [MB]" >&2; exit 2; }
 dir=$1 mb=${2:-390}
 source_dir=${BENCH_DATASET_SOURCE:-/usr/lib/x86_64-linux-gnu/wine/x86_64-windows}
@@ -20,17 +22,14 @@ manifest=$(cd "$source_dir" && find . -maxdepth 1 -type f -printf '%P %s\n' | LC
   awk -v want=$((mb * 1000000)) 'total < want { print; total += $2 }')  # reads all: no broken pipe
 [ -n "$manifest" ] || { echo "dataset: $source_dir holds no files" >&2; exit 2; }
 key="source $source_dir, $mb MB"
-if [ -f "$dir/manifest" ] && [ "$(head -1 "$dir/manifest")" = "$key" ] &&
-   [ "$(tail -n +2 "$dir/manifest")" = "$manifest" ]; then
+if dataset_is_current "$dir" "$key" "$manifest"; then
   echo "$dir/files"
   exit 0
 fi
 
-rm -rf "$dir/files" "$dir/manifest"
-mkdir -p "$dir/files"
+dataset_start "$dir"
 while read -r name _; do
   cp "$source_dir/$name" "$dir/files/$name"
 done <<<"$manifest"
-{ echo "$key"; echo "$manifest"; } > "$dir/manifest.tmp"
-mv "$dir/manifest.tmp" "$dir/manifest"  # last: a cut-short copy is never taken as done
+dataset_done "$dir" "$key" "$manifest"
 echo "$dir/files"

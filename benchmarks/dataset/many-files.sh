@@ -11,6 +11,8 @@
 # set already in DIR with the same size and sources is kept, so a second call
 # costs nothing; the script prints DIR/files.
 set -euo pipefail
+# shellcheck source=manifest.sh
+. "$(dirname "$0")/manifest.sh"
 [ $# -ge 1 ] || { echo "usage: $0 DIR [MB]" >&2; exit 2; }
 dir=$1 mb=${2:-120}
 source_dir=${BENCH_MANY_FILES_SOURCE:-/usr/lib/python3.11}
@@ -22,15 +24,12 @@ manifest=$(cd "$source_dir" && find . -type f -printf '%P\t%s\n' | LC_ALL=C sort
   awk -F '\t' -v want=$((mb * 1000000)) 'total < want { print; total += $2 }')  # reads all: no broken pipe
 [ -n "$manifest" ] || { echo "dataset: $source_dir holds no files" >&2; exit 2; }
 key="source $source_dir (nested), $mb MB"
-if [ -f "$dir/manifest" ] && [ "$(head -1 "$dir/manifest")" = "$key" ] &&
-   [ "$(tail -n +2 "$dir/manifest")" = "$manifest" ]; then
+if dataset_is_current "$dir" "$key" "$manifest"; then
   echo "$dir/files"
   exit 0
 fi
 
-rm -rf "$dir/files" "$dir/manifest"
-mkdir -p "$dir/files"
+dataset_start "$dir"
 cut -f1 <<<"$manifest" | tar -C "$source_dir" -cf - --no-recursion --verbatim-files-from -T - | tar -C "$dir/files" -xf -
-{ echo "$key"; echo "$manifest"; } > "$dir/manifest.tmp"
-mv "$dir/manifest.tmp" "$dir/manifest"  # last: a cut-short copy is never taken as done
+dataset_done "$dir" "$key" "$manifest"
 echo "$dir/files"

@@ -108,6 +108,16 @@ class TerminalConsole : public testing::Test {
   SHORT width = 0;
 };
 
+// How a bootstrap is started: the GUI one detached, the console one detached
+// and from this console.
+struct StartCase {
+  const wchar_t* bootstrap;
+  DWORD creationFlags;
+};
+const StartCase BOOTSTRAP_STARTS[] = {{L"child-bootstrap.exe", DETACHED_PROCESS},
+                                      {L"child-bootstrap-console.exe", DETACHED_PROCESS},
+                                      {L"child-bootstrap-console.exe", 0}};
+
 TEST_F(TerminalConsole, ADetachedBootstrapsReportReachesTheTerminalWhole) {
   DWORD status = runDetached(harness::binPath(L"bad-magic.exe"), withOwnTemp());
   EXPECT_EQ(screenLines(), (Lines{"Error, couldn't find attached data header."}));
@@ -117,13 +127,7 @@ TEST_F(TerminalConsole, ADetachedBootstrapsReportReachesTheTerminalWhole) {
 // Either bootstrap started detached, and the console one started from this
 // console: the child reads and writes the terminal, and its status comes back.
 TEST_F(TerminalConsole, ABootstrapsChildWritesToAndReadsFromTheTerminal) {
-  struct Case {
-    const wchar_t* bootstrap;
-    DWORD creationFlags;
-  };
-  for (const Case& c : {Case{L"child-bootstrap.exe", DETACHED_PROCESS},
-                        Case{L"child-bootstrap-console.exe", DETACHED_PROCESS},
-                        Case{L"child-bootstrap-console.exe", 0}}) {
+  for (const StartCase& c : BOOTSTRAP_STARTS) {
     SCOPED_TRACE(harness::narrow(c.bootstrap) + " with creation flags " + std::to_string(c.creationFlags));
     clearScreen();
     harness::RunOptions options = withOwnTemp();
@@ -200,13 +204,7 @@ TEST_F(TerminalConsole, RedirectedStreamsOfADetachedProbeStayOnTheirPipes) {
 
 // The handles a bootstrap was given reach its child, on this console or not.
 TEST_F(TerminalConsole, RedirectedStreamsOfABootstrapReachItsChild) {
-  struct Case {
-    const wchar_t* bootstrap;
-    DWORD creationFlags;
-  };
-  for (const Case& c : {Case{L"child-bootstrap.exe", DETACHED_PROCESS},
-                        Case{L"child-bootstrap-console.exe", DETACHED_PROCESS},
-                        Case{L"child-bootstrap-console.exe", 0}}) {
+  for (const StartCase& c : BOOTSTRAP_STARTS) {
     SCOPED_TRACE(harness::narrow(c.bootstrap) + " with creation flags " + std::to_string(c.creationFlags));
     harness::RunOptions options = withOwnTemp();
     options.creationFlags = c.creationFlags;
