@@ -146,18 +146,29 @@ wine_calls() {
   record "$name" "${output%% *}"
 }
 
-# round_of SHAPE: every contender of one shape once.
-round_of() {
-  local s=$1
-  cache=${cache_of[$s]} app=${cache_of[$s]}/app
-  fresh "cache-$s" keep-missing
-  start "${s}_cold" "$work/bench-$s.exe"
-  start "${s}_warm" "$work/bench-$s.exe"
-  for variant in "${variants[@]}"; do
+# builds_of SHAPE SUFFIX:EXE...: a cold and a warm start of each build.
+builds_of() {
+  local s=$1 build
+  shift
+  for build in "$@"; do
     fresh "cache-$s" keep-missing
-    start "${s}_cold_$variant" "$work/variant-$variant-$s.exe"
-    start "${s}_warm_$variant" "$work/variant-$variant-$s.exe"
+    start "${s}_cold${build%%:*}" "${build#*:}"
+    start "${s}_warm${build%%:*}" "${build#*:}"
   done
+}
+
+# round_of SHAPE ROUND: every contender of one shape once. This build and
+# the variants take turns in going first, so that neither always starts
+# right after the other's writes.
+round_of() {
+  local s=$1 variant builds=()
+  cache=${cache_of[$s]} app=${cache_of[$s]}/app
+  for variant in "${variants[@]}"; do builds+=("_$variant:$work/variant-$variant-$s.exe"); done
+  if [ $(($2 % 2)) -eq 1 ]; then
+    builds_of "$s" ":$work/bench-$s.exe" "${builds[@]}"
+  else
+    builds_of "$s" "${builds[@]}" ":$work/bench-$s.exe"
+  fi
   timed "${s}_decode" native_decode
   timed "${s}_crc" native_crc
   wine_calls "${s}_check_calls" "$programs/bench-check-files.exe" "$(wine_path "$app")"
@@ -180,7 +191,7 @@ for round in $(seq "$rounds"); do
   echo "round $round of $rounds" >&2
   timed start_two run_wine "$programs/bench-start-two.exe" "$(wine_path "$programs/bench-app-main.exe")"
   timed start_two_shell run_wine "$programs/bench-start-two-shell.exe" "$(wine_path "$programs/bench-app-main.exe")"
-  for shape in "${shapes[@]}"; do round_of "$shape"; done
+  for shape in "${shapes[@]}"; do round_of "$shape" "$round"; done
 done
 # Exactness: the bootstrap's caches hold every byte of their folders.
 for shape in "${shapes[@]}"; do
