@@ -12,25 +12,23 @@ namespace onefile {
 namespace {
 
 constexpr char RESOURCE_SECTION_NAME[8] = {'.', 'r', 's', 'r', 'c', '\0', '\0', '\0'};
-constexpr size_t PAYLOAD_SIZE_FIELD = offsetof(AttachedDataHeader, payloadSize);
 constexpr unsigned EXECUTABLE_PERMISSIONS = 0777;  // as a linker leaves a program, less the umask
 
-// The attached section up to its payload; the payload's size is set at the end.
-std::string attachedPrefix(const ExecutableContent& content) {
+// The attached section up to its payload, and its header; the payload's size
+// is set at the end.
+std::string attachedPrefix(const ExecutableContent& content, AttachedDataHeader* header) {
   std::string texts;
-  uint32_t templateOffset = sizeof(AttachedDataHeader);
+  header->templateOffset = ATTACHED_HEADER_SIZE;
   appendZeroTerminatedUtf16(&texts, content.pathTemplate);
-  uint32_t versionOffset = templateOffset + static_cast<uint32_t>(texts.size());
+  header->versionOffset = header->templateOffset + static_cast<uint32_t>(texts.size());
   appendZeroTerminatedUtf16(&texts, content.versionText);
-  uint64_t payloadOffset = alignUp(sizeof(AttachedDataHeader) + texts.size(), ATTACHED_PAYLOAD_ALIGNMENT);
+  header->payloadOffset = alignUp(ATTACHED_HEADER_SIZE + texts.size(), ATTACHED_PAYLOAD_ALIGNMENT);
+  header->payloadSize = 0;
 
-  std::string out(reinterpret_cast<const char*>(ATTACHED_DATA_TAG), sizeof ATTACHED_DATA_TAG);
-  appendLittleEndian(&out, payloadOffset, 8);
-  appendLittleEndian(&out, 0, 8);
-  appendLittleEndian(&out, templateOffset, 4);
-  appendLittleEndian(&out, versionOffset, 4);
+  std::string out(ATTACHED_HEADER_SIZE, '\0');
+  encodeAttachedDataHeader(*header, reinterpret_cast<unsigned char*>(out.data()));
   out += texts;
-  out.resize(payloadOffset, '\0');
+  out.resize(header->payloadOffset, '\0');
   return out;
 }
 
@@ -71,7 +69,7 @@ class ExecutableWriter::PayloadSink : public ByteSink {
 ExecutableWriter::ExecutableWriter(const StubImage& stub, const ExecutableContent& content,
                                    const std::filesystem::path& output)
     : stub_(stub), subsystem_(content.subsystem), file_(output, EXECUTABLE_PERMISSIONS) {
-  std::string prefix = attachedPrefix(content);
+  std::string prefix = attachedPrefix(content, &attachedHeader_);
   payloadOffset_ = prefix.size();
   // The resource data points at itself by address: place the sections once
   // with the right sizes for all but the last (the attached data) first.
@@ -116,9 +114,10 @@ uint64_t ExecutableWriter::finish() {
   std::string padding(end - (attachedRawOffset_ + attached.virtualSize), '\0');
   file_.write(padding.data(), padding.size());
 
-  std::string size;
-  appendLittleEndian(&size, payloadSize, 8);
-  file_.overwrite(attachedRawOffset_ + PAYLOAD_SIZE_FIELD, size.data(), size.size());
+  attachedHeader_.payloadSize = payloadSize;
+  unsigned char header[ATTACHED_HEADER_SIZE];
+  encodeAttachedDataHeader(attachedHeader_, header);
+  file_.overwrite(attachedRawOffset_, header, sizeof header);
   std::string headers = stub_.headersWith(sections_, resourceSection_, subsystem_);
   file_.overwrite(0, headers.data(), headers.size());
   file_.flush();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "byte_sink.h"
+#include "resources/attached.h"
 #include "pe_image.h"
 #include "resource_section.h"
 
@@ -52,6 +53,7 @@ class ExecutableWriter {
   int resourceSection_ = -1;
   uint64_t attachedRawOffset_ = 0;
   uint64_t payloadOffset_ = 0;  // in the attached section
+  AttachedDataHeader attachedHeader_{};  // its payload size set when finished
   uint64_t maxPayload_ = 0;
   AtomicOutputFile file_;
   std::unique_ptr<PayloadSink> sink_;

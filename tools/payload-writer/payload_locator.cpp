@@ -39,12 +39,15 @@ std::optional<SectionBytes> attachedSection(const unsigned char* data, size_t si
 }
 
 std::optional<PayloadLocation> payloadInSection(const unsigned char* data, const SectionBytes& section) {
-  if (section.size < sizeof(AttachedDataHeader) ||
-      std::memcmp(data + section.offset, ATTACHED_DATA_TAG, sizeof ATTACHED_DATA_TAG) != 0)
-    return std::nullopt;
-  const unsigned char* header = data + section.offset;
-  uint64_t offset = readLittleEndian(header + offsetof(AttachedDataHeader, payloadOffset), 8);
-  uint64_t length = readLittleEndian(header + offsetof(AttachedDataHeader, payloadSize), 8);
+  // Another program's section may start anywhere in the file: the header is
+  // read from an aligned copy.
+  alignas(AttachedDataHeader) unsigned char copy[ATTACHED_HEADER_SIZE];
+  if (section.size < sizeof copy) return std::nullopt;
+  std::memcpy(copy, data + section.offset, sizeof copy);
+  const AttachedDataHeader* header;
+  if (!findAttachedDataHeader(copy, section.size, &header)) return std::nullopt;
+  uint64_t offset = header->payloadOffset;
+  uint64_t length = header->payloadSize;
   if (offset > section.size || length > section.size - offset) return std::nullopt;
   size_t start = section.offset + static_cast<size_t>(offset);
   bool trailerValid = length >= PAYLOAD_MAGIC_SIZE + PAYLOAD_TRAILER_SIZE &&
@@ -53,6 +56,13 @@ std::optional<PayloadLocation> payloadInSection(const unsigned char* data, const
 }
 
 }  // namespace
+
+FrameBounds frameBounds(size_t length) {
+  if (length < PAYLOAD_MAGIC_SIZE) return FrameBounds{length, 0};
+  size_t afterMagic = length - PAYLOAD_MAGIC_SIZE;
+  size_t trailer = afterMagic >= PAYLOAD_TRAILER_SIZE ? PAYLOAD_TRAILER_SIZE : 0;
+  return FrameBounds{PAYLOAD_MAGIC_SIZE, afterMagic - trailer};
+}
 
 std::optional<PayloadLocation> locatePayload(const unsigned char* data, size_t size) {
   if (size >= PAYLOAD_MAGIC_SIZE && std::memcmp(data, PAYLOAD_MAGIC, PAYLOAD_MAGIC_SIZE) == 0) {

@@ -102,6 +102,21 @@ TEST(PayloadWriter, LaysOutMagicOneFrameAndTrailer) {
 
 // Headers are patched in place: a field takes the value's low bytes, least
 // significant first, and leaves its neighbours alone.
+// The frames lie between the magic and the trailer; a payload too short for
+// either never gives bounds past its own end (a damaged executable's header
+// may name any length).
+TEST(FrameBounds, LieBetweenTheMagicAndTheTrailerAndNeverPastTheEnd) {
+  struct Case {
+    size_t length, offset, size;
+  } cases[] = {{0, 0, 0}, {2, 2, 0}, {3, 3, 0}, {14, 3, 11}, {15, 3, 0}, {16, 3, 1}, {1000, 3, 985}};
+  for (const Case& c : cases) {
+    onefile::FrameBounds frames = onefile::frameBounds(c.length);
+    EXPECT_EQ(frames.offset, c.offset) << c.length;
+    EXPECT_EQ(frames.size, c.size) << c.length;
+    EXPECT_LE(frames.offset + frames.size, c.length) << c.length;
+  }
+}
+
 TEST(LittleEndianFields, AreWrittenInPlaceAndReadBack) {
   std::string bytes(12, '\xAA');
   onefile::putLittleEndian(&bytes, 2, 0x1122334455667788u, 4);

@@ -10,17 +10,19 @@
 #include <string>
 #include <vector>
 
-#include "checksum.h"
 #include "fixture-layout.h"
 #include "fixtures.h"
 #include "payload/format.h"
 #include "payload/record-cursor.h"
+#include "payload_locator.h"
+#include "test_support.h"
 
 namespace {
 
 // The frames of a payload: everything between the magic and the trailer.
 std::string framesOf(const std::string& payload) {
-  return payload.substr(PAYLOAD_MAGIC_SIZE, payload.size() - PAYLOAD_MAGIC_SIZE - PAYLOAD_TRAILER_SIZE);
+  onefile::FrameBounds frames = onefile::frameBounds(payload.size());
+  return payload.substr(frames.offset, frames.size);
 }
 
 class Cursor {
@@ -65,7 +67,7 @@ TEST(RecordCursor, ReadsEveryRecordWhateverTheBlockSizeAndFrameCuts) {
         EXPECT_EQ(cursor.name(), name);
         EXPECT_EQ(cursor.header().name[cursor.header().nameLength], 0);
         EXPECT_EQ(cursor.header().size, content.size());
-        EXPECT_EQ(cursor.header().checksum, recordChecksum(onefile::crc32Update(onefile::CRC32_INITIAL, content.data(), content.size())));
+        EXPECT_EQ(cursor.header().checksum, recordChecksum(testing_support::crc32Of(content)));
         std::string got(content.size(), '\0');
         ASSERT_EQ(decodeStreamRead(&cursor.stream(), got.data(), got.size()), DECODE_OK);
         EXPECT_EQ(got, content);

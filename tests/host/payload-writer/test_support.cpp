@@ -99,7 +99,7 @@ std::vector<DecodedRecord> readRecords(const fs::path& file) {
 }
 
 uint32_t crc32Of(const std::string& bytes) {
-  return onefile::crc32Update(onefile::CRC32_INITIAL, bytes.data(), bytes.size());
+  return onefile::crc32Update(onefile::CRC32_INITIAL, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
 }
 
 std::string programImage(uint16_t subsystem, uint16_t machine) {

@@ -36,7 +36,7 @@ std::vector<Record> recordsOf(const AppRecords& app) {
   std::vector<Record> records;
   for (size_t i = 0; i < app.names.size(); ++i) {
     const std::string& content = app.contents[i];
-    uint32_t crc = onefile::crc32Update(onefile::CRC32_INITIAL, content.data(), content.size());
+    uint32_t crc = onefile::crc32Update(onefile::CRC32_INITIAL, reinterpret_cast<const unsigned char*>(content.data()), content.size());
     records.push_back({app.names[i], content.size(), recordChecksum(crc), &content});
   }
   return records;
