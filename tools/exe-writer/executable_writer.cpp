@@ -4,7 +4,7 @@
 
 #include "mapped_file.h"
 #include "pack_error.h"
-#include "record_encoding.h"
+#include "byte_fields.h"
 #include "resources/attached.h"
 #include "utf.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "pack_error.h"
-#include "record_encoding.h"
+#include "byte_fields.h"
 
 namespace onefile {
 namespace {

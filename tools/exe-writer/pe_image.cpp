@@ -4,7 +4,7 @@
 
 #include "pack_error.h"
 #include "pe_headers.h"
-#include "record_encoding.h"
+#include "byte_fields.h"
 
 namespace onefile {
 namespace {

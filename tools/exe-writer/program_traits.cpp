@@ -6,7 +6,7 @@
 #include "image_resources.h"
 #include "pack_error.h"
 #include "pe_headers.h"
-#include "record_encoding.h"
+#include "byte_fields.h"
 #include "resource_section.h"
 #include "version_resource_reader.h"
 

@@ -5,7 +5,7 @@
 #include <tuple>
 
 #include "pe_image.h"
-#include "record_encoding.h"
+#include "byte_fields.h"
 
 namespace onefile {
 namespace {

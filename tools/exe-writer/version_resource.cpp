@@ -3,7 +3,7 @@
 #include "pack_error.h"
 #include "pe_image.h"
 #include "resource_section.h"
-#include "record_encoding.h"
+#include "byte_fields.h"
 #include "utf.h"
 
 namespace onefile {

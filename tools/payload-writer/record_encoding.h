@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "byte_fields.h"
+
 namespace onefile {
 
 // Everything of a file record that comes before its content: the name in
@@ -14,13 +16,5 @@ std::string encodeRecordHeader(std::u16string_view name, uint64_t size, uint32_t
 
 // The end record: one zero code unit.
 std::string encodeEndRecord();
-
-void appendLittleEndian(std::string* out, uint64_t value, unsigned bytes);
-// A little-endian field of the given width inside a byte string, read or
-// overwritten in place; the field must lie within the string.
-uint64_t littleEndianAt(const std::string& data, size_t offset, unsigned bytes);
-void putLittleEndian(std::string* data, size_t offset, uint64_t value, unsigned bytes);
-// UTF-16LE code units and a terminating zero unit.
-void appendZeroTerminatedUtf16(std::string* out, std::u16string_view text);
 
 }  // namespace onefile
