@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "payload_locator.h"
-#include "record_reader.h"
+#include "payload-locator.h"
+#include "record-reader.h"
 #include "utf.h"
 
 namespace fuzz_walk {

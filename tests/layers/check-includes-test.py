@@ -53,11 +53,11 @@ CASES = [
     ("the tool's folders, downward and up", {
         "tools/host/utf.h": "",
         "tools/host/utf.cpp": '#include "utf.h"\n',
-        "tools/exe-writer/pe_image.cpp": '#include "utf.h"\n#include "payload/format.h"\n',
-        "tools/payload-writer/payload_file.h": "",
-        "tools/onefile-pack/list.cpp": '#include "payload_file.h"\n#include "utf.h"\n',
-        "tools/host/progress.cpp": '#include "utf.h"\n#include "payload_file.h"\n',
-    }, ['tools/host/progress.cpp:2: #include "payload_file.h": runs up from tools/host/ to tools/payload-writer/']),
+        "tools/exe-writer/pe-image.cpp": '#include "utf.h"\n#include "payload/format.h"\n',
+        "tools/payload-writer/payload-file.h": "",
+        "tools/onefile-pack/list.cpp": '#include "payload-file.h"\n#include "utf.h"\n',
+        "tools/host/progress.cpp": '#include "utf.h"\n#include "payload-file.h"\n',
+    }, ['tools/host/progress.cpp:2: #include "payload-file.h": runs up from tools/host/ to tools/payload-writer/']),
     ("a tool folder missing from the table", {
         "tools/extras/x.cpp": "",
     }, ['tools/extras/x.cpp: tools/extras/ is not in']),

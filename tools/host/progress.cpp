@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "host_system.h"
+#include "host-system.h"
 
 namespace onefile {
 namespace {

@@ -9,10 +9,10 @@
 
 #include "checksum.h"
 #include "fixture-layout.h"
+#include "payload-assembler.h"
+#include "payload-locator.h"
 #include "payload/format.h"
-#include "payload_assembler.h"
-#include "payload_locator.h"
-#include "record_encoding.h"
+#include "record-encoding.h"
 #include "utf.h"
 
 namespace fixtures {

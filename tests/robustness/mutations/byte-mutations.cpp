@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "mutations.h"
+#include "payload-locator.h"
 #include "payload/format.h"
-#include "payload_locator.h"
 
 namespace mutations {
 namespace {

@@ -5,12 +5,12 @@
 #include <functional>
 #include <iterator>
 
-#include "app_folder.h"
+#include "app-folder.h"
 #include "checksum.h"
 #include "fixtures.h"
 #include "mutations.h"
 #include "payload/format.h"
-#include "record_encoding.h"
+#include "record-encoding.h"
 
 namespace mutations {
 namespace {
