@@ -7,8 +7,10 @@
 #include <functional>
 #include <regex>
 
+#include "byte-fields.h"
 #include "fixture-layout.h"
 #include "fixtures.h"
+#include "resources/attached.h"
 #include "test-support.h"
 
 namespace {
@@ -194,6 +196,29 @@ TEST(ListCommand, FindsThePayloadInsideABuiltExecutableWhateverFollowsIt) {
   CommandResult none = runPack({"list", (folder / "plain.exe").string()});
   EXPECT_EQ(none.status, 1);
   EXPECT_NE(none.err.find("plain.exe: no payload here"), std::string::npos) << none.err;
+}
+
+// An executable's header may name a payload shorter than its magic: reading
+// stops at the length it names instead of running on past it.
+TEST(ListCommand, ReadsNoFurtherThanAnAttachedHeaderSaysWhenItNamesATinyPayload) {
+  ScratchFolder folder;
+  writeFile(folder / "app/app.exe", programImage(3));
+  ASSERT_EQ(packFolder(folder / "app", folder / "app.payload").status, 0);
+  ASSERT_EQ(runPack({"build", "--payload", (folder / "app.payload").string(), "-o", (folder / "built.exe").string()})
+                .status,
+            0);
+  std::string built = readFile(folder / "built.exe");
+  size_t header = built.rfind(std::string(reinterpret_cast<const char*>(ATTACHED_DATA_TAG), sizeof ATTACHED_DATA_TAG));
+  ASSERT_NE(header, std::string::npos);
+  for (uint64_t length : {0, 1, 2, 3, 14}) {
+    std::string tiny = built;
+    onefile::putLittleEndian(&tiny, header + ATTACHED_PAYLOAD_SIZE_AT, length, 8);
+    writeFile(folder / "tiny.exe", tiny);
+    CommandResult result = runPack({"list", (folder / "tiny.exe").string()});
+    EXPECT_EQ(result.status, 1) << length;
+    EXPECT_EQ(result.out.find("app.exe"), std::string::npos) << length << ": " << result.out;
+    EXPECT_NE(result.err.find("tiny.exe: damaged in the first record"), std::string::npos) << length << ": " << result.err;
+  }
 }
 
 TEST(ListCommand, SaysWhereADamagedPayloadBreaks) {
