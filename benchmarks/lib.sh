@@ -35,7 +35,7 @@ wine_path() { winepath -w "$1" 2>/dev/null; }
 # frame) and files.txt, and BENCH_LEVEL_USED to the level.
 bench_payload() {
   local host=$1 windows=$2 shape=${3:-large} level=${BENCH_LEVEL:-}
-  local benchmarks main files key size name
+  local benchmarks main files key size name frames offset
   benchmarks=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
   main=$windows/benchmarks/bench-app-main.exe
   [ -f "$main" ] || { echo "bench: build the Windows programs first ($main)" >&2; return 2; }
@@ -57,9 +57,10 @@ bench_payload() {
   cp "$main" "$BENCH_CACHE/app/main.exe"
   "$host/tools/onefile-pack/onefile-pack" payload "$BENCH_CACHE/app" --main main.exe \
     -o "$BENCH_CACHE/app.payload" ${level:+--level "$level"} >/dev/null
-  size=$(stat -c %s "$BENCH_CACHE/app.payload")
-  # The bare frame: without the magic in front and the 12 trailing bytes.
-  tail -c +4 "$BENCH_CACHE/app.payload" | head -c $((size - 3 - 12)) > "$BENCH_CACHE/app.zst"
+  # The bare frame, where the packer's own reading puts it.
+  frames=$("$host/tools/payload-writer/payload-frames" "$BENCH_CACHE/app.payload")
+  read -r offset size <<< "$frames"
+  tail -c +$((offset + 1)) "$BENCH_CACHE/app.payload" | head -c "$size" > "$BENCH_CACHE/app.zst"
   (cd "$BENCH_CACHE/app" && find . -type f | LC_ALL=C sort) > "$BENCH_CACHE/files.txt"
   echo "$key" > "$BENCH_CACHE/key"
 }

@@ -26,9 +26,8 @@ const wchar_t* textAt(const unsigned char* section, uint64_t size, uint32_t offs
 }  // namespace
 
 bool useAttachedSection(const unsigned char* section, uint64_t size) {
-  if (size < sizeof(AttachedDataHeader)) return false;
-  const AttachedDataHeader* header = (const AttachedDataHeader*)section;
-  if (memcmp(header->tag, ATTACHED_DATA_TAG, sizeof header->tag) != 0) return false;
+  const AttachedDataHeader* header;
+  if (!findAttachedDataHeader(section, size, &header)) return false;
   if (header->payloadOffset > size || header->payloadSize > size - header->payloadOffset) return false;
   const wchar_t* pathTemplate = textAt(section, size, header->templateOffset);
   const wchar_t* versionText = textAt(section, size, header->versionOffset);

@@ -14,7 +14,9 @@
 // the "ZBX" array, aligned to PAYLOAD_ALIGNMENT; its length is the header's
 // payloadSize, fixed when the executable is built.
 #pragma once
+#include <stddef.h>
 #include <stdint.h>
+#include <string.h>
 
 inline constexpr char ATTACHED_SECTION_NAME[8] = {'.', 'o', 'n', 'e', 'f', 'i', 'l', 'e'};
 inline constexpr unsigned char ATTACHED_DATA_TAG[8] = {'O', 'N', 'E', 'F', 'I', 'L', 'E', '1'};
@@ -27,4 +29,38 @@ struct AttachedDataHeader {
   uint32_t templateOffset;
   uint32_t versionOffset;
 };
-static_assert(sizeof(AttachedDataHeader) == 32, "the header's layout is part of every built executable");
+inline constexpr unsigned ATTACHED_HEADER_SIZE = 32;
+static_assert(sizeof(AttachedDataHeader) == ATTACHED_HEADER_SIZE, "the header's layout is part of every built executable");
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the header is read in place as little-endian fields");
+
+// Where each field lies in the header's bytes, for the encoder below.
+inline constexpr unsigned ATTACHED_PAYLOAD_OFFSET_AT = offsetof(AttachedDataHeader, payloadOffset);
+inline constexpr unsigned ATTACHED_PAYLOAD_SIZE_AT = offsetof(AttachedDataHeader, payloadSize);
+inline constexpr unsigned ATTACHED_TEMPLATE_OFFSET_AT = offsetof(AttachedDataHeader, templateOffset);
+inline constexpr unsigned ATTACHED_VERSION_OFFSET_AT = offsetof(AttachedDataHeader, versionOffset);
+
+inline void putAttachedField(unsigned char* at, uint64_t value, unsigned width) {
+  for (unsigned i = 0; i < width; ++i) at[i] = (unsigned char)(value >> (8 * i));
+}
+
+// Writes the header's ATTACHED_HEADER_SIZE bytes, the tag included.
+inline void encodeAttachedDataHeader(const AttachedDataHeader& header, unsigned char* out) {
+  for (unsigned i = 0; i < sizeof header.tag; ++i) out[i] = ATTACHED_DATA_TAG[i];
+  putAttachedField(out + ATTACHED_PAYLOAD_OFFSET_AT, header.payloadOffset, 8);
+  putAttachedField(out + ATTACHED_PAYLOAD_SIZE_AT, header.payloadSize, 8);
+  putAttachedField(out + ATTACHED_TEMPLATE_OFFSET_AT, header.templateOffset, 4);
+  putAttachedField(out + ATTACHED_VERSION_OFFSET_AT, header.versionOffset, 4);
+}
+
+// The header at the start of a section, read in place: false when the
+// section is too short for it or does not start with the tag. The fields are
+// not checked. Both sides run on little-endian x86-64, where the struct has
+// exactly the fields' layout; section must be aligned for the struct (the
+// bootstrap's own image is).
+inline bool findAttachedDataHeader(const unsigned char* section, uint64_t size, const AttachedDataHeader** header) {
+  if (size < sizeof(AttachedDataHeader)) return false;
+  const AttachedDataHeader* found = (const AttachedDataHeader*)section;
+  if (memcmp(found->tag, ATTACHED_DATA_TAG, sizeof found->tag) != 0) return false;
+  *header = found;
+  return true;
+}

@@ -6,9 +6,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "payload/format.h"
-#include "payload_locator.h"
-#include "record_reader.h"
+#include "payload-locator.h"
+#include "record-reader.h"
 #include "utf.h"
 
 namespace fuzz_walk {
@@ -16,8 +15,8 @@ namespace {
 
 constexpr int QUICK_LEVEL = 1;
 
-void walkFrames(const unsigned char* frames, size_t size) {
-  onefile::DecodedStream stream(frames, size, PAYLOAD_MAGIC_SIZE);
+void walkFrames(const unsigned char* frames, size_t size, size_t fileOffset) {
+  onefile::DecodedStream stream(frames, size, fileOffset);
   onefile::RecordReader reader(stream);
   try {
     while (std::optional<onefile::RecordEntry> record = reader.next()) {
@@ -35,16 +34,15 @@ void walkFrames(const unsigned char* frames, size_t size) {
 void walkPayload(const uint8_t* data, size_t size) {
   std::optional<onefile::PayloadLocation> where = onefile::locatePayload(data, size);
   if (!where) return;
-  size_t afterMagic = where->length - PAYLOAD_MAGIC_SIZE;
-  size_t frames = afterMagic >= PAYLOAD_TRAILER_SIZE ? afterMagic - PAYLOAD_TRAILER_SIZE : afterMagic;
-  walkFrames(data + where->offset + PAYLOAD_MAGIC_SIZE, frames);
+  onefile::FrameBounds frames = onefile::frameBounds(where->length);
+  walkFrames(data + where->offset + frames.offset, frames.size, frames.offset);
 }
 
 void walkRecordStream(const uint8_t* data, size_t size) {
   std::string frame(ZSTD_compressBound(size), '\0');
   size_t written = ZSTD_compress(frame.data(), frame.size(), data, size, QUICK_LEVEL);
   if (ZSTD_isError(written)) throw std::logic_error("zstd cannot compress the fuzz input");
-  walkFrames(reinterpret_cast<const unsigned char*>(frame.data()), written);
+  walkFrames(reinterpret_cast<const unsigned char*>(frame.data()), written, 0);
 }
 
 }  // namespace fuzz_walk

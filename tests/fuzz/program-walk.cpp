@@ -3,9 +3,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "pack_error.h"
+#include "pack-error.h"
 #include "payload/format.h"
-#include "program_traits.h"
+#include "program-traits.h"
 
 namespace fuzz_walk {
 namespace {

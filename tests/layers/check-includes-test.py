@@ -14,6 +14,7 @@ MARK = "// Shared with onefile-pack: test.\n"
 SHARED = {  # every shared header of the table, marked and standing alone
     "diag/limits.h": MARK,
     "paths/placeholder-names.h": MARK,
+    "payload/crc32.h": MARK,
     "payload/format.h": MARK,
     "payload/record-cursor.h": MARK + '#include "diag/limits.h"\n#include <stdint.h>\n',
     "resources/attached.h": MARK,
@@ -49,6 +50,17 @@ CASES = [
         "payload/format.h": MARK + '#include "diag/report.h"\n',
         "diag/report.h": "",
     }, ['payload/format.h:2: #include "diag/report.h": a shared header includes one that is not shared']),
+    ("the tool's folders, downward and up", {
+        "tools/host/utf.h": "",
+        "tools/host/utf.cpp": '#include "utf.h"\n',
+        "tools/exe-writer/pe-image.cpp": '#include "utf.h"\n#include "payload/format.h"\n',
+        "tools/payload-writer/payload-file.h": "",
+        "tools/onefile-pack/list.cpp": '#include "payload-file.h"\n#include "utf.h"\n',
+        "tools/host/progress.cpp": '#include "utf.h"\n#include "payload-file.h"\n',
+    }, ['tools/host/progress.cpp:2: #include "payload-file.h": runs up from tools/host/ to tools/payload-writer/']),
+    ("a tool folder missing from the table", {
+        "tools/extras/x.cpp": "",
+    }, ['tools/extras/x.cpp: tools/extras/ is not in']),
     ("marks missing and misplaced", {
         "resources/attached.h": "#pragma once\n",
         "diag/report.h": MARK,

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Checks every quoted include of the bootstrap's folders and of tools/
-against the table of layers and shared headers, naming each offending line.
+against the table of layers, shared headers and the tool's folders, naming
+each offending line. The tool's folders include each other's headers by bare
+name: a name is looked up in the file's own folder, then in the others.
 
     check-includes.py TABLE SOURCE_DIR     (TABLE: cmake/bootstrap-layers.txt)
 """
@@ -15,13 +17,13 @@ SHARED_MARK = "// Shared with onefile-pack:"
 
 
 def read_table(table):
-    layers, shared = [], set()
+    layers, shared, tools = [], set(), []
     for line in table.read_text().splitlines():
         if not line or line.startswith("#"):
             continue
         kind, name = line.split()
-        (layers.append if kind == "layer" else shared.add)(name)
-    return layers, shared
+        {"layer": layers.append, "shared": shared.add, "tool": tools.append}[kind](name)
+    return layers, shared, tools
 
 
 def quoted_includes(path):
@@ -53,12 +55,30 @@ def check_layer_file(root, path, layers, shared, faults, table_name):
         faults.append(f"{relative}:1: marked as shared but not in {table_name}")
 
 
-def check_tool_file(root, path, layers, shared, faults):
+def tool_folder_of(root, folder, name, tools):
+    """The tool folder holding the bare-named header, its own folder first."""
+    for candidate in [folder] + tools:
+        if (root / "tools" / candidate / name).is_file():
+            return candidate
+    return None
+
+
+def check_tool_file(root, path, layers, shared, tools, faults, table_name):
     relative = path.relative_to(root).as_posix()
+    inner = path.relative_to(root / "tools").parts
+    folder = inner[0] if len(inner) > 1 else None
+    if folder is not None and folder not in tools:
+        faults.append(f"{relative}: tools/{folder}/ is not in {table_name}")
+        return
     for number, name in quoted_includes(path):
-        if name.split("/")[0] in layers and name not in shared:
-            faults.append(f"{relative}:{number}: #include \"{name}\": "
-                          "tools/ includes only the shared headers of the bootstrap")
+        where = f"{relative}:{number}: #include \"{name}\""
+        if name.split("/")[0] in layers:
+            if name not in shared:
+                faults.append(f"{where}: tools/ includes only the shared headers of the bootstrap")
+            continue
+        owner = tool_folder_of(root, folder, name, tools) if folder and "/" not in name else None
+        if owner is not None and tools.index(owner) > tools.index(folder):
+            faults.append(f"{where}: runs up from tools/{folder}/ to tools/{owner}/")
 
 
 def sources(folder):
@@ -67,7 +87,7 @@ def sources(folder):
 
 def main():
     table, root = Path(sys.argv[1]), Path(sys.argv[2]).resolve()
-    layers, shared = read_table(table)
+    layers, shared, tools = read_table(table)
     faults = []
     for name in sorted(shared):
         if not (root / name).is_file():
@@ -76,7 +96,7 @@ def main():
         for path in sources(root / folder):
             check_layer_file(root, path, layers, shared, faults, table.name)
     for path in sources(root / "tools"):
-        check_tool_file(root, path, layers, shared, faults)
+        check_tool_file(root, path, layers, shared, tools, faults, table.name)
     for fault in faults:
         print(fault)
     return 1 if faults else 0

@@ -9,11 +9,11 @@
 #include <windows.h>
 #endif
 
-#include "command_line.h"
+#include "command-line.h"
 #include "commands.h"
-#include "help_text.h"
-#include "pack_error.h"
-#include "text_output.h"
+#include "help-text.h"
+#include "pack-error.h"
+#include "text-output.h"
 
 namespace {
 

@@ -1,13 +1,15 @@
-// The records' checksums: the standard CRC-32 (zlib's crc32) of the content,
-// stored through recordChecksum (payload/format.h).
+// The records' checksums: the standard CRC-32 of the content, stored through
+// recordChecksum (payload/format.h). The routine is the bootstrap's own
+// (payload/crc32.h), so that the packer and the bootstrap compute one CRC-32.
 #pragma once
-#include <cstddef>
 #include <cstdint>
+
+#include "payload/crc32.h"
 
 namespace onefile {
 
 inline constexpr uint32_t CRC32_INITIAL = 0;
 
-uint32_t crc32Update(uint32_t crc, const void* bytes, size_t size);
+using ::crc32Update;
 
 }  // namespace onefile

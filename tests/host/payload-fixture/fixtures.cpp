@@ -9,9 +9,10 @@
 
 #include "checksum.h"
 #include "fixture-layout.h"
+#include "payload-assembler.h"
+#include "payload-locator.h"
 #include "payload/format.h"
-#include "payload_assembler.h"
-#include "record_encoding.h"
+#include "record-encoding.h"
 #include "utf.h"
 
 namespace fixtures {
@@ -129,10 +130,10 @@ Fixture damagedInCompressedBlock() {
   std::string unlike = stream;
   for (char& c : unlike) c = static_cast<char>(~c);  // bytes the decoder leaves alone show up as changed
   ZSTD_DCtx* decoder = ZSTD_createDCtx();
-  size_t frameSize = payload.size() - PAYLOAD_MAGIC_SIZE - PAYLOAD_TRAILER_SIZE;
+  onefile::FrameBounds frames = onefile::frameBounds(payload.size());
   std::string damaged = payload;
   std::string decoded;
-  std::vector<FrameBlock> blocks = frameBlocks(payload, PAYLOAD_MAGIC_SIZE);
+  std::vector<FrameBlock> blocks = frameBlocks(payload, frames.offset);
   // The text is packed last: its block is tried first.
   for (auto block = blocks.rbegin(); block != blocks.rend(); ++block) {
     if (block->type != 2) continue;
@@ -141,7 +142,7 @@ Fixture damagedInCompressedBlock() {
         flipBit(&damaged, at, bit);
         decoded = unlike;
         size_t result = ZSTD_decompressDCtx(decoder, decoded.data(), decoded.size(),
-                                            damaged.data() + PAYLOAD_MAGIC_SIZE, frameSize);
+                                            damaged.data() + frames.offset, frames.size);
         size_t first = 0;
         while (first < stream.size() && decoded[first] == stream[first]) ++first;
         size_t last = stream.size();
@@ -162,14 +163,15 @@ std::vector<Fixture> checkedFixtures() {
   std::string stream = recordStream(checkedFiles());
   std::string sound = payloadOfFrames(stream, {});
   std::string stored = sound;
-  for (const FrameBlock& block : frameBlocks(sound, PAYLOAD_MAGIC_SIZE)) {
+  onefile::FrameBounds frames = onefile::frameBounds(sound.size());
+  for (const FrameBlock& block : frameBlocks(sound, frames.offset)) {
     if (block.type != 0) continue;
     flipBit(&stored, block.contentAt + block.size / 2, 3);
     break;
   }
   if (stored == sound) throw std::logic_error("the checked files make no stored block");
   std::string checksum = sound;
-  flipBit(&checksum, sound.size() - PAYLOAD_TRAILER_SIZE - 1, 0);  // the checksum's last byte
+  flipBit(&checksum, frames.offset + frames.size - 1, 0);  // the checksum's last byte
   return {{"check-sound", sound, stream},
           {"check-stored", stored, stream},
           damagedInCompressedBlock(),
@@ -205,7 +207,8 @@ std::vector<Fixture> exactFill() {
   std::string stream = recordStream(files);
   std::string payload = payloadOfFrames(stream + randomBytes(1000, 13), {});
   std::string badChecksum = payload;
-  flipBit(&badChecksum, payload.size() - PAYLOAD_TRAILER_SIZE - 2, 5);
+  onefile::FrameBounds frames = onefile::frameBounds(payload.size());
+  flipBit(&badChecksum, frames.offset + frames.size - 2, 5);
   return {{"exact-fill", payload, stream}, {"exact-fill-bad-checksum", badChecksum, stream}};
 }
 
@@ -235,7 +238,7 @@ std::string recordStoring(const std::u16string& name, const std::string& content
 std::vector<Fixture> unpackFixtures() {
   using fixture_layout::SHORT_CONTENT;
   const std::string zero = fixture_layout::CRC_ZERO_CONTENT;
-  if (onefile::crc32Update(onefile::CRC32_INITIAL, zero.data(), zero.size()) != 0)
+  if (onefile::crc32Update(onefile::CRC32_INITIAL, reinterpret_cast<const unsigned char*>(zero.data()), zero.size()) != 0)
     throw std::logic_error("the CRC-zero content has another CRC-32");
   auto nameOf = fixture_layout::nameOfLength<std::u16string>;
   std::string storedZeros = recordStream({{u"main.exe", SHORT_CONTENT}}, false) + recordStoring(u"empty", "", 0) +
@@ -274,7 +277,7 @@ std::string textBytes(size_t size, uint32_t seed) {
 std::string recordStream(const Files& files, bool withEndRecord) {
   std::string stream;
   for (const auto& [name, content] : files) {
-    uint32_t crc = onefile::crc32Update(onefile::CRC32_INITIAL, content.data(), content.size());
+    uint32_t crc = onefile::crc32Update(onefile::CRC32_INITIAL, reinterpret_cast<const unsigned char*>(content.data()), content.size());
     stream += onefile::encodeRecordHeader(name, content.size(), recordChecksum(crc));
     stream += content;
   }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "mutations.h"
+#include "payload-locator.h"
 #include "payload/format.h"
 
 namespace mutations {
@@ -65,7 +66,8 @@ std::vector<Mutation> byteMutations(const std::string& payload) {
       for (unsigned bit = 0; bit < 8; ++bit) all.push_back(flipped(payload, "bit-flip-block-header", at, bit));
 
   const size_t blocksFrom = FRAME_START + FRAME_HEADER_BYTES;
-  const size_t trailerFrom = payload.size() - PAYLOAD_TRAILER_SIZE;
+  onefile::FrameBounds frames = onefile::frameBounds(payload.size());
+  const size_t trailerFrom = frames.offset + frames.size;
   uint32_t state = 0x9E3779B9;
   for (size_t i = 0; i < CONTENT_FLIPS; ++i) {
     size_t at = blocksFrom + nextRandom(&state) % (trailerFrom - blocksFrom);

@@ -5,12 +5,12 @@
 #include <functional>
 #include <iterator>
 
-#include "app_folder.h"
+#include "app-folder.h"
 #include "checksum.h"
 #include "fixtures.h"
 #include "mutations.h"
 #include "payload/format.h"
-#include "record_encoding.h"
+#include "record-encoding.h"
 
 namespace mutations {
 namespace {
@@ -36,7 +36,7 @@ std::vector<Record> recordsOf(const AppRecords& app) {
   std::vector<Record> records;
   for (size_t i = 0; i < app.names.size(); ++i) {
     const std::string& content = app.contents[i];
-    uint32_t crc = onefile::crc32Update(onefile::CRC32_INITIAL, content.data(), content.size());
+    uint32_t crc = onefile::crc32Update(onefile::CRC32_INITIAL, reinterpret_cast<const unsigned char*>(content.data()), content.size());
     records.push_back({app.names[i], content.size(), recordChecksum(crc), &content});
   }
   return records;

@@ -5,6 +5,7 @@
 namespace {
 
 using harness::RunResult;
+using harness::systemText;
 
 // Text-mode streams write a line end as CR LF.
 constexpr char NEWLINE[] = "\r\n";
@@ -28,15 +29,6 @@ TEST(FatalError, WritesEachMessageWithOneNewlineToStandardOutputAndExitsWith2) {
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.exitCode, 2u);
   }
-}
-
-// The system's own English text for a code, as it stands.
-std::string systemText(DWORD code) {
-  char* text = nullptr;
-  DWORD length = FormatMessageA(0x1300, nullptr, code, 0x409, (LPSTR)&text, 0, nullptr);
-  std::string copy(text ? text : "", length);
-  LocalFree(text);
-  return copy;
 }
 
 TEST(ReportSystemError, TrimsTheSystemTextsLineEndsAndKeepsItsPeriod) {

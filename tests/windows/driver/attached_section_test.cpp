@@ -17,18 +17,15 @@ struct Layout {
   uint32_t templateOffset = 32, versionOffset = 46;
 };
 
-void put(std::string* bytes, size_t at, uint64_t value, unsigned width) {
-  for (unsigned i = 0; i < width; ++i) (*bytes)[at + i] = static_cast<char>(value >> (8 * i));
-}
-
 // Header, "{TEMP}" at 32, "1.7" at 46, then an 8-byte payload at 56.
 std::string section(const Layout& layout) {
   std::string bytes(64, '\0');
-  std::memcpy(&bytes[0], ATTACHED_DATA_TAG, sizeof ATTACHED_DATA_TAG);
-  put(&bytes, 8, layout.payloadOffset, 8);
-  put(&bytes, 16, layout.payloadSize, 8);
-  put(&bytes, 24, layout.templateOffset, 4);
-  put(&bytes, 28, layout.versionOffset, 4);
+  AttachedDataHeader header{};
+  header.payloadOffset = layout.payloadOffset;
+  header.payloadSize = layout.payloadSize;
+  header.templateOffset = layout.templateOffset;
+  header.versionOffset = layout.versionOffset;
+  encodeAttachedDataHeader(header, reinterpret_cast<unsigned char*>(&bytes[0]));
   const char16_t pathTemplate[] = u"{TEMP}", version[] = u"1.7";
   std::memcpy(&bytes[32], pathTemplate, sizeof pathTemplate);
   std::memcpy(&bytes[46], version, sizeof version);

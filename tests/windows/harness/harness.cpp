@@ -289,13 +289,18 @@ std::vector<std::wstring> listTree(const std::wstring& root) {
   return names;
 }
 
-std::string systemErrorReport(const std::string& message, DWORD code) {
+std::string systemText(DWORD code) {
   char* text = nullptr;
   DWORD length = FormatMessageA(0x1300, nullptr, code, 0x409, (LPSTR)&text, 0, nullptr);
-  std::string systemText(text ? text : "", length);
+  std::string copy(text ? text : "", length);
   LocalFree(text);
-  while (!systemText.empty() && (systemText.back() == '\r' || systemText.back() == '\n')) systemText.pop_back();
-  return message + " ([Error " + std::to_string((int32_t)code) + "] " + systemText + ")\r\n";
+  return copy;
+}
+
+std::string systemErrorReport(const std::string& message, DWORD code) {
+  std::string trimmed = systemText(code);
+  while (!trimmed.empty() && (trimmed.back() == '\r' || trimmed.back() == '\n')) trimmed.pop_back();
+  return message + " ([Error " + std::to_string((int32_t)code) + "] " + trimmed + ")\r\n";
 }
 
 FILETIME lastWriteTime(const std::wstring& path) {

@@ -68,6 +68,9 @@ void writeFile(const std::wstring& path, const std::string& bytes);
 std::vector<std::wstring> listTree(const std::wstring& root);
 FILETIME lastWriteTime(const std::wstring& path);
 
+// The system's own English text for a code, as it stands (line end included).
+std::string systemText(DWORD code);
+
 // A report of reportSystemError as the bootstrap writes it: message, code and
 // the system's own English text for the code, with CR LF at the end.
 std::string systemErrorReport(const std::string& message, DWORD code);

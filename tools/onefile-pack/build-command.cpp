@@ -1,0 +1,280 @@
+// onefile-pack build APP_DIR --main REL -o OUT.exe [options]
+// onefile-pack build --payload FILE -o OUT.exe [options]
+//
+// Writes the finished executable from the prebuilt bootstrap that this tool
+// carries: no compiler, linker or resource compiler is involved. What no
+// option gives is taken from the main program: its subsystem, name, version,
+// icon and version texts. Everything is checked before anything is written.
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "application-resources.h"
+#include "command-line.h"
+#include "commands.h"
+#include "diag/limits.h"
+#include "embedded-files.h"
+#include "executable-writer.h"
+#include "folder-options.h"
+#include "host-system.h"
+#include "main-program.h"
+#include "pack-error.h"
+#include "payload-file.h"
+#include "payload-names.h"
+#include "payload-writer.h"
+#include "payload/format.h"
+#include "record-name.h"
+#include "target-length.h"
+#include "template-check.h"
+#include "text-output.h"
+#include "utf.h"
+#include "version-resource.h"
+
+namespace onefile {
+namespace {
+
+constexpr char DEFAULT_NAME[] = "Quorvane";
+constexpr char DEFAULT_VERSION[] = "1.7.0";
+constexpr size_t COPY_CHUNK = 1 << 20;
+
+const std::vector<OptionSpec> BUILD_OPTIONS = {
+    {{"-o", "--output"}, "output", "OUT.exe", "the executable to write (replaced if it exists)"},
+    {{"--payload"}, "payload", "FILE",
+     "instead of a folder, embed a payload written by onefile-pack payload, byte for byte"},
+    {{"--name"}, "name", "NAME",
+     "the application's name: the cache folder's name and the version resource's names (default: the main "
+     "program's file name without .exe)"},
+    {{"--version"}, "version", "X.Y.Z",
+     "up to four dot-separated numbers (default: the main program's file version, else 1.7.0): the {VERSION} of "
+     "the cache folder, and the file and product version (with .0 added: 1.7.0.0)"},
+    {{"--template"}, "template", "T",
+     "the cache folder's path template (default {CACHE_DIR}\\<name>\\{VERSION}); its placeholders are in "
+     "the guide's Path templates"},
+    {{"--icon"}, "icon", "FILE.ico",
+     "the icon of the executable (default: the main program's first icon, else the project's own)"},
+    {{"--company"}, "company", "T",
+     "the company in the version resource (Explorer: Properties, Details; default: the main program's "
+     "CompanyName)"},
+    {{"--description"}, "description", "T",
+     "the file description in the version resource (default: the main program's FileDescription)"},
+    {{"--product"}, "product", "T",
+     "the product name in the version resource (default: the main program's ProductName)"},
+    {{"--copyright"}, "copyright", "T",
+     "the copyright notice in the version resource (default: the main program's LegalCopyright)"},
+    {{"--console"}, "console", "",
+     "make a console program, which cmd waits for (default: the main program's own kind)"},
+    {{"--windows"}, "windows", "", "make a GUI program, which cmd does not wait for"},
+    quietOption(),
+    // Compiles template, version and payload in as given, and reads nothing
+    // from the main program: for test bootstraps that are meant to fail only
+    // when they run.
+    {{"--unchecked"}, "unchecked", "",
+     "take --template, --version and a --payload as given, unchecked, and read nothing from the main program: "
+     "only for making test executables that are meant to fail when they start"},
+};
+
+struct BuildRequest {
+  std::filesystem::path output;
+  std::optional<std::filesystem::path> payloadFile;
+  std::optional<FolderRequest> folder;
+  ApplicationIdentity identity;
+  uint16_t subsystem = SUBSYSTEM_GUI;
+  ProgramDefaults carried;
+  std::u16string pathTemplate, versionText;
+  size_t targetFolderUnits = 0;  // estimated from the template
+  std::vector<IconImage> icon;
+  bool quiet = false, unchecked = false;
+};
+
+std::u16string wideText(const std::string& spelling, const std::string& text) {
+  std::optional<std::u16string> wide = utf8ToUtf16(text);
+  if (!wide) throw OptionError(spelling, "'" + displayName(text) + "' is not UTF-8 text");
+  return *wide;
+}
+
+std::string checkedText(const ParsedArguments& parsed, const std::string& key) {
+  std::string text = parsed.value(key).value_or("");
+  std::u16string wide = wideText("--" + key, text);
+  for (char16_t c : wide)
+    if (c < 0x20) throw OptionError("--" + key, "holds a control character");
+  if (wide.size() > VERSION_TEXT_MAX_UNITS)
+    throw OptionError("--" + key, "is " + std::to_string(wide.size()) + " characters long; at most " +
+                                      std::to_string(VERSION_TEXT_MAX_UNITS) + " are taken");
+  return text;
+}
+
+void readNameAndVersion(const ParsedArguments& parsed, BuildRequest* request) {
+  request->identity.name = checkedText(parsed, "name");
+  if (!parsed.has("name")) request->identity.name = request->carried.name.empty() ? DEFAULT_NAME : request->carried.name;
+  // The name is a folder of the default template and the executable's own name.
+  std::u16string name = wideText("--name", request->identity.name);
+  const std::string pass = parsed.has("name") ? "" : " (taken from the main program's name; pass --name)";
+  if (name.empty()) throw OptionError("--name", "is empty" + pass);
+  if (std::optional<std::string> problem = componentProblem(name)) throw OptionError("--name", *problem + pass);
+
+  std::string carriedVersion = request->carried.version.empty() ? DEFAULT_VERSION : request->carried.version;
+  std::string version = parsed.value("version").value_or(carriedVersion);
+  request->versionText = wideText("--version", version);
+  std::optional<std::array<uint16_t, 4>> numbers = parseVersionNumbers(version);
+  if (numbers) request->identity.version = *numbers;
+  else if (!request->unchecked)
+    throw OptionError("--version", "'" + displayName(version) + "' is not up to four dot-separated numbers from 0 to 65535");
+
+  std::string defaultTemplate = "{CACHE_DIR}\\" + request->identity.name + "\\{VERSION}";
+  request->pathTemplate = wideText("--template", parsed.value("template").value_or(defaultTemplate));
+  if (!request->unchecked)
+    if (std::optional<std::string> problem = templateProblem(request->pathTemplate))
+      throw OptionError("--template", *problem);
+}
+
+bool startsAsPayload(const std::filesystem::path& path) {
+  MappedFile bytes(path);
+  return bytes.size() >= PAYLOAD_MAGIC_SIZE && std::memcmp(bytes.data(), PAYLOAD_MAGIC, PAYLOAD_MAGIC_SIZE) == 0;
+}
+
+// Reads the main program for what no option gives; a program Windows could
+// not start is refused here. --unchecked reads nothing. A file that is no
+// payload at all is refused later, after its size.
+void readMainProgram(const ParsedArguments& parsed, BuildRequest* request) {
+  if (parsed.has("console") && parsed.has("windows")) throw OptionError("--windows", "cannot be given with --console");
+  if (!request->unchecked) {
+    std::optional<MainProgram> program;
+    if (request->payloadFile && startsAsPayload(*request->payloadFile)) {
+      std::string shown = displayName(request->payloadFile->u8string());
+      checkPayloadNames(PayloadFile(*request->payloadFile), shown);
+      program = mainProgramInPayload(*request->payloadFile, shown);
+    } else if (request->folder) {
+      program = mainProgramInFolder(request->folder->root, request->folder->mainProgram);
+    }
+    if (program) request->carried = programDefaults(*program);
+  }
+  if (request->carried.subsystem != 0) request->subsystem = request->carried.subsystem;
+  if (parsed.has("console")) request->subsystem = SUBSYSTEM_CONSOLE;
+  if (parsed.has("windows")) request->subsystem = SUBSYSTEM_GUI;
+}
+
+std::string carriedOr(const ParsedArguments& parsed, const std::string& key, const std::string& carried) {
+  return parsed.has(key) ? checkedText(parsed, key) : carried;
+}
+
+BuildRequest requestFrom(const ParsedArguments& parsed) {
+  BuildRequest request;
+  request.output = std::filesystem::u8path(parsed.required("output", "-o"));
+  request.quiet = parsed.has("quiet");
+  request.unchecked = parsed.has("unchecked");
+  if (parsed.has("payload")) {
+    if (!parsed.positional.empty()) throw UsageError("takes an application folder or --payload, not both");
+    for (const OptionSpec& option : FOLDER_OPTIONS)
+      if (parsed.has(option.key))
+        throw UsageError(option.spellings.front() + " is for an application folder, not --payload");
+    request.payloadFile = std::filesystem::u8path(*parsed.value("payload"));
+  } else if (parsed.positional.size() != 1) {
+    throw UsageError("expects exactly one application folder (or --payload FILE)");
+  }
+  if (!request.payloadFile) request.folder = folderRequestFrom(parsed, std::filesystem::u8path(parsed.positional[0]));
+  for (const char* key : {"name", "company", "description", "product", "copyright"}) checkedText(parsed, key);
+  readMainProgram(parsed, &request);
+  readNameAndVersion(parsed, &request);
+  // The template tells how long the folder that names go under may become.
+  request.targetFolderUnits = estimatedTargetFolderLength(request.pathTemplate, request.versionText.size());
+  if (request.folder && !parsed.has("cache-folder-length")) request.folder->cacheFolderUnits = request.targetFolderUnits;
+  request.identity.company = carriedOr(parsed, "company", request.carried.company);
+  request.identity.description = carriedOr(parsed, "description", request.carried.description);
+  request.identity.product = carriedOr(parsed, "product", request.carried.product);
+  request.identity.copyright = carriedOr(parsed, "copyright", request.carried.copyright);
+  if (std::optional<std::string> icon = parsed.value("icon"))
+    request.icon = parseIconFile(readWholeFile(std::filesystem::u8path(*icon), displayName(*icon)), displayName(*icon));
+  else if (!request.carried.icon.empty())
+    request.icon = request.carried.icon;
+  else
+    request.icon = defaultIcon();
+  return request;
+}
+
+// A ready payload, copied byte for byte after the checks.
+uint64_t copyPayload(const BuildRequest& request, ExecutableWriter& writer) {
+  std::string shown = displayName(request.payloadFile->u8string());
+  std::error_code error;
+  uint64_t size = std::filesystem::file_size(*request.payloadFile, error);
+  if (error) throw PackError(shown, "cannot read the payload: " + error.message());
+  if (size > writer.maxPayloadSize())
+    throw PackError(shown, "the payload of " + std::to_string(size) + " bytes is larger than the " +
+                               std::to_string(writer.maxPayloadSize()) +
+                               " bytes an executable can carry: " + imageSizeLimitReason());
+  MappedFile bytes(*request.payloadFile);
+  // Its names were checked with the main program that it starts.
+  if (!request.unchecked && !startsAsPayload(*request.payloadFile))
+    throw PackError(shown, "not a payload file (which starts with \"ZBX\")");
+  for (size_t done = 0; done < bytes.size(); done += COPY_CHUNK)
+    writer.payload().write(bytes.data() + done, std::min(COPY_CHUNK, bytes.size() - done));
+  return bytes.size();
+}
+
+// Where each property of the executable came from, as the options that set
+// them, so that the user sees what to pass: "from 7za.exe: --console --name
+// 7za ...; given: --icon; default: --copyright".
+std::string sourcesText(const ParsedArguments& parsed, const BuildRequest& request) {
+  const ProgramDefaults& carried = request.carried;
+  const ApplicationIdentity& identity = request.identity;
+  std::string fromProgram, given, fallback;
+  auto add = [&](bool isGiven, bool isCarried, const std::string& option) {
+    (isGiven ? given : isCarried ? fromProgram : fallback) += " " + option;
+  };
+  add(parsed.has("console") || parsed.has("windows"), carried.subsystem != 0,
+      request.subsystem == SUBSYSTEM_CONSOLE ? "--console" : "--windows");
+  add(parsed.has("name"), !carried.name.empty(), "--name " + displayName(identity.name));
+  add(parsed.has("version"), !carried.version.empty(), "--version " + displayName(utf16ToUtf8(request.versionText)));
+  add(parsed.has("icon"), !carried.icon.empty(), "--icon");
+  add(parsed.has("company"), !carried.company.empty(), "--company");
+  add(parsed.has("description"), !carried.description.empty(), "--description");
+  add(parsed.has("product"), !carried.product.empty(), "--product");
+  add(parsed.has("copyright"), !carried.copyright.empty(), "--copyright");
+  std::string text;
+  if (!fromProgram.empty()) text += "; from " + carried.source + ":" + fromProgram;
+  if (!given.empty()) text += "; given:" + given;
+  if (!fallback.empty()) text += "; default:" + fallback;
+  return text;
+}
+
+}  // namespace
+
+// The folder's options first, as a folder is the common case.
+std::vector<OptionSpec> buildOptions() {
+  std::vector<OptionSpec> options = FOLDER_OPTIONS;
+  options.insert(options.end(), BUILD_OPTIONS.begin(), BUILD_OPTIONS.end());
+  return options;
+}
+
+int runBuildCommand(const Arguments& arguments) {
+  ParsedArguments parsed = parseArguments(arguments, buildOptions());
+  BuildRequest request = requestFrom(parsed);
+  // Not refused: the allowances are generous, and most machines' folders
+  // are far shorter than they allow for.
+  if (request.targetFolderUnits >= PATH_CAPACITY)
+    printText(stderr,
+                 "onefile-pack: warning: the path template may expand to %zu code units on some machines; the "
+                 "bootstrap's target folder holds at most %u\n",
+                 request.targetFolderUnits, PATH_CAPACITY - 1);
+  std::vector<FolderFile> files;
+  if (request.folder) files = scanRequestedFolder(*request.folder);
+
+  StubImage stub(std::string(embeddedFile(onefileStub, onefileStubEnd)), "the built-in bootstrap");
+  ExecutableContent content{request.pathTemplate, request.versionText,
+                            applicationResources(request.identity, request.icon), request.subsystem};
+  ExecutableWriter writer(stub, content, request.output);
+  PackSummary summary;
+  if (request.folder) {
+    std::unique_ptr<TerminalProgressBar> bar = request.quiet ? nullptr : TerminalProgressBar::ifWatched(stderr);
+    summary = writePayload(files, request.folder->settings, writer.payload(), bar.get());
+  } else {
+    summary.payloadBytes = copyPayload(request, writer);
+  }
+  uint64_t size = writer.finish();
+  if (!request.quiet)
+    printText(stdout, "%s: executable of %llu bytes, payload of %llu bytes%s\n",
+              displayName(request.output.u8string()).c_str(), static_cast<unsigned long long>(size),
+              static_cast<unsigned long long>(summary.payloadBytes), sourcesText(parsed, request).c_str());
+  return EXIT_OK;
+}
+
+}  // namespace onefile

@@ -1,0 +1,71 @@
+#include "folder-options.h"
+
+#include <zstd.h>
+
+#include <cstdio>
+
+#include "diag/limits.h"
+#include "host-system.h"
+#include "text-output.h"
+#include "utf.h"
+
+namespace onefile {
+namespace {
+
+constexpr long DEFAULT_LEVEL = 19;
+constexpr long MAX_THREADS = 256;
+
+long defaultThreads() { return static_cast<long>(processorCount()); }
+
+// "./app.exe" names the same top-level file as "app.exe".
+std::string mainProgramName(std::string name) {
+  while (name.rfind("./", 0) == 0) name.erase(0, 2);
+  return name;
+}
+
+void warnAboutLongNames(const std::filesystem::path& root, const std::vector<FolderFile>& files,
+                        size_t cacheFolderUnits) {
+  for (const FolderFile* file : filesTooLongFor(files, cacheFolderUnits))
+    printText(stderr,
+                 "onefile-pack: warning: %s: under a target folder of %zu code units its target path would not fit "
+                 "the bootstrap's %u; it fits only under one of at most %zu\n",
+                 displayPath(root, file->relative).c_str(), cacheFolderUnits, PATH_CAPACITY,
+                 longestCacheFolderFor(file->recordName));
+}
+
+}  // namespace
+
+const std::vector<OptionSpec> FOLDER_OPTIONS = {
+    {{"--main"}, "main", "REL", "the program to start: an .exe at the top of the folder"},
+    {{"--level"}, "level", "N",
+     "zstd compression level, 1 to 22 (default 19); higher packs smaller and slower, and unpacking speed hardly "
+     "changes"},
+    {{"--threads"}, "threads", "N",
+     "compression threads (default: one per processor; 0 compresses on the calling thread). The output does not "
+     "depend on it."},
+    {{"--cache-folder-length"}, "cache-folder-length", "N",
+     "warn about files whose full path would not fit under a target folder (the cache folder the template gives) "
+     "of N characters (default for build: estimated from the template, counting 259 for a system folder or the "
+     "program's path; for payload: 260)"},
+};
+
+FolderRequest folderRequestFrom(const ParsedArguments& parsed, const std::filesystem::path& root,
+                                size_t assumedCacheFolderUnits) {
+  FolderRequest request;
+  request.root = root;
+  request.mainProgram = mainProgramName(parsed.required("main", "--main"));
+  request.settings.level = static_cast<int>(parsed.integer("level", "--level", DEFAULT_LEVEL, 1, ZSTD_maxCLevel()));
+  request.settings.threads =
+      static_cast<int>(parsed.integer("threads", "--threads", defaultThreads(), 0, MAX_THREADS));
+  request.cacheFolderUnits = static_cast<size_t>(
+      parsed.integer("cache-folder-length", "--cache-folder-length", static_cast<long>(assumedCacheFolderUnits), 1, PATH_CAPACITY));
+  return request;
+}
+
+std::vector<FolderFile> scanRequestedFolder(const FolderRequest& request) {
+  std::vector<FolderFile> files = scanAppFolder(request.root, request.mainProgram);
+  warnAboutLongNames(request.root, files, request.cacheFolderUnits);
+  return files;
+}
+
+}  // namespace onefile

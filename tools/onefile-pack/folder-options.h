@@ -1,0 +1,39 @@
+// What packing an application folder takes on the command line, shared by
+// the payload and build subcommands: --main, --level, --threads and
+// --cache-folder-length, and the folder's scan with its warnings.
+#pragma once
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app-folder.h"
+#include "command-line.h"
+#include "frame-compressor.h"
+
+namespace onefile {
+
+extern const std::vector<OptionSpec> FOLDER_OPTIONS;
+
+struct FolderRequest {
+  std::filesystem::path root;
+  std::string mainProgram;
+  CompressionSettings settings;
+  size_t cacheFolderUnits = 0;
+};
+
+// The cache folder that names are checked against when neither the option
+// nor a template says otherwise: as long as a whole classic Windows path
+// (MAX_PATH). Names of up to 1023 code units always fit under it.
+constexpr size_t ASSUMED_CACHE_FOLDER_UNITS = 260;
+
+// Checks the options' values (OptionError, UsageError) without reading the
+// folder. Without --cache-folder-length, names are checked against a cache
+// folder of assumedCacheFolderUnits.
+FolderRequest folderRequestFrom(const ParsedArguments& parsed, const std::filesystem::path& root,
+                                size_t assumedCacheFolderUnits = ASSUMED_CACHE_FOLDER_UNITS);
+
+// The folder's files, main program first; warns about names that may not fit
+// under the cache folder. Throws PackError for a file that cannot be packed.
+std::vector<FolderFile> scanRequestedFolder(const FolderRequest& request);
+
+}  // namespace onefile

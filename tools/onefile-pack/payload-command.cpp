@@ -1,0 +1,40 @@
+// onefile-pack payload APP_DIR --main REL -o FILE [--level N] [--threads N]
+//                      [--cache-folder-length N] [-q]
+#include <cstdio>
+#include <memory>
+
+#include "command-line.h"
+#include "commands.h"
+#include "folder-options.h"
+#include "payload-writer.h"
+#include "text-output.h"
+#include "utf.h"
+
+namespace onefile {
+
+std::vector<OptionSpec> payloadOptions() {
+  std::vector<OptionSpec> options = FOLDER_OPTIONS;
+  options.push_back({{"-o", "--output"}, "output", "FILE", "the payload file to write (replaced if it exists)"});
+  options.push_back(quietOption());
+  return options;
+}
+
+int runPayloadCommand(const Arguments& arguments) {
+  ParsedArguments parsed = parseArguments(arguments, payloadOptions());
+  bool quiet = parsed.has("quiet");
+  if (parsed.positional.size() != 1) throw UsageError("expects exactly one application folder");
+  FolderRequest request = folderRequestFrom(parsed, std::filesystem::u8path(parsed.positional[0]));
+  std::filesystem::path output = std::filesystem::u8path(parsed.required("output", "-o"));
+
+  std::vector<FolderFile> files = scanRequestedFolder(request);
+  std::unique_ptr<TerminalProgressBar> bar = quiet ? nullptr : TerminalProgressBar::ifWatched(stderr);
+  PackSummary summary = writePayloadFile(files, request.settings, output, bar.get());
+  if (!quiet)
+    printText(stdout, "%s: %llu files, %llu bytes of content, payload of %llu bytes\n",
+              displayName(output.u8string()).c_str(), static_cast<unsigned long long>(summary.files),
+              static_cast<unsigned long long>(summary.contentBytes),
+              static_cast<unsigned long long>(summary.payloadBytes));
+  return EXIT_OK;
+}
+
+}  // namespace onefile
