@@ -6,12 +6,21 @@
 // through zlib.
 #include "payload/crc32.h"
 
+#include <zlib.h>
+
+// The folding needs x86's instructions; onefile-pack, which computes the same
+// checksums, may be built for other processors, where zlib does all of it.
+#if defined(__x86_64__) || defined(__i386__)
+#define CRC32_CAN_FOLD 1
 #include <cpuid.h>
 #include <immintrin.h>
-#include <zlib.h>
+#else
+#define CRC32_CAN_FOLD 0
+#endif
 
 namespace {
 
+#if CRC32_CAN_FOLD
 constexpr size_t FOLD_MINIMUM_BYTES = 64;  // one load of all four lanes
 constexpr size_t LANE_BYTES = 16;
 
@@ -72,16 +81,19 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t foldBlocks(uint32_t reg, const
   __m128i product = _mm_clmulepi64_si128(_mm_and_si128(quotient, low32), barrett, 0x00);
   return (uint32_t)_mm_extract_epi32(_mm_xor_si128(x, product), 1);
 }
+#endif
 
 }  // namespace
 
 uint32_t crc32Update(uint32_t crc, const unsigned char* bytes, size_t length) {
+#if CRC32_CAN_FOLD
   if (canFold && length >= FOLD_MINIMUM_BYTES) {
     size_t folded = length & ~(LANE_BYTES - 1);
     crc = ~foldBlocks(~crc, bytes, folded);
     bytes += folded;
     length -= folded;
   }
+#endif
   // zlib takes at most 4 GiB - 1 bytes per call; only the tail reaches it
   // on the folding path.
   while (length > 0) {
