@@ -1,6 +1,7 @@
 // createDirectories and ensureDirectory on real folders.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,32 @@ TEST(CreatedDirectories, CountOnlyTheDirectoriesThisRunMadeAndNotTheirNeighbours
   harness::writeFile(dir + L"\\taken", "a file");
   EXPECT_TRUE(ensureDirectory((dir + L"\\taken").c_str()));
   EXPECT_FALSE(isInCreatedDirectory((dir + L"\\taken\\b.dat").c_str()));
+}
+
+// Past its capacity the list stops growing, and that only costs system
+// calls: every directory is still made, one it left out is asked for again
+// (so one removed behind its back comes back), and no file in it skips the
+// check of a file that may exist. Run in a child of its own, as the full list
+// would change what the other tests here see.
+void createMoreDirectoriesThanTheListHolds(const std::wstring& dir) {
+  const unsigned total = KNOWN_DIRECTORIES_CAPACITY + 100;
+  auto folderOf = [&](unsigned i) { return dir + L"\\d" + std::to_wstring(i); };
+  for (unsigned i = 0; i < total; ++i) createDirectories((folderOf(i) + L"\\f.dat").c_str());
+  unsigned missing = 0;
+  for (unsigned i = 0; i < total; ++i) missing += harness::directoryExists(folderOf(i)) ? 0 : 1;
+  bool full = knownDirectoryCount == KNOWN_DIRECTORIES_CAPACITY;
+  std::wstring last = folderOf(total - 1);
+  bool leftOutIsChecked = !isInCreatedDirectory((last + L"\\g.dat").c_str());
+  bool removed = RemoveDirectoryW(last.c_str()) != 0;
+  createDirectories((last + L"\\g.dat").c_str());
+  bool madeAgain = harness::directoryExists(last);
+  std::exit((missing == 0 ? 0 : 1) | (full ? 0 : 2) | (leftOutIsChecked ? 0 : 4) | (removed && madeAgain ? 0 : 8));
+}
+
+TEST(KnownDirectoriesDeathTest, AFullListOnlyCostsSystemCallsAndLosesNoDirectory) {
+  std::wstring dir = harness::freshTestDir();
+  EXPECT_EXIT(createMoreDirectoriesThanTheListHolds(dir), testing::ExitedWithCode(0), "^$");
+  harness::removeTree(dir);
 }
 
 TEST(EnsureDirectory, StartsItsListWithTheHomeDirectory) {

@@ -106,6 +106,19 @@ TEST(TargetDirectory, ResolvesAgainstTheCurrentDirectoryUpTo4095Units) {
   EXPECT_TRUE(resolvedIn(folder, longest.substr(folder.size() + 1)) == longest);
 }
 
+// A template that names a share: the server and share stay as they are, and
+// neither a .. nor forward slashes climb above the share.
+TEST(TargetDirectory, KeepsAShareWhenItResolvesAUncPath) {
+  std::wstring folder = harness::freshTestDir();
+  const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+      {L"\\\\server\\share\\cache\\app", L"\\\\server\\share\\cache\\app"},
+      {L"\\\\server\\share\\cache\\.\\x\\..\\app", L"\\\\server\\share\\cache\\app"},
+      {L"//server/share/cache/app", L"\\\\server\\share\\cache\\app"},
+      {L"\\\\server\\share\\..\\..\\app", L"\\\\server\\share\\app"},
+  };
+  for (const auto& [path, resolved] : cases) EXPECT_EQ(resolvedIn(folder, path), resolved) << path;
+}
+
 // The relative form fits the buffer; only the current directory makes it too
 // long. Each death-test child sets its own current directory.
 TEST(TargetDirectoryDeathTest, AFullPathOf4096UnitsOrMoreEndsTheRun) {

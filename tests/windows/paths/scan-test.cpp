@@ -27,6 +27,24 @@ TEST(TemplateScan, AnEmptyOrUnknownNameFailsAndKeepsTheTextBeforeIt) {
   EXPECT_EQ(unknown.text, L"1.7.0\\");
 }
 
+// A share's leading backslashes are literal text like any other, before and
+// after the names.
+TEST(TemplateScan, AUncTemplateKeepsItsServerAndShare) {
+  const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+      {L"\\\\server\\share\\{VERSION}\\x", L"\\\\server\\share\\1.7.0\\x"},
+      {L"\\\\{VERSION}\\share", L"\\\\1.7.0\\share"},
+      {L"\\\\server\\{VERSION}", L"\\\\server\\1.7.0"},
+  };
+  for (const auto& [templateText, expanded] : cases) {
+    Expansion result = expand(templateText);
+    EXPECT_TRUE(result.expanded) << templateText;
+    EXPECT_EQ(result.text, expanded) << templateText;
+  }
+  Expansion unknown = expand(L"\\\\server\\share\\{NOPE}");
+  EXPECT_FALSE(unknown.expanded);
+  EXPECT_EQ(unknown.text, L"\\\\server\\share\\");
+}
+
 // An open name at the end is dropped, a new "{" throws the open name away,
 // and a "}" outside a name is literal text (a valid file-name character).
 TEST(TemplateScan, BracesOutsideACompleteName) {
