@@ -22,6 +22,24 @@ median() {
 # calc EXPRESSION: arithmetic on decimals.
 calc() { awk "BEGIN { printf \"%.6g\", $1 }"; }
 
+# wine_server_pid: the process of the Wine server that serves WINEPREFIX. The
+# server works in a folder named after the prefix's device and inode, which
+# tells it apart from the servers of other prefixes on the same machine.
+wine_server_pid() {
+  local name pid
+  name=$(printf 'server-%x-%x' "0x$(stat -c %D "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
+  for pid in $(pgrep wineserver); do
+    case $(readlink "/proc/$pid/cwd") in */"$name") echo "$pid"; return 0 ;; esac
+  done
+  echo "bench: no Wine server runs for $WINEPREFIX" >&2
+  return 1
+}
+
+# process_seconds PID: the processor time (user + system) a process has used.
+process_seconds() {
+  awk -v hz="$(getconf CLK_TCK)" '{ printf "%.2f", ($14 + $15) / hz }' "/proc/$1/stat"
+}
+
 # wine_path PATH: the path as Windows programs under Wine see it.
 wine_path() { winepath -w "$1" 2>/dev/null; }
 

@@ -59,6 +59,7 @@ trap 'rm -rf "$work"' EXIT
 export BENCH_TIMES=$work/times
 mkdir -p "$BENCH_TIMES"
 cc -O2 -o "$work/crc-files" "$here/crc-files.c" -lz
+server=$(wine_server_pid)
 
 # bootstrap NAME ONEFILE_PACK SHAPE: NAME.exe around the shape's payload,
 # unpacking into the work folder's cache-SHAPE.
@@ -103,15 +104,25 @@ for variant in ${BENCH_VARIANTS:-}; do
 done
 
 # --- the contenders ----------------------------------------------------------
-# start NAME EXE: one start of a bootstrap, its wall time as NAME and the CPU
-# time of its own process (user + system, 10 ms steps) as cpu_NAME. The CPU
-# time leaves out Wine's server and what other work on the machine takes,
-# which makes it the steadier measure of a change to the bootstrap's code.
-start() {
-  local name=$1 cpu=$work/cpu-time
-  timed "$name" /usr/bin/time -f '%U %S' -o "$cpu" wine "$2" </dev/null >/dev/null 2>&1 ||
-    { echo "starts bench: $2 failed" >&2; exit 1; }
+# with_work NAME COMMAND...: runs a command and records the processor time
+# (user + system, 10 ms steps) of its own process as cpu_NAME and what Wine's
+# server spent meanwhile as server_NAME. Processor time leaves out waiting and
+# what other work on the machine takes, which makes it the steadier measure:
+# of a change to the bootstrap's code, and of whether a start does more work
+# than the parts of its limit or only waits longer.
+with_work() {
+  local name=$1 cpu=$work/cpu-time before
+  shift
+  before=$(process_seconds "$server")
+  /usr/bin/time -f '%U %S' -o "$cpu" "$@" || return
+  record "server_$name" "$(calc "$(process_seconds "$server") - $before")"
   record "cpu_$name" "$(awk 'END { print $1 + $2 }' "$cpu")"
+}
+# start NAME EXE: one start of a bootstrap: its wall time as NAME, and its
+# work (with_work).
+start() {
+  timed "$1" with_work "$1" wine "$2" </dev/null >/dev/null 2>&1 ||
+    { echo "starts bench: $2 failed" >&2; exit 1; }
 }
 run_wine() {
   local status=0
@@ -127,7 +138,7 @@ fresh() {
   sync
 }
 # The contenders below read the shape's data set from $cache and $app.
-native_decode() { zstd -q -d -c "$cache/app.zst" > /dev/null; }
+native_decode() { with_work "${s}_decode" zstd -q -d -c "$cache/app.zst" > /dev/null; }
 native_crc() { (cd "$app" && "$work/crc-files" < "$cache/files.txt" > /dev/null); }
 untar_zstd() { zstd -q -d -c "$cache/app.tar.zst" | tar -x -C "$work/out"; }
 untar_gzip() { tar -xzf "$cache/app.tar.gz" -C "$work/out"; }
@@ -137,11 +148,12 @@ unpack_7z() { 7zz x -bd -y "-o$work/out" "$cache/app.7z" >/dev/null; }
 wine_7za() { run_wine "$sevenza" x -bd -y "-o$(wine_path "$work/out")" "$(wine_path "$1")"; }
 wine_7za_zip() { wine_7za "$cache/app.zip"; }
 wine_7za_7z() { wine_7za "$cache/app.7z"; }
-# A trivial program's own timing of its file calls (its start excluded).
+# A trivial program's own timing of its file calls (its start excluded), and
+# its work (with_work: its start and its listing of the folder included).
 wine_calls() {
   local name=$1 output
   shift
-  output=$(wine "$@" </dev/null 2>/dev/null | tr -d '\r')
+  output=$(with_work "$name" wine "$@" </dev/null 2>/dev/null | tr -d '\r')
   [ -n "$output" ] || { echo "starts bench: $2 failed" >&2; exit 1; }
   record "$name" "${output%% *}"
 }
@@ -295,6 +307,23 @@ memory_rows() {
   echo "| $t | bootstrap, while the child runs (cold start) | $(calc "$cold_during / 1024") |"
   echo "| $t | bootstrap, while the child runs (warm start) | $(calc "$warm_during / 1024") |"
 }
+# What a start and the parts of its same-calls limit made the processor do:
+# the start's process and Wine's server for it, against native zstd -d, the
+# trivial program and Wine's server for it. Equal work and a longer time
+# mean waiting, not doing more.
+work_rows() {
+  local s=$1 t=${shape_title[$1]} files pair kind program cpu server decode p_cpu p_server
+  files=$(wc -l < "${cache_of[$s]}/files.txt")
+  decode=$(median "cpu_${s}_decode")
+  for pair in warm:check_calls cold:write_calls; do
+    kind=${pair%%:*} program=${pair#*:}
+    cpu=$(median "cpu_${s}_$kind") server=$(median "server_${s}_$kind")
+    p_cpu=$(median "cpu_${s}_$program") p_server=$(median "server_${s}_$program")
+    echo "| $t | $kind | $cpu | $server | $decode + $p_cpu + $p_server |" \
+         "$(calc "($cpu + $server) / ($decode + $p_cpu + $p_server)") |" \
+         "$(calc "$server / $files * 1e6"), $(calc "$p_server / $files * 1e6") |"
+  done
+}
 variant_rows() {
   local s=$1 t=${shape_title[$1]} variant w c cw cc
   local mw=${f[${s}_warm]} mc=${f[${s}_cold]} cpu_warm cpu_cold
@@ -325,6 +354,16 @@ table=$work/results.md
          "$(calc "${f[${shape}_warm]} / (${f[${shape}_warm_same]} + $shell_load)") (warm)" \
          "and $(calc "${f[${shape}_cold]} / (${f[${shape}_cold_same]} + $shell_load)") (cold)."
   done
+  echo
+  echo "| Data set | Start | Processor time: its process (s) | Wine's server for it (s)" \
+       "| The same-calls limit's parts: zstd -d + trivial program + Wine's server for it (s)" \
+       "| Ratio of the processor times | Wine's server per file (µs): the start, the trivial program |"
+  echo "|---|---|---|---|---|---|---|"
+  for shape in "${shapes[@]}"; do work_rows "$shape"; done
+  echo
+  echo "Processor time counts work, not waiting. The trivial programs' own start and their listing" \
+       "of the folder are in their figures; the bootstrap's start, its loading of shell32 and its" \
+       "child's start are in its."
   if [ ${#variants[@]} -gt 0 ]; then
     echo
     echo "| Data set | Build, same rounds | warm (s) | CPU (s) | cold (s) | CPU (s) | this build / it: warm, CPU, cold, CPU |"
