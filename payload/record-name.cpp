@@ -1,8 +1,11 @@
 // A payload is taken as it comes, so a damaged or crafted one may carry names
-// that would lead out of the target directory once Windows resolves the path.
-// The packer never writes such names; here they are recognised before
-// anything of their record is written.
+// that would lead out of the target directory once Windows resolves the path,
+// or that Windows reads as a device (its content would go to a console or a
+// serial port). The packer never writes such names; here they are recognised
+// before anything of their record is written.
 #include "payload/record-name.h"
+
+#include "payload/device-names.h"
 
 namespace {
 
@@ -28,6 +31,7 @@ bool isNameInsideFolder(const wchar_t* name) {
     if (*unit != L'\0' && !isSeparator(*unit)) continue;
     // An empty component is a leading separator, two in a row or one at the end.
     if (unit == component || isDotsAndSpaces(component, unit)) return false;
+    if (isReservedDeviceName(component, (size_t)(unit - component))) return false;
     if (*unit == L'\0') return true;
     component = unit + 1;
   }

@@ -3,6 +3,7 @@
 
 // True when name, taken relative to the target directory, names a file below
 // it: no leading separator, no colon (a drive or a stream), no empty
-// component and no component that Windows reads as "." or "..". Every name
-// the packer writes passes.
+// component, no component that Windows reads as "." or "..", and none that
+// it reads as a device (CON, NUL, COM1, ...). Every name the packer writes
+// passes.
 bool isNameInsideFolder(const wchar_t* name);

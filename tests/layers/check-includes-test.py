@@ -15,6 +15,7 @@ SHARED = {  # every shared header of the table, marked and standing alone
     "diag/limits.h": MARK,
     "paths/placeholder-names.h": MARK,
     "payload/crc32.h": MARK,
+    "payload/device-names.h": MARK,
     "payload/format.h": MARK,
     "payload/record-cursor.h": MARK + '#include "diag/limits.h"\n#include <stdint.h>\n',
     "resources/attached.h": MARK,

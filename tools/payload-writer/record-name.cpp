@@ -12,6 +12,7 @@
 #include <wctype.h>
 #endif
 
+#include "payload/device-names.h"
 #include "payload/format.h"
 #include "utf.h"
 
@@ -20,19 +21,7 @@ namespace {
 
 constexpr std::u16string_view FORBIDDEN_CHARACTERS = u"<>:\"/\\|?*";
 
-constexpr std::u16string_view RESERVED_NAMES[] = {u"CON", u"PRN", u"AUX", u"NUL"};
-constexpr std::u16string_view NUMBERED_DEVICES[] = {u"COM", u"LPT"};
-// Windows reserves COM0-9 and LPT0-9, and the superscript digits as well.
-constexpr std::u16string_view DEVICE_DIGITS = u"0123456789\u00B9\u00B2\u00B3";
-
 char16_t upperAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
-
-bool equalsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (upperAscii(a[i]) != upperAscii(b[i])) return false;
-  return true;
-}
 
 std::string describeCharacter(char16_t c) {
   if (c < 0x20) {
@@ -66,14 +55,7 @@ char16_t upperCase(char16_t c) {
 }  // namespace
 
 bool isReservedDeviceName(std::u16string_view component) {
-  std::u16string_view base = component.substr(0, component.find(u'.'));
-  while (!base.empty() && base.back() == u' ') base.remove_suffix(1);
-  for (std::u16string_view name : RESERVED_NAMES)
-    if (equalsIgnoringAsciiCase(base, name)) return true;
-  if (base.size() != 4 || DEVICE_DIGITS.find(base[3]) == std::u16string_view::npos) return false;
-  for (std::u16string_view prefix : NUMBERED_DEVICES)
-    if (equalsIgnoringAsciiCase(base.substr(0, 3), prefix)) return true;
-  return false;
+  return ::isReservedDeviceName(component.data(), component.size());
 }
 
 std::optional<std::string> componentProblem(std::u16string_view component) {

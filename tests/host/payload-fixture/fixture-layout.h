@@ -75,6 +75,7 @@ inline constexpr const char16_t* ESCAPING_NAMES[] = {
     u"..\\escaped.txt", u"sub\\..\\..\\escaped.txt", u"C:\\escaped.txt", u"\\escaped.txt",
     u"main.exe:stream",  u"a\\\\b.txt",           u"sub/../../escaped.txt", u".\\escaped.txt",
     u"sub\\.. \\..\\escaped.txt", u"/escaped.txt", u"sub\\",             u"..",
+    u"CON",               u"sub\\nul.txt",
 };
 inline constexpr size_t ESCAPING_NAME_COUNT = sizeof ESCAPING_NAMES / sizeof ESCAPING_NAMES[0];
 

@@ -1,5 +1,5 @@
-// The bootstrap's check that a record name stays inside the target folder,
-// against the packer's own rule for names: every name the packer writes must
+// The bootstrap's check that a record name stays inside the target folder and
+// names no device, against the packer's own rule for names: every name the packer writes must
 // pass, and every name that leads out of the folder must not.
 #include <gtest/gtest.h>
 
@@ -42,6 +42,17 @@ TEST(RecordNameCheck, PassesEveryNameThePackerWritesAndNoneThatLeavesTheFolder) 
       {u"a\\\\b.txt", false},
       {u"sub\\", false},
       {u"sub/", false},
+      // Names Windows reads as a device, in any component, any case, with
+      // or without an extension; their look-alikes are ordinary files.
+      {u"CON", false},
+      {u"sub\\nul.txt", false},
+      {u"lpt1\\x.txt", false},
+      {u"lib\\Com\u00b2.dll", false},
+      {u"AUX .log", false},
+      {u"CONSOLE.txt", true},
+      {u"lib\\COM10.dll", true},
+      {u"nul_\\x", true},
+      {u"xcon.txt", true},
   };
   for (const Case& c : cases) {
     std::string shown(c.name.begin(), c.name.end());  // enough to tell the cases apart
