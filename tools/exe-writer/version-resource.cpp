@@ -77,4 +77,13 @@ std::string buildVersionResource(const VersionInfo& info) {
   return node(u"VS_VERSION_INFO", fixed, static_cast<uint16_t>(fixed.size()), VALUE_BINARY, {stringInfo, variableInfo});
 }
 
+std::optional<std::string> versionTextProblem(std::u16string_view text) {
+  for (char16_t c : text)
+    if (c < 0x20) return "holds a control character";
+  if (text.size() > VERSION_TEXT_MAX_UNITS)
+    return "is " + std::to_string(text.size()) + " characters long; at most " + std::to_string(VERSION_TEXT_MAX_UNITS) +
+           " are taken";
+  return std::nullopt;
+}
+
 }  // namespace onefile

@@ -5,7 +5,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -14,6 +16,12 @@ namespace onefile {
 // The longest text a version resource string is given, in UTF-16 units: the
 // options and the texts taken from a main program alike.
 inline constexpr size_t VERSION_TEXT_MAX_UNITS = 1024;
+
+// Why a text cannot be a version resource string, or nullopt when it can: it
+// is one line of at most VERSION_TEXT_MAX_UNITS units. Worded to follow the
+// text's subject ("--company holds ...", "it holds ..."): an option with such
+// a text is refused, a text carried by the main program is left out.
+std::optional<std::string> versionTextProblem(std::u16string_view text);
 
 struct VersionInfo {
   std::array<uint16_t, 4> numbers{};  // 1.7.0 is {1, 7, 0, 0}

@@ -94,12 +94,8 @@ std::u16string wideText(const std::string& spelling, const std::string& text) {
 
 std::string checkedText(const ParsedArguments& parsed, const std::string& key) {
   std::string text = parsed.value(key).value_or("");
-  std::u16string wide = wideText("--" + key, text);
-  for (char16_t c : wide)
-    if (c < 0x20) throw OptionError("--" + key, "holds a control character");
-  if (wide.size() > VERSION_TEXT_MAX_UNITS)
-    throw OptionError("--" + key, "is " + std::to_string(wide.size()) + " characters long; at most " +
-                                      std::to_string(VERSION_TEXT_MAX_UNITS) + " are taken");
+  if (std::optional<std::string> problem = versionTextProblem(wideText("--" + key, text)))
+    throw OptionError("--" + key, *problem);
   return text;
 }
 

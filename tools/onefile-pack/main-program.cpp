@@ -27,18 +27,13 @@ std::string nameOf(const std::string& fileName) {
   return fileName.substr(0, fileName.size() - (sizeof EXE_EXTENSION - 1));
 }
 
-// A text the version resource takes as an option would: one line of at most
-// VERSION_TEXT_MAX_UNITS. Anything else is left out, with a warning.
+// A text the version resource takes as an option would; anything else is
+// left out, with a warning.
 std::string usableText(const std::string& shown, const char* field, const std::string& text) {
   std::optional<std::u16string> wide = utf8ToUtf16(text);
-  bool control = false;
-  if (wide)
-    for (char16_t c : *wide) control = control || c < 0x20;
-  if (wide && !control && wide->size() <= VERSION_TEXT_MAX_UNITS) return text;
-  warn(shown, std::string("its ") + field + " is left out: " +
-                  (!wide ? "it is not UTF-8 text" : control ? "it holds a control character"
-                                                            : "it is longer than " + std::to_string(VERSION_TEXT_MAX_UNITS) +
-                                                                  " characters"));
+  std::optional<std::string> problem = wide ? versionTextProblem(*wide) : "is not UTF-8 text";
+  if (!problem) return text;
+  warn(shown, std::string("its ") + field + " is left out: it " + *problem);
   return "";
 }
 

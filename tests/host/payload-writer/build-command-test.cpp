@@ -327,7 +327,7 @@ TEST(BuildCommand, TakesTheMainProgramsDetailsUnlessGivenOrUnfit) {
   EXPECT_EQ(built.err, "onefile-pack: warning: " + main.string() +
                            ": its CompanyName is left out: it holds a control character\n"
                            "onefile-pack: warning: " + main.string() +
-                           ": its FileDescription is left out: it is longer than 1024 characters\n");
+                           ": its FileDescription is left out: it is 1025 characters long; at most 1024 are taken\n");
   EXPECT_NE(built.out.find("; from Own Tool.exe: --windows --name Own Tool --version 4.3.2 --icon --product; given: "
                            "--copyright; default: --company --description\n"),
             std::string::npos)
