@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     CreateDirectoryW(caseDir.c_str(), nullptr);
     CreateDirectoryW(temp.c_str(), nullptr);
     harness::RunOptions options;
-    options.environment = {{L"TMP", temp}, {L"TEMP", temp}};
+    harness::pointTempAt(&options, temp);
     options.currentDirectory = caseDir;
     options.timeoutMs = timeoutMs;
     harness::RunResult result = harness::run(exe, options);
