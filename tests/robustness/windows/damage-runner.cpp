@@ -14,13 +14,7 @@
 
 namespace {
 
-std::wstring windowsPath(const std::string& path) {
-  std::wstring wide = harness::widen(path);
-  if (!wide.empty() && wide[0] == L'/') wide = L"Z:" + wide;
-  for (wchar_t& unit : wide)
-    if (unit == L'/') unit = L'\\';
-  return wide;
-}
+std::wstring windowsPath(const char* path) { return harness::windowsPath(harness::widen(path)); }
 
 // Everything the run left in its case folder lies inside its target folder,
 // and the work folder gained nothing but this case (entriesBefore: its

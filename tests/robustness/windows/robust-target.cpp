@@ -40,9 +40,7 @@ void recordFigure(const std::string& key, long value) {
   wchar_t path[MAX_PATH * 4];
   DWORD length = GetEnvironmentVariableW(L"ONEFILE_STRESS_SUMMARY", path, MAX_PATH * 4);
   if (length == 0 || length >= MAX_PATH * 4) return;
-  std::wstring file(path, length);
-  if (file[0] == L'/') file = L"Z:" + file;  // a Linux path, through drive Z:
-  std::ofstream out(harness::narrow(file), std::ios::app);
+  std::ofstream out(harness::narrow(harness::windowsPath(std::wstring(path, length))), std::ios::app);
   out << key << ' ' << value << '\n';
 }
 

@@ -335,6 +335,13 @@ std::string linuxPath(const std::wstring& path) {
   return copy;
 }
 
+std::wstring windowsPath(const std::wstring& path) {
+  if (path.empty() || path[0] != L'/') return path;
+  std::wstring windows = L"Z:" + path;
+  std::replace(windows.begin(), windows.end(), L'/', L'\\');
+  return windows;
+}
+
 std::string systemText(DWORD code) {
   char* text = nullptr;
   DWORD length = FormatMessageA(0x1300, nullptr, code, 0x409, (LPSTR)&text, 0, nullptr);

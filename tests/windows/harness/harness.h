@@ -84,6 +84,9 @@ bool underWine();
 // from linuxPath. Only for what Windows itself cannot set up for a test.
 bool runLinuxProgram(const std::vector<std::string>& argv);
 std::string linuxPath(const std::wstring& path);
+// A path as scripts give it, Linux or Windows: a Linux one is reached
+// through drive Z:, with backslashes.
+std::wstring windowsPath(const std::wstring& path);
 
 // The system's own English text for a code, as it stands (line end included).
 std::string systemText(DWORD code);
