@@ -159,7 +159,8 @@ std::optional<std::wstring> givenFullDriveFolder() {
 // A Linux symbolic link, made by ln and removed by rm when the scope ends
 // (Wine deletes no link that leads to a device).
 struct LinuxLink {
-  LinuxLink(const std::string& to, const std::string& at) : path(at), made(harness::runLinuxProgram({"ln", "-s", to, at})) {}
+  LinuxLink(const std::string& to, const std::string& at)
+      : path(at), made(harness::runLinuxProgram({"ln", "-s", to, at})) {}
   ~LinuxLink() {
     if (made) harness::runLinuxProgram({"rm", path});
   }
@@ -169,21 +170,20 @@ struct LinuxLink {
   bool made;
 };
 
-// On the drive that full-disk.sh fills, an empty cache; elsewhere under Wine,
-// one file of a warm cache that leads to Linux's /dev/full, where every write
-// fails for want of room (ENOSPC, which Wine gives as ERROR_DISK_FULL). Room
-// is made by deleting the filler, or that link.
-TEST(HostileEnvironment, AFullDiskEndsWithTheSystemsDiskFullTextAndIsRepairedOnceThereIsRoom) {
-  if (std::optional<std::wstring> folder = givenFullDriveFolder()) {
-    harness::RunOptions options;
-    harness::pointTempAt(&options, *folder);
-    expectDiskFullReport(harness::run(harness::binPath(L"robust-bootstrap.exe"), options));
-    ASSERT_TRUE(DeleteFileW((folder->substr(0, folder->rfind(L'\\')) + L"\\filler").c_str()));
-    expectCorrectRun(harness::run(harness::binPath(L"robust-bootstrap.exe"), options), *folder + L"\\app");
-    surroundings.count();
-    return;
-  }
-  if (!harness::underWine()) GTEST_SKIP() << "no full drive given (full-disk.sh gives one)";
+// An empty cache on the drive that full-disk.sh fills; room is made by
+// deleting the filler.
+void expectFullDriveReportedThenRepaired(const std::wstring& folder) {
+  harness::RunOptions options;
+  harness::pointTempAt(&options, folder);
+  expectDiskFullReport(harness::run(harness::binPath(L"robust-bootstrap.exe"), options));
+  ASSERT_TRUE(DeleteFileW((folder.substr(0, folder.rfind(L'\\')) + L"\\filler").c_str()));
+  expectCorrectRun(harness::run(harness::binPath(L"robust-bootstrap.exe"), options), folder + L"\\app");
+}
+
+// Under Wine, one file of a warm cache that leads to Linux's /dev/full, where
+// every write fails for want of room (ENOSPC, which Wine gives as
+// ERROR_DISK_FULL); room is made by removing the link.
+void expectDeviceFullReportedThenRepaired() {
   RobustTarget run;
   expectCorrectRun(run.start(), run.target);
   ASSERT_TRUE(DeleteFileW((run.target + L"\\data\\blob.bin").c_str()));
@@ -193,6 +193,13 @@ TEST(HostileEnvironment, AFullDiskEndsWithTheSystemsDiskFullTextAndIsRepairedOnc
     expectDiskFullReport(run.start());
   }
   expectCorrectRun(run.start(), run.target);
+}
+
+TEST(HostileEnvironment, AFullDiskEndsWithTheSystemsDiskFullTextAndIsRepairedOnceThereIsRoom) {
+  std::optional<std::wstring> folder = givenFullDriveFolder();
+  if (!folder && !harness::underWine()) GTEST_SKIP() << "no full drive given (full-disk.sh gives one)";
+  if (folder) expectFullDriveReportedThenRepaired(*folder);
+  else expectDeviceFullReportedThenRepaired();
   surroundings.count();
 }
 
