@@ -142,8 +142,8 @@ void reportWithWideText(const char* format, const wchar_t* text) {
   endReport(&writer);
 }
 
-void reportExpansionFailure(const wchar_t* spec) {
-  reportWithWideText(MESSAGE_EXPANSION_FAILED, spec);
+void reportExpansionFailure(const wchar_t* pathTemplate) {
+  reportWithWideText(MESSAGE_EXPANSION_FAILED, pathTemplate);
   abortRun();
 }
 

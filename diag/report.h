@@ -35,7 +35,7 @@ void reportSystemError(const char* message, uint32_t errorCode);
 
 // Writes the expansion message naming the template that failed to standard
 // error, then ends the run abnormally (status 3, no dialog, no other text).
-[[noreturn]] void reportExpansionFailure(const wchar_t* spec);
+[[noreturn]] void reportExpansionFailure(const wchar_t* pathTemplate);
 
 // Writes format to standard error with its one "%ls" replaced by text, in a
 // single locked write. Used for the messages that carry a path.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The long robustness runs (make stress): every damaged payload, damaged
 # caches, rounds of concurrent starts, hostile environments with a full disk,
-# random folders round-tripped, and the fuzzers for a bounded time. Ends with
+# a folder past the image limit, random folders round-tripped, and the
+# fuzzers for a bounded time. Ends with
 # the table of figures; fails when any part failed.
 #
 #   run-stress.sh HOST_BUILD WINDOWS_BUILD WINE_PREFIX
@@ -45,6 +46,7 @@ full_disk() {
   return $status
 }
 part "full disk" full_disk
+part "image limit" bash "$root/tests/robustness/image-limit.sh" "$host" "$windows" "$work/image-limit"
 part "round trip" bash "$root/tests/robustness/round-trip.sh" "$host" "$windows" "$work/round-trip" \
   "${STRESS_FOLDERS:-30}"
 part "fuzzing" bash "$root/tests/fuzz/run-fuzzers.sh" "$(dirname "$windows")/fuzz" "${STRESS_FUZZ_SECONDS:-300}" \
@@ -69,6 +71,7 @@ row "concurrent starts, cold, succeeded" "$(figure concurrent_cold_ok) of $(( $(
 row "concurrent starts, warm, succeeded" "$(figure concurrent_warm_ok) of $(( $(figure concurrent_rounds) * 8 ))"
 row "  caches byte-correct after cold / warm" "$(figure concurrent_cold_cache_correct) / $(figure concurrent_warm_cache_correct) of $(figure concurrent_rounds)"
 row "hostile environments passed" "$(figure hostile_passed) of $(figure hostile_tried)"
+row "payload past the image limit refused" "$(figure image_limit_refused) of 1"
 row "random folders round-tripped" "$(figure roundtrip_ok) of $(figure roundtrip_tried)"
 row "fuzzing time (s)" "$(figure fuzz_seconds)"
 row "fuzzing executions" "$(figure fuzz_runs)"

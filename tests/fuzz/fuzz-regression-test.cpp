@@ -5,10 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "file-bytes.h"
 #include "payload-walk.h"
 #include "program-walk.h"
 
@@ -16,16 +15,11 @@ namespace {
 
 const std::filesystem::path REGRESSIONS = FUZZ_REGRESSIONS_DIR;
 
-std::string readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 template <typename Walk>
 int replayAll(const char* folder, Walk walk) {
   int replayed = 0;
   for (const auto& entry : std::filesystem::directory_iterator(REGRESSIONS / folder)) {
-    std::string bytes = readFile(entry.path());
+    std::string bytes = host_test::readFile(entry.path());
     SCOPED_TRACE(entry.path().filename().string());
     EXPECT_NO_THROW(walk(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
     ++replayed;

@@ -37,7 +37,7 @@ constexpr char DEFAULT_NAME[] = "Quorvane";
 constexpr char DEFAULT_VERSION[] = "1.7.0";
 constexpr size_t COPY_CHUNK = 1 << 20;
 
-const std::vector<OptionSpec> BUILD_OPTIONS = {
+const std::vector<OptionDefinition> BUILD_OPTIONS = {
     {{"-o", "--output"}, "output", "OUT.exe", "the executable to write (replaced if it exists)"},
     {{"--payload"}, "payload", "FILE",
      "instead of a folder, embed a payload written by onefile-pack payload, byte for byte"},
@@ -160,7 +160,7 @@ BuildRequest requestFrom(const ParsedArguments& parsed) {
   request.unchecked = parsed.has("unchecked");
   if (parsed.has("payload")) {
     if (!parsed.positional.empty()) throw UsageError("takes an application folder or --payload, not both");
-    for (const OptionSpec& option : FOLDER_OPTIONS)
+    for (const OptionDefinition& option : FOLDER_OPTIONS)
       if (parsed.has(option.key))
         throw UsageError(option.spellings.front() + " is for an application folder, not --payload");
     request.payloadFile = std::filesystem::u8path(*parsed.value("payload"));
@@ -235,8 +235,8 @@ std::string sourcesText(const ParsedArguments& parsed, const BuildRequest& reque
 }  // namespace
 
 // The folder's options first, as a folder is the common case.
-std::vector<OptionSpec> buildOptions() {
-  std::vector<OptionSpec> options = FOLDER_OPTIONS;
+std::vector<OptionDefinition> buildOptions() {
+  std::vector<OptionDefinition> options = FOLDER_OPTIONS;
   options.insert(options.end(), BUILD_OPTIONS.begin(), BUILD_OPTIONS.end());
   return options;
 }

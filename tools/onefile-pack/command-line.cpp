@@ -6,8 +6,8 @@
 namespace onefile {
 namespace {
 
-const OptionSpec* findOption(const std::vector<OptionSpec>& options, const std::string& spelling) {
-  for (const OptionSpec& option : options)
+const OptionDefinition* findOption(const std::vector<OptionDefinition>& options, const std::string& spelling) {
+  for (const OptionDefinition& option : options)
     for (const std::string& known : option.spellings)
       if (known == spelling) return &option;
   return nullptr;
@@ -15,9 +15,9 @@ const OptionSpec* findOption(const std::vector<OptionSpec>& options, const std::
 
 }  // namespace
 
-OptionSpec quietOption() { return {{"-q", "--quiet"}, "quiet", "", "no progress bar and no summary line"}; }
+OptionDefinition quietOption() { return {{"-q", "--quiet"}, "quiet", "", "no progress bar and no summary line"}; }
 
-std::vector<OptionSpec> noOptions() { return {}; }
+std::vector<OptionDefinition> noOptions() { return {}; }
 
 bool asksForHelp(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments) {
@@ -52,7 +52,8 @@ long ParsedArguments::integer(const std::string& key, const std::string& spellin
   return number;
 }
 
-ParsedArguments parseArguments(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& options) {
+ParsedArguments parseArguments(const std::vector<std::string>& arguments,
+                               const std::vector<OptionDefinition>& options) {
   ParsedArguments parsed;
   bool optionsEnded = false;
   for (size_t i = 0; i < arguments.size(); ++i) {
@@ -67,7 +68,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments, const 
     }
     size_t equals = argument.find('=');
     std::string spelling = argument.substr(0, equals);
-    const OptionSpec* option = findOption(options, spelling);
+    const OptionDefinition* option = findOption(options, spelling);
     if (option == nullptr) throw UnknownOption("unknown option " + spelling);
     if (parsed.values_.count(option->key) != 0) throw UsageError(spelling + " is given twice");
     std::string value;

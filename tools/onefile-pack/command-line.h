@@ -30,7 +30,7 @@ class UnknownOption : public UsageError {
 
 // One option as the parser takes it and as --help shows it; adding an option
 // is one such line in its subcommand's table.
-struct OptionSpec {
+struct OptionDefinition {
   std::vector<std::string> spellings;  // e.g. {"-o", "--output"}
   std::string key;
   std::string valueName;  // e.g. "FILE"; empty for an option without a value
@@ -40,9 +40,9 @@ struct OptionSpec {
 };
 
 // -q and --quiet, for every subcommand that shows progress.
-OptionSpec quietOption();
+OptionDefinition quietOption();
 // The table of a subcommand without options.
-std::vector<OptionSpec> noOptions();
+std::vector<OptionDefinition> noOptions();
 
 // -h and --help: every subcommand takes them, so no table lists them.
 bool asksForHelp(const std::vector<std::string>& arguments);
@@ -58,11 +58,12 @@ class ParsedArguments {
   long integer(const std::string& key, const std::string& spelling, long fallback, long minimum, long maximum) const;
 
  private:
-  friend ParsedArguments parseArguments(const std::vector<std::string>&, const std::vector<OptionSpec>&);
+  friend ParsedArguments parseArguments(const std::vector<std::string>&, const std::vector<OptionDefinition>&);
   std::map<std::string, std::string> values_;
 };
 
 // Throws UsageError for an unknown option, a missing value or a repeated option.
-ParsedArguments parseArguments(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& options);
+ParsedArguments parseArguments(const std::vector<std::string>& arguments,
+                               const std::vector<OptionDefinition>& options);
 
 }  // namespace onefile

@@ -27,13 +27,13 @@ struct Subcommand {
   const char* usage;  // after the tool's name; each further form on a line of its own
   const char* summary;
   std::vector<ArgumentHelp> arguments;
-  std::vector<OptionSpec> (*options)();
+  std::vector<OptionDefinition> (*options)();
   int (*run)(const Arguments& arguments);
 };
 
-std::vector<OptionSpec> payloadOptions();
-std::vector<OptionSpec> buildOptions();
-std::vector<OptionSpec> extractOptions();
+std::vector<OptionDefinition> payloadOptions();
+std::vector<OptionDefinition> buildOptions();
+std::vector<OptionDefinition> extractOptions();
 
 int runPayloadCommand(const Arguments& arguments);
 int runBuildCommand(const Arguments& arguments);

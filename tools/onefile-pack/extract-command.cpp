@@ -15,6 +15,7 @@
 #include "checksum.h"
 #include "command-line.h"
 #include "commands.h"
+#include "counted-text.h"
 #include "pack-error.h"
 #include "payload-file.h"
 #include "payload-names.h"
@@ -109,7 +110,7 @@ ExtractRequest requestFrom(const Arguments& arguments) {
 
 }  // namespace
 
-std::vector<OptionSpec> extractOptions() {
+std::vector<OptionDefinition> extractOptions() {
   return {{{"--force"}, "force", "", "replace files that already exist in DIR"}, quietOption()};
 }
 
@@ -134,7 +135,7 @@ int runExtractCommand(const Arguments& arguments) {
       ++files;
     }
   } catch (const PayloadDamage& damage) {
-    throw PackError(request.shown, "damaged payload after " + std::to_string(files) + " files: " + damage.what());
+    throw PackError(request.shown, "damaged payload after " + countedText(files, "file") + ": " + damage.what());
   }
   if (bar) bar->finish();
   if (!request.quiet)

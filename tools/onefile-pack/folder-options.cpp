@@ -35,7 +35,7 @@ void warnAboutLongNames(const std::filesystem::path& root, const std::vector<Fol
 
 }  // namespace
 
-const std::vector<OptionSpec> FOLDER_OPTIONS = {
+const std::vector<OptionDefinition> FOLDER_OPTIONS = {
     {{"--main"}, "main", "REL", "the program to start: an .exe at the top of the folder"},
     {{"--level"}, "level", "N",
      "zstd compression level, 1 to 22 (default 19); higher packs smaller and slower, and unpacking speed hardly "

@@ -12,7 +12,7 @@
 
 namespace onefile {
 
-extern const std::vector<OptionSpec> FOLDER_OPTIONS;
+extern const std::vector<OptionDefinition> FOLDER_OPTIONS;
 
 struct FolderRequest {
   std::filesystem::path root;

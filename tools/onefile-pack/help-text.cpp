@@ -12,7 +12,7 @@ constexpr char TOOL[] = "onefile-pack";
 constexpr size_t HELP_COLUMN = 28;
 constexpr char HELP_SPELLINGS[] = "-h, --help";
 
-std::string optionColumn(const OptionSpec& option) {
+std::string optionColumn(const OptionDefinition& option) {
   std::string column;
   for (const std::string& spelling : option.spellings) column += (column.empty() ? "" : ", ") + spelling;
   if (option.takesValue()) column += " " + option.valueName;
@@ -49,7 +49,7 @@ void printCommandHelp(std::FILE* stream, const Subcommand& command) {
   if (!command.arguments.empty()) printText(stream, "\narguments:\n");
   for (const ArgumentHelp& argument : command.arguments) printHelpLine(stream, argument.name, argument.help);
   printText(stream, "\noptions:\n");
-  for (const OptionSpec& option : command.options()) printHelpLine(stream, optionColumn(option), option.help);
+  for (const OptionDefinition& option : command.options()) printHelpLine(stream, optionColumn(option), option.help);
   printHelpLine(stream, HELP_SPELLINGS, "show this help");
 }
 

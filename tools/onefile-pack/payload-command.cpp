@@ -12,8 +12,8 @@
 
 namespace onefile {
 
-std::vector<OptionSpec> payloadOptions() {
-  std::vector<OptionSpec> options = FOLDER_OPTIONS;
+std::vector<OptionDefinition> payloadOptions() {
+  std::vector<OptionDefinition> options = FOLDER_OPTIONS;
   options.push_back({{"-o", "--output"}, "output", "FILE", "the payload file to write (replaced if it exists)"});
   options.push_back(quietOption());
   return options;

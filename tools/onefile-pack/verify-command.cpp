@@ -9,6 +9,7 @@
 
 #include "command-line.h"
 #include "commands.h"
+#include "counted-text.h"
 #include "host-system.h"
 #include "pack-error.h"
 #include "payload-file.h"
@@ -66,8 +67,8 @@ int runVerifyCommand(const Arguments& arguments) {
     // As the bootstrap does: the frame's checksum covers every record read.
     stream->finishFrame();
   } catch (const PayloadDamage& damage) {
-    printText(stderr, "onefile-pack: %s: damaged after %" PRIu64 " records: %s\n", shown.c_str(), files,
-                 damage.what());
+    printText(stderr, "onefile-pack: %s: damaged after %s: %s\n", shown.c_str(), countedText(files, "record").c_str(),
+              damage.what());
     return EXIT_FAILED;
   }
   printText(stdout, "%" PRIu64 " files: %" PRIu64 " missing, %" PRIu64 " differ\n", files, missing, differing);

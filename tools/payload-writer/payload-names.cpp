@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "counted-text.h"
 #include "pack-error.h"
 #include "record-name.h"
 #include "utf.h"
@@ -26,7 +27,7 @@ std::vector<RecordEntry> readRecords(const PayloadFile& payload, const std::stri
     // it has been checked, before anything is built or extracted from it.
     stream->finishFrame();
   } catch (const PayloadDamage& damage) {
-    throw PackError(shown, "damaged payload after " + std::to_string(records.size()) + " records: " + damage.what());
+    throw PackError(shown, "damaged payload after " + countedText(records.size(), "record") + ": " + damage.what());
   }
   return records;
 }

@@ -4,21 +4,23 @@
 #include <zstd_errors.h>
 
 #include <algorithm>
-#include <fstream>
 #include <stdexcept>
 
 #include "checksum.h"
+#include "file-bytes.h"
 #include "fixture-layout.h"
 #include "payload-assembler.h"
 #include "payload-locator.h"
 #include "payload/format.h"
 #include "record-encoding.h"
 #include "utf.h"
+#include "xorshift.h"
 
 namespace fixtures {
 namespace {
 
 using fixture_layout::READER_BLOCK;
+using host_test::nextRandom;
 
 onefile::CompressionSettings quickSettings(int windowLog, bool contentChecksum = true) {
   onefile::CompressionSettings settings;
@@ -37,13 +39,6 @@ void appendTrailer(std::string* payload) {
 
 void flipBit(std::string* bytes, size_t at, unsigned bit) {
   (*bytes)[at] = static_cast<char>((*bytes)[at] ^ (1u << bit));
-}
-
-uint32_t nextRandom(uint32_t* state) {
-  *state ^= *state << 13;
-  *state ^= *state >> 17;
-  *state ^= *state << 5;
-  return *state;
 }
 
 // A mix of files that puts record boundaries, names and content at many
@@ -352,11 +347,7 @@ void writeAppFolder(const std::filesystem::path& folder) {
   for (const auto& [name, content] : files) {
     std::string relative = onefile::utf16ToUtf8(name);
     std::replace(relative.begin(), relative.end(), '\\', '/');
-    std::filesystem::path path = folder / relative;
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    if (!out) throw std::runtime_error("cannot write " + path.string());
+    host_test::writeFile(folder / relative, content);
   }
 }
 

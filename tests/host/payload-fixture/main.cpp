@@ -2,19 +2,11 @@
 // Writes every test payload as NAME.payload with its decoded stream as
 // NAME.stream, and an application folder app/ for onefile-pack to pack.
 #include <cstdio>
-#include <fstream>
 
+#include "file-bytes.h"
 #include "fixtures.h"
 
-namespace {
-
-void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-}
-
-}  // namespace
+using host_test::writeFile;
 
 int main(int argc, char** argv) {
   if (argc != 2) {

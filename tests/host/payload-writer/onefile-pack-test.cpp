@@ -10,6 +10,7 @@
 #include "byte-fields.h"
 #include "fixture-layout.h"
 #include "fixtures.h"
+#include "payload/format.h"
 #include "resources/attached.h"
 #include "test-support.h"
 
@@ -351,7 +352,8 @@ TEST(ListCommand, WarnsOnceForEachRecordThatStoresChecksumZero) {
 }
 
 // A payload cut short or with one byte flipped: each command that reads it
-// says so in one line naming where, fails, and build writes no executable.
+// says so in one line naming where and how many records came before, fails,
+// and build writes no executable.
 TEST(DamagedPayload, EachReadingCommandFailsInOneLineAndBuildWritesNothing) {
   ScratchFolder folder;
   writeFile(folder / "app/app.exe", fixtures::randomBytes(300000, 1));  // stored blocks: a flip there stays local
@@ -362,6 +364,14 @@ TEST(DamagedPayload, EachReadingCommandFailsInOneLineAndBuildWritesNothing) {
   flipped[good.size() / 2] ^= 0x40;
   writeFile(folder / "cut.payload", good.substr(0, good.size() / 2));
   writeFile(folder / "flip.payload", flipped);
+  // Three files, and the last byte of the frame's content checksum (just
+  // before the trailer) flipped: found when the last block decodes, inside
+  // the third record.
+  writeFile(folder / "app/c.bin", fixtures::randomBytes(300000, 3));
+  ASSERT_EQ(packFolder(folder / "app", folder / "three.payload").status, 0);
+  std::string tail = readFile(folder / "three.payload");
+  tail[tail.size() - PAYLOAD_TRAILER_SIZE - 1] ^= 0x40;
+  writeFile(folder / "tail.payload", tail);
   const std::string where = R"( \(decoded byte [0-9]+, file byte [0-9]+\)\n)";
   const std::string ends = "the record stream ends too early" + where;
   const std::string stored = "the stored checksum [0-9a-f]{8} does not match the content's [0-9a-f]{8}" + where;
@@ -376,8 +386,11 @@ TEST(DamagedPayload, EachReadingCommandFailsInOneLineAndBuildWritesNothing) {
       {"cut", {"verify"}, "damaged after 0 records: " + ends},
       {"cut", {"build", "--payload"}, "damaged payload after 0 records: " + ends},
       {"flip", {"list"}, "damaged in the record of app\\.exe: " + stored},
-      {"flip", {"verify"}, "damaged after 1 records: " + frame},
-      {"flip", {"build", "--payload"}, "damaged payload after 1 records: " + frame},
+      {"flip", {"verify"}, "damaged after 1 record: " + frame},
+      {"flip", {"build", "--payload"}, "damaged payload after 1 record: " + frame},
+      {"tail", {"list"}, "damaged in the record of c\\.bin: " + frame},
+      {"tail", {"verify"}, "damaged after 2 records: " + frame},
+      {"tail", {"build", "--payload"}, "damaged payload after 2 records: " + frame},
   };
   fs::create_directory(folder / "out");
   for (const Case& c : cases) {

@@ -7,8 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <stdexcept>
 
 #include "checksum.h"
 #include "payload-file.h"
@@ -28,21 +27,6 @@ ScratchFolder::ScratchFolder(const std::string& suffix) {
 ScratchFolder::~ScratchFolder() {
   std::error_code ignored;  // a folder left behind is harmless
   fs::remove_all(path_, ignored);
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-}
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
 }
 
 std::vector<std::string> entriesOf(const fs::path& folder) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "file-bytes.h"
+
 namespace testing_support {
 
 namespace fs = std::filesystem;
@@ -22,8 +24,8 @@ class ScratchFolder {
   fs::path path_;
 };
 
-void writeFile(const fs::path& path, const std::string& bytes);
-std::string readFile(const fs::path& path);
+using host_test::readFile;
+using host_test::writeFile;
 // Names of the entries directly in folder, sorted.
 std::vector<std::string> entriesOf(const fs::path& folder);
 

@@ -6,9 +6,12 @@
 #include "mutations.h"
 #include "payload-locator.h"
 #include "payload/format.h"
+#include "xorshift.h"
 
 namespace mutations {
 namespace {
+
+using host_test::nextRandom;
 
 // Where a Zstandard frame begins: magic (4 bytes), descriptor, window byte.
 constexpr size_t FRAME_START = PAYLOAD_MAGIC_SIZE;
@@ -19,13 +22,6 @@ constexpr size_t CONTENT_FLIPS = 460;
 constexpr size_t TRUNCATIONS = 110;
 constexpr size_t INSERTIONS = 100;
 constexpr size_t REMOVALS = 100;
-
-uint32_t nextRandom(uint32_t* state) {
-  *state ^= *state << 13;
-  *state ^= *state >> 17;
-  *state ^= *state << 5;
-  return *state;
-}
 
 Mutation flipped(const std::string& payload, const std::string& kind, size_t at, unsigned bit) {
   std::string damaged = payload;

@@ -10,32 +10,23 @@
 //   --every N keeps every N-th mutation only: a quick slice of the same list.
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 
+#include "file-bytes.h"
 #include "fixtures.h"
 #include "mutations.h"
 #include "random-folder.h"
 
 namespace {
 
+using host_test::readFile;
+using host_test::writeFile;
+
 const char USAGE[] =
     "usage: payload-mutations app-folder OUT_DIR MAIN_EXE\n"
     "       payload-mutations random-folder OUT_DIR MAIN_EXE SEED\n"
     "       payload-mutations mutate APP_DIR MAIN_PROGRAM PACKED_PAYLOAD OUT_DIR [--every N]\n";
-
-std::string readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-}
 
 void writeAppFolder(const std::filesystem::path& out, const std::filesystem::path& mainExe) {
   std::filesystem::remove_all(out);

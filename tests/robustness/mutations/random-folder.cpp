@@ -1,11 +1,11 @@
 #include "random-folder.h"
 
-#include <fstream>
-#include <stdexcept>
 #include <string>
 
+#include "file-bytes.h"
 #include "fixtures.h"
 #include "utf.h"
+#include "xorshift.h"
 
 namespace mutations {
 namespace {
@@ -20,12 +20,7 @@ constexpr size_t MAX_DEPTH = 12;
 constexpr size_t MAX_NAME_LETTERS = 24;
 constexpr size_t LARGE_FILE_BYTES = 5 * 1024 * 1024;
 
-uint32_t next(uint32_t* state) {
-  *state ^= *state << 13;
-  *state ^= *state >> 17;
-  *state ^= *state << 5;
-  return *state;
-}
+uint32_t next(uint32_t* state) { return host_test::nextRandom(state); }
 
 std::string randomName(uint32_t* state) {
   std::u32string name;
@@ -71,9 +66,7 @@ void writeRandomFolder(const std::filesystem::path& out, const std::filesystem::
     std::filesystem::create_directories(folder);
     size_t size = randomSize(&state);
     std::string bytes = next(&state) % 2 ? fixtures::randomBytes(size, next(&state)) : fixtures::textBytes(size, next(&state));
-    std::ofstream file(path, std::ios::binary);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!file) throw std::runtime_error("cannot write " + path.string());
+    host_test::writeFile(path, bytes);
   }
 }
 

@@ -1,12 +1,11 @@
 // Damage to the records themselves: each damaged stream is compressed again,
 // so the frame is sound and only what it carries is wrong.
 #include <cstdint>
-#include <fstream>
 #include <functional>
-#include <iterator>
 
 #include "app-folder.h"
 #include "checksum.h"
+#include "file-bytes.h"
 #include "fixtures.h"
 #include "mutations.h"
 #include "payload/format.h"
@@ -65,9 +64,8 @@ std::string sizeText(uint64_t size) { return std::to_string(size); }
 AppRecords readAppFolder(const std::filesystem::path& folder, const std::string& mainProgram) {
   AppRecords app;
   for (const onefile::FolderFile& file : onefile::scanAppFolder(folder, mainProgram)) {
-    std::ifstream in(file.source, std::ios::binary);
     app.names.push_back(file.recordName);
-    app.contents.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    app.contents.push_back(host_test::readFile(file.source));
   }
   return app;
 }

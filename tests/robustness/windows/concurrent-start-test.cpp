@@ -111,14 +111,14 @@ TEST(ConcurrentStarts, EightOnAnEmptyCacheThenEightOnTheWarmOne) {
   for (int round = 0; round < roundCount; ++round) {
     robustness::RobustTarget run(L"round-" + std::to_wstring(round));
     coldSuccesses += countSuccesses(startTogether(run), "cold");
-    bool correctCold = robustness::sameTree(robustness::packedFolder(), run.target);
+    bool correctCold = harness::treeDifference(robustness::packedFolder(), run.target).empty();
     coldCorrect += correctCold;
     std::printf("cold: the cache is %s\n", correctCold ? "byte-correct" : "not byte-correct");
 
     int warm = countSuccesses(startTogether(run), "warm");
     warmSuccesses += warm;
     EXPECT_EQ(warm, STARTS) << "every start on a warm cache succeeds";
-    bool correctWarm = robustness::sameTree(robustness::packedFolder(), run.target);
+    bool correctWarm = harness::treeDifference(robustness::packedFolder(), run.target).empty();
     warmCorrect += correctWarm;
     EXPECT_TRUE(correctWarm) << "the cache is byte-correct after the warm starts";
   }

@@ -14,13 +14,7 @@
 
 namespace {
 
-std::wstring windowsPath(const std::string& path) {
-  std::wstring wide = harness::widen(path);
-  if (!wide.empty() && wide[0] == L'/') wide = L"Z:" + wide;
-  for (wchar_t& unit : wide)
-    if (unit == L'/') unit = L'\\';
-  return wide;
-}
+std::wstring windowsPath(const char* path) { return harness::windowsPath(harness::widen(path)); }
 
 // Everything the run left in its case folder lies inside its target folder,
 // and the work folder gained nothing but this case (entriesBefore: its
@@ -75,7 +69,7 @@ int main(int argc, char** argv) {
     CreateDirectoryW(caseDir.c_str(), nullptr);
     CreateDirectoryW(temp.c_str(), nullptr);
     harness::RunOptions options;
-    options.environment = {{L"TMP", temp}, {L"TEMP", temp}};
+    harness::pointTempAt(&options, temp);
     options.currentDirectory = caseDir;
     options.timeoutMs = timeoutMs;
     harness::RunResult result = harness::run(exe, options);

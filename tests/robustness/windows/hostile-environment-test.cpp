@@ -4,6 +4,7 @@
 // and a full disk.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "robust-target.h"
@@ -29,8 +30,6 @@ void expectSilentFullBuffer(const harness::RunResult& result) {
 // under Wine only the unpacking of a deep target is checked; elsewhere the
 // application starts, or its launch fails with the launch report (Windows
 // without long-path support fails such a launch).
-bool underWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
-
 bool isLaunchFailure(const harness::RunResult& result) {
   return result.exitCode == 2 && result.out.empty() &&
          result.err.rfind("Error, couldn't launch child ([Error ", 0) == 0;
@@ -38,8 +37,8 @@ bool isLaunchFailure(const harness::RunResult& result) {
 
 void expectCorrectUnpackOfADeepTarget(const harness::RunResult& result, const std::wstring& target) {
   EXPECT_FALSE(result.timedOut);
-  EXPECT_TRUE(robustness::sameTree(robustness::packedFolder(), target)) << "the target differs from the packed folder";
-  if (underWine()) return;
+  EXPECT_EQ(harness::treeDifference(robustness::packedFolder(), target), "") << "the target differs from the packed folder";
+  if (harness::underWine()) return;
   bool started = result.exitCode == 0 && result.out == robustness::APP_RAN;
   EXPECT_TRUE(started || isLaunchFailure(result))
       << "status " << std::hex << result.exitCode << ", output \"" << result.out << result.err << "\"";
@@ -58,7 +57,7 @@ TEST(HostileEnvironment, NonAsciiAndNonBmpFolderNames) {
   std::wstring temp = run.temp + L"\\\u043f\u0440\u043e\u0444\u0438\u043b\u044c \u4e2d\u6587 \U0001F600";
   ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
   harness::RunOptions options;
-  options.environment = {{L"TMP", temp}, {L"TEMP", temp}};
+  harness::pointTempAt(&options, temp);
   expectCorrectRun(harness::run(harness::binPath(L"robust-bootstrap.exe"), options), temp + L"\\app");
   expectCorrectRun(harness::run(harness::binPath(L"robust-bootstrap.exe"), options), temp + L"\\app");
   surroundings.count();
@@ -74,7 +73,7 @@ TEST(HostileEnvironment, TargetPathsBeyond260UnitsUpToTheLimit) {
     std::wstring target = run.temp + literalOf(units) + L"\\app";
     if (target.size() + longestName > 4000) GTEST_SKIP() << "the build folder is too deep for the deepest target";
     harness::RunOptions options;
-    options.environment = {{L"TMP", run.temp}, {L"TEMP", run.temp}};
+    harness::pointTempAt(&options, run.temp);
     std::wstring bootstrap = harness::binPath(L"robust-long-" + std::to_wstring(units) + L".exe");
     expectCorrectUnpackOfADeepTarget(harness::run(bootstrap, options), target);
   }
@@ -120,39 +119,87 @@ TEST(HostileEnvironment, InheritedTravikVariablesWithHostileValues) {
   surroundings.count();
 }
 
+// Windows keeps a process's current folder from being removed (it holds it
+// open without delete sharing), though one on a share or a removable drive
+// can still go away under it. Under Wine any Linux program can remove it:
+// this test has rmdir do so while it holds the folder as its current one.
 TEST(HostileEnvironment, ACurrentFolderThatNoLongerExists) {
+  if (!harness::underWine()) GTEST_SKIP() << "the system keeps a current folder from being removed";
   RobustTarget run;
   std::wstring gone = run.temp + L"\\gone";
   ASSERT_TRUE(CreateDirectoryW(gone.c_str(), nullptr));
+  const std::string linuxGone = harness::linuxPath(gone);
   wchar_t previous[MAX_PATH * 4];
   GetCurrentDirectoryW(MAX_PATH * 4, previous);
   ASSERT_TRUE(SetCurrentDirectoryW(gone.c_str()));
-  bool removed = RemoveDirectoryW(gone.c_str());
+  bool removed = harness::runLinuxProgram({"rmdir", linuxGone}) && !harness::directoryExists(gone);
   harness::RunResult result;
   if (removed) result = run.start();  // inherits the current folder that has gone
   SetCurrentDirectoryW(previous);
-  if (!removed) GTEST_SKIP() << "the system keeps a current folder from being removed";
+  ASSERT_TRUE(removed) << "rmdir " << linuxGone;
   expectCorrectRun(result, run.target);
   surroundings.count();
 }
 
-// Run by full-disk.sh with ROBUSTNESS_FULL_DISK naming a folder on a small
-// drive that a file "filler" beside that folder has nearly filled; skipped
-// otherwise.
-TEST(HostileEnvironment, AFullDiskEndsWithTheSystemsDiskFullTextAndIsRepairedOnceThereIsRoom) {
-  wchar_t given[MAX_PATH];
-  DWORD length = GetEnvironmentVariableW(L"ROBUSTNESS_FULL_DISK", given, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) GTEST_SKIP() << "no full drive given (full-disk.sh gives one)";
-  std::wstring folder(given, length);
-  harness::RunOptions options;
-  options.environment = {{L"TMP", folder}, {L"TEMP", folder}};
-  harness::RunResult result = harness::run(harness::binPath(L"robust-bootstrap.exe"), options);
+void expectDiskFullReport(const harness::RunResult& result) {
   EXPECT_EQ(result.exitCode, 2u);
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err, harness::systemErrorReport("Error, couldn't unpack file to target path.", ERROR_DISK_FULL));
+}
 
+// A folder on a small drive that a file "filler" beside it has nearly
+// filled, when full-disk.sh names one in ROBUSTNESS_FULL_DISK (make stress).
+std::optional<std::wstring> givenFullDriveFolder() {
+  wchar_t given[MAX_PATH];
+  DWORD length = GetEnvironmentVariableW(L"ROBUSTNESS_FULL_DISK", given, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::nullopt;
+  return std::wstring(given, length);
+}
+
+// A Linux symbolic link, made by ln and removed by rm when the scope ends
+// (Wine deletes no link that leads to a device).
+struct LinuxLink {
+  LinuxLink(const std::string& to, const std::string& at)
+      : path(at), made(harness::runLinuxProgram({"ln", "-s", to, at})) {}
+  ~LinuxLink() {
+    if (made) harness::runLinuxProgram({"rm", path});
+  }
+  LinuxLink(const LinuxLink&) = delete;
+  LinuxLink& operator=(const LinuxLink&) = delete;
+  std::string path;
+  bool made;
+};
+
+// An empty cache on the drive that full-disk.sh fills; room is made by
+// deleting the filler.
+void expectFullDriveReportedThenRepaired(const std::wstring& folder) {
+  harness::RunOptions options;
+  harness::pointTempAt(&options, folder);
+  expectDiskFullReport(harness::run(harness::binPath(L"robust-bootstrap.exe"), options));
   ASSERT_TRUE(DeleteFileW((folder.substr(0, folder.rfind(L'\\')) + L"\\filler").c_str()));
   expectCorrectRun(harness::run(harness::binPath(L"robust-bootstrap.exe"), options), folder + L"\\app");
+}
+
+// Under Wine, one file of a warm cache that leads to Linux's /dev/full, where
+// every write fails for want of room (ENOSPC, which Wine gives as
+// ERROR_DISK_FULL); room is made by removing the link.
+void expectDeviceFullReportedThenRepaired() {
+  RobustTarget run;
+  expectCorrectRun(run.start(), run.target);
+  ASSERT_TRUE(DeleteFileW((run.target + L"\\data\\blob.bin").c_str()));
+  {
+    LinuxLink full("/dev/full", harness::linuxPath(run.target + L"\\data") + "/blob.bin");
+    ASSERT_TRUE(full.made);
+    expectDiskFullReport(run.start());
+  }
+  expectCorrectRun(run.start(), run.target);
+}
+
+TEST(HostileEnvironment, AFullDiskEndsWithTheSystemsDiskFullTextAndIsRepairedOnceThereIsRoom) {
+  std::optional<std::wstring> folder = givenFullDriveFolder();
+  if (!folder && !harness::underWine()) GTEST_SKIP() << "no full drive given (full-disk.sh gives one)";
+  if (folder) expectFullDriveReportedThenRepaired(*folder);
+  else expectDeviceFullReportedThenRepaired();
   surroundings.count();
 }
 

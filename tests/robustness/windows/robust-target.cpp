@@ -11,11 +11,6 @@ namespace {
 
 const wchar_t BOOTSTRAP[] = L"robust-bootstrap.exe";
 
-void pointTempAt(harness::RunOptions* options, const std::wstring& temp) {
-  options->environment.push_back({L"TMP", temp});
-  options->environment.push_back({L"TEMP", temp});
-}
-
 }  // namespace
 
 std::wstring packedFolder() { return harness::binPath(L"robust-app-folder"); }
@@ -24,12 +19,12 @@ RobustTarget::RobustTarget(const std::wstring& suffix)
     : temp(harness::freshTestDir(suffix)), target(temp + L"\\app") {}
 
 harness::RunResult RobustTarget::start(harness::RunOptions options) const {
-  pointTempAt(&options, temp);
+  harness::pointTempAt(&options, temp);
   return harness::run(harness::binPath(BOOTSTRAP), options);
 }
 
 HANDLE RobustTarget::startDetached(harness::RunOptions options) const {
-  pointTempAt(&options, temp);
+  harness::pointTempAt(&options, temp);
   return harness::start(harness::binPath(BOOTSTRAP), options);
 }
 
@@ -38,16 +33,14 @@ void expectCorrectRun(const harness::RunResult& result, const std::wstring& targ
   EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
   EXPECT_EQ(result.out, APP_RAN);
   EXPECT_EQ(result.err, "");
-  EXPECT_TRUE(sameTree(packedFolder(), target)) << "the target differs from the packed folder";
+  EXPECT_EQ(harness::treeDifference(packedFolder(), target), "") << "the target differs from the packed folder";
 }
 
 void recordFigure(const std::string& key, long value) {
   wchar_t path[MAX_PATH * 4];
   DWORD length = GetEnvironmentVariableW(L"ONEFILE_STRESS_SUMMARY", path, MAX_PATH * 4);
   if (length == 0 || length >= MAX_PATH * 4) return;
-  std::wstring file(path, length);
-  if (file[0] == L'/') file = L"Z:" + file;  // a Linux path, through drive Z:
-  std::ofstream out(harness::narrow(file), std::ios::app);
+  std::ofstream out(harness::narrow(harness::windowsPath(std::wstring(path, length))), std::ios::app);
   out << key << ' ' << value << '\n';
 }
 

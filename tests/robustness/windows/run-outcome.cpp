@@ -51,19 +51,6 @@ bool isOneFixedReport(const std::string& out, const std::string& err) {
   return (isFixedOutputReport(out) && err.empty()) || (out.empty() && isFixedErrorReport(err));
 }
 
-bool sameTree(const std::wstring& packed, const std::wstring& target) {
-  if (!harness::directoryExists(target)) return false;
-  std::vector<std::wstring> names = harness::listTree(packed);
-  if (harness::listTree(target) != names) return false;
-  for (const std::wstring& name : names) {
-    std::wstring source = packed + L"\\" + name;
-    if (harness::directoryExists(source)) continue;
-    std::wstring unpacked = target + L"\\" + name;
-    if (!harness::fileExists(unpacked) || harness::readFile(source) != harness::readFile(unpacked)) return false;
-  }
-  return true;
-}
-
 Outcome judgeRun(const harness::RunResult& result, const std::wstring& packed, const std::wstring& target,
                  const std::wstring& mainProgram) {
   if (result.timedOut) return Outcome::Hung;
@@ -71,7 +58,7 @@ Outcome judgeRun(const harness::RunResult& result, const std::wstring& packed, c
   if (result.exitCode == EXIT_STATUS_FULL_BUFFER && result.out.empty() && result.err.empty())
     return Outcome::FullBuffer;
   bool childRan = result.out == APP_RAN;
-  bool correct = sameTree(packed, target);
+  bool correct = harness::treeDifference(packed, target).empty();
   if (correct && result.exitCode == 0 && childRan && result.err.empty()) return Outcome::Correct;
   // Without a report, what went wrong is the unpacked application's own doing
   // only when the bootstrap wrote something other than what was packed and

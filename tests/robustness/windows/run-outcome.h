@@ -23,10 +23,6 @@ const char* outcomeName(Outcome outcome);
 // nothing else.
 bool isOneFixedReport(const std::string& out, const std::string& err);
 
-// True when every file and folder of the packed application is in target,
-// byte for byte, and nothing else is.
-bool sameTree(const std::wstring& packed, const std::wstring& target);
-
 // packed is the folder that was packed, target the bootstrap's target folder,
 // mainProgram the first record's name.
 Outcome judgeRun(const harness::RunResult& result, const std::wstring& packed, const std::wstring& target,

@@ -37,9 +37,8 @@ Supervised startSupervisedChild(const wchar_t* supervisor, const wchar_t* onEven
   harness::RunOptions options;
   options.environment = {{L"CHILD_ON_EVENT", onEvent},
                          {L"CHILD_EXIT_CODE", std::to_wstring(exitCode)},
-                         {L"CHILD_REPORT_FILE", report},
-                         {L"TMP", temp},
-                         {L"TEMP", temp}};
+                         {L"CHILD_REPORT_FILE", report}};
+  harness::pointTempAt(&options, temp);
   Supervised started;
   started.probe = harness::start(harness::binPath(supervisor), options);
   ChildReport ready = waitForChildReport(report);

@@ -30,8 +30,7 @@ BootstrapRun runBootstrap(const std::wstring& typed, const Elements& arguments, 
   BootstrapRun run;
   run.temp = harness::freshTestDir(L"-temp");
   run.currentDirectory = harness::freshTestDir(L"-cwd");
-  options.environment.push_back({L"TMP", run.temp});
-  options.environment.push_back({L"TEMP", run.temp});
+  harness::pointTempAt(&options, run.temp);
   options.currentDirectory = run.currentDirectory;
   options.commandLine = harness::quoteArgument(typed);
   for (const std::wstring& argument : arguments) options.commandLine += L" " + harness::quoteArgument(argument);

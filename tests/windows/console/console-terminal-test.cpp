@@ -101,7 +101,7 @@ class TerminalConsole : public testing::Test {
   static harness::RunOptions withOwnTemp() {
     std::wstring temp = harness::freshTestDir(L"-temp");
     harness::RunOptions options;
-    options.environment = {{L"TMP", temp}, {L"TEMP", temp}};
+    harness::pointTempAt(&options, temp);
     return options;
   }
 

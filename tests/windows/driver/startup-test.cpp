@@ -10,8 +10,7 @@ TEST(Startup, AMissingOrWrongHeaderIsReportedOnStandardOutputBeforeAnythingIsCre
   for (const wchar_t* program : {L"bad-magic.exe", L"bare-stub.exe"}) {
     std::wstring temp = harness::freshTestDir();
     harness::RunOptions options;
-    // The bootstrap's template unpacks below {TEMP}: a separate folder per run.
-    options.environment = {{L"TMP", temp}, {L"TEMP", temp}};
+    harness::pointTempAt(&options, temp);
     harness::RunResult result = harness::run(harness::binPath(program), options);
     EXPECT_EQ(result.out, "Error, couldn't find attached data header.\r\n") << program;
     EXPECT_EQ(result.err, "") << program;

@@ -171,6 +171,11 @@ RunResult run(const std::wstring& program, const RunOptions& options) {
   return result;
 }
 
+void pointTempAt(RunOptions* options, const std::wstring& folder) {
+  options->environment.push_back({L"TMP", folder});
+  options->environment.push_back({L"TEMP", folder});
+}
+
 HANDLE start(const std::wstring& program, const RunOptions& options) {
   HANDLE null = options.noStandardHandles ? nullptr : openNullDevice(GENERIC_READ | GENERIC_WRITE);
   DWORD startError = 0;
@@ -287,6 +292,54 @@ std::vector<std::wstring> listTree(const std::wstring& root) {
   collectTree(root, L"", &names);
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::string treeDifference(const std::wstring& expected, const std::wstring& actual) {
+  if (!directoryExists(actual)) return "no folder " + narrow(actual);
+  std::vector<std::wstring> names = listTree(expected), found = listTree(actual);
+  for (const std::wstring& name : names)
+    if (!std::binary_search(found.begin(), found.end(), name)) return "missing: " + narrow(name);
+  for (const std::wstring& name : found)
+    if (!std::binary_search(names.begin(), names.end(), name)) return "not expected: " + narrow(name);
+  for (const std::wstring& name : names) {
+    std::wstring source = expected + L"\\" + name, copy = actual + L"\\" + name;
+    if (directoryExists(source) != directoryExists(copy)) return "a file and a folder: " + narrow(name);
+    if (!directoryExists(source) && readFile(source) != readFile(copy)) return "other bytes: " + narrow(name);
+  }
+  return "";
+}
+
+bool underWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+bool runLinuxProgram(const std::vector<std::string>& argv) {
+  // Wine's own ntdll export: NTSTATUS __wine_unix_spawnvp(char* const argv[], int wait).
+  using Spawn = LONG(__cdecl*)(char* const*, int);
+  auto spawn = reinterpret_cast<Spawn>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp"));
+  if (spawn == nullptr) return false;
+  std::vector<char*> pointers;
+  std::vector<std::string> copies = argv;
+  for (std::string& argument : copies) pointers.push_back(argument.data());
+  pointers.push_back(nullptr);
+  return spawn(pointers.data(), 1) == 0;
+}
+
+std::string linuxPath(const std::wstring& path) {
+  // kernel32's Wine export: char* wine_get_unix_file_name(const wchar_t*), freed from the process heap.
+  using UnixName = char*(__cdecl*)(const wchar_t*);
+  auto unixName = reinterpret_cast<UnixName>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+  if (unixName == nullptr) throw std::runtime_error("no Linux path outside Wine");
+  char* name = unixName(path.c_str());
+  if (name == nullptr) throw std::runtime_error("no Linux path for " + narrow(path));
+  std::string copy = name;
+  HeapFree(GetProcessHeap(), 0, name);
+  return copy;
+}
+
+std::wstring windowsPath(const std::wstring& path) {
+  if (path.empty() || path[0] != L'/') return path;
+  std::wstring windows = L"Z:" + path;
+  std::replace(windows.begin(), windows.end(), L'/', L'\\');
+  return windows;
 }
 
 std::string systemText(DWORD code) {

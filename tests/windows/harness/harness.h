@@ -41,6 +41,10 @@ struct RunResult {
 
 RunResult run(const std::wstring& program, const RunOptions& options = {});
 
+// Points the run's TMP and TEMP at folder. The tests' bootstraps unpack below
+// {TEMP}, so that each run unpacks into a folder of the test's own.
+void pointTempAt(RunOptions* options, const std::wstring& folder);
+
 // Starts a program without waiting for it, with the command line,
 // environment, current directory and creation flags of options; its standard
 // handles lead to the null device, or are not given (noStandardHandles). The
@@ -66,7 +70,23 @@ std::string readFile(const std::wstring& path);
 void writeFile(const std::wstring& path, const std::string& bytes);
 // Every file and folder below root, relative, backslash-separated, sorted.
 std::vector<std::wstring> listTree(const std::wstring& root);
+// The first way in which the tree at actual differs from the one at expected
+// (a name missing or added, or a file's bytes), as text; empty when both hold
+// the same files and folders, byte for byte.
+std::string treeDifference(const std::wstring& expected, const std::wstring& actual);
 FILETIME lastWriteTime(const std::wstring& path);
+
+// True under Wine, whose ntdll names its version.
+bool underWine();
+
+// Runs a Linux program under Wine (argv[0] searched in PATH) and waits for it;
+// true when it ran and exited with status 0. Linux paths of Windows ones come
+// from linuxPath. Only for what Windows itself cannot set up for a test.
+bool runLinuxProgram(const std::vector<std::string>& argv);
+std::string linuxPath(const std::wstring& path);
+// A path as scripts give it, Linux or Windows: a Linux one is reached
+// through drive Z:, with backslashes.
+std::wstring windowsPath(const std::wstring& path);
 
 // The system's own English text for a code, as it stands (line end included).
 std::string systemText(DWORD code);

@@ -17,9 +17,8 @@ BootstrapRun runBootstrap(const std::wstring& name,
   run.folder = harness::freshTestDir();
   harness::RunOptions options;
   options.currentDirectory = run.folder;
-  environment.push_back({L"TMP", run.folder});
-  environment.push_back({L"TEMP", run.folder});
   options.environment = environment;
+  harness::pointTempAt(&options, run.folder);
   run.result = harness::run(harness::binPath(name), options);
   return run;
 }
