@@ -139,7 +139,8 @@ int runExtractCommand(const Arguments& arguments) {
   }
   if (bar) bar->finish();
   if (!request.quiet)
-    printText(stdout, "%s: %" PRIu64 " files, %" PRIu64 " bytes\n", shownPath(request.folder).c_str(), files, total);
+    printText(stdout, "%s: %s, %s\n", shownPath(request.folder).c_str(), countedText(files, "file").c_str(),
+              countedText(total, "byte").c_str());
   return EXIT_OK;
 }
 

@@ -7,6 +7,7 @@
 #include "checksum.h"
 #include "command-line.h"
 #include "commands.h"
+#include "counted-text.h"
 #include "payload-file.h"
 #include "payload/format.h"
 #include "text-output.h"
@@ -83,8 +84,9 @@ int runListCommand(const Arguments& arguments) {
                  shown.c_str());
     return EXIT_FAILED;
   }
-  printText(stdout, "%" PRIu64 " files, %" PRIu64 " bytes of content, %" PRIu64 " bytes decoded, payload of %zu bytes\n",
-              totals.files, totals.contentBytes, stream->decodedOffset(), payload.location().length);
+  printText(stdout, "%s, %s of content, %" PRIu64 " bytes decoded, payload of %zu bytes\n",
+            countedText(totals.files, "file").c_str(), countedText(totals.contentBytes, "byte").c_str(),
+            stream->decodedOffset(), payload.location().length);
   return EXIT_OK;
 }
 

@@ -5,6 +5,7 @@
 
 #include "command-line.h"
 #include "commands.h"
+#include "counted-text.h"
 #include "folder-options.h"
 #include "payload-writer.h"
 #include "text-output.h"
@@ -30,9 +31,8 @@ int runPayloadCommand(const Arguments& arguments) {
   std::unique_ptr<TerminalProgressBar> bar = quiet ? nullptr : TerminalProgressBar::ifWatched(stderr);
   PackSummary summary = writePayloadFile(files, request.settings, output, bar.get());
   if (!quiet)
-    printText(stdout, "%s: %llu files, %llu bytes of content, payload of %llu bytes\n",
-              displayName(output.u8string()).c_str(), static_cast<unsigned long long>(summary.files),
-              static_cast<unsigned long long>(summary.contentBytes),
+    printText(stdout, "%s: %s, %s of content, payload of %llu bytes\n", displayName(output.u8string()).c_str(),
+              countedText(summary.files, "file").c_str(), countedText(summary.contentBytes, "byte").c_str(),
               static_cast<unsigned long long>(summary.payloadBytes));
   return EXIT_OK;
 }

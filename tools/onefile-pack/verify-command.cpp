@@ -71,7 +71,8 @@ int runVerifyCommand(const Arguments& arguments) {
               damage.what());
     return EXIT_FAILED;
   }
-  printText(stdout, "%" PRIu64 " files: %" PRIu64 " missing, %" PRIu64 " differ\n", files, missing, differing);
+  printText(stdout, "%s: %" PRIu64 " missing, %" PRIu64 " %s\n", countedText(files, "file").c_str(), missing, differing,
+            differing == 1 ? "differs" : "differ");
   return missing + differing == 0 ? EXIT_OK : EXIT_FAILED;
 }
 

@@ -124,7 +124,7 @@ TEST(PackCommand, ShowsProgressOnATerminalAndNothingElsewhere) {
   CommandResult quiet = packFolder(folder / "app", folder / "1.payload");
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.err, "");
-  EXPECT_NE(quiet.out.find("1 files, 500000 bytes of content"), std::string::npos) << quiet.out;
+  EXPECT_NE(quiet.out.find("1 file, 500000 bytes of content"), std::string::npos) << quiet.out;
 
   CommandResult hasScript = runShell("command -v script");
   if (hasScript.status != 0) GTEST_SKIP() << "no 'script' to give the packer a terminal";
@@ -296,6 +296,11 @@ TEST(VerifyCommand, ListsEveryFileThatIsMissingOrDiffers) {
   EXPECT_EQ(changed.status, 1);
   EXPECT_EQ(changed.out, "missing  a.txt\ndiffers  b\\b.txt\ndiffers  c.txt\nmissing  d\\e.txt\n"
                          "5 files: 2 missing, 2 differ\n");
+
+  writeFile(folder / "cache/c.txt", "cccc");
+  CommandResult one = runPack({"verify", (folder / "app.payload").string(), (folder / "cache").string()});
+  EXPECT_EQ(one.status, 1);
+  EXPECT_NE(one.out.find("\n5 files: 2 missing, 1 differs\n"), std::string::npos) << one.out;
 }
 
 // Verify and extract read the frame to its end, as the bootstrap does: a
