@@ -34,6 +34,7 @@
 #   BENCH_ROUNDS  rounds (default 5)
 #   BENCH_LEVEL   packing level (default: the packer's own)
 #   BENCH_RESULTS folder for results.md, chart.png and machine.md (default: none)
+#   BENCH_WORK    folder to unpack into (default: one on /dev/shm, see below)
 #   BENCH_VARIANTS "NAME=ONEFILE_PACK ...": other builds' onefile-pack (each
 #                 carries its own bootstrap and packs the data sets itself),
 #                 whose warm and cold starts run in the same rounds, so that a
@@ -45,7 +46,24 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lib.sh"
 rounds=${BENCH_ROUNDS:-5}
 programs=$windows/benchmarks
-work=$windows/benchmarks/starts-work   # unpacked copies, removed at the end
+# Where the starts unpack (removed at the end): a memory file system when
+# there is one with room. On a disk, what making thousands of files costs
+# depends on what the file system did in the minutes before (ext4 passes over
+# the inodes of files deleted in the last minute or more, and block groups
+# not used yet are slower to fill), which no contender controls: it swung one
+# contender's figures against another's from round to round. BENCH_WORK
+# names another folder.
+work_folder() {
+  local memory=/dev/shm
+  if [ -n "${BENCH_WORK:-}" ]; then
+    echo "$BENCH_WORK"
+  elif [ -d "$memory" ] && [ "$(df --output=avail -B1G "$memory" | tail -1 | tr -d ' ')" -ge 8 ]; then
+    echo "$memory/onefile-starts-$$"
+  else
+    echo "$windows/benchmarks/starts-work"
+  fi
+}
+work=$(work_folder)
 shapes=(large many)
 declare -A shape_title=([large]="large files" [many]="many small files")
 for tool in zstd tar gzip zip unzip 7zz gnuplot; do
