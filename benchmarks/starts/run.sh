@@ -330,16 +330,16 @@ memory_rows() {
 # trivial program and Wine's server for it. Equal work and a longer time
 # mean waiting, not doing more.
 work_rows() {
-  local s=$1 t=${shape_title[$1]} files pair kind program cpu server decode p_cpu p_server
+  local s=$1 t=${shape_title[$1]} files pair kind program own_cpu own_server decode p_cpu p_server
   files=$(wc -l < "${cache_of[$s]}/files.txt")
   decode=$(median "cpu_${s}_decode")
   for pair in warm:check_calls cold:write_calls; do
     kind=${pair%%:*} program=${pair#*:}
-    cpu=$(median "cpu_${s}_$kind") server=$(median "server_${s}_$kind")
+    own_cpu=$(median "cpu_${s}_$kind") own_server=$(median "server_${s}_$kind")
     p_cpu=$(median "cpu_${s}_$program") p_server=$(median "server_${s}_$program")
-    echo "| $t | $kind | $cpu | $server | $decode + $p_cpu + $p_server |" \
-         "$(calc "($cpu + $server) / ($decode + $p_cpu + $p_server)") |" \
-         "$(calc "$server / $files * 1e6"), $(calc "$p_server / $files * 1e6") |"
+    echo "| $t | $kind | $own_cpu | $own_server | $decode + $p_cpu + $p_server |" \
+         "$(calc "($own_cpu + $own_server) / ($decode + $p_cpu + $p_server)") |" \
+         "$(calc "$own_server / $files * 1e6"), $(calc "$p_server / $files * 1e6") |"
   done
 }
 variant_rows() {
