@@ -16,6 +16,8 @@ import sys
 
 ROW = re.compile(r"^\|(.+?)\|(.+)\|\s*$")
 HELP_LINE = re.compile(r"^  (\S.*?)\s{2,}(\S.*)$")
+# A long explanation goes on below its column, in lines of their own.
+CONTINUATION = re.compile(r"^ {28}(\S.*)$")
 OWN_HELP = "-h, --help"
 HEADER = ("Argument or option", "Meaning")  # a command's table; other tables are not its help
 
@@ -52,6 +54,8 @@ def help_lines(text):
         elif listing and HELP_LINE.match(line):
             m = HELP_LINE.match(line)
             lines.append((m.group(1), m.group(2)))
+        elif listing and lines and CONTINUATION.match(line):
+            lines[-1] = (lines[-1][0], lines[-1][1] + " " + CONTINUATION.match(line).group(1))
     return lines
 
 
@@ -72,7 +76,8 @@ def main():
         shown = [line for line in help_lines(text) if line[0] != OWN_HELP]
         if status != 0 or shown != rows:
             problems.append(f"{name} --help (status {status}) shows\n  {shown}\nwhere the guide has\n  {rows}")
-        usage = [re.sub(r"^(usage:)?\s+", "", l) for l in text.splitlines() if l.startswith(("usage:", "       "))]
+        usage = [re.sub(r"^(usage:)?\s+", "", l) for l in text.splitlines()
+                 if l.startswith(("usage:", "       onefile-pack "))]
         for form in usage:
             if form not in forms:
                 problems.append(f"{name} --help shows the usage '{form}', which the guide's reference does not")

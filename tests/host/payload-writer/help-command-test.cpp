@@ -43,6 +43,24 @@ TEST(HelpCommand, AnUnknownOptionGetsOneLineAndStatus2) {
   EXPECT_NE(list.err.find("unknown option -q"), std::string::npos) << list.err;
 }
 
+// Long explanations go on below their column, so that help reads on an
+// 80-column console; that no word is lost on the way is the guide test's.
+TEST(HelpCommand, EveryHelpLineFitsAConsoleOfEightyColumns) {
+  std::vector<std::vector<std::string>> requests = {{"--help"}};
+  for (const std::string& command : COMMANDS) requests.push_back({command, "--help"});
+  for (const std::vector<std::string>& request : requests) {
+    CommandResult help = runPack(request);
+    ASSERT_EQ(help.status, 0) << request.front();
+    size_t start = 0;
+    for (size_t end; (end = help.out.find('\n', start)) != std::string::npos; start = end + 1) {
+      std::string line = help.out.substr(start, end - start);
+      size_t characters = 0;
+      for (unsigned char byte : line) characters += (byte & 0xC0) != 0x80;
+      EXPECT_LE(characters, 80u) << request.front() << ": " << line;
+    }
+  }
+}
+
 TEST(HelpCommand, TheToolAnswersHelpAndVersion) {
   CommandResult help = runPack({"--help"});
   EXPECT_EQ(help.status, 0);
