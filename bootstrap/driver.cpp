@@ -5,6 +5,7 @@
 
 #include "bootstrap/child.h"
 #include "bootstrap/console.h"
+#include "diag/report-window.h"
 #include "diag/report.h"
 #include "paths/environment.h"
 #include "paths/target-directory.h"
@@ -24,6 +25,7 @@ uint32_t runBootstrap(void) {
   resetRunEnvironment();
   // A bootstrap without its attached data (the bare stub) has nothing to run.
   if (!locateAttachedData()) fatalError(MESSAGE_NO_HEADER);
+  reportWindowCaption = onefileApplicationName;
   if (!expandTemplatePath(targetDirectory, onefilePathTemplate, PATH_CAPACITY))
     reportExpansionFailure(onefilePathTemplate);
   resolveTargetPath();

@@ -44,13 +44,13 @@ BOOTSTRAP_LIBS='$<TARGET_FILE:onefile_bootstrap> $<TARGET_FILE:onefile_payload> 
 set(ONEFILE_HOST_BUILD_DIR "" CACHE PATH "Native build holding onefile-pack and the fixture tools")
 set(ONEFILE_PACK "${ONEFILE_HOST_BUILD_DIR}/tools/onefile-pack/onefile-pack")
 
-# onefile_add_bootstrap(<target> PAYLOAD <file> OUTPUT <exe> [TEMPLATE <t>] [VERSION <v>] [CONSOLE])
+# onefile_add_bootstrap(<target> PAYLOAD <file> OUTPUT <exe> [TEMPLATE <t>] [VERSION <v>] [NAME <n>] [CONSOLE])
 # A bootstrap executable that carries the payload file, made like `make exe`:
 # template and version as given, unchecked, so that tests can build
 # bootstraps meant to fail at run time. CONSOLE gives it the console
 # subsystem, as a console program's build has; otherwise it is a GUI program.
 function(onefile_add_bootstrap target)
-  cmake_parse_arguments(arg "CONSOLE" "PAYLOAD;OUTPUT;TEMPLATE;VERSION" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(arg "CONSOLE" "PAYLOAD;OUTPUT;TEMPLATE;VERSION;NAME" "DEPENDS" ${ARGN})
   set(extra "")
   if(arg_CONSOLE)
     list(APPEND extra --console)
@@ -60,6 +60,9 @@ function(onefile_add_bootstrap target)
   endif()
   if(DEFINED arg_VERSION)
     list(APPEND extra --version "${arg_VERSION}")
+  endif()
+  if(DEFINED arg_NAME)
+    list(APPEND extra --name "${arg_NAME}")
   endif()
   add_custom_command(OUTPUT "${arg_OUTPUT}"
     COMMAND "${ONEFILE_PACK}" build --payload "${arg_PAYLOAD}" -o "${arg_OUTPUT}" --unchecked -q ${extra}

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "diag/report-window.h"
 #include "diag/text.h"
 
 namespace {
@@ -12,7 +13,6 @@ namespace {
 constexpr DWORD SYSTEM_TEXT_FLAGS = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
                                     FORMAT_MESSAGE_ALLOCATE_BUFFER;  // 0x1300
 constexpr DWORD SYSTEM_TEXT_LANGUAGE = 0x409;  // English (United States), whatever the user's
-constexpr size_t REPORT_CHUNK = 4096;
 
 // A report is built in pieces and written while the stream's lock is held,
 // so that nothing else in the process can interleave with it.
@@ -21,11 +21,13 @@ constexpr size_t REPORT_CHUNK = 4096;
 // (the handle behind it, or the console device), not through the stream: the
 // stream's descriptor may be in UTF-8 translation, which refuses or garbles
 // narrow text, or may have none where a runtime would not reopen it. Line
-// ends are written as CR LF, as the streams' text mode would.
+// ends are written as CR LF, as the streams' text mode would. Where the handle
+// leads nowhere, the whole report is kept and shown in a window instead.
 struct ReportWriter {
   FILE* stream;
   HANDLE destination;
-  char bytes[REPORT_CHUNK];
+  bool toWindow;
+  char bytes[REPORT_TEXT_CAPACITY];
   size_t length;
 };
 
@@ -41,8 +43,12 @@ void flushReport(ReportWriter* writer) {
   writer->length = 0;
 }
 
+// A window shows the report's beginning when it is longer than the buffer.
 void putRawByte(ReportWriter* writer, char byte) {
-  if (writer->length == REPORT_CHUNK) flushReport(writer);
+  if (writer->length == REPORT_TEXT_CAPACITY) {
+    if (writer->toWindow) return;
+    flushReport(writer);
+  }
   writer->bytes[writer->length++] = byte;
 }
 
@@ -72,11 +78,17 @@ void putSigned(ReportWriter* writer, int32_t value) {
 void beginReport(ReportWriter* writer, FILE* stream) {
   writer->stream = stream;
   writer->destination = GetStdHandle(stream == stdout ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  writer->toWindow = isReportWindowWanted(writer->destination);
   writer->length = 0;
   _lock_file(stream);
 }
 
 void endReport(ReportWriter* writer) {
+  if (writer->toWindow) {
+    _unlock_file(writer->stream);
+    showReportWindow(writer->bytes, writer->length);
+    return;
+  }
   flushReport(writer);
   _unlock_file(writer->stream);
 }

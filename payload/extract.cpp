@@ -8,6 +8,7 @@
 #include "payload/directories.h"
 #include "payload/file-checksum.h"
 #include "payload/file-content.h"
+#include "payload/held-files.h"
 #include "payload/reader.h"
 #include "payload/record-name.h"
 
@@ -26,6 +27,34 @@ void buildTargetPath(void) {
   appendWideBounded(targetPath, PATH_CAPACITY, record.name);
 }
 
+// A plain comparison, which payloads already built rely on: a stored 0 would
+// match a missing file, so the packer never stores 0 (see recordChecksum).
+// An empty file, which no mapping can checksum, is what an empty record
+// holds: writing it again would shut out, for that moment, a program of an
+// earlier start that opens it.
+bool isCurrent(const ExistingFile& existing) {
+  return existing.checksum == record.checksum || (record.size == 0 && existing.isEmpty);
+}
+
+// Writes the record's content to targetPath, unless the file proves current
+// while it is held: another start that was writing it has finished, or it is
+// an empty file a program keeps open. False when the content is still to be
+// skipped.
+bool writeRecordContent(HeldFileWait* wait) {
+  for (;;) {
+    HANDLE file = openForWriting(targetPath);
+    if (file != INVALID_HANDLE_VALUE) {
+      writeFileContent(file, record.size);
+      return true;
+    }
+    if (!waitForHeldFile(wait, targetPath, GetLastError())) {
+      if (isHeldEmptyFileCurrent(wait)) return false;
+      endWithWideText(MESSAGE_OPEN_FOR_WRITING_FAILED, targetPath);
+    }
+    if (isCurrent(checkWhenFree(targetPath, wait))) return false;
+  }
+}
+
 // The header has been read; the content follows. A name that would leave the
 // target directory means a damaged or crafted payload: it is reported as such
 // before anything of its record is written.
@@ -34,17 +63,16 @@ void unpackFileRecord(void) {
   buildTargetPath();
   if (firstFilePath[0] == L'\0') appendWideBounded(firstFilePath, PATH_CAPACITY, targetPath);
 
-  // A plain comparison, which payloads already built rely on: a stored 0 would
-  // match a missing file, so the packer never stores 0 (see recordChecksum).
   // A file in a directory that this run made is not looked for: it can only
   // be missing, which is what it then counts as.
-  uint32_t existing = isInCreatedDirectory(targetPath) ? NO_USABLE_FILE : existingFileChecksum(targetPath);
-  if (existing == record.checksum) {
-    skipFileContent(record.size);
-    return;
+  HeldFileWait wait = {};
+  wait.emptyIsCurrent = record.size == 0;
+  ExistingFile missing = {NO_USABLE_FILE, false};
+  if (!isCurrent(isInCreatedDirectory(targetPath) ? missing : checkWhenFree(targetPath, &wait))) {
+    createDirectories(targetPath);
+    if (writeRecordContent(&wait)) return;
   }
-  createDirectories(targetPath);
-  writeFileContent(targetPath, record.size);
+  skipFileContent(record.size);
 }
 
 }  // namespace

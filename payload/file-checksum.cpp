@@ -5,6 +5,7 @@
 #include "diag/release.h"
 #include "payload/crc32.h"
 #include "payload/file-checksum.h"
+#include "payload/held-files.h"
 
 namespace {
 
@@ -23,25 +24,44 @@ uint32_t checksumMapping(HANDLE mapping, DWORD length) {
 // Only the low 32 bits of the length are used: a file of 4 GiB or more is
 // checksummed over its first (length modulo 2^32) bytes and, in practice,
 // rewritten. An empty file cannot be mapped and so counts as unusable.
-uint32_t checksumOpenFile(HANDLE file) {
+ExistingFile checkOpenFile(HANDLE file) {
   DWORD length = GetFileSize(file, nullptr);
-  if (length == INVALID_FILE_SIZE) return NO_USABLE_FILE;
+  if (length == INVALID_FILE_SIZE) return ExistingFile{NO_USABLE_FILE, false};
   HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-  if (mapping == nullptr) return NO_USABLE_FILE;
+  if (mapping == nullptr) return ExistingFile{NO_USABLE_FILE, length == 0};
   uint32_t checksum = checksumMapping(mapping, length);
   closeQuietly(mapping);
-  return checksum;
+  return ExistingFile{checksum, false};
+}
+
+// Sharing everything keeps this open out of the way of other processes, such
+// as the program of an earlier run that is still running.
+HANDLE openToCheck(const wchar_t* path) {
+  return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+ExistingFile checkAndClose(HANDLE file) {
+  ExistingFile found = checkOpenFile(file);
+  closeQuietly(file);
+  return found;
 }
 
 }  // namespace
 
 uint32_t existingFileChecksum(const wchar_t* path) {
-  // Sharing everything keeps this open out of the way of other processes,
-  // such as the program of an earlier run that is still running.
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = openToCheck(path);
   if (file == INVALID_HANDLE_VALUE) return NO_USABLE_FILE;
-  uint32_t checksum = checksumOpenFile(file);
-  closeQuietly(file);
-  return checksum;
+  return checkAndClose(file).checksum;
+}
+
+// Only a writer that shares no reading refuses this open: another start
+// writing the file, or a scanner looking at it. Its content is judged once
+// it is free, never half-written.
+ExistingFile checkWhenFree(const wchar_t* path, HeldFileWait* wait) {
+  for (;;) {
+    HANDLE file = openToCheck(path);
+    if (file != INVALID_HANDLE_VALUE) return checkAndClose(file);
+    if (!waitForHeldFile(wait, path, GetLastError())) return ExistingFile{NO_USABLE_FILE, isHeldEmptyFileCurrent(wait)};
+  }
 }

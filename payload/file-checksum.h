@@ -4,6 +4,20 @@
 
 #include "payload/format.h"
 
+struct HeldFileWait;
+
 // The checksum an existing file's record would store (recordChecksum of its
 // CRC-32); NO_USABLE_FILE for a missing, unopenable, unmappable or empty file.
 uint32_t existingFileChecksum(const wchar_t* path);
+
+// What the check of a file already in the target directory found.
+struct ExistingFile {
+  uint32_t checksum;  // as existingFileChecksum gives it
+  bool isEmpty;       // an empty file is there, which no mapping can show
+};
+
+// existingFileChecksum's check, but a file that another process holds is
+// waited for (waitForHeldFile) and then checked; NO_USABLE_FILE once the wait
+// gives up. A held file that the wait saw empty, where an empty file is
+// current, counts as found empty.
+ExistingFile checkWhenFree(const wchar_t* path, HeldFileWait* wait);

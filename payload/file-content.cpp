@@ -16,11 +16,11 @@ unsigned char contentChunk[CONTENT_CHUNK_BYTES];
 // failed write, and is reported as a failure to write to the device.
 constexpr uint32_t STALLED_WRITE_ERROR = ERROR_WRITE_FAULT;
 
-// Readers are shared with as well as writers: another start of the same
-// application may be checksumming this very file (an empty one is written on
-// every start), and refusing its read handle would fail this start although
-// the cache is whole.
-constexpr DWORD WRITE_SHARE_MODE = FILE_SHARE_READ | FILE_SHARE_WRITE;
+// Nobody else may open a file while it is written: not another start of the
+// same application, which would otherwise checksum it half-written, judge it
+// different and cut it under this one; not a program, which would read it
+// half-written. Whoever meets it then waits until it is whole.
+constexpr DWORD WRITE_SHARE_MODE = 0;
 
 DWORD nextPieceSize(uint64_t remaining) {
   return remaining < CONTENT_CHUNK_BYTES ? (DWORD)remaining : (DWORD)CONTENT_CHUNK_BYTES;
@@ -64,8 +64,6 @@ uint32_t writeContentPiece(HANDLE file, const void* bytes, DWORD count) {
   return 0;
 }
 
-namespace {
-
 // A file in a directory that this run made is created as new: replacing a
 // file has the system cut it to nothing first, which a missing file does not
 // need (on Linux file systems the cut also makes the close push the file to
@@ -79,11 +77,7 @@ HANDLE openForWriting(const wchar_t* path) {
   return CreateFileW(path, GENERIC_WRITE, WRITE_SHARE_MODE, nullptr, CREATE_ALWAYS, 0, nullptr);
 }
 
-}  // namespace
-
-void writeFileContent(const wchar_t* path, uint64_t size) {
-  HANDLE file = openForWriting(path);
-  if (file == INVALID_HANDLE_VALUE) endWithWideText(MESSAGE_OPEN_FOR_WRITING_FAILED, path);
+void writeFileContent(HANDLE file, uint64_t size) {
   // Each piece is written straight from the reader's block where it lies
   // whole in it; only a piece that the block's end cuts is gathered in the
   // chunk buffer. The writes stay whole 32 KiB pieces at 32 KiB offsets, which

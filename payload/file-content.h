@@ -10,9 +10,14 @@ enum : unsigned { CONTENT_CHUNK_BYTES = 32768 };
 // Decodes and drops size bytes of content: the file is already current.
 void skipFileContent(uint64_t size);
 
-// Creates or truncates the file at path and writes size bytes of content
-// into it. A file that cannot be opened or written ends the run (status 2).
-void writeFileContent(const wchar_t* path, uint64_t size);
+// Opens the file at path to be written anew (created, or cut to nothing),
+// shared with nobody while it is written. INVALID_HANDLE_VALUE when it cannot
+// be, with the reason in GetLastError.
+HANDLE openForWriting(const wchar_t* path);
+
+// Writes size bytes of content into file, then closes it. A failed write ends
+// the run (status 2); the partly written file stays for the next run to redo.
+void writeFileContent(HANDLE file, uint64_t size);
 
 // Writes count bytes to file. Returns 0 when all of them were written,
 // otherwise the error code to report.

@@ -9,6 +9,7 @@ const unsigned char* onefilePayload;
 uint64_t onefilePayloadSize;
 const wchar_t* onefilePathTemplate;
 const wchar_t* onefileVersionText;
+const wchar_t* onefileApplicationName;
 
 namespace {
 
@@ -31,11 +32,13 @@ bool useAttachedSection(const unsigned char* section, uint64_t size) {
   if (header->payloadOffset > size || header->payloadSize > size - header->payloadOffset) return false;
   const wchar_t* pathTemplate = textAt(section, size, header->templateOffset);
   const wchar_t* versionText = textAt(section, size, header->versionOffset);
-  if (pathTemplate == nullptr || versionText == nullptr) return false;
+  const wchar_t* applicationName = textAt(section, size, header->nameOffset);
+  if (pathTemplate == nullptr || versionText == nullptr || applicationName == nullptr) return false;
   onefilePayload = section + header->payloadOffset;
   onefilePayloadSize = header->payloadSize;
   onefilePathTemplate = pathTemplate;
   onefileVersionText = versionText;
+  onefileApplicationName = applicationName;
   return true;
 }
 

@@ -8,9 +8,9 @@
 // The section starts with AttachedDataHeader (all fields little-endian);
 // offsets count from the section's first byte:
 //
-//   header | path template | version text | padding | payload
+//   header | path template | version text | application name | padding | payload
 //
-// The two texts are UTF-16LE with a terminating zero unit. The payload is
+// The three texts are UTF-16LE with a terminating zero unit. The payload is
 // the "ZBX" array, aligned to PAYLOAD_ALIGNMENT; its length is the header's
 // payloadSize, fixed when the executable is built.
 #pragma once
@@ -19,7 +19,7 @@
 #include <string.h>
 
 inline constexpr char ATTACHED_SECTION_NAME[8] = {'.', 'o', 'n', 'e', 'f', 'i', 'l', 'e'};
-inline constexpr unsigned char ATTACHED_DATA_TAG[8] = {'O', 'N', 'E', 'F', 'I', 'L', 'E', '1'};
+inline constexpr unsigned char ATTACHED_DATA_TAG[8] = {'O', 'N', 'E', 'F', 'I', 'L', 'E', '2'};
 inline constexpr unsigned ATTACHED_PAYLOAD_ALIGNMENT = 16;
 
 struct AttachedDataHeader {
@@ -28,8 +28,10 @@ struct AttachedDataHeader {
   uint64_t payloadSize;
   uint32_t templateOffset;
   uint32_t versionOffset;
+  uint32_t nameOffset;      // the name that the bootstrap's own windows show
+  uint32_t reserved;        // 0: keeps the texts 8-byte aligned
 };
-inline constexpr unsigned ATTACHED_HEADER_SIZE = 32;
+inline constexpr unsigned ATTACHED_HEADER_SIZE = 40;
 static_assert(sizeof(AttachedDataHeader) == ATTACHED_HEADER_SIZE, "the header's layout is part of every built executable");
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the header is read in place as little-endian fields");
 
@@ -38,6 +40,8 @@ inline constexpr unsigned ATTACHED_PAYLOAD_OFFSET_AT = offsetof(AttachedDataHead
 inline constexpr unsigned ATTACHED_PAYLOAD_SIZE_AT = offsetof(AttachedDataHeader, payloadSize);
 inline constexpr unsigned ATTACHED_TEMPLATE_OFFSET_AT = offsetof(AttachedDataHeader, templateOffset);
 inline constexpr unsigned ATTACHED_VERSION_OFFSET_AT = offsetof(AttachedDataHeader, versionOffset);
+inline constexpr unsigned ATTACHED_NAME_OFFSET_AT = offsetof(AttachedDataHeader, nameOffset);
+inline constexpr unsigned ATTACHED_RESERVED_AT = offsetof(AttachedDataHeader, reserved);
 
 inline void putAttachedField(unsigned char* at, uint64_t value, unsigned width) {
   for (unsigned i = 0; i < width; ++i) at[i] = (unsigned char)(value >> (8 * i));
@@ -50,6 +54,8 @@ inline void encodeAttachedDataHeader(const AttachedDataHeader& header, unsigned 
   putAttachedField(out + ATTACHED_PAYLOAD_SIZE_AT, header.payloadSize, 8);
   putAttachedField(out + ATTACHED_TEMPLATE_OFFSET_AT, header.templateOffset, 4);
   putAttachedField(out + ATTACHED_VERSION_OFFSET_AT, header.versionOffset, 4);
+  putAttachedField(out + ATTACHED_NAME_OFFSET_AT, header.nameOffset, 4);
+  putAttachedField(out + ATTACHED_RESERVED_AT, 0, 4);
 }
 
 // The header at the start of a section, read in place: false when the

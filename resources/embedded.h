@@ -1,5 +1,5 @@
-// What a built executable carries for the bootstrap: the payload and the
-// texts that the path template expands with. They lie in the executable's
+// What a built executable carries for the bootstrap: the payload, the
+// texts that the path template expands with, and the application's name. They lie in the executable's
 // attached-data section (resources/attached.h), read-only and fixed when it
 // was built; locateAttachedData points these at them.
 #pragma once
@@ -9,9 +9,10 @@ extern const unsigned char* onefilePayload;
 extern uint64_t onefilePayloadSize;
 extern const wchar_t* onefilePathTemplate;
 extern const wchar_t* onefileVersionText;
+extern const wchar_t* onefileApplicationName;
 
 // Finds the attached-data section in the process's own image (never by
-// opening the file) and sets the four values above. False when the image
+// opening the file) and sets the five values above. False when the image
 // carries no such section or a malformed one; the values are then unchanged.
 bool locateAttachedData(void);
 

@@ -22,6 +22,8 @@ packages=(
   # what the tests drive and read back with: terminals (script, tmux) and
   # resources (wrestool); GNU time for the benchmarks
   bsdutils tmux icoutils time
+  # a virtual display for the tests that read a real window back
+  xvfb xauth
   # what the benchmarks compare with, and their chart
   zip unzip 7zip gnuplot-nox
   # the many-file data set: a language runtime's library with its test suite

@@ -22,6 +22,8 @@ std::string attachedPrefix(const ExecutableContent& content, AttachedDataHeader*
   appendZeroTerminatedUtf16(&texts, content.pathTemplate);
   header->versionOffset = header->templateOffset + static_cast<uint32_t>(texts.size());
   appendZeroTerminatedUtf16(&texts, content.versionText);
+  header->nameOffset = header->templateOffset + static_cast<uint32_t>(texts.size());
+  appendZeroTerminatedUtf16(&texts, content.applicationName);
   header->payloadOffset = alignUp(ATTACHED_HEADER_SIZE + texts.size(), ATTACHED_PAYLOAD_ALIGNMENT);
   header->payloadSize = 0;
 

@@ -1,7 +1,7 @@
 // Writes a finished executable: the prebuilt stub with its sections as they
 // are, then the resource section and the attached-data section (template,
-// version text and payload), with the headers made whole and the checksum
-// set. The payload is streamed in; the file appears only when complete.
+// version text, application name and payload), with the headers made whole
+// and the checksum set. The payload is streamed in; the file appears only when complete.
 #pragma once
 #include <cstdint>
 #include <filesystem>
@@ -27,6 +27,7 @@ std::string imageSizeLimitReason();
 struct ExecutableContent {
   std::u16string pathTemplate;
   std::u16string versionText;
+  std::u16string applicationName;  // what the bootstrap's own windows call the application
   std::vector<Resource> resources;
   uint16_t subsystem = SUBSYSTEM_GUI;  // the one field of the stub's headers that differs per program
 };

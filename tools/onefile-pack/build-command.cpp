@@ -256,6 +256,7 @@ int runBuildCommand(const Arguments& arguments) {
 
   StubImage stub(std::string(embeddedFile(onefileStub, onefileStubEnd)), "the built-in bootstrap");
   ExecutableContent content{request.pathTemplate, request.versionText,
+                            wideText("--name", request.identity.name),
                             applicationResources(request.identity, request.icon), request.subsystem};
   ExecutableWriter writer(stub, content, request.output);
   PackSummary summary;

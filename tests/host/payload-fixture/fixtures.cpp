@@ -242,7 +242,7 @@ std::vector<Fixture> unpackFixtures() {
       single("unpack-first-current",
              recordStream({{u"main.exe", SHORT_CONTENT}, {u"lib\\big.dll", fixture_layout::largeContent()}})),
       single("unpack-stored-zero", storedZeros),
-      single("unpack-write-only", recordStream({{u"write-only", SHORT_CONTENT}})),
+      single("unpack-held", recordStream({{u"held", SHORT_CONTENT}, {u"empty", ""}})),
       single("unpack-full-name", recordStream({{nameOf(RECORD_NAME_MAX_UNITS), SHORT_CONTENT}})),
       single("unpack-name-too-long",
              recordStream({{u"main.exe", SHORT_CONTENT}, {nameOf(RECORD_NAME_MAX_UNITS + 1), SHORT_CONTENT}})),

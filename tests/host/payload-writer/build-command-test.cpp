@@ -307,7 +307,7 @@ TEST(BuildCommand, RefusesAMainProgramWindowsCouldNotStart) {
 std::string programWith(const onefile::ApplicationIdentity& identity) {
   ScratchFolder folder;
   onefile::StubImage stub(std::string(onefile::embeddedFile(onefileStub, onefileStubEnd)), "stub");
-  onefile::ExecutableContent content{u"{CACHE_DIR}\\x", u"1", onefile::applicationResources(identity, onefile::defaultIcon())};
+  onefile::ExecutableContent content{u"{CACHE_DIR}\\x", u"1", u"x", onefile::applicationResources(identity, onefile::defaultIcon())};
   onefile::ExecutableWriter writer(stub, content, folder / "program.exe");
   writer.finish();
   return readFile(folder / "program.exe");

@@ -34,7 +34,7 @@ std::string written() {
     onefile::StubImage stub(std::string(onefile::embeddedFile(onefileStub, onefileStubEnd)), "stub");
     onefile::ApplicationIdentity identity{"Written",           WRITTEN_VERSION, WRITTEN_COMPANY,
                                           WRITTEN_DESCRIPTION, WRITTEN_PRODUCT, WRITTEN_COPYRIGHT};
-    onefile::ExecutableContent content{u"{CACHE_DIR}\\Written", u"3.1.4.15",
+    onefile::ExecutableContent content{u"{CACHE_DIR}\\Written", u"3.1.4.15", u"Written",
                                        onefile::applicationResources(identity, onefile::defaultIcon())};
     fs::path exe = folder / "written.exe";
     onefile::ExecutableWriter writer(stub, content, exe);

@@ -4,6 +4,9 @@
 //   its main program app.exe.
 // payload-mutations random-folder OUT_DIR MAIN_EXE SEED
 //   Writes a random application folder (the round-trip property's input).
+// payload-mutations checked-folder OUT_DIR MAIN_EXE many|large
+//   Writes an application folder of that shape whose main program checks
+//   every file against the list it carries (the concurrent starts' input).
 // payload-mutations mutate APP_DIR MAIN_PROGRAM PACKED_PAYLOAD OUT_DIR [--every N]
 //   Writes the damaged payloads of a packed application as OUT_DIR/NNNN.payload
 //   and lists them in OUT_DIR/manifest.tsv (number, kind, what was done).
@@ -14,6 +17,7 @@
 #include <string>
 
 #include "file-bytes.h"
+#include "checked-folder.h"
 #include "fixtures.h"
 #include "mutations.h"
 #include "random-folder.h"
@@ -26,6 +30,7 @@ using host_test::writeFile;
 const char USAGE[] =
     "usage: payload-mutations app-folder OUT_DIR MAIN_EXE\n"
     "       payload-mutations random-folder OUT_DIR MAIN_EXE SEED\n"
+    "       payload-mutations checked-folder OUT_DIR MAIN_EXE many|large\n"
     "       payload-mutations mutate APP_DIR MAIN_PROGRAM PACKED_PAYLOAD OUT_DIR [--every N]\n";
 
 void writeAppFolder(const std::filesystem::path& out, const std::filesystem::path& mainExe) {
@@ -58,8 +63,9 @@ int main(int argc, char** argv) {
   std::string command = argc > 1 ? argv[1] : "";
   bool folder = command == "app-folder" && argc == 4;
   bool random = command == "random-folder" && argc == 5;
+  bool checked = command == "checked-folder" && argc == 5;
   bool mutate = command == "mutate" && (argc == 6 || (argc == 8 && std::string(argv[6]) == "--every"));
-  if (!folder && !random && !mutate) {
+  if (!folder && !random && !checked && !mutate) {
     std::fputs(USAGE, stderr);
     return 2;
   }
@@ -69,6 +75,8 @@ int main(int argc, char** argv) {
     } else if (random) {
       std::filesystem::remove_all(argv[2]);
       mutations::writeRandomFolder(argv[2], argv[3], static_cast<uint32_t>(std::stoul(argv[4])));
+    } else if (checked) {
+      mutations::writeCheckedFolder(argv[2], argv[3], argv[4]);
     } else {
       size_t every = argc == 8 ? std::stoul(argv[7]) : 1;
       if (every == 0) throw std::runtime_error("--every needs a number above 0");

@@ -4,4 +4,6 @@
 
 namespace robustness {
 inline constexpr char APP_RAN[] = "app ran\n";
+// The status of a run of "app.exe --check" that found a file other than listed.
+inline constexpr int APP_SAW_DAMAGE = 70;
 }

@@ -109,7 +109,7 @@ TEST(DamagedCache, AFileWhereAFolderBelongsIsReportedUntilItIsGone) {
   expectReportedThenRepaired(L"lib\\plugins\\deep\\exact.bin", fileInstead, removeFile);
 }
 
-TEST(DamagedCache, AFileHeldOpenWithoutSharingIsReportedUntilItIsClosed) {
+TEST(DamagedCache, AFileHeldWithoutSharingPastTheStartsPatienceIsReportedUntilItIsClosed) {
   HANDLE held = INVALID_HANDLE_VALUE;
   auto hold = [&](const std::wstring& path) {
     held = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -117,7 +117,8 @@ TEST(DamagedCache, AFileHeldOpenWithoutSharingIsReportedUntilItIsClosed) {
   };
   auto release = [&](const std::wstring&) { CloseHandle(held); };
   // Held by this process, which to the bootstrap is another one. Even a
-  // current file cannot be read then, so it must be written, and cannot be.
+  // current file cannot be read then: the start waits for it, and gives up
+  // after half a minute in which the file did not change.
   expectReportedThenRepaired(L"data\\notes.txt", hold, release);
 }
 

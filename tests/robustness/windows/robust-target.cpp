@@ -7,25 +7,20 @@
 #include "run-outcome.h"
 
 namespace robustness {
-namespace {
-
-const wchar_t BOOTSTRAP[] = L"robust-bootstrap.exe";
-
-}  // namespace
 
 std::wstring packedFolder() { return harness::binPath(L"robust-app-folder"); }
 
-RobustTarget::RobustTarget(const std::wstring& suffix)
-    : temp(harness::freshTestDir(suffix)), target(temp + L"\\app") {}
+RobustTarget::RobustTarget(const std::wstring& suffix, const std::wstring& bootstrapName)
+    : temp(harness::freshTestDir(suffix)), target(temp + L"\\app"), bootstrap(harness::binPath(bootstrapName)) {}
 
 harness::RunResult RobustTarget::start(harness::RunOptions options) const {
   harness::pointTempAt(&options, temp);
-  return harness::run(harness::binPath(BOOTSTRAP), options);
+  return harness::run(bootstrap, options);
 }
 
 HANDLE RobustTarget::startDetached(harness::RunOptions options) const {
   harness::pointTempAt(&options, temp);
-  return harness::start(harness::binPath(BOOTSTRAP), options);
+  return harness::start(bootstrap, options);
 }
 
 void expectCorrectRun(const harness::RunResult& result, const std::wstring& target) {

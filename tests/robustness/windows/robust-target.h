@@ -1,5 +1,6 @@
 // A target folder of the test's own for robust-bootstrap.exe, which unpacks
-// the suite's application into {TEMP}\app.
+// the suite's application into {TEMP}\app, or for another bootstrap of the
+// suite that unpacks there too.
 #pragma once
 #include <string>
 
@@ -11,9 +12,10 @@ namespace robustness {
 std::wstring packedFolder();
 
 struct RobustTarget {
-  explicit RobustTarget(const std::wstring& suffix = L"");
-  std::wstring temp;    // TEMP and TMP of every start
-  std::wstring target;  // temp\app
+  explicit RobustTarget(const std::wstring& suffix = L"", const std::wstring& bootstrap = L"robust-bootstrap.exe");
+  std::wstring temp;       // TEMP and TMP of every start
+  std::wstring target;     // temp\app
+  std::wstring bootstrap;  // its path
 
   harness::RunResult start(harness::RunOptions options = {}) const;
   // Starts without waiting; its standard handles lead to the null device.

@@ -13,33 +13,36 @@
 namespace {
 
 struct Layout {
-  uint64_t payloadOffset = 56, payloadSize = 8;
-  uint32_t templateOffset = 32, versionOffset = 46;
+  uint64_t payloadOffset = 80, payloadSize = 8;
+  uint32_t templateOffset = 40, versionOffset = 54, nameOffset = 62;
 };
 
-// Header, "{TEMP}" at 32, "1.7" at 46, then an 8-byte payload at 56.
+// Header, "{TEMP}" at 40, "1.7" at 54, "App" at 62, then an 8-byte payload at 80.
 std::string section(const Layout& layout) {
-  std::string bytes(64, '\0');
+  std::string bytes(88, '\0');
   AttachedDataHeader header{};
   header.payloadOffset = layout.payloadOffset;
   header.payloadSize = layout.payloadSize;
   header.templateOffset = layout.templateOffset;
   header.versionOffset = layout.versionOffset;
+  header.nameOffset = layout.nameOffset;
   encodeAttachedDataHeader(header, reinterpret_cast<unsigned char*>(&bytes[0]));
-  const char16_t pathTemplate[] = u"{TEMP}", version[] = u"1.7";
-  std::memcpy(&bytes[32], pathTemplate, sizeof pathTemplate);
-  std::memcpy(&bytes[46], version, sizeof version);
-  std::memcpy(&bytes[56], "ZBXframe", 8);
+  const char16_t pathTemplate[] = u"{TEMP}", version[] = u"1.7", name[] = u"App";
+  std::memcpy(&bytes[40], pathTemplate, sizeof pathTemplate);
+  std::memcpy(&bytes[54], version, sizeof version);
+  std::memcpy(&bytes[62], name, sizeof name);
+  std::memcpy(&bytes[80], "ZBXframe", 8);
   return bytes;
 }
 
 TEST(AttachedSection, PointsThePayloadAndTextsIntoTheSection) {
   harness::GuardedRegion region(section(Layout{}));
   ASSERT_TRUE(useAttachedSection(region.data(), region.size()));
-  EXPECT_EQ(onefilePayload, region.data() + 56);
+  EXPECT_EQ(onefilePayload, region.data() + 80);
   EXPECT_EQ(onefilePayloadSize, 8u);
   EXPECT_STREQ(onefilePathTemplate, L"{TEMP}");
   EXPECT_STREQ(onefileVersionText, L"1.7");
+  EXPECT_STREQ(onefileApplicationName, L"App");
 }
 
 TEST(AttachedSection, RefusesAMalformedSectionAndKeepsWhatItHad) {
@@ -52,20 +55,21 @@ TEST(AttachedSection, RefusesAMalformedSectionAndKeepsWhatItHad) {
   std::string wrongTag = section(Layout{});
   wrongTag[7] ^= 1;
   Case cases[] = {
-      {"shorter than its header", section(Layout{}).substr(0, 24)},
+      {"shorter than its header", section(Layout{}).substr(0, 32)},
       {"wrong tag", wrongTag},
-      {"payload past the end", section(Layout{56, 9, 32, 46})},
-      {"payload offset past the end", section(Layout{65, 0, 32, 46})},
-      {"template offset past the end", section(Layout{56, 8, 64, 46})},
-      {"odd text offset", section(Layout{56, 8, 33, 46})},
-      {"version without its zero unit", section(Layout{56, 8, 32, 48})},
+      {"payload past the end", section(Layout{80, 9, 40, 54, 62})},
+      {"payload offset past the end", section(Layout{89, 0, 40, 54, 62})},
+      {"template offset past the end", section(Layout{80, 8, 88, 54, 62})},
+      {"odd text offset", section(Layout{80, 8, 41, 54, 62})},
+      {"name offset past the end", section(Layout{80, 8, 40, 54, 88})},
+      {"name without its zero unit", section(Layout{80, 8, 40, 54, 72})},
   };
-  // The version's text runs to the section's end without a zero unit.
-  cases[6].bytes.replace(48, 16, std::string(16, 'x'));
+  // The name's text runs to the section's end without a zero unit.
+  cases[7].bytes.replace(72, 16, std::string(16, 'x'));
   for (const Case& c : cases) {
     harness::GuardedRegion region(c.bytes);
     EXPECT_FALSE(useAttachedSection(region.data(), region.size())) << c.what;
-    EXPECT_EQ(onefilePayload, good.data() + 56) << c.what;
+    EXPECT_EQ(onefilePayload, good.data() + 80) << c.what;
     EXPECT_STREQ(onefilePathTemplate, L"{TEMP}") << c.what;
   }
 }

@@ -6,8 +6,15 @@
 
 namespace file_times {
 
+namespace {
+constexpr unsigned long long HOUR = 36000000000ull;  // in 100 ns units
+
+unsigned long long ticks(const FILETIME& time) {
+  return (unsigned long long)time.dwHighDateTime << 32 | time.dwLowDateTime;
+}
+}  // namespace
+
 FILETIME moveAnHourBack(const std::wstring& path) {
-  constexpr unsigned long long HOUR = 36000000000ull;  // in 100 ns units
   ULARGE_INTEGER time;
   FILETIME now = harness::lastWriteTime(path);
   time.LowPart = now.dwLowDateTime;
@@ -25,6 +32,12 @@ FILETIME moveAnHourBack(const std::wstring& path) {
 
 bool sameTime(const FILETIME& a, const FILETIME& b) {
   return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
+
+bool writtenInTheLastHalfHour(const std::wstring& path) {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return ticks(now) - ticks(harness::lastWriteTime(path)) < HOUR / 2;
 }
 
 }  // namespace file_times

@@ -13,4 +13,8 @@ FILETIME moveAnHourBack(const std::wstring& path);
 
 bool sameTime(const FILETIME& a, const FILETIME& b);
 
+// True when the file was last written less than half an hour ago: not one
+// moved an hour back and left alone since.
+bool writtenInTheLastHalfHour(const std::wstring& path);
+
 }  // namespace file_times

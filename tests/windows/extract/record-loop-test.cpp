@@ -15,6 +15,8 @@
 #include "payload/directories.h"
 #include "payload/extract.h"
 #include "payload/format.h"
+#include "payload/held-files-seams.h"
+#include "payload/held-files.h"
 #include "payload/reader.h"
 
 namespace {
@@ -80,20 +82,6 @@ TEST(UnpackPayload, ReplacesAFileThatAppearedInADirectoryThisRunMade) {
   EXPECT_EQ(harness::readFile(target + L"\\main.exe"), SHORT_CONTENT);
 }
 
-TEST(UnpackPayload, RewritesAnIdenticalFileThatCannotBeReadButCanBeWritten) {
-  std::wstring target = harness::freshTestDir();
-  std::wstring path = target + L"\\write-only";
-  harness::writeFile(path, SHORT_CONTENT);
-  FILETIME before = file_times::moveAnHourBack(path);
-  // Another writer that shares writing only: the checksum open is refused.
-  HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-  unpackInto(target, L"unpack-write-only");
-  CloseHandle(writer);
-  EXPECT_FALSE(file_times::sameTime(harness::lastWriteTime(path), before));
-  EXPECT_EQ(harness::readFile(path), SHORT_CONTENT);
-}
-
 TEST(UnpackPayload, TakesANameOfTheFullThousandAndTwentyThreeUnits) {
   std::wstring target = harness::freshTestDir();
   unpackInto(target, L"unpack-full-name");
@@ -116,6 +104,108 @@ TEST(UnpackPayloadDeathTest, EndsTheRunWithoutAMessageAtATargetPathOverTheLimitA
   EXPECT_TRUE(harness::fileExists(deepTarget + L"\\main.exe"));
   EXPECT_FALSE(harness::directoryExists(deepTarget + L"\\" + std::wstring(200, L'n')))
       << "no directory of the record that did not fit";
+}
+
+// Files that another handle holds while the run reaches them ("unpack-held":
+// "held" with SHORT_CONTENT, then "empty"). The holder stands for another
+// process: share modes are per handle. A pause of the wait moves a clock of
+// the test's own on by PAUSE_MS and lets the holder act, so that the
+// patience runs out in a few pauses and without waiting.
+constexpr DWORD PAUSE_MS = 3000;
+
+struct HeldFileScene {
+  const char* what;
+  const wchar_t* name;   // the file held: "held" or "empty"
+  const char* existing;  // its content before the run; nullptr: the holder creates it
+  DWORD access, share;
+  int releaseAfter;      // pauses before the holder closes it; -1: never
+  int pauses;            // pauses the run makes
+  bool rewritten;        // whether the run writes the file itself
+};
+
+struct Holder {
+  const HeldFileScene* scene;
+  std::wstring path;
+  HANDLE handle;
+  ULONGLONG clock;
+  int pauses;
+};
+Holder holder;
+
+ULONGLONG WINAPI testClock(void) { return holder.clock; }
+
+// Another start writing the file (it has GENERIC_WRITE and no content to
+// begin with) adds a byte per pause; every holder closes after releaseAfter
+// pauses, its file then moved an hour back so that a later rewrite shows.
+void WINAPI testPause(DWORD) {
+  holder.clock += PAUSE_MS;
+  ++holder.pauses;
+  if (holder.handle == INVALID_HANDLE_VALUE) return;
+  if (holder.scene->existing == nullptr && holder.pauses <= (int)sizeof SHORT_CONTENT - 1) {
+    DWORD written = 0;
+    WriteFile(holder.handle, SHORT_CONTENT + holder.pauses - 1, 1, &written, nullptr);
+  }
+  if (holder.pauses == holder.scene->releaseAfter) {
+    CloseHandle(holder.handle);
+    holder.handle = INVALID_HANDLE_VALUE;
+    file_times::moveAnHourBack(holder.path);
+  }
+}
+
+// Sets the scene up in target and runs the loop over it; the holder is
+// released afterwards if it still holds the file.
+void unpackHeld(const std::wstring& target, const HeldFileScene& scene) {
+  holder = Holder{&scene, target + L"\\" + scene.name, INVALID_HANDLE_VALUE, 0, 0};
+  harness::writeFile(target + L"\\held", SHORT_CONTENT);
+  harness::writeFile(target + L"\\empty", "");
+  if (scene.existing != nullptr) harness::writeFile(holder.path, scene.existing);
+  file_times::moveAnHourBack(target + L"\\held");
+  holder.handle = CreateFileW(holder.path.c_str(), scene.access, scene.share, nullptr,
+                              scene.existing == nullptr ? CREATE_ALWAYS : OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder.handle, INVALID_HANDLE_VALUE) << scene.what;
+  HeldFileClock system = heldFileClock;
+  heldFileClock = {testClock, testPause};
+  unpackInto(target, L"unpack-held");
+  heldFileClock = system;
+  if (holder.handle != INVALID_HANDLE_VALUE) CloseHandle(holder.handle);
+}
+
+TEST(UnpackPayload, WaitsForAHeldFileAndJudgesItOnceFree) {
+  constexpr DWORD READ = GENERIC_READ, WRITE = GENERIC_WRITE, ALL = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  // 13 pauses of 3 s: the writer outlasts the patience, but keeps changing.
+  const HeldFileScene scenes[] = {
+      {"nothing but another reader", L"held", SHORT_CONTENT, READ, ALL | FILE_SHARE_DELETE, -1, 0, false},
+      {"another start writing it", L"held", nullptr, WRITE, 0, 13, 13, false},
+      {"a scanner reading it, current", L"held", SHORT_CONTENT, READ, 0, 5, 5, false},
+      {"a scanner reading it, different", L"held", "differs", READ, 0, 5, 5, true},
+      {"a program reading the empty file", L"empty", "", READ, FILE_SHARE_READ, -1, 0, false},
+      {"a program holding the empty file", L"empty", "", READ, 0, -1, 0, false},
+  };
+  int index = 0;
+  for (const HeldFileScene& scene : scenes) {
+    std::wstring target = harness::freshTestDir(std::to_wstring(index++));
+    unpackHeld(target, scene);
+    EXPECT_EQ(holder.pauses, scene.pauses) << scene.what;
+    EXPECT_EQ(harness::readFile(target + L"\\held"), SHORT_CONTENT) << scene.what;
+    EXPECT_EQ(harness::readFile(target + L"\\empty"), "") << scene.what;
+    EXPECT_EQ(file_times::writtenInTheLastHalfHour(target + L"\\held"), scene.rewritten) << scene.what;
+  }
+}
+
+// A holder that never lets go and never changes the file: once the patience
+// has run out, the run ends as for any file that cannot be written, and the
+// file stays as the holder has it.
+TEST(UnpackPayloadDeathTest, EndsTheRunWithItsPathWhenAHeldFileStaysUnchangedPastThePatience) {
+  const HeldFileScene writerSharingWriting = {"a writer sharing writing", L"held", "differs", GENERIC_WRITE,
+                                              FILE_SHARE_WRITE, -1, 0, false};
+  std::wstring target = harness::freshTestDir();
+  EXPECT_EXIT(
+      {
+        unpackHeld(target, writerSharingWriting);
+        std::exit(0);
+      },
+      testing::ExitedWithCode(2), "Error, failed to open '.*\\\\held' for writing\\.");
+  EXPECT_EQ(harness::readFile(target + L"\\held"), "differs");
 }
 
 }  // namespace

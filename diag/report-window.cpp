@@ -1,0 +1,43 @@
+#include "diag/report-window.h"
+
+const wchar_t* reportWindowCaption = nullptr;
+
+namespace {
+
+bool isPresent(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+
+// The subsystem in the process's own image header: the loader has checked it.
+bool isWindowedProgram(void) {
+  const unsigned char* image = (const unsigned char*)GetModuleHandleW(nullptr);
+  const IMAGE_DOS_HEADER* dos = (const IMAGE_DOS_HEADER*)image;
+  const IMAGE_NT_HEADERS64* headers = (const IMAGE_NT_HEADERS64*)(image + dos->e_lfanew);
+  return headers->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI;
+}
+
+}  // namespace
+
+bool isOnInteractiveDesktop(void) {
+  USEROBJECTFLAGS flags;
+  DWORD needed = 0;
+  HWINSTA station = GetProcessWindowStation();
+  if (station == nullptr || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed))
+    return false;
+  return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+bool isReportWindowWanted(HANDLE destination) {
+  return !isPresent(destination) && isWindowedProgram() && isOnInteractiveDesktop();
+}
+
+// The report's bytes are its text in the runtime's default locale, where a
+// byte stands for the character of the same value; the box needs no CR before
+// a line break, nor the final line break.
+void showReportWindow(const char* text, size_t length) {
+  wchar_t shown[REPORT_TEXT_CAPACITY + 1];
+  size_t units = 0;
+  for (size_t i = 0; i < length && i < REPORT_TEXT_CAPACITY; ++i)
+    if (text[i] != '\r') shown[units++] = (wchar_t)(unsigned char)text[i];
+  while (units > 0 && shown[units - 1] == L'\n') --units;
+  shown[units] = L'\0';
+  MessageBoxW(nullptr, shown, reportWindowCaption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}

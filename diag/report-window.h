@@ -1,0 +1,30 @@
+// Where a report has no stream to go to. A windowed program started from
+// Explorer or a shortcut has no console and no standard handles: its reports
+// would be lost, and the user would see nothing happen. Such a report is shown
+// in a message box instead (report-window.cpp).
+#pragma once
+#include <windows.h>
+#include <stddef.h>
+
+// The most of a report that the box shows, in bytes as it would have been
+// written: a message, a path of PATH_CAPACITY units and a system text fit.
+enum : unsigned { REPORT_TEXT_CAPACITY = 8192 };
+
+// The caption of that box: the application's name, once the executable's
+// attached data has been found; until then the system's own caption.
+extern const wchar_t* reportWindowCaption;
+
+// True when a report meant for destination, a standard handle, should be
+// shown in a window: the handle leads nowhere, the program is a windowed one
+// (a console program always has its console), and its desktop is one that a
+// user sees. In a service or a task without a desktop nobody could answer
+// the box, so there the report stays silent.
+bool isReportWindowWanted(HANDLE destination);
+
+// True when the process's window station is one that a user sees.
+bool isOnInteractiveDesktop(void);
+
+// Shows text, length (at most REPORT_TEXT_CAPACITY) bytes of a report as it would have been written (each
+// byte one character, CR LF line ends), in a message box with an error icon
+// and one OK button, and returns once the user has answered it.
+void showReportWindow(const char* text, size_t length);

@@ -1,0 +1,67 @@
+#include "payload/held-files.h"
+
+#include "payload/held-files-seams.h"
+
+HeldFileClock heldFileClock = {GetTickCount64, Sleep};
+
+namespace {
+
+// Reads what the file looks like now without opening it for its data, which
+// no holder's share mode can refuse. A file that cannot be read so counts as
+// gone, which is a change too.
+void lookAt(const wchar_t* path, HeldFileWait* now) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) {
+    now->attributes = INVALID_FILE_ATTRIBUTES;
+    now->size = 0;
+    now->lastWrite = FILETIME{0, 0};
+    return;
+  }
+  now->attributes = data.dwFileAttributes;
+  now->size = ((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+  now->lastWrite = data.ftLastWriteTime;
+}
+
+bool isSameLook(const HeldFileWait& a, const HeldFileWait& b) {
+  return a.attributes == b.attributes && a.size == b.size &&
+         a.lastWrite.dwLowDateTime == b.lastWrite.dwLowDateTime &&
+         a.lastWrite.dwHighDateTime == b.lastWrite.dwHighDateTime;
+}
+
+DWORD nextPause(DWORD pause) {
+  if (pause == 0) return HELD_FILE_FIRST_PAUSE_MS;
+  return pause >= HELD_FILE_LONGEST_PAUSE_MS / 2 ? HELD_FILE_LONGEST_PAUSE_MS : pause * 2;
+}
+
+}  // namespace
+
+bool isHeldByAnother(DWORD errorCode) {
+  return errorCode == ERROR_SHARING_VIOLATION || errorCode == ERROR_LOCK_VIOLATION ||
+         errorCode == ERROR_USER_MAPPED_FILE;
+}
+
+bool waitForHeldFile(HeldFileWait* wait, const wchar_t* path, DWORD errorCode) {
+  if (!isHeldByAnother(errorCode)) return false;
+  HeldFileWait now = *wait;
+  lookAt(path, &now);
+  now.seen = true;
+  if (isHeldEmptyFileCurrent(&now)) {
+    *wait = now;
+    return false;
+  }
+  ULONGLONG clock = heldFileClock.now();
+  if (!wait->seen || !isSameLook(now, *wait)) {
+    now.unchangedSince = clock;
+  } else if (clock - wait->unchangedSince >= HELD_FILE_PATIENCE_MS) {
+    return false;
+  }
+  now.pauseMs = nextPause(wait->pauseMs);
+  *wait = now;
+  heldFileClock.pause(wait->pauseMs);
+  return true;
+}
+
+bool isHeldEmptyFileCurrent(const HeldFileWait* wait) {
+  return wait->emptyIsCurrent && wait->seen && wait->attributes != INVALID_FILE_ATTRIBUTES &&
+         (wait->attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && wait->size == 0;
+}
