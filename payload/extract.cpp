@@ -9,7 +9,7 @@
 #include "payload/file-checksum.h"
 #include "payload/file-content.h"
 #include "payload/reader.h"
-#include "payload/record-name.h"
+#include "payload/name-inside-folder.h"
 
 wchar_t firstFilePath[PATH_CAPACITY];
 

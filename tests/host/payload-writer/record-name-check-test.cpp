@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "payload/record-name.h"
+#include "payload/name-inside-folder.h"
 #include "record-name.h"
 
 namespace {

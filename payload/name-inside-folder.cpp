@@ -3,7 +3,7 @@
 // or that Windows reads as a device (its content would go to a console or a
 // serial port). The packer never writes such names; here they are recognised
 // before anything of their record is written.
-#include "payload/record-name.h"
+#include "payload/name-inside-folder.h"
 
 #include "payload/device-names.h"
 
