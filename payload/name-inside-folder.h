@@ -1,4 +1,4 @@
-// Whether a record's name stays inside the target directory (record-name.cpp).
+// Whether a record's name stays inside the target directory (name-inside-folder.cpp).
 #pragma once
 
 // True when name, taken relative to the target directory, names a file below

@@ -1,4 +1,4 @@
-#include "byte-sink.h"
+#include "host/byte-sink.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "pack-error.h"
+#include "host/pack-error.h"
 
 namespace onefile {
 namespace {

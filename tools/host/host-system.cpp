@@ -1,8 +1,8 @@
-#include "host-system.h"
+#include "host/host-system.h"
 
 #include <memory>
 
-#include "pack-error.h"
+#include "host/pack-error.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "mapped-file.h"
+#include "host/mapped-file.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "pack-error.h"
-#include "utf.h"
+#include "host/pack-error.h"
+#include "host/utf.h"
 
 namespace onefile {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "command-line.h"
+#include "onefile-pack/command-line.h"
 
 namespace onefile {
 

@@ -9,11 +9,11 @@
 #include <windows.h>
 #endif
 
-#include "command-line.h"
-#include "commands.h"
-#include "help-text.h"
-#include "pack-error.h"
-#include "text-output.h"
+#include "onefile-pack/command-line.h"
+#include "onefile-pack/commands.h"
+#include "onefile-pack/help-text.h"
+#include "host/pack-error.h"
+#include "host/text-output.h"
 
 namespace {
 

@@ -6,14 +6,14 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "checksum.h"
+#include "payload-io/checksum.h"
 #include "file-bytes.h"
 #include "fixture-layout.h"
-#include "payload-assembler.h"
-#include "payload-locator.h"
+#include "payload-io/payload-assembler.h"
+#include "payload-io/payload-locator.h"
 #include "payload/format.h"
-#include "record-encoding.h"
-#include "utf.h"
+#include "payload-io/record-encoding.h"
+#include "host/utf.h"
 #include "xorshift.h"
 
 namespace fixtures {

@@ -5,12 +5,12 @@
 
 #include <regex>
 
-#include "application-resources.h"
-#include "embedded-files.h"
-#include "executable-writer.h"
+#include "executable/application-resources.h"
+#include "executable/embedded-files.h"
+#include "executable/executable-writer.h"
 #include "fixtures.h"
-#include "pack-error.h"
-#include "program-traits.h"
+#include "host/pack-error.h"
+#include "pe-image/program-traits.h"
 #include "test-support.h"
 
 namespace {

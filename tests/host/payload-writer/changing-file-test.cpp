@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "fixtures.h"
-#include "pack-error.h"
-#include "payload-writer.h"
+#include "host/pack-error.h"
+#include "payload-io/payload-writer.h"
 #include "test-support.h"
 
 namespace {

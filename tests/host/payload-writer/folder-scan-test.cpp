@@ -7,9 +7,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "app-folder.h"
-#include "pack-error.h"
-#include "record-name.h"
+#include "payload-io/app-folder.h"
+#include "host/pack-error.h"
+#include "payload-io/windows-names.h"
 #include "test-support.h"
 
 namespace {

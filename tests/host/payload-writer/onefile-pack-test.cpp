@@ -7,7 +7,7 @@
 #include <functional>
 #include <regex>
 
-#include "byte-fields.h"
+#include "host/byte-fields.h"
 #include "fixture-layout.h"
 #include "fixtures.h"
 #include "payload/format.h"

@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 #include <zstd.h>
 
-#include "checksum.h"
+#include "payload-io/checksum.h"
 #include "fixture-layout.h"
 #include "fixtures.h"
-#include "payload-file.h"
-#include "payload-writer.h"
-#include "record-encoding.h"
+#include "payload-io/payload-file.h"
+#include "payload-io/payload-writer.h"
+#include "payload-io/record-encoding.h"
 #include "test-support.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "fixture-layout.h"
 #include "fixtures.h"
-#include "payload-locator.h"
+#include "payload-io/payload-locator.h"
 #include "payload/format.h"
 #include "payload/record-cursor.h"
 #include "test-support.h"

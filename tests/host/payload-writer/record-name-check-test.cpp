@@ -6,7 +6,7 @@
 #include <string>
 
 #include "payload/name-inside-folder.h"
-#include "record-name.h"
+#include "payload-io/windows-names.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "checksum.h"
-#include "payload-file.h"
+#include "payload-io/checksum.h"
+#include "payload-io/payload-file.h"
 
 namespace testing_support {
 

@@ -6,8 +6,8 @@
 
 #include <functional>
 
-#include "pack-error.h"
-#include "pe-layout.h"
+#include "host/pack-error.h"
+#include "pe-image/pe-layout.h"
 #include "program-samples.h"
 
 namespace {

@@ -4,10 +4,10 @@
 
 #include <cstdlib>
 
-#include "application-resources.h"
-#include "embedded-files.h"
-#include "executable-writer.h"
-#include "pe-layout.h"
+#include "executable/application-resources.h"
+#include "executable/embedded-files.h"
+#include "executable/executable-writer.h"
+#include "pe-image/pe-layout.h"
 #include "test-support.h"
 
 namespace program_samples {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "program-traits.h"
+#include "pe-image/program-traits.h"
 
 namespace program_samples {
 

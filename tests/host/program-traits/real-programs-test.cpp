@@ -6,10 +6,10 @@
 #include <optional>
 #include <regex>
 
-#include "application-resources.h"
+#include "executable/application-resources.h"
 #include "program-samples.h"
 #include "test-support.h"
-#include "utf.h"
+#include "host/utf.h"
 
 namespace {
 

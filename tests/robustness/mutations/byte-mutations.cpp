@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "mutations.h"
-#include "payload-locator.h"
+#include "payload-io/payload-locator.h"
 #include "payload/format.h"
 #include "xorshift.h"
 

@@ -4,7 +4,7 @@
 
 #include "file-bytes.h"
 #include "fixtures.h"
-#include "utf.h"
+#include "host/utf.h"
 #include "xorshift.h"
 
 namespace mutations {
