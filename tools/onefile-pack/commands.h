@@ -35,6 +35,10 @@ std::vector<OptionDefinition> payloadOptions();
 std::vector<OptionDefinition> buildOptions();
 std::vector<OptionDefinition> extractOptions();
 
+// The whole tool: the arguments after the program's name, as UTF-8 text, to
+// the exit status. Each system's entry point (main-*.cpp) hands them over.
+int runTool(const Arguments& arguments);
+
 int runPayloadCommand(const Arguments& arguments);
 int runBuildCommand(const Arguments& arguments);
 int runListCommand(const Arguments& arguments);

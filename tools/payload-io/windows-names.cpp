@@ -3,25 +3,15 @@
 #include <cstdio>
 #include <map>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <clocale>
-#include <cwctype>
-#include <locale.h>
-#include <wctype.h>
-#endif
-
 #include "payload/device-names.h"
 #include "payload/format.h"
+#include "host/case-folding.h"
 #include "host/utf.h"
 
 namespace onefile {
 namespace {
 
 constexpr std::u16string_view FORBIDDEN_CHARACTERS = u"<>:\"/\\|?*";
-
-char16_t upperAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
 
 std::string describeCharacter(char16_t c) {
   if (c < 0x20) {
@@ -31,26 +21,6 @@ std::string describeCharacter(char16_t c) {
   }
   return "'" + utf16ToUtf8(std::u16string_view(&c, 1)) + "'";
 }
-
-// Unicode's simple upper-case mapping of one BMP character, which is what
-// Windows' case-insensitive comparison of file names uses.
-#ifdef _WIN32
-char16_t upperCase(char16_t c) {
-  wchar_t upper = 0;
-  wchar_t character = static_cast<wchar_t>(c);
-  if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, &character, 1, &upper, 1, nullptr, nullptr, 0) != 1)
-    return upperAscii(c);
-  return static_cast<char16_t>(upper);
-}
-#else
-// C.UTF-8 knows the simple mappings; without it only ASCII is folded.
-char16_t upperCase(char16_t c) {
-  static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-  if (locale == static_cast<locale_t>(0)) return upperAscii(c);
-  wint_t upper = towupper_l(c, locale);
-  return upper <= 0xFFFF ? static_cast<char16_t>(upper) : c;
-}
-#endif
 
 }  // namespace
 
