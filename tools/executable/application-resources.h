@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "pe-image/icon-file.h"
-#include "pe-image/resource-section.h"
+#include "pe-image/icon-group.h"
+#include "pe-image/resource-directory.h"
 
 namespace onefile {
 

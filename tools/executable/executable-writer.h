@@ -11,7 +11,7 @@
 
 #include "host/byte-sink.h"
 #include "executable/stub-image.h"
-#include "pe-image/resource-section.h"
+#include "pe-image/resource-directory.h"
 #include "resources/attached.h"
 
 namespace onefile {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "pe-image/icon-file.h"
+#include "pe-image/icon-group.h"
 
 namespace onefile {
 

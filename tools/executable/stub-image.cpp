@@ -17,7 +17,8 @@ bool isPowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) =
 
 StubImage::StubImage(std::string bytes, std::string shownName) : bytes_(std::move(bytes)), shown_(std::move(shownName)) {
   auto refuse = [&](const std::string& reason) { throw PackError(shown_, "not a usable bootstrap stub: " + reason); };
-  PeHeaders headers = readPeHeaders(ByteView(reinterpret_cast<const unsigned char*>(bytes_.data()), bytes_.size()));
+  ByteView file(reinterpret_cast<const unsigned char*>(bytes_.data()), bytes_.size());
+  PeHeaders headers = readPeHeaders(file);
   if (headers.fault == PeHeaderFault::noDosHeader) refuse("no DOS header");
   if (headers.fault == PeHeaderFault::noPeHeader) refuse("no PE header");
   fileHeader_ = headers.fileHeader;
@@ -47,16 +48,13 @@ StubImage::StubImage(std::string bytes, std::string shownName) : bytes_(std::mov
   uint64_t endOfRaw = sizeOfHeaders_;
   uint32_t firstRaw = UINT32_MAX;
   for (uint16_t i = 0; i < sectionCount_; ++i) {
-    size_t header = sectionTable_ + SECTION_HEADER_SIZE * i;
-    uint32_t virtualSize = littleEndianAt(bytes_, header + SH_VIRTUAL_SIZE, 4);
-    uint32_t address = littleEndianAt(bytes_, header + SH_VIRTUAL_ADDRESS, 4);
-    uint32_t rawSize = littleEndianAt(bytes_, header + SH_RAW_SIZE, 4);
-    uint32_t rawOffset = littleEndianAt(bytes_, header + SH_RAW_OFFSET, 4);
-    if (address < nextAddress) refuse("its sections are not in address order");
-    nextAddress = alignUp(uint64_t(address) + std::max(virtualSize, rawSize), sectionAlignment_);
-    if (rawSize == 0) continue;
-    firstRaw = std::min(firstRaw, rawOffset);
-    endOfRaw = std::max(endOfRaw, uint64_t(rawOffset) + rawSize);
+    PeSection section = peSection(file, headers, i);
+    if (section.virtualAddress < nextAddress) refuse("its sections are not in address order");
+    nextAddress = alignUp(uint64_t(section.virtualAddress) + std::max(section.virtualSize, section.rawSize),
+                          sectionAlignment_);
+    if (section.rawSize == 0) continue;
+    firstRaw = std::min(firstRaw, section.rawOffset);
+    endOfRaw = std::max(endOfRaw, uint64_t(section.rawOffset) + section.rawSize);
   }
   if (endOfRaw != bytes_.size()) refuse("data follows its last section");
   // Two more section headers must fit before the first section's data.

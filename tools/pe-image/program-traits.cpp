@@ -2,21 +2,14 @@
 
 #include <sstream>
 
-#include "host/byte-fields.h"
 #include "host/byte-view.h"
-#include "pe-image/image-resources.h"
 #include "host/pack-error.h"
 #include "pe-image/pe-headers.h"
-#include "pe-image/resource-section.h"
-#include "pe-image/version-resource-reader.h"
+#include "pe-image/resource-directory.h"
+#include "pe-image/version-resource.h"
 
 namespace onefile {
 namespace {
-
-constexpr uint64_t GROUP_HEADER_SIZE = 6, GROUP_ENTRY_SIZE = 14, GROUP_ENTRY_ID_AT = 12;
-constexpr uint64_t ICO_HEADER_SIZE = 6, ICO_ENTRY_SIZE = 16;
-constexpr size_t SHARED_ENTRY_BYTES = 8;  // width, height, colours, reserved, planes, bits per pixel
-constexpr uint16_t ICON_TYPE = 1;
 
 std::string hex16(unsigned value) {
   std::ostringstream out;
@@ -39,45 +32,6 @@ PeHeaders x86_64Headers(ByteView file, const std::string& shown) {
   if (!headers.optionalHeaderInFile || headers.optionalSize < OH_SUBSYSTEM + 2 || magic != PE32_PLUS_MAGIC)
     refuse("not an x86-64 Windows program (no PE32+ optional header)");
   return headers;
-}
-
-// The 16-byte entry of an .ico file that holds the images one after the
-// other: the group's entry with the image's size and place in that file in
-// place of its resource number.
-std::string icoEntry(ByteView groupEntry, size_t imageSize, uint64_t offset) {
-  std::string entry(reinterpret_cast<const char*>(groupEntry.data()), SHARED_ENTRY_BYTES);
-  appendLittleEndian(&entry, imageSize, 4);
-  appendLittleEndian(&entry, offset, 4);
-  return entry;
-}
-
-std::vector<IconImage> readIconGroup(const ImageResources& resources, ByteView group) {
-  std::optional<uint64_t> type = group.field(2, 2), count = group.field(4, 2);
-  if (!count || group.field(0, 2) != 0 || type != ICON_TYPE)
-    throw ResourceFault("its icon group has no icon group header");
-  if (*count == 0) throw ResourceFault("its icon group holds no image");
-  if (*count > MAX_ICON_IMAGES)
-    throw ResourceFault("its icon group holds " + std::to_string(*count) + " images; at most " +
-                        std::to_string(MAX_ICON_IMAGES) + " are taken");
-  if (!group.holds(GROUP_HEADER_SIZE, GROUP_ENTRY_SIZE * *count))
-    throw ResourceFault("its icon group ends inside its entries");
-  std::vector<IconImage> images;
-  uint64_t offset = ICO_HEADER_SIZE + ICO_ENTRY_SIZE * *count;
-  for (uint64_t i = 0; i < *count; ++i) {
-    ByteView entry = *group.part(GROUP_HEADER_SIZE + GROUP_ENTRY_SIZE * i, GROUP_ENTRY_SIZE);
-    uint16_t id = static_cast<uint16_t>(*entry.field(GROUP_ENTRY_ID_AT, 2));
-    std::optional<ByteView> data = resources.byId(RESOURCE_ICON, id);
-    if (!data) throw ResourceFault("its icon group names icon " + std::to_string(id) + ", which it does not hold");
-    if (data->size() == 0) throw ResourceFault("its icon group names icon " + std::to_string(id) + ", which is empty");
-    IconImage image;
-    image.width = entry.data()[0] == 0 ? 256 : entry.data()[0];
-    image.height = entry.data()[1] == 0 ? 256 : entry.data()[1];
-    image.directoryEntry = icoEntry(entry, data->size(), offset);
-    image.data.assign(reinterpret_cast<const char*>(data->data()), data->size());
-    offset += data->size();
-    images.push_back(std::move(image));
-  }
-  return images;
 }
 
 void takeVersion(const ImageResources& resources, ProgramTraits* traits) {

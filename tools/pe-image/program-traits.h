@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "pe-image/icon-file.h"
+#include "pe-image/icon-group.h"
 
 namespace onefile {
 

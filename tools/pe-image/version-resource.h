@@ -1,6 +1,8 @@
-// The version resource: the fixed file information (file and product
-// version as four numbers) and the strings that Windows shows in a file's
-// properties, in US English with Unicode text.
+// The version resource: a tree of nodes (length, value length, type, key,
+// value, children, each on a four-byte boundary) holding the fixed file
+// information (file and product version as four numbers) and the strings that
+// Windows shows in a file's properties. Written in US English with Unicode
+// text for the executables the tool makes, and read from another program.
 #pragma once
 #include <array>
 #include <cstddef>
@@ -10,6 +12,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "host/byte-view.h"
 
 namespace onefile {
 
@@ -31,5 +35,16 @@ struct VersionInfo {
 
 // The resource's bytes. Throws PackError when a string is not UTF-8.
 std::string buildVersionResource(const VersionInfo& info);
+
+struct VersionFound {
+  std::optional<std::array<uint16_t, 4>> fileVersion;  // none without fixed information or with a wrong signature
+  std::string fixedInfoFault;                          // why fixed information present was not taken
+  // Keys and values (UTF-8, up to their first zero unit) of the first string table, in its order.
+  std::vector<std::pair<std::string, std::string>> strings;
+};
+
+// Throws ResourceFault when the tree is damaged: a node shorter than its
+// header or longer than its parent, a key without its end, a wrong root key.
+VersionFound readVersionResource(ByteView resource);
 
 }  // namespace onefile

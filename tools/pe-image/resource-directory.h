@@ -1,19 +1,43 @@
-// The resources of another program's image, found through its resource
-// directory (type, name, language) with every offset bounded: by the bytes
-// the file holds for the section the directory lies in, and for the data by
-// the section its address falls in. The walk goes exactly three levels deep,
+// The resource directory: the three-level tree (type, name, language) that
+// the system reads an executable's manifest, version and icons from. Written
+// as the resource section of the executables the tool makes, and read from
+// another program's image with every offset bounded: by the bytes the file
+// holds for the section the directory lies in, and for the data by the
+// section its address falls in. The reading goes exactly three levels deep,
 // as the system's does, so that a directory that points back at itself is
 // read as a damaged one and cannot loop.
 #pragma once
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "host/byte-view.h"
 #include "pe-image/pe-headers.h"
 
 namespace onefile {
+
+enum ResourceType : uint16_t {
+  RESOURCE_ICON = 3,
+  RESOURCE_GROUP_ICON = 14,
+  RESOURCE_VERSION = 16,
+  RESOURCE_MANIFEST = 24,
+};
+
+inline constexpr uint16_t LANGUAGE_ENGLISH_US = 0x0409;
+
+struct Resource {
+  uint16_t type = 0;
+  uint16_t id = 0;
+  uint16_t language = LANGUAGE_ENGLISH_US;
+  std::string data;
+};
+
+// The section's bytes for a section placed at sectionAddress (its relative
+// virtual address: data entries point at their data by address). Resources
+// are identified by number only; no two may share type, id and language.
+std::string buildResourceSection(std::vector<Resource> resources, uint32_t sectionAddress);
 
 // Something malformed in a program's resources, said in one line.
 class ResourceFault : public std::runtime_error {

@@ -1,10 +1,13 @@
-// A Windows icon file (.ico): its images become the executable's icon
-// resources, one per image, and one icon group that lists them.
+// Icons, in the two forms that list their images alike: an icon file (.ico),
+// whose images become the executable's icon resources, one per image, with
+// one icon group that lists them; and the icon group of another program's
+// image, read back into the images of an icon file.
 #pragma once
 #include <string>
 #include <vector>
 
-#include "pe-image/resource-section.h"
+#include "host/byte-view.h"
+#include "pe-image/resource-directory.h"
 
 namespace onefile {
 
@@ -25,5 +28,11 @@ std::vector<IconImage> parseIconFile(const std::string& bytes, const std::string
 
 // One icon resource per image (ids 1, 2, ...) and the group (id 1).
 std::vector<Resource> iconResources(const std::vector<IconImage>& images);
+
+// The images of an image's icon group, in the group's order, data byte for
+// byte, each directoryEntry that of an icon file holding the images one after
+// the other, so that iconResources() writes the same group back. Throws
+// ResourceFault when the group is damaged or names an icon the image lacks.
+std::vector<IconImage> readIconGroup(const ImageResources& resources, ByteView group);
 
 }  // namespace onefile
