@@ -67,6 +67,10 @@ CommandResult runPack(const std::vector<std::string>& arguments) {
   return runShell(command);
 }
 
+CommandResult packFolder(const fs::path& app, const fs::path& output, const std::string& main) {
+  return runPack({"payload", app.string(), "--main", main, "-o", output.string(), "--level", "3"});
+}
+
 std::vector<DecodedRecord> readRecords(const fs::path& file) {
   onefile::PayloadFile payload(file);
   std::unique_ptr<onefile::DecodedStream> stream = payload.openStream();

@@ -42,6 +42,8 @@ std::string shellQuote(const std::string& text);
 CommandResult runShell(const std::string& command);
 // Runs the onefile-pack built beside these tests.
 CommandResult runPack(const std::vector<std::string>& arguments);
+// onefile-pack payload of the folder at level 3, quick for tests.
+CommandResult packFolder(const fs::path& app, const fs::path& output, const std::string& main = "app.exe");
 std::string packPath();
 
 struct DecodedRecord {
