@@ -11,7 +11,7 @@
 namespace mutations {
 namespace {
 
-using host_test::nextRandom;
+using test_data::nextRandom;
 
 // Where a Zstandard frame begins: magic (4 bytes), descriptor, window byte.
 constexpr size_t FRAME_START = PAYLOAD_MAGIC_SIZE;
