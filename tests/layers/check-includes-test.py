@@ -72,6 +72,10 @@ CASES = [
         'tools/pe-image/pe-headers.cpp:2: #include "../host/utf.h": names no folder of the tool',
         'tools/pe-image/pe-headers.cpp:3: #include "tools/host/utf.h": names no folder of the tool',
         'tools/pe-image/pe-headers.cpp:4: #include "host/gone.h": no such header']),
+    ("platform conditionals in host/ only", {
+        "tools/host/text-output.h": "#ifdef _WIN32\n#endif\n",
+        "tools/payload-io/names.cpp": "#include <string>\n#if defined(_WIN32)\n#endif\n",
+    }, ['tools/payload-io/names.cpp:2: asks for _WIN32 outside tools/host/']),
     ("a tool folder missing from the table", {
         "tools/extras/x.cpp": "",
     }, ['tools/extras/x.cpp: tools/extras/ is not in']),

@@ -3,6 +3,8 @@
 against the table of layers, shared files and the tool's folders, naming
 each offending line. Both sides name a header by its folder ("diag/report.h",
 "host/utf.h"), so that the folder an include reaches is read off its name.
+In tools/, only host/ may ask which system it is built for: elsewhere the
+difference lives in host's *-posix.cpp and *-windows.cpp files.
 
     check-includes.py TABLE SOURCE_DIR     (TABLE: cmake/bootstrap-layers.txt)
 """
@@ -11,6 +13,8 @@ import sys
 from pathlib import Path
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+PLATFORM_CONDITION = re.compile(r'^\s*#\s*(if|ifdef|ifndef|elif)\b.*\b_WIN32\b')
+PLATFORM_FOLDER = "host"
 SOURCE_SUFFIXES = {".h", ".cpp"}
 # The line every shared file starts with, and no other file.
 SHARED_MARK = "// Shared with onefile-pack:"
@@ -76,6 +80,10 @@ def check_tool_file(root, path, layers, shared, tools, faults, table_name):
             faults.append(f"{where}: runs up from tools/{folder}/ to tools/{target}/")
         elif not (root / "tools" / name).is_file():
             faults.append(f"{where}: no such header")
+    if folder != PLATFORM_FOLDER:
+        for number, line in enumerate(path.read_text().splitlines(), 1):
+            if PLATFORM_CONDITION.match(line):
+                faults.append(f"{relative}:{number}: asks for _WIN32 outside tools/{PLATFORM_FOLDER}/")
 
 
 def sources(folder):
