@@ -76,7 +76,7 @@ bench_payload() {
   "$host/tools/onefile-pack/onefile-pack" payload "$BENCH_CACHE/app" --main main.exe \
     -o "$BENCH_CACHE/app.payload" ${level:+--level "$level"} >/dev/null
   # The bare frame, where the packer's own reading puts it.
-  frames=$("$host/tools/payload-writer/payload-frames" "$BENCH_CACHE/app.payload")
+  frames=$("$host/tools/payload-io/payload-frames" "$BENCH_CACHE/app.payload")
   read -r offset size <<< "$frames"
   tail -c +$((offset + 1)) "$BENCH_CACHE/app.payload" | head -c "$size" > "$BENCH_CACHE/app.zst"
   (cd "$BENCH_CACHE/app" && find . -type f | LC_ALL=C sort) > "$BENCH_CACHE/files.txt"

@@ -5,7 +5,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#include "bootstrap/console-seam.h"
+#include "bootstrap/console-seams.h"
 
 ConsoleModeCalls consoleModeCalls = {GetConsoleMode, SetConsoleMode};
 

@@ -1,3 +1,5 @@
+// Shared with onefile-pack: compiled by both sides, it stands on its own and
+// includes only system headers and the shared headers.
 // CRC-32 by folding with carry-less multiplication (PCLMULQDQ): four 128-bit
 // lanes are folded 64 bytes at a time, then into one lane, then reduced to
 // 32 bits (Barrett). The constants are powers of x modulo the bit-reflected

@@ -7,8 +7,10 @@
 #include "diag/report.h"
 #include "diag/text.h"
 #include "paths/template.h"
-#include "payload/directories-seams.h"
+#include "payload/directories.h"
 
+// Declared for the tests in directories-seams.h, which stands on this file
+// and so is not included by it.
 wchar_t* knownDirectories[KNOWN_DIRECTORIES_CAPACITY];
 unsigned knownDirectoryCount;
 

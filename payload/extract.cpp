@@ -10,7 +10,7 @@
 #include "payload/file-content.h"
 #include "payload/held-files.h"
 #include "payload/reader.h"
-#include "payload/record-name.h"
+#include "payload/name-inside-folder.h"
 
 wchar_t firstFilePath[PATH_CAPACITY];
 

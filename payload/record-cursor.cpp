@@ -1,3 +1,5 @@
+// Shared with onefile-pack: compiled by both sides, it stands on its own and
+// includes only system headers and the shared headers.
 #include "payload/record-cursor.h"
 
 #include <string.h>

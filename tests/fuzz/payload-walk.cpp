@@ -6,9 +6,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "payload-locator.h"
-#include "record-reader.h"
-#include "utf.h"
+#include "payload-io/payload-locator.h"
+#include "payload-io/record-reader.h"
+#include "host/utf.h"
 
 namespace fuzz_walk {
 namespace {

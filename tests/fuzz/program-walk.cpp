@@ -3,9 +3,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "pack-error.h"
+#include "host/pack-error.h"
 #include "payload/format.h"
-#include "program-traits.h"
+#include "pe-image/program-traits.h"
 
 namespace fuzz_walk {
 namespace {

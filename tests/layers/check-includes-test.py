@@ -19,6 +19,8 @@ SHARED = {  # every shared header of the table, marked and standing alone
     "payload/format.h": MARK,
     "payload/record-cursor.h": MARK + '#include "diag/limits.h"\n#include <stdint.h>\n',
     "resources/attached.h": MARK,
+    "payload/crc32.cpp": MARK + '#include "payload/crc32.h"\n#include <zlib.h>\n',
+    "payload/record-cursor.cpp": MARK + '#include "payload/record-cursor.h"\n',
 }
 CASES = [
     ("downward and same-folder includes", {
@@ -27,7 +29,8 @@ CASES = [
         "resources/embedded.h": "",
         "bootstrap/driver.cpp": '#include "payload/format.h"\n#include "paths/template.h"\n',
         "paths/template.h": "",
-        "tools/list.cpp": '#include "payload/format.h"\n#include "list.h"\n#include <string>\n',
+        "tools/host/list.cpp": '#include "payload/format.h"\n#include "host/list.h"\n#include <string>\n',
+        "tools/host/list.h": "",
     }, []),
     ("an include running back up", {
         "diag/report.cpp": '// text\n#include "diag/limits.h"\n#include "paths/text.h"\n',
@@ -45,27 +48,45 @@ CASES = [
     }, ['payload/reader.cpp:1: #include "diag/gone.h": no such header']),
     ("the tool taking an internal header", {
         "paths/random-text.h": "",
-        "tools/target.cpp": '#include "paths/placeholder-names.h"\n#include "paths/random-text.h"\n',
-    }, ['tools/target.cpp:2: #include "paths/random-text.h": tools/ includes only the shared']),
+        "tools/onefile-pack/target.cpp": ('#include "paths/placeholder-names.h"\n#include "paths/random-text.h"\n'
+                                          '#include "payload/crc32.cpp"\n'),
+    }, ['tools/onefile-pack/target.cpp:2: #include "paths/random-text.h": tools/ includes only the shared',
+        'tools/onefile-pack/target.cpp:3: #include "payload/crc32.cpp": tools/ includes only the shared']),
     ("a shared header leaning on an internal one", {
         "payload/format.h": MARK + '#include "diag/report.h"\n',
         "diag/report.h": "",
-    }, ['payload/format.h:2: #include "diag/report.h": a shared header includes one that is not shared']),
+    }, ['payload/format.h:2: #include "diag/report.h": a shared file includes one that is not shared']),
     ("the tool's folders, downward and up", {
         "tools/host/utf.h": "",
-        "tools/host/utf.cpp": '#include "utf.h"\n',
-        "tools/exe-writer/pe-image.cpp": '#include "utf.h"\n#include "payload/format.h"\n',
-        "tools/payload-writer/payload-file.h": "",
-        "tools/onefile-pack/list.cpp": '#include "payload-file.h"\n#include "utf.h"\n',
-        "tools/host/progress.cpp": '#include "utf.h"\n#include "payload-file.h"\n',
-    }, ['tools/host/progress.cpp:2: #include "payload-file.h": runs up from tools/host/ to tools/payload-writer/']),
+        "tools/host/utf.cpp": '#include "host/utf.h"\n',
+        "tools/pe-image/pe-headers.cpp": '#include "host/utf.h"\n#include "payload/format.h"\n',
+        "tools/payload-io/payload-file.h": "",
+        "tools/onefile-pack/list.cpp": '#include "payload-io/payload-file.h"\n#include "host/utf.h"\n',
+        "tools/host/progress.cpp": '#include "host/utf.h"\n#include "payload-io/payload-file.h"\n',
+    }, ['tools/host/progress.cpp:2: #include "payload-io/payload-file.h": runs up from tools/host/ to tools/payload-io/']),
+    ("tool includes that name no layer, or no header", {
+        "tools/host/utf.h": "",
+        "tools/pe-image/pe-headers.cpp": ('#include "utf.h"\n#include "../host/utf.h"\n#include "tools/host/utf.h"\n'
+                                          '#include "host/gone.h"\n'),
+    }, ['tools/pe-image/pe-headers.cpp:1: #include "utf.h": names no folder of the tool',
+        'tools/pe-image/pe-headers.cpp:2: #include "../host/utf.h": names no folder of the tool',
+        'tools/pe-image/pe-headers.cpp:3: #include "tools/host/utf.h": names no folder of the tool',
+        'tools/pe-image/pe-headers.cpp:4: #include "host/gone.h": no such header']),
+    ("platform conditionals in host/ only", {
+        "tools/host/text-output.h": "#ifdef _WIN32\n#endif\n",
+        "tools/payload-io/names.cpp": "#include <string>\n#if defined(_WIN32)\n#endif\n",
+    }, ['tools/payload-io/names.cpp:2: asks for _WIN32 outside tools/host/']),
     ("a tool folder missing from the table", {
         "tools/extras/x.cpp": "",
     }, ['tools/extras/x.cpp: tools/extras/ is not in']),
+    ("a shared source leaning on an internal header", {
+        "payload/record-cursor.cpp": MARK + '#include "payload/reader.h"\n',
+        "payload/reader.h": "",
+    }, ['payload/record-cursor.cpp:2: #include "payload/reader.h": a shared file includes one that is not shared']),
     ("marks missing and misplaced", {
         "resources/attached.h": "#pragma once\n",
         "diag/report.h": MARK,
-    }, ['resources/attached.h:1: a shared header without the line',
+    }, ['resources/attached.h:1: a shared file without the line',
         'diag/report.h:1: marked as shared but not in bootstrap-layers.txt']),
 ]
 

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Checks every quoted include of the bootstrap's folders and of tools/
-against the table of layers, shared headers and the tool's folders, naming
-each offending line. The tool's folders include each other's headers by bare
-name: a name is looked up in the file's own folder, then in the others.
+against the table of layers, shared files and the tool's folders, naming
+each offending line. Both sides name a header by its folder ("diag/report.h",
+"host/utf.h"), so that the folder an include reaches is read off its name.
+In tools/, only host/ may ask which system it is built for: elsewhere the
+difference lives in host's *-posix.cpp and *-windows.cpp files.
 
     check-includes.py TABLE SOURCE_DIR     (TABLE: cmake/bootstrap-layers.txt)
 """
@@ -11,8 +13,10 @@ import sys
 from pathlib import Path
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+PLATFORM_CONDITION = re.compile(r'^\s*#\s*(if|ifdef|ifndef|elif)\b.*\b_WIN32\b')
+PLATFORM_FOLDER = "host"
 SOURCE_SUFFIXES = {".h", ".cpp"}
-# The line every shared header starts with, and no other header.
+# The line every shared file starts with, and no other file.
 SHARED_MARK = "// Shared with onefile-pack:"
 
 
@@ -47,38 +51,39 @@ def check_layer_file(root, path, layers, shared, faults, table_name):
         elif "/" in name and not (root / name).is_file():
             faults.append(f"{where}: no such header")
         elif relative in shared and name not in shared:
-            faults.append(f"{where}: a shared header includes one that is not shared")
+            faults.append(f"{where}: a shared file includes one that is not shared")
     marked = path.read_text().startswith(SHARED_MARK)
     if relative in shared and not marked:
-        faults.append(f"{relative}:1: a shared header without the line \"{SHARED_MARK}\"")
+        faults.append(f"{relative}:1: a shared file without the line \"{SHARED_MARK}\"")
     if relative not in shared and marked:
         faults.append(f"{relative}:1: marked as shared but not in {table_name}")
-
-
-def tool_folder_of(root, folder, name, tools):
-    """The tool folder holding the bare-named header, its own folder first."""
-    for candidate in [folder] + tools:
-        if (root / "tools" / candidate / name).is_file():
-            return candidate
-    return None
 
 
 def check_tool_file(root, path, layers, shared, tools, faults, table_name):
     relative = path.relative_to(root).as_posix()
     inner = path.relative_to(root / "tools").parts
-    folder = inner[0] if len(inner) > 1 else None
-    if folder is not None and folder not in tools:
+    if len(inner) == 1:
+        return  # the folder's own build files, not code
+    folder = inner[0]
+    if folder not in tools:
         faults.append(f"{relative}: tools/{folder}/ is not in {table_name}")
         return
     for number, name in quoted_includes(path):
         where = f"{relative}:{number}: #include \"{name}\""
-        if name.split("/")[0] in layers:
-            if name not in shared:
+        target = name.split("/")[0] if "/" in name else None
+        if target in layers:
+            if name not in shared or not name.endswith(".h"):
                 faults.append(f"{where}: tools/ includes only the shared headers of the bootstrap")
-            continue
-        owner = tool_folder_of(root, folder, name, tools) if folder and "/" not in name else None
-        if owner is not None and tools.index(owner) > tools.index(folder):
-            faults.append(f"{where}: runs up from tools/{folder}/ to tools/{owner}/")
+        elif target not in tools:
+            faults.append(f"{where}: names no folder of the tool's layers")
+        elif tools.index(target) > tools.index(folder):
+            faults.append(f"{where}: runs up from tools/{folder}/ to tools/{target}/")
+        elif not (root / "tools" / name).is_file():
+            faults.append(f"{where}: no such header")
+    if folder != PLATFORM_FOLDER:
+        for number, line in enumerate(path.read_text().splitlines(), 1):
+            if PLATFORM_CONDITION.match(line):
+                faults.append(f"{relative}:{number}: asks for _WIN32 outside tools/{PLATFORM_FOLDER}/")
 
 
 def sources(folder):
@@ -91,7 +96,7 @@ def main():
     faults = []
     for name in sorted(shared):
         if not (root / name).is_file():
-            faults.append(f"{table.name}: shared header {name} does not exist")
+            faults.append(f"{table.name}: shared file {name} does not exist")
     for folder in layers:
         for path in sources(root / folder):
             check_layer_file(root, path, layers, shared, faults, table.name)

@@ -1,4 +1,4 @@
-#include "byte-fields.h"
+#include "host/byte-fields.h"
 
 #include "payload/format.h"
 

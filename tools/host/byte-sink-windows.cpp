@@ -10,10 +10,10 @@
 
 #include <cstdio>
 
-#include "byte-sink.h"
-#include "pack-error.h"
-#include "utf.h"
-#include "windows-error.h"
+#include "host/byte-sink.h"
+#include "host/pack-error.h"
+#include "host/utf.h"
+#include "host/windows-error.h"
 
 namespace onefile {
 namespace {

@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "mapped-file.h"
-#include "pack-error.h"
-#include "utf.h"
-#include "windows-error.h"
+#include "host/mapped-file.h"
+#include "host/pack-error.h"
+#include "host/utf.h"
+#include "host/windows-error.h"
 
 namespace onefile {
 

@@ -1,8 +1,8 @@
-#include "progress.h"
+#include "host/progress.h"
 
 #include <string>
 
-#include "host-system.h"
+#include "host/host-system.h"
 
 namespace onefile {
 namespace {

@@ -1,5 +1,5 @@
 // A terminal on Linux takes UTF-8 as it is.
-#include "text-output.h"
+#include "host/text-output.h"
 
 namespace onefile {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "text-output.h"
+#include "host/text-output.h"
 
 namespace onefile {
 namespace {

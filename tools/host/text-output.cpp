@@ -1,4 +1,4 @@
-#include "text-output.h"
+#include "host/text-output.h"
 
 #include <cstdarg>
 #include <string>

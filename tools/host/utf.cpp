@@ -1,4 +1,4 @@
-#include "utf.h"
+#include "host/utf.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "windows-error.h"
+#include "host/windows-error.h"
 
 #include <windows.h>
 

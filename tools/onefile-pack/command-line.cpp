@@ -1,4 +1,4 @@
-#include "command-line.h"
+#include "onefile-pack/command-line.h"
 
 #include <cerrno>
 #include <cstdlib>

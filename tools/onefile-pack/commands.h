@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "command-line.h"
+#include "onefile-pack/command-line.h"
 
 namespace onefile {
 
@@ -34,6 +34,10 @@ struct Subcommand {
 std::vector<OptionDefinition> payloadOptions();
 std::vector<OptionDefinition> buildOptions();
 std::vector<OptionDefinition> extractOptions();
+
+// The whole tool: the arguments after the program's name, as UTF-8 text, to
+// the exit status. Each system's entry point (main-*.cpp) hands them over.
+int runTool(const Arguments& arguments);
 
 int runPayloadCommand(const Arguments& arguments);
 int runBuildCommand(const Arguments& arguments);

@@ -11,18 +11,18 @@
 #include <memory>
 #include <set>
 
-#include "byte-sink.h"
-#include "checksum.h"
-#include "command-line.h"
-#include "commands.h"
-#include "counted-text.h"
-#include "pack-error.h"
-#include "payload-file.h"
-#include "payload-names.h"
+#include "host/byte-sink.h"
+#include "payload-io/checksum.h"
+#include "onefile-pack/command-line.h"
+#include "onefile-pack/commands.h"
+#include "host/counted-text.h"
+#include "host/pack-error.h"
+#include "payload-io/payload-file.h"
+#include "payload-io/payload-names.h"
 #include "payload/format.h"
-#include "progress.h"
-#include "text-output.h"
-#include "utf.h"
+#include "host/progress.h"
+#include "host/text-output.h"
+#include "host/utf.h"
 
 namespace onefile {
 namespace {

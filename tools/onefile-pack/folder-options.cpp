@@ -1,13 +1,13 @@
-#include "folder-options.h"
+#include "onefile-pack/folder-options.h"
 
 #include <zstd.h>
 
 #include <cstdio>
 
 #include "diag/limits.h"
-#include "host-system.h"
-#include "text-output.h"
-#include "utf.h"
+#include "host/host-system.h"
+#include "host/text-output.h"
+#include "host/utf.h"
 
 namespace onefile {
 namespace {

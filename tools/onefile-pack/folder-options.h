@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app-folder.h"
-#include "command-line.h"
-#include "frame-compressor.h"
+#include "payload-io/app-folder.h"
+#include "onefile-pack/command-line.h"
+#include "payload-io/frame-compressor.h"
 
 namespace onefile {
 

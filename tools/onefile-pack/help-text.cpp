@@ -1,10 +1,10 @@
-#include "help-text.h"
+#include "onefile-pack/help-text.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "text-output.h"
+#include "host/text-output.h"
 
 namespace onefile {
 namespace {

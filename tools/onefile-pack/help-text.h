@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdio>
 
-#include "commands.h"
+#include "onefile-pack/commands.h"
 
 namespace onefile {
 

@@ -4,14 +4,14 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "checksum.h"
-#include "command-line.h"
-#include "commands.h"
-#include "counted-text.h"
-#include "payload-file.h"
+#include "payload-io/checksum.h"
+#include "onefile-pack/command-line.h"
+#include "onefile-pack/commands.h"
+#include "host/counted-text.h"
+#include "payload-io/payload-file.h"
 #include "payload/format.h"
-#include "text-output.h"
-#include "utf.h"
+#include "host/text-output.h"
+#include "host/utf.h"
 
 namespace onefile {
 namespace {

@@ -5,15 +5,11 @@
 #include <filesystem>
 #include <string>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
-#include "command-line.h"
-#include "commands.h"
-#include "help-text.h"
-#include "pack-error.h"
-#include "text-output.h"
+#include "onefile-pack/command-line.h"
+#include "onefile-pack/commands.h"
+#include "onefile-pack/help-text.h"
+#include "host/pack-error.h"
+#include "host/text-output.h"
 
 namespace {
 
@@ -74,6 +70,10 @@ int runReportingFailures(const Subcommand& command, const Arguments& arguments) 
   return EXIT_FAILED;
 }
 
+}  // namespace
+
+namespace onefile {
+
 int runTool(const Arguments& arguments) {
   if (arguments.empty()) {
     printToolHelp(stderr, SUBCOMMANDS, SUBCOMMAND_COUNT);
@@ -102,21 +102,4 @@ int runTool(const Arguments& arguments) {
   return runReportingFailures(*command, rest);
 }
 
-}  // namespace
-
-#ifdef _WIN32
-// Arguments arrive as UTF-16, so that every name reaches the tool whatever the
-// system's code page; inside, text is UTF-8 as on Linux.
-int wmain(int argc, wchar_t** argv) {
-  Arguments arguments;
-  for (int i = 1; i < argc; ++i) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
-    std::string text(size > 0 ? size - 1 : 0, '\0');
-    if (size > 1) WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, text.data(), size, nullptr, nullptr);
-    arguments.push_back(std::move(text));
-  }
-  return runTool(arguments);
-}
-#else
-int main(int argc, char** argv) { return runTool(Arguments(argv + 1, argv + argc)); }
-#endif
+}  // namespace onefile

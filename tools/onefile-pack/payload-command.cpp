@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <memory>
 
-#include "command-line.h"
-#include "commands.h"
-#include "counted-text.h"
-#include "folder-options.h"
-#include "payload-writer.h"
-#include "text-output.h"
-#include "utf.h"
+#include "onefile-pack/command-line.h"
+#include "onefile-pack/commands.h"
+#include "host/counted-text.h"
+#include "onefile-pack/folder-options.h"
+#include "payload-io/payload-writer.h"
+#include "host/text-output.h"
+#include "host/utf.h"
 
 namespace onefile {
 

@@ -1,4 +1,4 @@
-#include "target-length.h"
+#include "onefile-pack/target-length.h"
 
 #include <optional>
 #include <string>

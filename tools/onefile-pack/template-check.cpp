@@ -1,8 +1,8 @@
-#include "template-check.h"
+#include "onefile-pack/template-check.h"
 
 #include "diag/limits.h"
 #include "paths/placeholder-names.h"
-#include "utf.h"
+#include "host/utf.h"
 
 namespace onefile {
 namespace {

@@ -7,15 +7,15 @@
 #include <filesystem>
 #include <memory>
 
-#include "command-line.h"
-#include "commands.h"
-#include "counted-text.h"
-#include "host-system.h"
-#include "pack-error.h"
-#include "payload-file.h"
-#include "payload-names.h"
-#include "text-output.h"
-#include "utf.h"
+#include "onefile-pack/command-line.h"
+#include "onefile-pack/commands.h"
+#include "host/counted-text.h"
+#include "host/host-system.h"
+#include "host/pack-error.h"
+#include "payload-io/payload-file.h"
+#include "payload-io/payload-names.h"
+#include "host/text-output.h"
+#include "host/utf.h"
 
 namespace onefile {
 namespace {

@@ -6,21 +6,21 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "checksum.h"
+#include "payload-io/checksum.h"
 #include "file-bytes.h"
 #include "fixture-layout.h"
-#include "payload-assembler.h"
-#include "payload-locator.h"
+#include "payload-io/payload-assembler.h"
+#include "payload-io/payload-locator.h"
 #include "payload/format.h"
-#include "record-encoding.h"
-#include "utf.h"
+#include "payload-io/record-encoding.h"
+#include "host/utf.h"
 #include "xorshift.h"
 
 namespace fixtures {
 namespace {
 
 using fixture_layout::READER_BLOCK;
-using host_test::nextRandom;
+using test_data::nextRandom;
 
 onefile::CompressionSettings quickSettings(int windowLog, bool contentChecksum = true) {
   onefile::CompressionSettings settings;
@@ -252,13 +252,6 @@ std::vector<Fixture> unpackFixtures() {
 }
 
 }  // namespace
-
-std::string randomBytes(size_t size, uint32_t seed) {
-  uint32_t state = 0x9E3779B9u ^ seed;
-  std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(nextRandom(&state));
-  return bytes;
-}
 
 std::string textBytes(size_t size, uint32_t seed) {
   static const char* const words[] = {"payload ", "record ", "block ", "frame ", "window ", "stream\n", "cache "};

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "xorshift.h"
+
 namespace fixtures {
 
 struct Fixture {
@@ -19,7 +21,7 @@ struct Fixture {
 using Files = std::vector<std::pair<std::u16string, std::string>>;
 
 // Deterministic bytes: "random" ones do not compress, "text" ones do.
-std::string randomBytes(size_t size, uint32_t seed);
+using test_data::randomBytes;
 std::string textBytes(size_t size, uint32_t seed);
 
 // The records of files, followed by the end record when asked.

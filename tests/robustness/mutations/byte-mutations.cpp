@@ -4,14 +4,14 @@
 #include <cstdint>
 
 #include "mutations.h"
-#include "payload-locator.h"
+#include "payload-io/payload-locator.h"
 #include "payload/format.h"
 #include "xorshift.h"
 
 namespace mutations {
 namespace {
 
-using host_test::nextRandom;
+using test_data::nextRandom;
 
 // Where a Zstandard frame begins: magic (4 bytes), descriptor, window byte.
 constexpr size_t FRAME_START = PAYLOAD_MAGIC_SIZE;

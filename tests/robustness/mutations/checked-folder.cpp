@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "checksum.h"
+#include "payload-io/checksum.h"
 #include "file-bytes.h"
 #include "fixtures.h"
 

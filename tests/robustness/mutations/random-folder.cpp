@@ -4,7 +4,7 @@
 
 #include "file-bytes.h"
 #include "fixtures.h"
-#include "utf.h"
+#include "host/utf.h"
 #include "xorshift.h"
 
 namespace mutations {
@@ -20,7 +20,7 @@ constexpr size_t MAX_DEPTH = 12;
 constexpr size_t MAX_NAME_LETTERS = 24;
 constexpr size_t LARGE_FILE_BYTES = 5 * 1024 * 1024;
 
-uint32_t next(uint32_t* state) { return host_test::nextRandom(state); }
+uint32_t next(uint32_t* state) { return test_data::nextRandom(state); }
 
 std::string randomName(uint32_t* state) {
   std::u32string name;

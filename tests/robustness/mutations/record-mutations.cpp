@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <functional>
 
-#include "app-folder.h"
-#include "checksum.h"
+#include "payload-io/app-folder.h"
+#include "payload-io/checksum.h"
 #include "file-bytes.h"
 #include "fixtures.h"
 #include "mutations.h"
 #include "payload/format.h"
-#include "record-encoding.h"
+#include "payload-io/record-encoding.h"
 
 namespace mutations {
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "bootstrap/console-seam.h"
+#include "bootstrap/console-seams.h"
 #include "bootstrap/console.h"
 #include "probe-state.h"
 

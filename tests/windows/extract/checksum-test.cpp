@@ -5,6 +5,7 @@
 #include <string>
 
 #include "harness.h"
+#include "xorshift.h"
 #include "payload/file-checksum.h"
 
 namespace {
@@ -19,22 +20,12 @@ uint32_t referenceCrc32(const std::string& bytes) {
   return ~crc;
 }
 
-std::string patternBytes(size_t size) {
-  std::string bytes(size, '\0');
-  uint32_t state = 12345;
-  for (char& byte : bytes) {
-    state = state * 1103515245u + 12345u;
-    byte = (char)(state >> 16);
-  }
-  return bytes;
-}
-
 TEST(ExistingFileChecksum, IsTheCrc32OfTheWholeFile) {
   std::wstring dir = harness::freshTestDir();
   harness::writeFile(dir + L"\\check", "123456789");
   EXPECT_EQ(existingFileChecksum((dir + L"\\check").c_str()), 0xCBF43926u);
   // Several pages and more than one content chunk, with an odd tail.
-  std::string large = patternBytes(3 * 65536 + 77);
+  std::string large = test_data::randomBytes(3 * 65536 + 77, 1);
   harness::writeFile(dir + L"\\large", large);
   EXPECT_EQ(existingFileChecksum((dir + L"\\large").c_str()), referenceCrc32(large));
 }

@@ -7,24 +7,16 @@
 #include <string>
 
 #include "payload/crc32.h"
+#include "xorshift.h"
 
 namespace {
-
-std::string noise(size_t size, uint32_t seed) {
-  std::string bytes(size, '\0');
-  for (char& byte : bytes) {
-    seed = seed * 1103515245u + 12345u;
-    byte = (char)(seed >> 16);
-  }
-  return bytes;
-}
 
 uint32_t zlibCrc(uint32_t crc, const unsigned char* bytes, size_t length) {
   return (uint32_t)crc32(crc, bytes, (uInt)length);
 }
 
 TEST(Crc32Update, GivesZlibsValueForEveryLengthAndAlignment) {
-  std::string bytes = noise(700, 1);
+  std::string bytes = test_data::randomBytes(700, 1);
   const unsigned char* base = reinterpret_cast<const unsigned char*>(bytes.data());
   for (size_t offset = 0; offset < 16; ++offset)
     for (size_t length = 0; length + offset <= 600; ++length)
@@ -34,7 +26,7 @@ TEST(Crc32Update, GivesZlibsValueForEveryLengthAndAlignment) {
 }
 
 TEST(Crc32Update, GivesZlibsValueForLargeBuffersTakenWholeOrInParts) {
-  std::string bytes = noise(9 << 20, 2);
+  std::string bytes = test_data::randomBytes(9 << 20, 2);
   const unsigned char* base = reinterpret_cast<const unsigned char*>(bytes.data());
   uint32_t whole = zlibCrc(0, base, bytes.size());
   EXPECT_EQ(crc32Update(0, base, bytes.size()), whole);

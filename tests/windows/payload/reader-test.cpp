@@ -10,6 +10,7 @@
 #include "fixture-layout.h"
 #include "guarded-memory.h"
 #include "harness.h"
+#include "xorshift.h"
 #include "payload/format.h"
 #include "payload/reader.h"
 
@@ -87,7 +88,7 @@ TEST(PayloadReader, DeliversEveryByteForAnyMixOfRequestSizes) {
   StreamCheck check(stream);
   uint32_t state = 12345;
   while (check.left() > 0) {
-    state = state * 1103515245u + 12345u;
+    test_data::nextRandom(&state);
     uint64_t size = 1 + (state >> 8) % 70000;
     if (size > check.left()) size = check.left();
     if (state & 0x10000)

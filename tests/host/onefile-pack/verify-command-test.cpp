@@ -1,0 +1,74 @@
+// onefile-pack verify: the files of an unpacked cache that are missing or differ.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "fixtures.h"
+#include "test-support.h"
+
+namespace {
+
+using namespace testing_support;
+
+TEST(VerifyCommand, ListsEveryFileThatIsMissingOrDiffers) {
+  ScratchFolder folder;
+  std::vector<std::pair<std::string, std::string>> files = {
+      {"app.exe", "main"}, {"a.txt", "aaaa"}, {"b/b.txt", "bbbb"}, {"c.txt", "cccc"}, {"d/e.txt", ""}};
+  for (const auto& [name, content] : files) writeFile(folder / ("app/" + name), content);
+  ASSERT_EQ(packFolder(folder / "app", folder / "app.payload").status, 0);
+  fs::copy(folder / "app", folder / "cache", fs::copy_options::recursive);
+  writeFile(folder / "cache/unrelated.txt", "not in the payload");
+
+  CommandResult same = runPack({"verify", (folder / "app.payload").string(), (folder / "cache").string()});
+  EXPECT_EQ(same.status, 0) << same.err;
+  EXPECT_EQ(same.out, "5 files: 0 missing, 0 differ\n");
+
+  fs::remove(folder / "cache/a.txt");
+  fs::remove(folder / "cache/d/e.txt");
+  writeFile(folder / "cache/b/b.txt", "bbbB");
+  writeFile(folder / "cache/c.txt", "ccccc");
+  CommandResult changed = runPack({"verify", (folder / "app.payload").string(), (folder / "cache").string()});
+  EXPECT_EQ(changed.status, 1);
+  EXPECT_EQ(changed.out, "missing  a.txt\ndiffers  b\\b.txt\ndiffers  c.txt\nmissing  d\\e.txt\n"
+                         "5 files: 2 missing, 2 differ\n");
+
+  writeFile(folder / "cache/c.txt", "cccc");
+  CommandResult one = runPack({"verify", (folder / "app.payload").string(), (folder / "cache").string()});
+  EXPECT_EQ(one.status, 1);
+  EXPECT_NE(one.out.find("\n5 files: 2 missing, 1 differs\n"), std::string::npos) << one.out;
+}
+
+// Verify and extract read the frame to its end, as the bootstrap does: a
+// folder that matches a damaged payload's records is no proof that the
+// payload is sound.
+TEST(VerifyCommand, ReportsAFrameWhoseChecksumDoesNotMatchInOneLineAsExtractDoes) {
+  ScratchFolder folder;
+  for (const fixtures::Fixture& fixture : fixtures::allFixtures())
+    if (fixture.name.rfind("check-", 0) == 0) writeFile(folder / (fixture.name + ".payload"), fixture.payload);
+  auto verify = [&](const std::string& name) {
+    return runPack({"verify", (folder / (name + ".payload")).string(), folder.path().string()});
+  };
+  CommandResult damaged = verify("check-checksum");
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_NE(damaged.err.find("the frame's content checksum does not match what it decodes to"), std::string::npos)
+      << damaged.err;
+  EXPECT_EQ(std::count(damaged.err.begin(), damaged.err.end(), '\n'), 1) << damaged.err;
+  for (const char* sound : {"check-sound", "check-unchecked"}) {
+    CommandResult result = verify(sound);
+    EXPECT_EQ(result.err, "") << sound;
+    EXPECT_NE(result.out.find("\n3 files: 3 missing, 0 differ\n"), std::string::npos) << sound;
+  }
+  // Extract checks the whole payload, its frame's checksum included, before
+  // it writes anything.
+  for (const char* damagedName : {"check-compressed", "check-checksum"}) {
+    fs::path out = folder / (std::string(damagedName) + "-out");
+    CommandResult result = runPack({"extract", (folder / (std::string(damagedName) + ".payload")).string(), out.string()});
+    EXPECT_EQ(result.status, 1) << damagedName;
+    EXPECT_NE(result.err.find("the frame's content checksum does not match what it decodes to"), std::string::npos)
+        << damagedName << ": " << result.err;
+    EXPECT_TRUE(!fs::exists(out) || fs::is_empty(out)) << damagedName;
+  }
+  EXPECT_EQ(runPack({"extract", (folder / "check-sound.payload").string(), (folder / "sound-out").string()}).status, 0);
+}
+
+}  // namespace

@@ -1,0 +1,18 @@
+#include <windows.h>
+
+#include <string>
+
+#include "onefile-pack/commands.h"
+
+// Arguments arrive as UTF-16, so that every name reaches the tool whatever the
+// system's code page; inside, text is UTF-8 as on Linux.
+int wmain(int argc, wchar_t** argv) {
+  onefile::Arguments arguments;
+  for (int i = 1; i < argc; ++i) {
+    int size = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string text(size > 0 ? size - 1 : 0, '\0');
+    if (size > 1) WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, text.data(), size, nullptr, nullptr);
+    arguments.push_back(std::move(text));
+  }
+  return onefile::runTool(arguments);
+}

@@ -1,0 +1,203 @@
+#include "payload-io/app-folder.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+#include <system_error>
+
+#include "diag/limits.h"
+#include "host/host-system.h"
+#include "host/pack-error.h"
+#include "payload/format.h"
+#include "payload-io/windows-names.h"
+#include "host/utf.h"
+
+namespace fs = std::filesystem;
+
+namespace onefile {
+namespace {
+
+struct Walk {
+  fs::path root;
+  fs::path canonicalRoot;
+  std::vector<fs::path> openFolders;  // canonical folders from the root down to the current one
+  std::vector<FolderFile> files;
+};
+
+bool isWithin(const fs::path& path, const fs::path& folder) {
+  auto [end, unused] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+  return end == folder.end();
+}
+
+std::string typeName(fs::file_type type) {
+  switch (type) {
+    case fs::file_type::socket: return "a socket";
+    case fs::file_type::fifo: return "a named pipe";
+    case fs::file_type::block: return "a block device";
+    case fs::file_type::character: return "a character device";
+    default: return "not a regular file";
+  }
+}
+
+// Where a link inside the folder leads, or why it is refused.
+fs::path followLink(const Walk& walk, const fs::path& link, const std::string& shown) {
+  std::error_code error;
+  fs::path target = fs::canonical(link, error);
+  if (error) {
+    if (error.value() == ELOOP) throw PackError(shown, "symbolic link that leads around in a loop");
+    throw PackError(shown, "symbolic link whose target does not exist");
+  }
+  if (!isWithin(target, walk.canonicalRoot))
+    throw PackError(shown, "symbolic link that leads out of the folder (to " + displayName(target.u8string()) +
+                               "); only links that stay inside the folder are followed");
+  return target;
+}
+
+void walkFolder(Walk& walk, const fs::path& folder, const std::string& relativeFolder);
+
+void visitEntry(Walk& walk, const fs::path& path, const std::string& relative) {
+  std::string shown = displayPath(walk.root, relative);
+  std::string component = path.filename().u8string();
+  std::optional<std::u16string> wide = utf8ToUtf16(component);
+  if (!wide) throw PackError(shown, "the name is not valid UTF-8, so it has no Windows form");
+  if (std::optional<std::string> problem = componentProblem(*wide)) throw PackError(shown, *problem);
+
+  fs::file_status status = fs::symlink_status(path);
+  fs::path canonical = path;
+  if (fs::is_symlink(status)) {
+    canonical = followLink(walk, path, shown);
+    status = fs::status(canonical);
+  }
+  if (fs::is_directory(status)) {
+    fs::path folder = fs::canonical(canonical);
+    if (std::find(walk.openFolders.begin(), walk.openFolders.end(), folder) != walk.openFolders.end())
+      throw PackError(shown, "symbolic link that leads back into a folder containing it (a loop)");
+    walk.openFolders.push_back(folder);
+    walkFolder(walk, path, relative);
+    walk.openFolders.pop_back();
+    return;
+  }
+  if (!fs::is_regular_file(status))
+    throw PackError(shown, "is " + typeName(status.type()) + "; only regular files can be packed");
+  FolderFile file;
+  file.source = path;
+  file.relative = relative;
+  file.size = fs::file_size(path);
+  walk.files.push_back(std::move(file));
+}
+
+void walkFolder(Walk& walk, const fs::path& folder, const std::string& relativeFolder) {
+  std::error_code error;
+  std::vector<std::string> names = folderEntryNames(folder, error);
+  if (error) throw PackError(displayPath(walk.root, relativeFolder), "cannot read the folder: " + error.message());
+  std::sort(names.begin(), names.end());  // the first problem found is the same on every run
+  for (const std::string& name : names)
+    visitEntry(walk, folder / fs::u8path(name), relativeFolder.empty() ? name : relativeFolder + "/" + name);
+}
+
+std::u16string recordNameOf(const std::string& relative) {
+  std::u16string name = *utf8ToUtf16(relative);  // every component was checked
+  std::replace(name.begin(), name.end(), u'/', u'\\');
+  return name;
+}
+
+// Names compare component by component, so that a folder's files stay together.
+bool recordOrder(const FolderFile& a, const FolderFile& b) {
+  std::u16string_view x = a.recordName, y = b.recordName;
+  for (;;) {
+    std::u16string_view xHead = x.substr(0, x.find(u'\\')), yHead = y.substr(0, y.find(u'\\'));
+    if (xHead != yHead) return xHead < yHead;
+    if (xHead.size() == x.size() || yHead.size() == y.size()) return x.size() < y.size();
+    x.remove_prefix(xHead.size() + 1);
+    y.remove_prefix(yHead.size() + 1);
+  }
+}
+
+// Windows' file systems ignore case: two names that differ only in case would
+// overwrite each other, and a file cannot share its name with a folder. Names
+// too long for the bootstrap are refused here too.
+void checkRecordNames(const fs::path& root, const std::vector<FolderFile>& files) {
+  std::vector<std::u16string> names;
+  for (const FolderFile& file : files) {
+    if (std::optional<std::string> problem = recordNameProblem(file.recordName))
+      throw PackError(displayPath(root, file.relative), *problem);
+    names.push_back(file.recordName);
+  }
+  std::optional<NameCollision> collision = findCaseCollision(names);
+  if (!collision) return;
+  std::string other = utf16ToUtf8(collision->other);
+  std::replace(other.begin(), other.end(), '\\', '/');
+  const FolderFile& file = files[collision->index];
+  if (collision->isFolder)
+    throw PackError(displayPath(root, file.relative), "has the name of the folder " + displayName(other) +
+                                                          " but for case; on Windows a file and a folder cannot share a name");
+  throw PackError(displayPath(root, file.relative),
+                  "differs only in case from " + displayName(other) + "; on Windows they would overwrite each other");
+}
+
+// The main program is named on the command line: its form is checked before
+// the folder is read, its presence after.
+void checkMainProgramForm(const fs::path& root, const std::string& mainProgram) {
+  if (mainProgram.empty()) throw PackError(displayName(root.u8string()), "no main program given");
+  std::string shown = displayPath(root, mainProgram);
+  if (mainProgram.find_first_of("/\\") != std::string::npos)
+    throw PackError(shown, "the main program must be at the top level of the folder");
+  if (!hasExeExtension(std::string_view(mainProgram))) throw PackError(shown, "the main program must be an .exe file");
+}
+
+void putMainProgramFirst(const fs::path& root, const std::string& mainProgram, std::vector<FolderFile>* files) {
+  auto main = std::find_if(files->begin(), files->end(),
+                           [&](const FolderFile& file) { return file.relative == mainProgram; });
+  if (main == files->end()) {
+    std::error_code error;
+    std::string shown = displayPath(root, mainProgram);
+    if (fs::exists(root / mainProgram, error)) throw PackError(shown, "the main program is not a regular file");
+    throw PackError(shown, "no such main program in the folder");
+  }
+  std::rotate(files->begin(), main, main + 1);
+}
+
+}  // namespace
+
+// Shown with the host's own separator, so a Windows user sees Windows paths.
+std::string displayPath(const fs::path& root, const std::string& relative) {
+  constexpr char separator = static_cast<char>(fs::path::preferred_separator);
+  std::string base = root.u8string();
+  if (relative.empty()) return displayName(base);
+  if (!base.empty() && base.back() != '/' && base.back() != separator) base += separator;
+  std::string shown = relative;
+  std::replace(shown.begin(), shown.end(), '/', separator);
+  return displayName(base + shown);
+}
+
+std::vector<FolderFile> scanAppFolder(const fs::path& root, const std::string& mainProgram) {
+  std::error_code error;
+  fs::file_status status = fs::status(root, error);
+  if (!fs::exists(status)) throw PackError(displayName(root.u8string()), "no such folder");
+  if (!fs::is_directory(status)) throw PackError(displayName(root.u8string()), "not a folder");
+  checkMainProgramForm(root, mainProgram);
+  Walk walk;
+  walk.root = root;
+  walk.canonicalRoot = fs::canonical(root);
+  walk.openFolders.push_back(walk.canonicalRoot);
+  walkFolder(walk, root, "");
+  for (FolderFile& file : walk.files) file.recordName = recordNameOf(file.relative);
+  checkRecordNames(root, walk.files);
+  std::sort(walk.files.begin(), walk.files.end(), recordOrder);
+  putMainProgramFirst(root, mainProgram, &walk.files);
+  return std::move(walk.files);
+}
+
+size_t longestCacheFolderFor(const std::u16string& recordName) {
+  size_t needed = 1 + recordName.size() + 1;  // backslash, name, terminating zero
+  return needed >= PATH_CAPACITY ? 0 : PATH_CAPACITY - needed;
+}
+
+std::vector<const FolderFile*> filesTooLongFor(const std::vector<FolderFile>& files, size_t cacheFolderUnits) {
+  std::vector<const FolderFile*> tooLong;
+  for (const FolderFile& file : files)
+    if (longestCacheFolderFor(file.recordName) < cacheFolderUnits) tooLong.push_back(&file);
+  return tooLong;
+}
+
+}  // namespace onefile

@@ -1,0 +1,29 @@
+// A payload on disk, in a payload file or inside a built executable, opened
+// for reading its record stream.
+#pragma once
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "host/mapped-file.h"
+#include "payload-io/payload-locator.h"
+#include "payload-io/record-reader.h"
+
+namespace onefile {
+
+class PayloadFile {
+ public:
+  // Throws PackError when the file cannot be read or carries no payload.
+  explicit PayloadFile(const std::filesystem::path& path);
+
+  const PayloadLocation& location() const { return location_; }
+  // The frames: everything between the magic and the trailer.
+  std::unique_ptr<DecodedStream> openStream() const;
+  size_t framesSize() const;
+
+ private:
+  MappedFile file_;
+  PayloadLocation location_;
+};
+
+}  // namespace onefile
