@@ -5,6 +5,7 @@
 
 #include "bootstrap/child.h"
 #include "bootstrap/console.h"
+#include "bootstrap/progress-window.h"
 #include "diag/report-window.h"
 #include "diag/report.h"
 #include "paths/environment.h"
@@ -26,6 +27,7 @@ uint32_t runBootstrap(void) {
   // A bootstrap without its attached data (the bare stub) has nothing to run.
   if (!locateAttachedData()) fatalError(MESSAGE_NO_HEADER);
   reportWindowCaption = onefileApplicationName;
+  if (onefileShowsProgress) watchUnpacking();
   if (!expandTemplatePath(targetDirectory, onefilePathTemplate, PATH_CAPACITY))
     reportExpansionFailure(onefilePathTemplate);
   resolveTargetPath();
@@ -35,5 +37,6 @@ uint32_t runBootstrap(void) {
   openPayload();
   unpackPayload();
   closePayload();
+  closeProgressWindow();
   return launchChild(runtimeArguments, firstFilePath);
 }

@@ -1,6 +1,7 @@
 #include "diag/report-window.h"
 
 const wchar_t* reportWindowCaption = nullptr;
+void (*beforeReport)(void) = nullptr;
 
 namespace {
 

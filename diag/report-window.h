@@ -10,6 +10,11 @@
 // written: a message, a path of PATH_CAPACITY units and a system text fit.
 enum : unsigned { REPORT_TEXT_CAPACITY = 8192 };
 
+// When set, called once before any report is written or shown: a window of
+// the run's own (a first start's progress) goes first, so that the report is
+// what the user sees last. Unset again before the call.
+extern void (*beforeReport)(void);
+
 // The caption of that box: the application's name, once the executable's
 // attached data has been found; until then the system's own caption.
 extern const wchar_t* reportWindowCaption;

@@ -76,6 +76,9 @@ void putSigned(ReportWriter* writer, int32_t value) {
 }
 
 void beginReport(ReportWriter* writer, FILE* stream) {
+  void (*prelude)(void) = beforeReport;
+  beforeReport = nullptr;
+  if (prelude != nullptr) prelude();
   writer->stream = stream;
   writer->destination = GetStdHandle(stream == stdout ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
   writer->toWindow = isReportWindowWanted(writer->destination);

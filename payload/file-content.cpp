@@ -7,9 +7,12 @@
 #include "payload/directories.h"
 #include "payload/reader.h"
 
+void (*betweenContentPieces)(void) = nullptr;
+
 namespace {
 
 unsigned char contentChunk[CONTENT_CHUNK_BYTES];
+bool writingBegun = false;
 
 // A write that the system calls successful but that took no byte at all
 // carries no error code of its own; the file is then as broken as after a
@@ -35,6 +38,10 @@ DWORD nextPieceSize(uint64_t remaining) {
 
 }  // namespace
 
+void noteContentProgress(void) {
+  if (writingBegun && betweenContentPieces != nullptr) betweenContentPieces();
+}
+
 // Current content is only decoded: taken where the reader decoded it and
 // dropped, without a copy.
 void skipFileContent(uint64_t size) {
@@ -42,6 +49,7 @@ void skipFileContent(uint64_t size) {
     size_t taken = 0;
     payloadTake(size, &taken);
     size -= taken;
+    noteContentProgress();
   }
 }
 
@@ -78,6 +86,7 @@ HANDLE openForWriting(const wchar_t* path) {
 }
 
 void writeFileContent(HANDLE file, uint64_t size) {
+  writingBegun = true;
   // Each piece is written straight from the reader's block where it lies
   // whole in it; only a piece that the block's end cuts is gathered in the
   // chunk buffer. The writes stay whole 32 KiB pieces at 32 KiB offsets, which
@@ -95,6 +104,7 @@ void writeFileContent(HANDLE file, uint64_t size) {
     uint32_t errorCode = writeContentPiece(file, piece, count);
     if (errorCode != 0) endOnWriteFailure(file, errorCode);
     size -= count;
+    noteContentProgress();
   }
   closeQuietly(file);  // every byte has been accepted by WriteFile
 }

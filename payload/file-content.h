@@ -7,6 +7,15 @@
 // Content moves from the reader in pieces of this size.
 enum : unsigned { CONTENT_CHUNK_BYTES = 32768 };
 
+// When set, called between pieces of content once this run has begun to
+// write a file, written and skipped pieces alike, and between the pauses of
+// a wait for a held file: it lets a window show the progress of a long first
+// start and stay responsive. A run that writes nothing never calls it.
+extern void (*betweenContentPieces)(void);
+
+// Calls betweenContentPieces where it applies.
+void noteContentProgress(void);
+
 // Decodes and drops size bytes of content: the file is already current.
 void skipFileContent(uint64_t size);
 

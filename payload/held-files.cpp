@@ -1,5 +1,6 @@
 #include "payload/held-files.h"
 
+#include "payload/file-content.h"
 #include "payload/held-files-seams.h"
 
 HeldFileClock heldFileClock = {GetTickCount64, Sleep};
@@ -57,6 +58,7 @@ bool waitForHeldFile(HeldFileWait* wait, const wchar_t* path, DWORD errorCode) {
   }
   now.pauseMs = nextPause(wait->pauseMs);
   *wait = now;
+  noteContentProgress();
   heldFileClock.pause(wait->pauseMs);
   return true;
 }

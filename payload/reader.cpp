@@ -70,6 +70,11 @@ bool payloadReadRecordHeader(RecordHeader* header) {
   }
 }
 
+unsigned payloadProgress(unsigned scale) {
+  if (payloadStream.inputSize == 0) return scale;
+  return (unsigned)((uint64_t)payloadStream.inputPos * scale / payloadStream.inputSize);
+}
+
 void closePayload(void) {
   releaseQuietly(ZSTD_freeDCtx(payloadStream.decoder));
   releaseQuietly(HeapFree(GetProcessHeap(), 0, payloadStream.block));

@@ -27,5 +27,9 @@ const unsigned char* payloadTake(uint64_t count, size_t* taken);
 // message.
 bool payloadReadRecordHeader(RecordHeader* header);
 
+// How far the decoder has come through the compressed payload, in parts of
+// scale: a share that grows steadily with the work, whatever the files' sizes.
+unsigned payloadProgress(unsigned scale);
+
 // Releases the decoder, then the output block.
 void closePayload(void);

@@ -10,6 +10,7 @@ uint64_t onefilePayloadSize;
 const wchar_t* onefilePathTemplate;
 const wchar_t* onefileVersionText;
 const wchar_t* onefileApplicationName;
+bool onefileShowsProgress;
 
 namespace {
 
@@ -39,6 +40,7 @@ bool useAttachedSection(const unsigned char* section, uint64_t size) {
   onefilePathTemplate = pathTemplate;
   onefileVersionText = versionText;
   onefileApplicationName = applicationName;
+  onefileShowsProgress = (header->flags & ATTACHED_FLAG_PROGRESS_WINDOW) != 0;
   return true;
 }
 

@@ -29,9 +29,11 @@ struct AttachedDataHeader {
   uint32_t templateOffset;
   uint32_t versionOffset;
   uint32_t nameOffset;      // the name that the bootstrap's own windows show
-  uint32_t reserved;        // 0: keeps the texts 8-byte aligned
+  uint32_t flags;           // ATTACHED_FLAG_* chosen when the executable was built
 };
 inline constexpr unsigned ATTACHED_HEADER_SIZE = 40;
+// A first start that unpacks for a while shows a window with its progress.
+inline constexpr uint32_t ATTACHED_FLAG_PROGRESS_WINDOW = 1;
 static_assert(sizeof(AttachedDataHeader) == ATTACHED_HEADER_SIZE, "the header's layout is part of every built executable");
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the header is read in place as little-endian fields");
 
@@ -41,7 +43,7 @@ inline constexpr unsigned ATTACHED_PAYLOAD_SIZE_AT = offsetof(AttachedDataHeader
 inline constexpr unsigned ATTACHED_TEMPLATE_OFFSET_AT = offsetof(AttachedDataHeader, templateOffset);
 inline constexpr unsigned ATTACHED_VERSION_OFFSET_AT = offsetof(AttachedDataHeader, versionOffset);
 inline constexpr unsigned ATTACHED_NAME_OFFSET_AT = offsetof(AttachedDataHeader, nameOffset);
-inline constexpr unsigned ATTACHED_RESERVED_AT = offsetof(AttachedDataHeader, reserved);
+inline constexpr unsigned ATTACHED_FLAGS_AT = offsetof(AttachedDataHeader, flags);
 
 inline void putAttachedField(unsigned char* at, uint64_t value, unsigned width) {
   for (unsigned i = 0; i < width; ++i) at[i] = (unsigned char)(value >> (8 * i));
@@ -55,7 +57,7 @@ inline void encodeAttachedDataHeader(const AttachedDataHeader& header, unsigned 
   putAttachedField(out + ATTACHED_TEMPLATE_OFFSET_AT, header.templateOffset, 4);
   putAttachedField(out + ATTACHED_VERSION_OFFSET_AT, header.versionOffset, 4);
   putAttachedField(out + ATTACHED_NAME_OFFSET_AT, header.nameOffset, 4);
-  putAttachedField(out + ATTACHED_RESERVED_AT, 0, 4);
+  putAttachedField(out + ATTACHED_FLAGS_AT, header.flags, 4);
 }
 
 // The header at the start of a section, read in place: false when the

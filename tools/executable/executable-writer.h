@@ -30,6 +30,7 @@ struct ExecutableContent {
   std::u16string applicationName;  // what the bootstrap's own windows call the application
   std::vector<Resource> resources;
   uint16_t subsystem = SUBSYSTEM_GUI;  // the one field of the stub's headers that differs per program
+  bool progressWindow = false;         // a long first start shows its progress
 };
 
 class ExecutableWriter {

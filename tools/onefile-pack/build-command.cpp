@@ -5,9 +5,12 @@
 // carries: no compiler, linker or resource compiler is involved. What no
 // option gives is taken from the main program: its subsystem, name, version,
 // icon and version texts. Everything is checked before anything is written.
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "executable/application-resources.h"
 #include "onefile-pack/command-line.h"
@@ -20,6 +23,7 @@
 #include "executable/main-program.h"
 #include "host/pack-error.h"
 #include "payload-io/payload-file.h"
+#include "payload-io/payload-locator.h"
 #include "payload-io/payload-names.h"
 #include "payload-io/payload-writer.h"
 #include "payload/format.h"
@@ -64,6 +68,9 @@ const std::vector<OptionDefinition> BUILD_OPTIONS = {
     {{"--console"}, "console", "",
      "make a console program, which cmd waits for (default: the main program's own kind)"},
     {{"--windows"}, "windows", "", "make a GUI program, which cmd does not wait for"},
+    {{"--progress-window"}, "progress-window", "",
+     "show a small window with the unpacking's progress when a first start takes more than half a second "
+     "(GUI programs only)"},
     quietOption(),
     // Compiles template, version and payload in as given, and reads nothing
     // from the main program: for test bootstraps that are meant to fail only
@@ -83,8 +90,20 @@ struct BuildRequest {
   std::u16string pathTemplate, versionText;
   size_t targetFolderUnits = 0;  // estimated from the template
   std::vector<IconImage> icon;
-  bool quiet = false, unchecked = false;
+  bool quiet = false, unchecked = false, progressWindow = false;
 };
+
+// Templates that lead into the user's own folders. Any other (a drive or a
+// share, {PROGRAM_DIR}, a relative path) may name a folder that other users
+// can write, where a CRC-32, which catches damage and not tampering, would
+// not notice a changed program or a library put beside it.
+constexpr const char16_t* PER_USER_TEMPLATE_STARTS[] = {u"{CACHE_DIR}", u"{HOME}", u"{TEMP}"};
+
+bool leadsIntoUsersOwnFolder(const std::u16string& pathTemplate) {
+  for (const char16_t* start : PER_USER_TEMPLATE_STARTS)
+    if (pathTemplate.rfind(start, 0) == 0) return true;
+  return false;
+}
 
 std::u16string wideText(const std::string& spelling, const std::string& text) {
   std::optional<std::u16string> wide = utf8ToUtf16(text);
@@ -158,6 +177,7 @@ BuildRequest requestFrom(const ParsedArguments& parsed) {
   request.output = std::filesystem::u8path(parsed.required("output", "-o"));
   request.quiet = parsed.has("quiet");
   request.unchecked = parsed.has("unchecked");
+  request.progressWindow = parsed.has("progress-window");
   if (parsed.has("payload")) {
     if (!parsed.positional.empty()) throw UsageError("takes an application folder or --payload, not both");
     for (const OptionDefinition& option : FOLDER_OPTIONS)
@@ -170,6 +190,8 @@ BuildRequest requestFrom(const ParsedArguments& parsed) {
   if (!request.payloadFile) request.folder = folderRequestFrom(parsed, std::filesystem::u8path(parsed.positional[0]));
   for (const char* key : {"name", "company", "description", "product", "copyright"}) checkedText(parsed, key);
   readMainProgram(parsed, &request);
+  if (request.progressWindow && request.subsystem == SUBSYSTEM_CONSOLE)
+    throw OptionError("--progress-window", "is for GUI programs: a console program's user sees its console wait");
   readNameAndVersion(parsed, &request);
   // The template tells how long the folder that names go under may become.
   request.targetFolderUnits = estimatedTargetFolderLength(request.pathTemplate, request.versionText.size());
@@ -185,6 +207,34 @@ BuildRequest requestFrom(const ParsedArguments& parsed) {
   else
     request.icon = defaultIcon();
   return request;
+}
+
+bool isExecutableName(const std::string& name) {
+  constexpr char SUFFIX[] = ".exe";
+  if (name.size() < 4) return false;
+  for (size_t i = 0; i < 4; ++i)
+    if (std::tolower(static_cast<unsigned char>(name[name.size() - 4 + i])) != SUFFIX[i]) return false;
+  return true;
+}
+
+// The folder's files but the output itself, which a rebuild into the folder
+// would otherwise carry along, the last build inside the next; another
+// executable made by this tool that the folder holds is named in a warning.
+std::vector<FolderFile> folderFilesBut(std::vector<FolderFile> files, const std::filesystem::path& output) {
+  std::error_code error;
+  auto isOutput = [&](const FolderFile& file) { return std::filesystem::equivalent(file.source, output, error); };
+  if (isOutput(files.front())) throw OptionError("-o", "names the main program, which the executable must carry");
+  files.erase(std::remove_if(files.begin(), files.end(), isOutput), files.end());
+  // The main program is packed as it is by choice.
+  for (const FolderFile& file : files) {
+    if (&file == &files.front() || file.size == 0 || !isExecutableName(file.relative)) continue;
+    MappedFile bytes(file.source);
+    std::optional<PayloadLocation> payload = locatePayload(bytes.data(), bytes.size());
+    if (payload && payload->embedded)
+      printText(stderr, "onefile-pack: warning: %s is itself an executable made by onefile-pack; it is packed as it is\n",
+                displayName(file.relative).c_str());
+  }
+  return files;
 }
 
 // A ready payload, copied byte for byte after the checks.
@@ -251,13 +301,18 @@ int runBuildCommand(const Arguments& arguments) {
                  "onefile-pack: warning: the path template may expand to %zu code units on some machines; the "
                  "bootstrap's target folder holds at most %u\n",
                  request.targetFolderUnits, PATH_CAPACITY - 1);
+  if (!request.unchecked && !leadsIntoUsersOwnFolder(request.pathTemplate))
+    printText(stderr,
+              "onefile-pack: warning: the path template does not start with {CACHE_DIR}, {HOME} or {TEMP}: "
+              "other users may be able to change what the executable starts there\n");
   std::vector<FolderFile> files;
-  if (request.folder) files = scanRequestedFolder(*request.folder);
+  if (request.folder) files = folderFilesBut(scanRequestedFolder(*request.folder), request.output);
 
   StubImage stub(std::string(embeddedFile(onefileStub, onefileStubEnd)), "the built-in bootstrap");
   ExecutableContent content{request.pathTemplate, request.versionText,
                             wideText("--name", request.identity.name),
-                            applicationResources(request.identity, request.icon), request.subsystem};
+                            applicationResources(request.identity, request.icon), request.subsystem,
+                            request.progressWindow};
   ExecutableWriter writer(stub, content, request.output);
   PackSummary summary;
   if (request.folder) {

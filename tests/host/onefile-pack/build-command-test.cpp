@@ -10,6 +10,8 @@
 #include "executable/executable-writer.h"
 #include "fixtures.h"
 #include "host/pack-error.h"
+#include "payload/format.h"
+#include "resources/attached.h"
 #include "pe-image/program-traits.h"
 #include "test-support.h"
 
@@ -87,6 +89,8 @@ TEST(BuildCommand, RefusesEachBadOptionWithOneLineAndWritesNothing) {
       {{"--icon", (folder / "cut.ico").string()}, (folder / "cut.ico").string() + ": image 1 lies outside the icon file", 1},
       {{"--icon", (folder / "none.ico").string()}, (folder / "none.ico").string() + ": cannot read the file", 1},
       {{"--console", "--windows"}, "--windows: cannot be given with --console", 2},
+      {{"--progress-window", "--console"},
+       "--progress-window: is for GUI programs: a console program's user sees its console wait", 2},
   };
   for (const Case& c : cases) {
     CommandResult result = runPack(with(base, c.extra));
@@ -478,6 +482,62 @@ TEST(BuildCommand, TheSameInputsGiveTheSameBytesWhereverAndHoweverBuilt) {
 // and the current folder for a relative template. One name of 999 units fits
 // under a folder of at most 3095 (4096 less a backslash, the name and the
 // terminator); each case sits next to that bound.
+const std::string TEMPLATE_WARNING =
+    "onefile-pack: warning: the path template does not start with {CACHE_DIR}, {HOME} or {TEMP}: other users may "
+    "be able to change what the executable starts there\n";
+
+// The flags word of the attached data's header in a built executable.
+uint32_t attachedFlags(const std::string& built) {
+  size_t header = built.rfind(std::string(reinterpret_cast<const char*>(ATTACHED_DATA_TAG), sizeof ATTACHED_DATA_TAG));
+  return header == std::string::npos ? ~0u : static_cast<uint32_t>(readLittleEndian(
+      reinterpret_cast<const unsigned char*>(built.data() + header + ATTACHED_FLAGS_AT), 4));
+}
+
+// Building into the application folder again and again: the last output is
+// never packed into the next; another executable of this tool in the folder
+// is packed, and named. A template outside the user's own folders is named
+// too, and the progress window is marked only when asked for.
+TEST(BuildCommand, LeavesItsOwnOutputOutAndNamesWhatDeservesAWarning) {
+  ScratchFolder folder;
+  writeApp(folder / "app");
+  auto build = [&](const std::vector<std::string>& extra) {
+    return runPack(with({"build", (folder / "app").string(), "--main", "app.exe", "-q", "--level", "1"}, extra));
+  };
+  std::string out = (folder / "app/out.exe").string();
+  ASSERT_EQ(build({"-o", out}).status, 0);
+  std::string first = readFile(out);
+  CommandResult again = build({"-o", out});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.err, "");
+  EXPECT_EQ(readFile(out), first) << "the same folder, the same executable: out.exe was not packed";
+  CommandResult overMain = build({"-o", (folder / "app/app.exe").string()});
+  EXPECT_EQ(overMain.status, 2);
+  EXPECT_EQ(overMain.err, TOOL_PREFIX + "-o: names the main program, which the executable must carry\n");
+  fs::rename(out, folder / "app/tool.exe");
+  CommandResult named = build({"-o", (folder / "elsewhere.exe").string()});
+  EXPECT_EQ(named.err, "onefile-pack: warning: tool.exe is itself an executable made by onefile-pack; it is packed "
+                       "as it is\n");
+  EXPECT_NE(runPack({"list", (folder / "elsewhere.exe").string()}).out.find("tool.exe"), std::string::npos);
+  fs::remove(folder / "app/tool.exe");
+
+  struct Case {
+    std::string pathTemplate;
+    bool warned;
+  };
+  const Case templates[] = {{"{CACHE_DIR}\\x\\{VERSION}", false}, {"{HOME}\\x", false}, {"{TEMP}\\x", false},
+                            {"C:\\x", true}, {"\\\\server\\share\\x", true}, {"{PROGRAM_DIR}\\x", true},
+                            {"x\\{VERSION}", true}};
+  for (const Case& c : templates) {
+    CommandResult result = build({"-o", (folder / "t.exe").string(), "--template", c.pathTemplate});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, c.warned ? TEMPLATE_WARNING : "") << c.pathTemplate;
+  }
+
+  EXPECT_EQ(attachedFlags(first), 0u);
+  ASSERT_EQ(build({"-o", (folder / "shows.exe").string(), "--progress-window"}).status, 0);
+  EXPECT_EQ(attachedFlags(readFile(folder / "shows.exe")), ATTACHED_FLAG_PROGRESS_WINDOW);
+}
+
 TEST(BuildCommand, WarnsAboutLongNamesAgainstTheFolderTheTemplateGives) {
   ScratchFolder folder;
   writeFile(folder / "app/app.exe", programImage(2));
@@ -505,7 +565,8 @@ TEST(BuildCommand, WarnsAboutLongNamesAgainstTheFolderTheTemplateGives) {
   const std::string relative = std::string(2824, 'R') + "\\{VERSION}";
   warned = warnings("relative.exe", {"--template", relative, "--version", "10.20.30.40"});
   EXPECT_NE(warned.find("under a target folder of 3096 code units"), std::string::npos) << warned;
-  EXPECT_EQ(warnings("absolute.exe", {"--template", "C:\\" + relative, "--version", "10.20.30.40"}), "");
+  EXPECT_EQ(warnings("absolute.exe", {"--template", "C:\\" + relative, "--version", "10.20.30.40"}),
+            TEMPLATE_WARNING);
 
   // A template whose own expansion may not fit is named, whatever is packed.
   writeFile(folder / "app.payload", payloadOf({{u"app.exe", programImage(2)}}));

@@ -1,5 +1,5 @@
 // A report with nowhere to go, read back from the real window. These tests
-// need a display: tests/windows/diag/report-window.sh runs them under a
+// need a display: tests/windows/harness/run-on-display.sh runs them under a
 // virtual one, in a Wine prefix of their own. report-window-app.exe is a
 // windowed bootstrap named "Report Window Test" whose template cannot be
 // expanded, so that every start of it ends with a report (status 3).
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "harness.h"
+#include "on-screen.h"
 
 namespace {
 
@@ -23,52 +24,16 @@ struct Window {
   std::wstring buttons;  // the buttons' texts, one after the other
 };
 
-std::wstring textOf(HWND window) {
-  wchar_t text[4096];
-  int length = GetWindowTextW(window, text, 4096);
-  return std::wstring(text, length > 0 ? length : 0);
-}
-
-BOOL CALLBACK readChild(HWND child, LPARAM found) {
-  Window* window = reinterpret_cast<Window*>(found);
-  wchar_t className[64];
-  GetClassNameW(child, className, 64);
-  if (GetDlgCtrlID(child) == 0xFFFF) window->text = textOf(child);
-  if (lstrcmpiW(className, L"Button") == 0) window->buttons += textOf(child);
-  return TRUE;
-}
-
-struct Search {
-  DWORD processId;
-  HWND found;
-};
-
-BOOL CALLBACK findVisible(HWND window, LPARAM search) {
-  Search* s = reinterpret_cast<Search*>(search);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner != s->processId || !IsWindowVisible(window)) return TRUE;
-  s->found = window;
-  return FALSE;
-}
-
-HWND visibleWindowOf(DWORD processId) {
-  Search search = {processId, nullptr};
-  EnumWindows(findVisible, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 // Waits up to timeoutMs for a visible window of the process, or for its end.
 Window waitForWindow(HANDLE process, DWORD timeoutMs) {
   Window window;
-  for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
-    window.handle = visibleWindowOf(GetProcessId(process));
-    if (window.handle != nullptr) break;
-    if (WaitForSingleObject(process, 50) == WAIT_OBJECT_0) return window;
-  }
+  window.handle = harness::waitForWindowOf(process, nullptr, timeoutMs);
   if (window.handle == nullptr) return window;
-  window.caption = textOf(window.handle);
-  EnumChildWindows(window.handle, readChild, reinterpret_cast<LPARAM>(&window));
+  window.caption = harness::windowText(window.handle);
+  for (const harness::ChildWindow& child : harness::childWindowsOf(window.handle)) {
+    if (child.id == 0xFFFF) window.text = child.text;
+    if (lstrcmpiW(child.windowClass.c_str(), L"Button") == 0) window.buttons += child.text;
+  }
   return window;
 }
 

@@ -1,0 +1,146 @@
+// The window of a long first start, read back from real windows on a virtual
+// display (harness/run-on-display.sh). progress-app.exe was built with
+// --progress-window; its main program shows a window of its own. A start
+// takes as long as a test needs by meeting a file that the test holds
+// without sharing, which it waits for, as it would for a scanner.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "harness.h"
+#include "on-screen.h"
+#include "progress-app.h"
+
+namespace {
+
+const wchar_t APP[] = L"progress-app.exe";
+const wchar_t PROGRESS_WINDOW_CLASS[] = L"OnefileProgress";
+constexpr DWORD STATUS_REPORTED = 2;
+
+struct Cache {
+  std::wstring temp = harness::freshTestDir();
+  std::wstring target = temp + L"\\progress-app";
+
+  HANDLE start(const std::wstring& arguments = L"") const {
+    harness::RunOptions options;
+    harness::pointTempAt(&options, temp);
+    options.commandLine = harness::quoteArgument(harness::binPath(APP)) + arguments;
+    options.noStandardHandles = true;
+    return harness::start(harness::binPath(APP), options);
+  }
+  std::string difference() const { return harness::treeDifference(harness::binPath(L"progress-app"), target); }
+};
+
+// A file of the payload, there before the start and held without sharing.
+struct HeldFile {
+  explicit HeldFile(const Cache& cache) {
+    std::wstring path = cache.target + L"\\" + PROGRESS_APP_HELD_FILE;
+    CreateDirectoryW(cache.target.c_str(), nullptr);
+    CreateDirectoryW((cache.target + L"\\data").c_str(), nullptr);
+    harness::writeFile(path, "not yet");
+    handle = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  }
+  ~HeldFile() { release(); }
+  void release() {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    handle = INVALID_HANDLE_VALUE;
+  }
+  HANDLE handle;
+};
+
+std::wstring childText(HWND window, const wchar_t* windowClass) {
+  for (const harness::ChildWindow& child : harness::childWindowsOf(window))
+    if (lstrcmpiW(child.windowClass.c_str(), windowClass) == 0) return child.text;
+  return L"(none)";
+}
+
+// The bar's position, in thousandths of the payload; -1 without a bar.
+int progressOf(HWND window) {
+  HWND bar = FindWindowExW(window, nullptr, PROGRESS_CLASSW, nullptr);
+  return bar == nullptr ? -1 : static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+}
+
+// Polls the process's windows until it ends: true when a progress window
+// ever showed.
+bool progressWindowShowedUntilExit(HANDLE process) {
+  bool showed = false;
+  while (WaitForSingleObject(process, 10) == WAIT_TIMEOUT)
+    showed = showed || harness::visibleWindowOf(GetProcessId(process), PROGRESS_WINDOW_CLASS) != nullptr;
+  return showed;
+}
+
+// A first start held up part-way: the window shows the application's name,
+// its line and how far the payload has come; it is gone when the program's
+// own window is up, and the program then runs from a whole cache.
+TEST(ProgressWindow, ShowsALongFirstStartAndGoesBeforeTheProgramsWindow) {
+  Cache cache;
+  HeldFile held(cache);
+  ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
+  HANDLE process = cache.start();
+  HWND window = harness::waitForWindowOf(process, PROGRESS_WINDOW_CLASS, 30000);
+  ASSERT_NE(window, nullptr) << "no progress window while the start waited";
+  EXPECT_EQ(harness::windowText(window), PROGRESS_APP_NAME);
+  EXPECT_EQ(childText(window, L"Static"), PROGRESS_APP_LINE);
+  int progress = progressOf(window);
+  EXPECT_GT(progress, 300) << "twenty of thirty files are written";
+  EXPECT_LT(progress, 1000);
+  held.release();
+  // The program's own window comes from a process of its own.
+  HWND programWindow = nullptr;
+  for (int i = 0; i < 3000 && programWindow == nullptr; ++i) {
+    programWindow = FindWindowW(nullptr, PROGRESS_APP_WINDOW);
+    if (programWindow == nullptr) Sleep(10);
+  }
+  ASSERT_NE(programWindow, nullptr) << "the program did not start";
+  EXPECT_FALSE(IsWindow(window)) << "the progress window is still there";
+  EXPECT_EQ(harness::visibleWindowOf(GetProcessId(process), PROGRESS_WINDOW_CLASS), nullptr);
+  PostMessageW(programWindow, WM_CLOSE, 0, 0);
+  EXPECT_EQ(harness::waitForExit(process, 30000), 0u);
+  CloseHandle(process);
+  EXPECT_EQ(cache.difference(), "");
+}
+
+// Closing the window stops the start with status 2 and no report; the next
+// start completes the cache and runs the program.
+TEST(ProgressWindow, ClosingItEndsTheStartAndTheNextStartCompletesTheCache) {
+  Cache cache;
+  {
+    HeldFile held(cache);
+    HANDLE process = cache.start();
+    HWND window = harness::waitForWindowOf(process, PROGRESS_WINDOW_CLASS, 30000);
+    ASSERT_NE(window, nullptr);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    // Without standard handles a report would wait in a box: the status
+    // comes only without one.
+    EXPECT_EQ(harness::waitForExit(process, 30000), STATUS_REPORTED);
+    CloseHandle(process);
+  }
+  EXPECT_NE(cache.difference(), "") << "the start stopped part-way";
+  HANDLE next = cache.start(L" --quick");
+  EXPECT_EQ(harness::waitForExit(next, 30000), 0u);
+  CloseHandle(next);
+  EXPECT_EQ(cache.difference(), "");
+}
+
+// A start that writes nothing, and one that writes one small file, are over
+// before a window would be worth showing: none flashes, by the window list.
+TEST(ProgressWindow, NoWindowForAWarmStartOrASmallFirstStart) {
+  Cache cache;
+  HANDLE first = cache.start(L" --quick");
+  ASSERT_EQ(harness::waitForExit(first, 60000), 0u);
+  CloseHandle(first);
+  for (bool removeOne : {false, true}) {
+    if (removeOne) DeleteFileW((cache.target + L"\\data\\29.bin").c_str());
+    HANDLE process = cache.start(L" --quick");
+    EXPECT_FALSE(progressWindowShowedUntilExit(process)) << (removeOne ? "one file to write" : "warm");
+    DWORD status = 0;
+    GetExitCodeProcess(process, &status);
+    EXPECT_EQ(status, 0u);
+    CloseHandle(process);
+    EXPECT_EQ(cache.difference(), "");
+  }
+}
+
+}  // namespace
