@@ -23,7 +23,13 @@ constexpr int CLIENT_HEIGHT = BAR_TOP + BAR_HEIGHT + MARGIN;
 constexpr DWORD WINDOW_STYLE = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 enum : unsigned { LINE_CAPACITY = 2 * PATH_CAPACITY };
 
+// Messages are handled and the bar moved this often, not at every piece:
+// under a window system each look at the message queue costs more than
+// writing a piece, and a user sees no difference.
+constexpr ULONGLONG SERVICE_INTERVAL_MS = 50;
+
 ULONGLONG firstPieceTick;  // 0 until the first piece was written
+ULONGLONG nextServiceTick;
 HWND window;
 HWND progressBar;
 unsigned shownProgress;
@@ -153,6 +159,8 @@ void betweenPieces(void) {
     if (window == nullptr) return;
     betweenContentPieces = betweenPieces;
   }
+  if (now < nextServiceTick) return;
+  nextServiceTick = now + SERVICE_INTERVAL_MS;
   showProgress();
   handlePendingMessages();
   if (!closeAsked) return;

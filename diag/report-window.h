@@ -29,7 +29,8 @@ bool isReportWindowWanted(HANDLE destination);
 // True when the process's window station is one that a user sees.
 bool isOnInteractiveDesktop(void);
 
-// Shows text, length (at most REPORT_TEXT_CAPACITY) bytes of a report as it would have been written (each
-// byte one character, CR LF line ends), in a message box with an error icon
-// and one OK button, and returns once the user has answered it.
+// Shows text, the length bytes (at most REPORT_TEXT_CAPACITY) of a report as
+// it would have been written (each byte one character, CR LF line ends), in a
+// message box with an error icon and one OK button, and returns once the user
+// has answered it.
 void showReportWindow(const char* text, size_t length);

@@ -23,7 +23,8 @@ uint32_t checksumMapping(HANDLE mapping, DWORD length) {
 
 // Only the low 32 bits of the length are used: a file of 4 GiB or more is
 // checksummed over its first (length modulo 2^32) bytes and, in practice,
-// rewritten. An empty file cannot be mapped and so counts as unusable.
+// rewritten. An empty file cannot be mapped and so has no checksum; it is
+// told apart from a file that cannot be used at all.
 ExistingFile checkOpenFile(HANDLE file) {
   DWORD length = GetFileSize(file, nullptr);
   if (length == INVALID_FILE_SIZE) return ExistingFile{NO_USABLE_FILE, false};

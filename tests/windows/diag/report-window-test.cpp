@@ -54,15 +54,6 @@ TEST(ReportWindow, AReportWithNoConsoleAndNoHandlesIsShownInAMessageBoxUntilAnsw
   CloseHandle(process);
 }
 
-// Where a redirection exists, the report goes there as always, and no window
-// is shown (a window would hold the run up, and the status would not come).
-TEST(ReportWindow, AReportWithARedirectionGoesThereAndShowsNoWindow) {
-  harness::RunResult result = harness::run(harness::binPath(APP));
-  EXPECT_FALSE(result.timedOut);
-  EXPECT_EQ(result.exitCode, STATUS_ABORTED);
-  EXPECT_EQ(result.err, harness::narrow(EXPECTED_TEXT) + "\r\n");
-}
-
 // A window station that no user sees, as a service or a task without a
 // desktop has: nobody could answer a box, so none is shown and the run ends.
 TEST(ReportWindow, NoWindowIsShownOnADesktopThatNoUserSees) {
