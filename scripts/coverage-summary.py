@@ -71,7 +71,7 @@ def main():
     if folders == ["tools"]:
         return
 
-    print("\n== ending places (a report or an exit) and whether a test reached them")
+    print("\n== ending places (a report or an exit): reached, partly (a condition on its line not taken every way) or not")
     by_file = defaultdict(dict)
     for (path, number), value in lines.items():
         by_file[path][number] = value
@@ -80,7 +80,10 @@ def main():
         for number in sorted(by_file[path]):
             text = source[number - 1].strip()
             if ENDINGS.search(text) and not text.startswith("//"):
-                reached = "reached" if by_file[path][number][0] > 0 else "NOT REACHED"
+                count, branches = by_file[path][number]
+                # A condition on the same line leads to the ending only on
+                # one of its branches: every branch must have been taken.
+                reached = "NOT REACHED" if count == 0 else "partly" if 0 in branches else "reached"
                 print(f"  {reached:<11} {Path(path).relative_to(root)}:{number}: {text}")
 
     print("\n== lines and branches no test reached")
