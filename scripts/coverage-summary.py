@@ -20,6 +20,8 @@ from pathlib import Path
 # The calls that end a run; the lines that make them are its ending places.
 ENDINGS = re.compile(r"\b(fatalError|endOnSystemError|endWithWideText|reportExpansionFailure|"
                      r"endRunOnFullBuffer|abortRun|endOnWriteFailure|exit|_exit)\(")
+# The lines that define those calls rather than make them.
+DEFINITION = re.compile(r"(\[\[noreturn\]\]\s*)?void\b")
 
 
 def gcov_json(gcov, notes_file):
@@ -79,7 +81,7 @@ def main():
         source = Path(path).read_text().splitlines()
         for number in sorted(by_file[path]):
             text = source[number - 1].strip()
-            if ENDINGS.search(text) and not text.startswith("//"):
+            if ENDINGS.search(text) and not text.startswith("//") and not DEFINITION.match(text):
                 count, branches = by_file[path][number]
                 # A condition on the same line leads to the ending only on
                 # one of its branches: every branch must have been taken.
