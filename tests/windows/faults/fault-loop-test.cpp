@@ -142,6 +142,9 @@ struct Tally {
   int failures = 0;
 };
 
+// ctest names the runs by their start.
+void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
+
 class FaultLoop : public testing::TestWithParam<Scenario> {};
 
 TEST_P(FaultLoop, EveryFailingCallEndsAsDocumentedAndTheNextStartRepairs) {
