@@ -40,7 +40,8 @@ def collect(gcov, build, root, folders):
         for report in gcov_json(gcov, notes_file):
             for entry in report.get("files", []):
                 path = str((notes_file.parent / entry["file"]).resolve())
-                if not any(path.startswith(prefix) for prefix in wanted):
+                # A source that is gone left its object behind in the build folder.
+                if not any(path.startswith(prefix) for prefix in wanted) or not Path(path).exists():
                     continue
                 for line in entry["lines"]:
                     slot = lines[(path, line["line_number"])]
