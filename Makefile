@@ -4,6 +4,8 @@
 #                                  a smoke run of the benchmarks (seconds)
 #   make bench                     run the benchmarks (minutes; results in docs/bench)
 #   make stress                    the long robustness runs, ending with their figures
+#   make coverage                  branch coverage of the bootstrap under the Windows
+#                                  tests and of tools/ under the host tests (minutes)
 #   make exe PAYLOAD=f OUT=x.exe [TEMPLATE=t] [VERSION=v]
 #                                  a bootstrap carrying exactly the bytes of f
 #   make host                      onefile-pack (and the bootstrap stub it carries)
@@ -26,7 +28,7 @@ export DEPS_DIR
 
 PREFIX ?= /usr/local
 
-.PHONY: all setup stub host windows test bench stress exe demo install clean
+.PHONY: all setup stub host windows test bench stress coverage exe demo install clean
 STUB := $(WINDOWS_BUILD)/stub/onefile-stub.exe
 ONEFILE_PACK := $(HOST_BUILD)/tools/onefile-pack/onefile-pack
 
@@ -75,6 +77,11 @@ bench: host windows
 # surroundings, round trips and fuzzing (tens of minutes; not part of test).
 stress: host windows
 	JOBS=$(JOBS) bash scripts/run-stress.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
+
+# Coverage: instrumented builds of their own (build/coverage-*), every test,
+# then the figures per folder and every line and branch no test reached.
+coverage: setup
+	JOBS=$(JOBS) bash scripts/coverage.sh $(BUILD_DIR) $(DEPS_DIR) $(WINE_PREFIX)
 
 exe: host
 	@[ -n "$(PAYLOAD)" ] && [ -n "$(OUT)" ] || { echo "usage: make exe PAYLOAD=<file> OUT=<file.exe> [TEMPLATE=..] [VERSION=..]" >&2; exit 2; }

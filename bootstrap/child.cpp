@@ -7,6 +7,7 @@
 #include "bootstrap/child-seams.h"
 #include "diag/release.h"
 #include "diag/report.h"
+#include "diag/system-calls.h"
 #include "diag/text.h"
 #include "paths/environment.h"
 #include "paths/program-path.h"
@@ -94,7 +95,7 @@ void exportOwnDirectory(void) {
 // The child's argument vector: the bootstrap's own command line split again,
 // with argument 0 replaced by the bootstrap's full module path.
 wchar_t** splitOwnCommandLine(int* count) {
-  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), count);
+  wchar_t** arguments = systemCalls.commandLineToArgv(GetCommandLineW(), count);
   // Without a vector there is nothing to hand on: the run ends like a full buffer.
   if (arguments == nullptr || *count < 1) endRunOnFullBuffer();
   if (!readProgramPath(ownPathForArgument, PATH_CAPACITY)) endRunOnFullBuffer();
@@ -173,8 +174,8 @@ uint32_t launchChild(wchar_t** runtimeArguments, const wchar_t* firstFile) {
   // environment as it is now, and starts in the bootstrap's current folder.
   PROCESS_INFORMATION launched;
   ZeroMemory(&launched, sizeof launched);
-  if (!CreateProcessW(firstFile, childCommandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
-                      nullptr, &startup, &launched)) {
+  if (!systemCalls.createProcess(firstFile, childCommandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
+                                 nullptr, &startup, &launched)) {
     endOnSystemError(MESSAGE_LAUNCH_FAILED, GetLastError());
   }
   closeQuietly(launched.hThread);  // never used
@@ -183,7 +184,7 @@ uint32_t launchChild(wchar_t** runtimeArguments, const wchar_t* firstFile) {
   shareChildWithHandler(launched.hProcess);
   WaitForSingleObject(launched.hProcess, INFINITE);  // an infinite wait on our own handle: only its end matters
   DWORD status = 0;
-  if (!GetExitCodeProcess(launched.hProcess, &status)) status = 1;
+  if (!systemCalls.getExitCodeProcess(launched.hProcess, &status)) status = 1;
   closeQuietly(launched.hProcess);  // the child has ended
   releaseSharedChild();
   return status;

@@ -6,6 +6,7 @@
 #include <stdio.h>
 
 #include "bootstrap/console-seams.h"
+#include "diag/system-calls.h"
 
 ConsoleModeCalls consoleModeCalls = {GetConsoleMode, SetConsoleMode};
 
@@ -126,7 +127,7 @@ void setupConsole(void) {
   StandardStream input = {stdin, STD_INPUT_HANDLE, true, false};
   // Without a parent console (or with one already) the streams are left as the
   // runtime made them, and none of them counts as missing.
-  if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+  if (systemCalls.attachConsole(ATTACH_PARENT_PROCESS)) {
     repairStream(&output);
     repairStream(&error);
     repairStream(&input);

@@ -5,9 +5,11 @@
 
 #include "bootstrap/child.h"
 #include "bootstrap/console.h"
+#include "bootstrap/driver-seams.h"
 #include "bootstrap/progress-window.h"
 #include "diag/report-window.h"
 #include "diag/report.h"
+#include "diag/system-calls.h"
 #include "paths/environment.h"
 #include "paths/target-directory.h"
 #include "paths/template.h"
@@ -26,13 +28,17 @@ uint32_t runBootstrap(void) {
   resetRunEnvironment();
   // A bootstrap without its attached data (the bare stub) has nothing to run.
   if (!locateAttachedData()) fatalError(MESSAGE_NO_HEADER);
+  return runAttachedApplication(runtimeArguments);
+}
+
+uint32_t runAttachedApplication(wchar_t** runtimeArguments) {
   reportWindowCaption = onefileApplicationName;
   if (onefileShowsProgress) watchUnpacking();
   if (!expandTemplatePath(targetDirectory, onefilePathTemplate, PATH_CAPACITY))
     reportExpansionFailure(onefilePathTemplate);
   resolveTargetPath();
 
-  if (!SetConsoleCtrlHandler(consoleCtrlHandler, TRUE)) fatalError(MESSAGE_NO_SIGNAL_HANDLER);
+  if (!systemCalls.setConsoleCtrlHandler(consoleCtrlHandler, TRUE)) fatalError(MESSAGE_NO_SIGNAL_HANDLER);
 
   openPayload();
   unpackPayload();

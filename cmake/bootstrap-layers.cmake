@@ -23,7 +23,16 @@ function(onefile_add_layer folder)
   target_compile_options(onefile_${folder} PRIVATE ${BOOTSTRAP_COMPILE_FLAGS} -Wall -Wextra -Wshadow)
   target_compile_definitions(onefile_${folder} PUBLIC ${BOOTSTRAP_DEFINITIONS})
   target_link_libraries(onefile_${folder} PUBLIC ${ARGN})
+  if(ONEFILE_COVERAGE)
+    target_compile_options(onefile_${folder} PRIVATE --coverage -O0)
+    target_link_options(onefile_${folder} INTERFACE --coverage)
+  endif()
 endfunction()
+
+# make coverage builds the layers instrumented for gcov, in build folders of
+# their own; every program linking them then writes its counts when it ends,
+# also through _exit (cmake/coverage/flush-before-exit.c).
+option(ONEFILE_COVERAGE "Instrument the bootstrap's layers for gcov (make coverage)" OFF)
 
 # The layers from the table, bottom first; each links every layer below it,
 # nearest first.
@@ -42,3 +51,9 @@ endforeach()
 # shell32 too, last, after every layer that calls them.
 target_link_libraries(onefile_payload PUBLIC onefile_zstd)
 target_link_libraries(onefile_bootstrap PUBLIC onefile_zstd z shell32)
+
+if(ONEFILE_COVERAGE)
+  add_library(onefile_coverage_exit OBJECT "${CMAKE_SOURCE_DIR}/cmake/coverage/flush-before-exit.c")
+  target_link_libraries(onefile_diag INTERFACE $<TARGET_OBJECTS:onefile_coverage_exit>)
+  target_link_options(onefile_diag INTERFACE -Wl,--wrap=_exit)
+endif()

@@ -5,7 +5,9 @@
 #pragma once
 #include <windows.h>
 
+#include "diag/system-calls.h"
+
 template <typename Result>
 inline void releaseQuietly(Result) {}
 
-inline void closeQuietly(HANDLE handle) { releaseQuietly(CloseHandle(handle)); }
+inline void closeQuietly(HANDLE handle) { releaseQuietly(systemCalls.closeHandle(handle)); }

@@ -1,5 +1,6 @@
 // Reading and setting environment variables by narrow name, and the reset of
 // the run values at start-up.
+#include "diag/system-calls.h"
 #include "paths/environment.h"
 
 #include <stdlib.h>
@@ -20,11 +21,11 @@ void widenName(const char* name, wchar_t (&wideName)[ENV_NAME_CAPACITY]) {
 }  // namespace
 
 wchar_t* getEnvironmentValueW(const wchar_t* name) {
-  DWORD length = GetEnvironmentVariableW(name, environmentValue, ENV_VALUE_CAPACITY);
+  DWORD length = systemCalls.getEnvironmentVariable(name, environmentValue, ENV_VALUE_CAPACITY);
   // 0 stands for a missing variable and for an empty one alike; a count that
   // does not fit is the size a longer value would need.
   if (length == 0 || length >= ENV_VALUE_CAPACITY) return nullptr;
-  return _wcsdup(environmentValue);
+  return systemCalls.duplicateText(environmentValue);
 }
 
 wchar_t* getEnvironmentValue(const char* name) {
@@ -36,7 +37,7 @@ wchar_t* getEnvironmentValue(const char* name) {
 BOOL setEnvironmentValue(const char* name, const wchar_t* value) {
   wchar_t wideName[ENV_NAME_CAPACITY];
   widenName(name, wideName);
-  return SetEnvironmentVariableW(wideName, value);
+  return systemCalls.setEnvironmentVariable(wideName, value);
 }
 
 // Run values inherited from a bootstrap further up the process tree belong to

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "diag/report.h"
+#include "diag/system-calls.h"
 #include "diag/text.h"
 #include "paths/environment.h"
 #include "paths/placeholders.h"
@@ -14,7 +15,7 @@ namespace {
 // fallback: a folder the system cannot name makes the expansion fail.
 bool appendShellFolder(int folder, wchar_t* at, size_t room) {
   wchar_t path[MAX_PATH];
-  if (SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) return false;
+  if (systemCalls.getFolderPath(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) return false;
   appendWideBounded(at, room, path);
   return true;
 }
@@ -28,7 +29,7 @@ bool appendShellFolder(int folder, wchar_t* at, size_t room) {
 // does not fit.
 bool expandTempFolder(wchar_t* at, size_t room) {
   DWORD size = systemBufferLength(room);
-  DWORD length = GetTempPathW(size, at);
+  DWORD length = systemCalls.getTempPath(size, at);
   if (length == 0) {
     at[0] = L'\0';
     return false;

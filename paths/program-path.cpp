@@ -1,6 +1,7 @@
 #include <wchar.h>
 
 #include "diag/report.h"
+#include "diag/system-calls.h"
 #include "diag/text.h"
 #include "paths/program-path.h"
 
@@ -9,7 +10,7 @@
 // like any value that does not fit, instead of naming some other file.
 bool readProgramPath(wchar_t* at, size_t room) {
   DWORD size = systemBufferLength(room);
-  DWORD length = GetModuleFileNameW(nullptr, at, size);
+  DWORD length = systemCalls.getModuleFileName(nullptr, at, size);
   if (length == 0) {
     at[0] = L'\0';
     return false;

@@ -1,4 +1,5 @@
 // The target directory and its absolute form.
+#include "diag/system-calls.h"
 #include "paths/target-directory.h"
 
 #include <windows.h>
@@ -15,7 +16,7 @@ wchar_t fullTargetPath[PATH_CAPACITY];
 // current directory applied, . and .. resolved, forward slashes turned into
 // backslashes. A path the buffer cannot hold ends the run.
 void resolveTargetPath(void) {
-  DWORD length = GetFullPathNameW(targetDirectory, PATH_CAPACITY, fullTargetPath, nullptr);
+  DWORD length = systemCalls.getFullPathName(targetDirectory, PATH_CAPACITY, fullTargetPath, nullptr);
   if (length == 0 || length >= PATH_CAPACITY) endRunOnFullBuffer();
   wmemcpy(targetDirectory, fullTargetPath, length);
   targetDirectory[length] = L'\0';

@@ -5,6 +5,7 @@
 #include <wchar.h>
 
 #include "diag/report.h"
+#include "diag/system-calls.h"
 #include "diag/text.h"
 #include "paths/template.h"
 #include "payload/directories.h"
@@ -62,7 +63,7 @@ bool isBareDrive(const wchar_t* path) { return path[0] != L'\0' && path[1] == L'
 // for the next file in the same directory.
 void rememberDirectory(const wchar_t* path, bool created) {
   if (knownDirectoryCount == KNOWN_DIRECTORIES_CAPACITY) return;
-  wchar_t* copy = _wcsdup(path);
+  wchar_t* copy = systemCalls.duplicateText(path);
   if (copy == nullptr) return;
   knownDirectoryCreated[knownDirectoryCount] = created;
   knownDirectories[knownDirectoryCount++] = copy;
@@ -97,7 +98,7 @@ void createParentOf(size_t length) {
 bool ensureDirectory(const wchar_t* path) {
   if (knownDirectoryCount == 0) startKnownDirectories();
   if (isKnownDirectory(path) || isBareDrive(path)) return true;
-  bool created = CreateDirectoryW(path, nullptr);
+  bool created = systemCalls.createDirectory(path, nullptr);
   if (!created && GetLastError() != ERROR_ALREADY_EXISTS) return false;
   rememberDirectory(path, created);
   return true;

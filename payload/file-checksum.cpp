@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "diag/release.h"
+#include "diag/system-calls.h"
 #include "payload/crc32.h"
 #include "payload/file-checksum.h"
 #include "payload/held-files.h"
@@ -14,10 +15,10 @@ uint32_t checksumView(const void* view, DWORD length) {
 }
 
 uint32_t checksumMapping(HANDLE mapping, DWORD length) {
-  const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+  const void* view = systemCalls.mapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
   if (view == nullptr) return NO_USABLE_FILE;
   uint32_t checksum = checksumView(view, length);
-  releaseQuietly(UnmapViewOfFile(view));
+  releaseQuietly(systemCalls.unmapViewOfFile(view));
   return checksum;
 }
 
@@ -26,9 +27,9 @@ uint32_t checksumMapping(HANDLE mapping, DWORD length) {
 // rewritten. An empty file cannot be mapped and so has no checksum; it is
 // told apart from a file that cannot be used at all.
 ExistingFile checkOpenFile(HANDLE file) {
-  DWORD length = GetFileSize(file, nullptr);
+  DWORD length = systemCalls.getFileSize(file, nullptr);
   if (length == INVALID_FILE_SIZE) return ExistingFile{NO_USABLE_FILE, false};
-  HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  HANDLE mapping = systemCalls.createFileMapping(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
   if (mapping == nullptr) return ExistingFile{NO_USABLE_FILE, length == 0};
   uint32_t checksum = checksumMapping(mapping, length);
   closeQuietly(mapping);
@@ -38,8 +39,8 @@ ExistingFile checkOpenFile(HANDLE file) {
 // Sharing everything keeps this open out of the way of other processes, such
 // as the program of an earlier run that is still running.
 HANDLE openToCheck(const wchar_t* path) {
-  return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return systemCalls.createFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 ExistingFile checkAndClose(HANDLE file) {

@@ -1,3 +1,4 @@
+#include "diag/system-calls.h"
 #include "payload/file-content.h"
 
 #include <string.h>
@@ -61,7 +62,7 @@ uint32_t writeContentPiece(HANDLE file, const void* bytes, DWORD count) {
   while (count > 0) {
     DWORD written = 0;
     SetLastError(ERROR_SUCCESS);  // so that a code found after a stalled write is the write's own
-    if (!WriteFile(file, next, count, &written, nullptr)) return GetLastError();
+    if (!systemCalls.writeFile(file, next, count, &written, nullptr)) return GetLastError();
     if (written == 0 || written > count) {
       uint32_t errorCode = GetLastError();
       return errorCode != ERROR_SUCCESS ? errorCode : STALLED_WRITE_ERROR;
@@ -79,10 +80,10 @@ uint32_t writeContentPiece(HANDLE file, const void* bytes, DWORD count) {
 // writing the same cache, it is replaced as any other.
 HANDLE openForWriting(const wchar_t* path) {
   if (isInCreatedDirectory(path)) {
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, WRITE_SHARE_MODE, nullptr, CREATE_NEW, 0, nullptr);
+    HANDLE file = systemCalls.createFile(path, GENERIC_WRITE, WRITE_SHARE_MODE, nullptr, CREATE_NEW, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) return file;
   }
-  return CreateFileW(path, GENERIC_WRITE, WRITE_SHARE_MODE, nullptr, CREATE_ALWAYS, 0, nullptr);
+  return systemCalls.createFile(path, GENERIC_WRITE, WRITE_SHARE_MODE, nullptr, CREATE_ALWAYS, 0, nullptr);
 }
 
 void writeFileContent(HANDLE file, uint64_t size) {

@@ -1,5 +1,6 @@
 #include "payload/held-files.h"
 
+#include "diag/system-calls.h"
 #include "payload/file-content.h"
 #include "payload/held-files-seams.h"
 
@@ -12,7 +13,7 @@ namespace {
 // gone, which is a change too.
 void lookAt(const wchar_t* path, HeldFileWait* now) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) {
+  if (!systemCalls.getFileAttributesEx(path, GetFileExInfoStandard, &data)) {
     now->attributes = INVALID_FILE_ATTRIBUTES;
     now->size = 0;
     now->lastWrite = FILETIME{0, 0};

@@ -1,3 +1,4 @@
+#include "diag/system-calls.h"
 #include "payload/reader.h"
 
 #include <windows.h>
@@ -27,9 +28,9 @@ void openPayload(void) { openPayloadBytes(onefilePayload, onefilePayloadSize); }
 void openPayloadBytes(const unsigned char* payload, uint64_t size) {
   // The magic is checked before anything is allocated.
   if (!hasPayloadMagic(payload, size)) fatalError(MESSAGE_NO_HEADER);
-  void* block = HeapAlloc(GetProcessHeap(), 0, PAYLOAD_OUTPUT_BLOCK_SIZE);
+  void* block = systemCalls.heapAlloc(GetProcessHeap(), 0, PAYLOAD_OUTPUT_BLOCK_SIZE);
   if (block == nullptr) fatalError(MESSAGE_NO_MEMORY);
-  ZSTD_DCtx* decoder = ZSTD_createDCtx();
+  ZSTD_DCtx* decoder = systemCalls.createDecoder();
   if (decoder == nullptr) fatalError(MESSAGE_NO_MEMORY);
   startDecodeStream(&payloadStream, decoder, payload + PAYLOAD_MAGIC_SIZE, (size_t)(size - PAYLOAD_MAGIC_SIZE),
                     (unsigned char*)block, PAYLOAD_OUTPUT_BLOCK_SIZE);
@@ -76,8 +77,8 @@ unsigned payloadProgress(unsigned scale) {
 }
 
 void closePayload(void) {
-  releaseQuietly(ZSTD_freeDCtx(payloadStream.decoder));
-  releaseQuietly(HeapFree(GetProcessHeap(), 0, payloadStream.block));
+  releaseQuietly(systemCalls.freeDecoder(payloadStream.decoder));
+  releaseQuietly(systemCalls.heapFree(GetProcessHeap(), 0, payloadStream.block));
   payloadStream.decoder = nullptr;
   payloadStream.block = nullptr;
   payloadStream.fill = 0;

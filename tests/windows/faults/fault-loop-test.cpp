@@ -1,0 +1,197 @@
+// The fault loop: a start (cold, then warm, then over a damaged cache) run
+// again and again by the fault probe, with the n-th call of the bootstrap's
+// system-call table failing, for n = 1, 2, ... until a start completes
+// without reaching its fault. Every run must end as the fault table says for
+// the call that failed, within its time, leaving nothing outside its target
+// folder; and a start without faults right after it must repair the cache
+// and start the program.
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <map>
+#include <string>
+
+#include "fault-table.h"
+#include "harness.h"
+
+namespace {
+
+const std::wstring PROBE = L"fault-probe.exe";
+constexpr DWORD RUN_LIMIT_MS = 60000;
+
+std::wstring sourceFolder() { return harness::binPath(L"fault-app"); }
+
+struct Note {
+  bool reached = false;
+  std::string call;
+  std::string path;
+};
+
+// Takes the probe's note off the front of standard error.
+Note takeNote(std::string* err) {
+  Note note;
+  if (err->rfind("fault: ", 0) != 0) return note;
+  size_t end = err->find('\n');
+  std::string line = err->substr(0, end);
+  err->erase(0, end + 1);
+  size_t call = line.find(' ', 7) + 1;
+  size_t bar = line.find('|');
+  note.reached = true;
+  note.call = line.substr(call, bar - call);
+  note.path = line.substr(bar + 1);
+  return note;
+}
+
+const FaultRow* rowFor(const std::string& call) {
+  for (const FaultRow& row : FAULT_ROWS)
+    if (call == row.call) return &row;
+  return nullptr;
+}
+
+const char* const ENDING_NAMES[] = {"starts",      "report",      "system report", "expansion",
+                                    "open failed", "full buffer", "status unread"};
+
+struct Expected {
+  DWORD status;
+  std::string out;
+  std::string err;
+};
+
+// The message's path is the file being opened: the call's own path, or a
+// file below the directory that could not be made.
+std::string openedPath(const std::string& err) {
+  const std::string front = "Error, failed to open '";
+  const std::string back = "' for writing.\r\n";
+  if (err.rfind(front, 0) != 0 || err.size() < front.size() + back.size()) return "";
+  return err.substr(front.size(), err.size() - front.size() - back.size());
+}
+
+Expected expectedFor(const FaultRow& row, const Note& note, const std::string& err) {
+  std::string line = std::string(row.message) + "\r\n";
+  switch (row.ending) {
+    case Ending::STARTS:
+      return {FAULT_APP_STATUS, "", ""};
+    case Ending::REPORT:
+      return {2, line, ""};
+    case Ending::SYSTEM_REPORT:
+      return {2, "", harness::systemErrorReport(row.message, row.errorCode)};
+    case Ending::EXPANSION:
+      return {3, "", line};
+    case Ending::OPEN_FAILED: {
+      std::string opened = openedPath(err);
+      bool below = opened == note.path || opened.rfind(note.path + "\\", 0) == 0;
+      return {2, "", below ? err : "Error, failed to open '<" + note.path + " or below>' for writing.\r\n"};
+    }
+    case Ending::FULL_BUFFER:
+      return {4, "", ""};
+    case Ending::STATUS_UNREAD:
+      return {1, "", ""};
+  }
+  return {};
+}
+
+struct LoopTarget {
+  std::wstring temp = harness::freshTestDir();
+  std::wstring target = temp + L"\\app";
+
+  harness::RunResult start(unsigned long failing) const {
+    harness::RunOptions options;
+    harness::pointTempAt(&options, temp);
+    options.currentDirectory = temp;
+    options.timeoutMs = RUN_LIMIT_MS;
+    options.commandLine = harness::quoteArgument(harness::binPath(PROBE)) + L" " +
+                          harness::quoteArgument(harness::binPath(L"fault-app.payload")) + L" " +
+                          std::to_wstring(failing);
+    return harness::run(harness::binPath(PROBE), options);
+  }
+
+  // Everything the runs wrote is below the target folder.
+  std::string outside() const {
+    for (const std::wstring& name : harness::listTree(temp))
+      if (name != L"app" && name.rfind(L"app\\", 0) != 0) return harness::narrow(name);
+    return "";
+  }
+};
+
+// Files changed, cut, filled and a folder removed, all of which the next
+// start must write again.
+void damage(const std::wstring& target) {
+  std::string main = harness::readFile(target + L"\\main.exe");
+  harness::writeFile(target + L"\\main.exe", main.substr(0, main.size() / 3));
+  harness::removeTree(target + L"\\a\\b");
+  harness::writeFile(target + L"\\a\\empty.txt", "not empty");
+  std::string top = harness::readFile(target + L"\\top.txt");
+  top[0] ^= 0x20;
+  harness::writeFile(target + L"\\top.txt", top);
+}
+
+struct Scenario {
+  const char* name;
+  void (*prepare)(const std::wstring& target);
+};
+
+const Scenario SCENARIOS[] = {
+    {"Cold", [](const std::wstring& target) { harness::removeTree(target); }},
+    {"Warm", [](const std::wstring&) {}},  // each repairing start leaves the cache whole
+    {"Damaged", damage},
+};
+
+struct Tally {
+  unsigned long calls = 0;
+  std::map<std::string, std::map<std::string, int>> endings;  // call -> ending -> runs
+  int failures = 0;
+};
+
+// ctest names the runs by their start.
+void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
+
+class FaultLoop : public testing::TestWithParam<Scenario> {};
+
+TEST_P(FaultLoop, EveryFailingCallEndsAsDocumentedAndTheNextStartRepairs) {
+  const Scenario& scenario = GetParam();
+  LoopTarget loop;
+  ASSERT_EQ(loop.start(0).exitCode, FAULT_APP_STATUS) << "the first start, which makes the cache";
+  Tally tally;
+  for (unsigned long n = 1;; ++n) {
+    SCOPED_TRACE(std::string(scenario.name) + " start, call " + std::to_string(n) + " failing");
+    scenario.prepare(loop.target);
+    harness::RunResult run = loop.start(n);
+    ASSERT_FALSE(run.timedOut) << "hung";
+    Note note = takeNote(&run.err);
+    if (!note.reached) {
+      tally.calls = n - 1;
+      EXPECT_EQ(run.exitCode, FAULT_APP_STATUS);
+      EXPECT_EQ(run.out + run.err, "");
+      EXPECT_EQ(harness::treeDifference(sourceFolder(), loop.target), "");
+      break;
+    }
+    const FaultRow* row = rowFor(note.call);
+    ASSERT_NE(row, nullptr) << note.call;
+    Expected expected = expectedFor(*row, note, run.err);
+    EXPECT_EQ(run.exitCode, expected.status) << note.call;
+    EXPECT_EQ(run.out, expected.out) << note.call;
+    EXPECT_EQ(run.err, expected.err) << note.call;
+    EXPECT_EQ(loop.outside(), "") << note.call;
+    bool asDocumented = run.exitCode == expected.status && run.out == expected.out && run.err == expected.err;
+    tally.endings[note.call][asDocumented ? ENDING_NAMES[(int)row->ending] : "UNEXPECTED"]++;
+    tally.failures += asDocumented ? 0 : 1;
+
+    harness::RunResult repair = loop.start(0);
+    ASSERT_FALSE(repair.timedOut) << "the repairing start hung";
+    EXPECT_EQ(repair.exitCode, FAULT_APP_STATUS) << note.call;
+    EXPECT_EQ(repair.out + repair.err, "") << note.call;
+    EXPECT_EQ(harness::treeDifference(sourceFolder(), loop.target), "") << note.call;
+    ASSERT_LT(n, 1000u) << "the start never completed";
+  }
+
+  // The loop's figures, for whoever reads the test's output.
+  std::cout << scenario.name << " start: " << tally.calls << " calls, each failed once; " << tally.failures
+            << " runs not as documented\n";
+  for (const auto& [call, endings] : tally.endings)
+    for (const auto& [ending, runs] : endings) std::cout << "  " << call << ": " << runs << " x " << ending << "\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(Starts, FaultLoop, testing::ValuesIn(SCENARIOS),
+                         [](const testing::TestParamInfo<Scenario>& info) { return std::string(info.param.name); });
+
+}  // namespace

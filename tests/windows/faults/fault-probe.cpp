@@ -1,0 +1,152 @@
+// A start of the bootstrap, built like it, over a payload read from a file,
+// in which the n-th call made through the system-call table fails as the
+// fault table says (n = 0: none fails). Before the failure reaches the
+// bootstrap, the probe writes one line to standard error:
+//
+//   fault: <n> <call and its job>|<the path it was given, if any>
+//
+// so that the test knows which call failed and which ending to expect.
+//
+//   fault-probe <payload file> <n>
+#include <windows.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <set>
+#include <string>
+#include <type_traits>
+
+#include "bootstrap/console.h"
+#include "bootstrap/driver-seams.h"
+#include "diag/limits.h"
+#include "diag/system-calls.h"
+#include "fault-table.h"
+#include "paths/environment.h"
+#include "resources/embedded.h"
+
+namespace {
+
+unsigned long failingCall;  // n of the call that fails; 0 for none
+unsigned long callsMade;
+// The real table, for the probe's own use and for the calls that do not fail.
+const SystemCalls realCalls = systemCalls;
+std::set<std::wstring> directoriesTried;
+
+void writeNote(const std::string& text) {
+  DWORD written = 0;
+  realCalls.writeFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), (DWORD)text.size(), &written, nullptr);
+}
+
+std::string narrowPath(const wchar_t* path) {
+  std::string narrow;
+  for (; path != nullptr && *path != L'\0'; ++path) narrow += *path < 0x80 ? (char)*path : '?';
+  return narrow;
+}
+
+// The job a call's arguments give it, and the path it names; most calls have one job.
+template <typename... Arguments>
+std::string jobOf(const char*, const wchar_t**, Arguments...) {
+  return "";
+}
+
+std::string jobOf(const char*, const wchar_t** path, LPCWSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
+                  DWORD disposition, DWORD, HANDLE) {
+  *path = name;
+  if (access == GENERIC_READ) return " check";
+  if (disposition == CREATE_NEW) return " new";
+  return disposition == CREATE_ALWAYS ? " replace" : " console";
+}
+
+std::string jobOf(const char*, const wchar_t**, HMODULE, LPWSTR, DWORD size) {
+  return size == MODULE_PATH_CAPACITY ? " directory" : " argument";
+}
+
+std::string jobOf(const char*, const wchar_t** path, LPCWSTR name, LPSECURITY_ATTRIBUTES) {
+  *path = name;
+  return directoriesTried.insert(name).second ? " first" : " again";
+}
+
+const FaultRow& rowFor(const std::string& call) {
+  for (const FaultRow& row : FAULT_ROWS)
+    if (call == row.call) return row;
+  writeNote("fault probe: no row for " + call + "\n");
+  ExitProcess(99);
+  return FAULT_ROWS[0];
+}
+
+template <typename Result>
+Result resultOf(intptr_t failure) {
+  if constexpr (std::is_pointer_v<Result>) {
+    return reinterpret_cast<Result>(failure);
+  } else {
+    return static_cast<Result>(failure);
+  }
+}
+
+// One wrapper per table entry: counts the call, and fails it when its turn has come.
+template <auto Entry>
+struct Counted;
+
+template <typename Result, typename... Arguments, Result (*SystemCalls::*Entry)(Arguments...)>
+struct Counted<Entry> {
+  static inline const char* function;
+
+  static Result call(Arguments... arguments) {
+    const wchar_t* path = nullptr;
+    std::string job = jobOf(function, &path, arguments...);  // kept for every call: "again" needs the history
+    if (++callsMade != failingCall) return (realCalls.*Entry)(arguments...);
+    std::string call = std::string(function) + job;
+    const FaultRow& row = rowFor(call);
+    writeNote("fault: " + std::to_string(callsMade) + " " + call + "|" + narrowPath(path) + "\n");
+    if (row.releases) (realCalls.*Entry)(arguments...);
+    SetLastError(row.errorCode);
+    return resultOf<Result>(row.failure);
+  }
+};
+
+template <auto Entry>
+void count(const char* function) {
+  bool hasRow = false;
+  for (const FaultRow& row : FAULT_ROWS) hasRow |= strncmp(row.call, function, strlen(function)) == 0;
+  if (!hasRow) {
+    writeNote(std::string("fault probe: no row for ") + function + "\n");
+    ExitProcess(99);
+  }
+  Counted<Entry>::function = function;
+  systemCalls.*Entry = Counted<Entry>::call;
+}
+
+void countEveryCall(void) {
+#define COUNT_ROW(entry, function) count<&SystemCalls::entry>(#function);
+  BOOTSTRAP_SYSTEM_CALLS(COUNT_ROW)
+#undef COUNT_ROW
+}
+
+// The payload lives as long as the process, as an attached one does.
+bool readPayload(const wchar_t* path) {
+  HANDLE file = realCalls.createFile(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD size = realCalls.getFileSize(file, nullptr);
+  unsigned char* bytes = (unsigned char*)malloc(size);
+  DWORD read = 0;
+  bool whole = bytes != nullptr && ReadFile(file, bytes, size, &read, nullptr) && read == size;
+  realCalls.closeHandle(file);
+  onefilePayload = bytes;
+  onefilePayloadSize = size;
+  return whole;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  if (__argc != 3 || !readPayload(__wargv[1])) return 98;
+  failingCall = wcstoul(__wargv[2], nullptr, 10);
+  onefilePathTemplate = FAULT_TEMPLATE;
+  onefileVersionText = L"1.0.0";
+  onefileApplicationName = L"fault-probe";
+  countEveryCall();
+  // The steps of runBootstrap before and after it finds its attached data.
+  setupConsole();
+  resetRunEnvironment();
+  return (int)runAttachedApplication(__wargv);
+}

@@ -1,0 +1,71 @@
+// The fault loop's one table: for every call of the bootstrap's system-call
+// table, how the fault probe makes it fail and how the run must then end. A
+// call whose arguments give it several jobs (the check's open and the write's
+// opens, the program path read for a variable and for the child's argument,
+// a directory made for the first time or again on the way back down) has a
+// row per job. A call added to the bootstrap's table needs its rows here: the
+// probe refuses to run without them.
+#pragma once
+#include <windows.h>
+#include <stdint.h>
+
+// How a run may end, as the guide's table of messages and statuses tells.
+enum class Ending {
+  STARTS,         // the failure is absorbed: the program starts and its status is the run's
+  REPORT,         // status 2, the message on standard output
+  SYSTEM_REPORT,  // status 2, the message with the call's code and text on standard error
+  EXPANSION,      // status 3, the message on standard error
+  OPEN_FAILED,    // status 2, "failed to open '<a file below the call's path>' for writing"
+  FULL_BUFFER,    // status 4, no message
+  STATUS_UNREAD,  // status 1, no message: the program ran, its status could not be read
+};
+
+struct FaultRow {
+  const char* call;  // the function, then the job its arguments give it
+  intptr_t failure;  // what the failed call returns
+  DWORD errorCode;   // what GetLastError gives after it
+  bool releases;     // a release: done, and then reported failed
+  Ending ending;
+  const char* message;
+};
+
+// The probe's template: the run's only expansion.
+inline constexpr wchar_t FAULT_TEMPLATE[] = L"{TEMP}\\app";
+// What the packed program ends with, so that a start is told from a report.
+inline constexpr DWORD FAULT_APP_STATUS = 42;
+
+// -1 stands for INVALID_HANDLE_VALUE, which is no constant expression.
+inline constexpr FaultRow FAULT_ROWS[] = {
+    {"AttachConsole", FALSE, ERROR_INVALID_HANDLE, false, Ending::STARTS, ""},
+    {"SetConsoleCtrlHandler", FALSE, ERROR_NOT_ENOUGH_MEMORY, false, Ending::REPORT,
+     "Error, failed to register signal handler."},
+    {"GetModuleFileNameW directory", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::STARTS, ""},
+    {"GetModuleFileNameW argument", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::FULL_BUFFER, ""},
+    {"GetEnvironmentVariableW", 0, ERROR_ENVVAR_NOT_FOUND, false, Ending::STARTS, ""},
+    {"SetEnvironmentVariableW", FALSE, ERROR_NOT_ENOUGH_MEMORY, false, Ending::STARTS, ""},
+    {"GetTempPathW", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::EXPANSION,
+     "Error, couldn't runtime expand spec '{TEMP}\\app'."},
+    {"SHGetFolderPathW", (intptr_t)(int32_t)0x80070002, ERROR_FILE_NOT_FOUND, false, Ending::EXPANSION,
+     "Error, couldn't runtime expand spec '{HOME}'."},
+    {"GetFullPathNameW", 0, ERROR_FILENAME_EXCED_RANGE, false, Ending::FULL_BUFFER, ""},
+    {"HeapAlloc", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::REPORT, "Error, couldn't allocate memory."},
+    {"HeapFree", FALSE, ERROR_INVALID_PARAMETER, true, Ending::STARTS, ""},
+    {"_wcsdup", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::STARTS, ""},
+    {"ZSTD_createDCtx", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::REPORT, "Error, couldn't allocate memory."},
+    {"ZSTD_freeDCtx", -1, ERROR_INVALID_PARAMETER, true, Ending::STARTS, ""},
+    {"CreateDirectoryW first", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    {"CreateDirectoryW again", FALSE, ERROR_ACCESS_DENIED, false, Ending::OPEN_FAILED, ""},
+    {"CreateFileW check", -1, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    {"CreateFileW new", -1, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    {"CreateFileW replace", -1, ERROR_ACCESS_DENIED, false, Ending::OPEN_FAILED, ""},
+    {"GetFileAttributesExW", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    {"GetFileSize", (intptr_t)INVALID_FILE_SIZE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    {"CreateFileMappingW", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::STARTS, ""},
+    {"MapViewOfFile", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::STARTS, ""},
+    {"UnmapViewOfFile", FALSE, ERROR_INVALID_ADDRESS, true, Ending::STARTS, ""},
+    {"WriteFile", FALSE, ERROR_DISK_FULL, false, Ending::SYSTEM_REPORT, "Error, couldn't unpack file to target path."},
+    {"CloseHandle", FALSE, ERROR_INVALID_HANDLE, true, Ending::STARTS, ""},
+    {"CommandLineToArgvW", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::FULL_BUFFER, ""},
+    {"CreateProcessW", FALSE, ERROR_FILE_NOT_FOUND, false, Ending::SYSTEM_REPORT, "Error, couldn't launch child"},
+    {"GetExitCodeProcess", FALSE, ERROR_ACCESS_DENIED, false, Ending::STATUS_UNREAD, ""},
+};
