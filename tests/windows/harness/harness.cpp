@@ -356,6 +356,10 @@ std::string systemErrorReport(const std::string& message, DWORD code) {
   return message + " ([Error " + std::to_string((int32_t)code) + "] " + trimmed + ")\r\n";
 }
 
+bool wineCouldNotStartTheChild(const RunResult& result) {
+  return result.exitCode == 2 && result.err.find("Error, couldn't launch child ([Error 1359] ") != std::string::npos;
+}
+
 FILETIME lastWriteTime(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))

@@ -95,6 +95,12 @@ std::string systemText(DWORD code);
 // the system's own English text for the code, with CR LF at the end.
 std::string systemErrorReport(const std::string& message, DWORD code);
 
+// True when a bootstrap's run ended because Wine itself could not start the
+// application: its start of a new process dies now and then under load with
+// error 1359, before the program runs (the harness starts its own programs
+// again for it). That ending is Wine's, never the bootstrap's.
+bool wineCouldNotStartTheChild(const RunResult& result);
+
 // Quotes one argument so that CommandLineToArgvW and the C runtime give it back.
 std::wstring quoteArgument(const std::wstring& argument);
 
