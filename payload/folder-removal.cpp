@@ -46,7 +46,7 @@ bool removeEntries(wchar_t* path) {
   size_t length = wcslen(path);
   if (!appendName(path, length, L"*")) return false;
   WIN32_FIND_DATAW entry;
-  HANDLE listing = systemCalls.findFirstFileEx(path, FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+  HANDLE listing = systemCalls.findFirstFileEx(path, FindExInfoStandard, &entry, FindExSearchNameMatch, nullptr, 0);
   path[length] = L'\0';
   if (listing == INVALID_HANDLE_VALUE) return false;
   bool whole = true;

@@ -87,7 +87,7 @@ size_t oldFolderVersion(const WIN32_FIND_DATAW& entry) {
 void takeOldFolders(void) {
   if (!pathInParent(oldPath, L"*", 1)) return;
   WIN32_FIND_DATAW entry;
-  HANDLE listing = systemCalls.findFirstFileEx(oldPath, FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+  HANDLE listing = systemCalls.findFirstFileEx(oldPath, FindExInfoStandard, &entry, FindExSearchNameMatch, nullptr, 0);
   if (listing == INVALID_HANDLE_VALUE) return;
   do {
     size_t version = oldFolderVersion(entry);

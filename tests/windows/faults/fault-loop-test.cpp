@@ -110,6 +110,8 @@ struct LoopTarget {
   // An older version (a read-only file down a folder), and one that an
   // earlier start marked and left half-removed.
   void plantOldVersions() const {
+    for (const wchar_t* folder : {L"\\0.9", L"\\0.9\\sub", L"\\0.8.removing.1"})
+      CreateDirectoryW((parent + folder).c_str(), nullptr);
     std::wstring held = parent + L"\\0.9\\sub\\held.txt";
     SetFileAttributesW(held.c_str(), FILE_ATTRIBUTE_NORMAL);  // one left by a run that Wine cut short
     harness::writeFile(parent + L"\\0.9\\main.exe", "old");
