@@ -72,7 +72,8 @@ const std::vector<OptionDefinition> BUILD_OPTIONS = {
     {{"--progress-window"}, "progress-window", "",
      "show a small window with the unpacking's progress when a first start takes more than half a second "
      "(GUI programs only)"},
-    {{"--remove-old-versions"}, "remove-old-versions", "", "once the program runs, remove the cache folders of its older versions (see the guide)"},
+    {{"--remove-old-versions"}, "remove-old-versions", "",
+     "once the program runs, remove the cache folders of its older versions (see the guide)"},
     quietOption(),
     // Compiles template, version and payload in as given, and reads nothing
     // from the main program: for test bootstraps that are meant to fail only
