@@ -44,7 +44,17 @@
   /* the child (bootstrap/) */                         \
   ROW(commandLineToArgv, CommandLineToArgvW)           \
   ROW(createProcess, CreateProcessW)                   \
-  ROW(getExitCodeProcess, GetExitCodeProcess)
+  ROW(getExitCodeProcess, GetExitCodeProcess)          \
+  /* older versions' folders (payload/) */             \
+  ROW(createThread, CreateThread)                      \
+  ROW(findFirstFileEx, FindFirstFileExW)               \
+  ROW(findNextFile, FindNextFileW)                     \
+  ROW(findClose, FindClose)                            \
+  ROW(moveFileEx, MoveFileExW)                         \
+  ROW(getFileInformation, GetFileInformationByHandle)  \
+  ROW(setFileAttributes, SetFileAttributesW)           \
+  ROW(deleteFile, DeleteFileW)                         \
+  ROW(removeDirectory, RemoveDirectoryW)
 
 struct SystemCalls {
 #define SYSTEM_CALL_ENTRY(entry, function) decltype(&function) entry;
