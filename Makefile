@@ -11,6 +11,10 @@
 #   make host                      onefile-pack (and the bootstrap stub it carries)
 #   make install [PREFIX=/usr/local]
 #                                  onefile-pack and its CMake package
+#   make dist [DIST_DIR=build/dist] the release files: Linux and Windows archives,
+#                                  the Debian package, the npm packages, SHA256SUMS
+#   make dist-check                those files installed into fresh Debian roots
+#                                  (debootstrap; minutes, needs root and the network)
 SHELL := /bin/bash
 DEPS_DIR ?= $(CURDIR)/.deps
 BUILD_DIR ?= $(CURDIR)/build
@@ -27,8 +31,11 @@ given_option = $(if $(filter command line,$(origin $(1))),--$(2) $(call shell_qu
 export DEPS_DIR
 
 PREFIX ?= /usr/local
+DIST_DIR ?= $(BUILD_DIR)/dist
+# The release files' time stamps: the commit's time, unless given.
+SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
 
-.PHONY: all setup stub host windows test bench stress coverage exe demo install clean
+.PHONY: all setup stub host windows test bench stress coverage exe demo install dist dist-check clean
 STUB := $(WINDOWS_BUILD)/stub/onefile-stub.exe
 ONEFILE_PACK := $(HOST_BUILD)/tools/onefile-pack/onefile-pack
 
@@ -97,6 +104,21 @@ demo: stub $(HOST_BUILD)/CMakeCache.txt
 
 install: host
 	cmake --install $(HOST_BUILD) --prefix $(call shell_quote,$(PREFIX))
+
+# The release files, from the host build (its static packer beside the usual
+# one) and onefile-pack.exe of the Windows build, checked once written.
+dist: host
+	cmake --build $(HOST_BUILD) -j $(JOBS) --target onefile-pack-static
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target onefile-pack
+	SOURCE_DATE_EPOCH=$(SOURCE_DATE_EPOCH) bash packaging/make-dist.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(call shell_quote,$(DIST_DIR))
+	bash tests/dist/check-artifacts.sh $(call shell_quote,$(DIST_DIR))
+
+# The release files on machines that never saw this project: the Debian
+# package and the Linux archive each in a fresh Debian root.
+dist-check: dist
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target demo greeting
+	bash tests/dist/fresh-roots.sh $(call shell_quote,$(DIST_DIR)) $(WINDOWS_BUILD)/demo/app $(ONEFILE_PACK) \
+	  $(BUILD_DIR)/dist-roots $(WINE_PREFIX)
 
 clean:
 	rm -rf $(BUILD_DIR)
