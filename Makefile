@@ -1,7 +1,7 @@
 # The front door: set-up, builds and tests.
 #   make demo                      set up, pack the demo application and run it
-#   make test                      set up, build everything, run every test and
-#                                  a smoke run of the benchmarks (seconds)
+#   make test                      set up, build everything, run every test, a
+#                                  smoke run of the benchmarks (seconds) and make dist
 #   make bench                     run the benchmarks (minutes; results in docs/bench)
 #   make stress                    the long robustness runs, ending with their figures
 #   make coverage                  branch coverage of the bootstrap under the Windows
@@ -33,7 +33,7 @@ export DEPS_DIR
 PREFIX ?= /usr/local
 DIST_DIR ?= $(BUILD_DIR)/dist
 # The release files' time stamps: the commit's time, unless given.
-SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
+SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null || stat -c %Y CMakeLists.txt)
 
 .PHONY: all setup stub host windows test bench stress coverage exe demo install dist dist-check clean
 STUB := $(WINDOWS_BUILD)/stub/onefile-stub.exe
@@ -53,7 +53,7 @@ setup:
 # checkout picks up settings added since (cmake leaves an unchanged cache
 # alone, hence the touch).
 $(HOST_BUILD)/CMakeCache.txt: Makefile | setup
-	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Release -DONEFILE_STUB=$(STUB)
+	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Release -DONEFILE_STUB=$(STUB) -DONEFILE_DEPS_DIR=$(DEPS_DIR)
 	@touch $@
 
 $(WINDOWS_BUILD)/CMakeCache.txt: Makefile | setup
@@ -75,6 +75,9 @@ windows: host $(WINDOWS_BUILD)/CMakeCache.txt
 test: host windows
 	JOBS=$(JOBS) bash scripts/run-tests.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
 	bash benchmarks/run.sh --smoke $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
+	@# The release files, written and checked (a minute); their check in
+	@# fresh Debian roots is make dist-check.
+	$(MAKE) --no-print-directory dist DIST_DIR=$(BUILD_DIR)/dist-test
 
 # Benchmarks: ratios against native limits, measured in one run (not tests).
 bench: host windows

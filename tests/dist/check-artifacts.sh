@@ -35,7 +35,7 @@ for path in bin/onefile-pack lib/cmake/onefile/onefileConfig.cmake lib/cmake/one
 done
 tar -xzf "$dist/$linux.tar.gz" -C "$scratch"
 packer=$scratch/$linux/bin/onefile-pack
-readelf -l "$packer" | grep -q 'Requesting program interpreter' && fail "the Linux archive's onefile-pack is not static"
+grep -q 'Requesting program interpreter' <<<"$(readelf -l "$packer")" && fail "the Linux archive's onefile-pack is not static"
 [ "$("$packer" --version)" = "onefile-pack $version" ] || fail "the Linux archive's onefile-pack does not say $version"
 
 # The Windows archive: onefile-pack.exe, an x86-64 console program, and the
@@ -49,20 +49,21 @@ unzip -q "$dist/$windows.zip" "$windows/bin/onefile-pack.exe" -d "$scratch"
 objdump -p "$scratch/$windows/bin/onefile-pack.exe" >"$scratch/exe.txt"
 grep -q 'file format pei-x86-64' "$scratch/exe.txt" || fail "onefile-pack.exe is no x86-64 PE image"
 grep -q '^Subsystem.*(Windows CUI)' "$scratch/exe.txt" || fail "onefile-pack.exe is no console program"
+grep -q '^Time/Date.*1970' "$scratch/exe.txt" || fail "onefile-pack.exe carries a link time stamp"
 
 # The Debian package: its fields, its files where Debian expects them, a
 # changelog of this version, a manual page showing every command and option
 # the tool's help shows, and no error from lintian.
-[ "$(dpkg-deb -f "$dist/$deb" Package Version Architecture | tr '\n' ' ')" = \
-  "Package: onefile-pack Version: $version Architecture: amd64 " ] || fail "the Debian package's fields are wrong"
-dpkg-deb -f "$dist/$deb" Depends | grep -q 'libc6' || fail "the Debian package depends on no libc6"
+fields=$(for field in Package Version Architecture; do dpkg-deb -f "$dist/$deb" "$field"; done | tr '\n' ' ')
+[ "$fields" = "onefile-pack $version amd64 " ] || fail "the Debian package's fields are $fields"
+grep -q 'libc6' <<<"$(dpkg-deb -f "$dist/$deb" Depends)" || fail "the Debian package depends on no libc6"
 dpkg-deb -c "$dist/$deb" | awk '{print $6}' >"$scratch/deb.list"
 for path in usr/bin/onefile-pack usr/lib/cmake/onefile/onefileConfig.cmake usr/share/man/man1/onefile-pack.1.gz \
   usr/share/doc/onefile-pack/copyright usr/share/doc/onefile-pack/changelog.gz usr/share/doc/onefile-pack/guide.md; do
   grep -qx "./$path" "$scratch/deb.list" || fail "the Debian package lacks /$path"
 done
 dpkg-deb -x "$dist/$deb" "$scratch/deb"
-zcat "$scratch/deb/usr/share/doc/onefile-pack/changelog.gz" | head -1 | grep -q "^onefile-pack ($version) " ||
+[[ "$(zcat "$scratch/deb/usr/share/doc/onefile-pack/changelog.gz")" == "onefile-pack ($version) "* ]] ||
   fail "the changelog's first entry is not $version"
 page=$scratch/deb/usr/share/man/man1/onefile-pack.1.gz
 MANWIDTH=80 man --warnings -l "$page" 2>"$scratch/man.err" >"$scratch/man.txt" || fail "man cannot show the page"
@@ -88,7 +89,7 @@ npm_field() { tar -xOzf "$dist/$1-$version.tgz" package/package.json | node -p "
 for platform in linux-x64:onefile-pack win32-x64:onefile-pack.exe; do
   name=onefile-pack-${platform%%:*} os=${platform%%-*}
   [ "$(npm_field "$name" '.os')$(npm_field "$name" '.cpu')" = "[\"$os\"][\"x64\"]" ] || fail "$name declares the wrong os or cpu"
-  tar -tvzf "$dist/$name-$version.tgz" | grep -q "^-rwxr-xr-x .* package/bin/${platform#*:}\$" ||
+  grep -q "^-rwxr-xr-x .* package/bin/${platform#*:}\$" <<<"$(tar -tvzf "$dist/$name-$version.tgz")" ||
     fail "$name carries no executable bin/${platform#*:}"
 done
 [ "$(npm_field onefile-pack '.optionalDependencies')" = \
@@ -118,7 +119,7 @@ mkdir -p "$project/app" && cp "$scratch/$windows/bin/onefile-pack.exe" "$project
   fail "npm installed $(cd "$project/node_modules" && ls -d onefile-pack*), not onefile-pack and the Linux program"
 [ "$(cd "$project" && npx --offline onefile-pack --version)" = "onefile-pack $version" ] || fail "npx onefile-pack --version"
 (cd "$project" && npx --offline onefile-pack build app --main onefile-pack.exe -o packed.exe -q &&
-  npx --offline onefile-pack list packed.exe | grep -q onefile-pack.exe) || fail "npx onefile-pack build failed"
+  grep -q onefile-pack.exe <<<"$(npx --offline onefile-pack list packed.exe)") || fail "npx onefile-pack build failed"
 set +e
 (cd "$project" && npx --offline onefile-pack build --no-such-option 2>/dev/null)
 status=$?

@@ -55,6 +55,8 @@ fresh_root() {  # RELEASE INCLUDE DIR
   debootstrap --variant=minbase ${include:+--include=$include} --unpack-tarball="$packages" \
     "$release" "$root" "$mirror" >"$cache/$release.log" 2>&1
   mount -t proc proc "$root/proc" && mounted+=("$root/proc")
+  mount -t devpts devpts "$root/dev/pts" && mounted+=("$root/dev/pts")
+  echo "127.0.1.1 $(hostname)" >>"$root/etc/hosts"
   cp -r "$demo_app" "$root/root/demo-app"
 }
 
@@ -85,8 +87,11 @@ roots=$cache/roots
 
 # Debian 12: the Debian package, then find_package(onefile).
 root=$roots/$current
-fresh_root "$current" cmake,make,sudo,npm "$root"
+fresh_root "$current" cmake,make,sudo "$root"
 in_root "$root" "! command -v onefile-pack"
+# npm as a Node project's machine has it (debootstrap cannot resolve its
+# dependencies; apt can).
+in_root "$root" "apt-get update -q >/dev/null && apt-get install -y -q --no-install-recommends npm >/dev/null"
 release_dir=$root/root/release
 mkdir -p "$release_dir" && cp "$dist"/* "$release_dir/"
 cp -r "$demo_app" "$release_dir/MyApp" && mv "$release_dir/MyApp/demo.exe" "$release_dir/MyApp/MyApp.exe"
@@ -112,7 +117,7 @@ EOF
 in_root "$root" "cmake -S hello -B hello/build >/dev/null && cmake --build hello/build"
 check_start "$root/root/hello/build/Demo.exe" "Debian 12, find_package(onefile)'s executable"
 cmp "$root/root/Demo.exe" "$root/root/hello/build/Demo.exe"
-umount "$root/proc"
+umount "$root/dev/pts" "$root/proc"
 
 # The oldest release the mirror serves: the Linux archive.
 for release in "${older[@]}"; do
