@@ -45,7 +45,8 @@ def paragraphs(lines):
 
 
 def entries(block):
-    """(left column, text) of each help line, continuation lines joined."""
+    """(left column, text) of each help line, continuation lines joined; None
+    when the block is not such a table."""
     found = []
     for line in block:
         match = HELP_LINE.match(line)
@@ -54,7 +55,7 @@ def entries(block):
         elif found and CONTINUATION.match(line):
             found[-1][1] += " " + line.strip()
         else:
-            sys.exit(f"help-to-man: cannot read the help line {line!r}")
+            return None
     return found
 
 
@@ -95,9 +96,12 @@ def command_section(tool, name):
     out += [roff(re.sub(r"^(usage:)?\s+", "", line)) for line in blocks[0]]
     out += [".fi", ".PP", roff(" ".join(line.strip() for line in blocks[1]))]
     for block in blocks[2:]:
-        heading, rows = block[0], block[1:]
-        out.append(f".PP\n{roff(heading.rstrip(':').capitalize())}:")
-        for left, text in entries(rows):
+        table = entries(block[1:]) if block[0].endswith(":") else None
+        if table is None:  # a paragraph of its own
+            out += [".PP", roff(" ".join(line.strip() for line in block))]
+            continue
+        out.append(f".PP\n{roff(block[0].rstrip(':').capitalize())}:")
+        for left, text in table:
             out += [".TP", f"\\fB{roff(left)}\\fR", roff(text)]
     return out
 
