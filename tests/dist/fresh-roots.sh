@@ -31,12 +31,17 @@ mkdir -p "$cache" && cache=$(realpath "$cache")
 
 deb=$(cd "$dist" && ls onefile-pack_*_amd64.deb)
 tarball=$(cd "$dist" && ls onefile-pack-*-linux-x86_64.tar.gz)
-mounted=()
-cleanup() {
-  local point
-  for point in "${mounted[@]}"; do umount "$point" 2>/dev/null || true; done
+roots=$cache/roots
+# Every file system mounted below DIR (a root's /proc, or what an interrupted
+# debootstrap left), deepest first: a root is never removed across a mount.
+unmount_below() {  # DIR
+  findmnt -rn -o TARGET | grep -F "$1/" | sort -r | while read -r point; do umount "$point" || true; done
+  if findmnt -rn -o TARGET | grep -qF "$1/"; then
+    echo "fresh-roots: file systems stay mounted below $1; unmount them first" >&2
+    exit 1
+  fi
 }
-trap cleanup EXIT
+trap 'unmount_below "$roots"' EXIT
 
 # A fresh root of RELEASE with the packages INCLUDE (comma-separated) in DIR,
 # from a cached download of them.
@@ -51,11 +56,12 @@ fresh_root() {  # RELEASE INCLUDE DIR
     mv "$packages.tmp" "$packages" && rm -rf "$cache/download"
   fi
   echo "fresh-roots: a fresh Debian $release root"
-  rm -rf "$root"
+  unmount_below "$root"
+  rm -rf --one-file-system "$root"
   debootstrap --variant=minbase ${include:+--include=$include} --unpack-tarball="$packages" \
     "$release" "$root" "$mirror" >"$cache/$release.log" 2>&1
-  mount -t proc proc "$root/proc" && mounted+=("$root/proc")
-  mount -t devpts devpts "$root/dev/pts" && mounted+=("$root/dev/pts")
+  mount -t proc proc "$root/proc"
+  mount -t devpts devpts "$root/dev/pts"
   echo "127.0.1.1 $(hostname)" >>"$root/etc/hosts"
   cp -r "$demo_app" "$root/root/demo-app"
 }
@@ -83,7 +89,6 @@ check_start() {  # EXE WHAT
 }
 
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
-roots=$cache/roots
 
 # Debian 12: the Debian package, then find_package(onefile).
 root=$roots/$current
@@ -117,7 +122,7 @@ EOF
 in_root "$root" "cmake -S hello -B hello/build >/dev/null && cmake --build hello/build"
 check_start "$root/root/hello/build/Demo.exe" "Debian 12, find_package(onefile)'s executable"
 cmp "$root/root/Demo.exe" "$root/root/hello/build/Demo.exe"
-umount "$root/dev/pts" "$root/proc"
+unmount_below "$root"
 
 # The oldest release the mirror serves: the Linux archive.
 for release in "${older[@]}"; do
