@@ -35,7 +35,9 @@ roots=$cache/roots
 # Every file system mounted below DIR (a root's /proc, or what an interrupted
 # debootstrap left), deepest first: a root is never removed across a mount.
 unmount_below() {  # DIR
-  findmnt -rn -o TARGET | grep -F "$1/" | sort -r | while read -r point; do umount "$point" || true; done
+  local mounts
+  mounts=$(findmnt -rn -o TARGET | grep -F "$1/" | sort -r || true)
+  while read -r point; do [ -z "$point" ] || umount "$point" || true; done <<<"$mounts"
   if findmnt -rn -o TARGET | grep -qF "$1/"; then
     echo "fresh-roots: file systems stay mounted below $1; unmount them first" >&2
     exit 1
