@@ -11,7 +11,8 @@
 #   make host                      onefile-pack (and the bootstrap stub it carries)
 #   make install [PREFIX=/usr/local]
 #                                  onefile-pack and its CMake package
-#   make dist [DIST_DIR=build/dist] the release files: Linux and Windows archives,
+#   make dist [DIST_DIR=build/dist]
+#                                  the release files: Linux and Windows archives,
 #                                  the Debian package, the npm packages, SHA256SUMS
 #   make dist-check                those files installed into fresh Debian roots
 #                                  (debootstrap; minutes, needs root and the network)
