@@ -11,6 +11,7 @@
 #include "diag/text.h"
 #include "paths/environment.h"
 #include "paths/program-path.h"
+#include "payload/held-files.h"
 
 HANDLE volatile childProcess = nullptr;
 wchar_t childCommandLine[COMMAND_LINE_CAPACITY];
@@ -144,6 +145,18 @@ bool isSupervisedEvent(DWORD eventType) {
          eventType == CTRL_LOGOFF_EVENT || eventType == CTRL_SHUTDOWN_EVENT;
 }
 
+// Another start that is writing the program holds it without sharing, and
+// the system then refuses to start it: that hold is waited out as any open's
+// is, and the program started once it is free.
+void startWhenFree(const wchar_t* firstFile, STARTUPINFOW* startup, PROCESS_INFORMATION* launched) {
+  HeldFileWait wait = {};
+  while (!systemCalls.createProcess(firstFile, childCommandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
+                                    nullptr, startup, launched)) {
+    DWORD errorCode = GetLastError();
+    if (!waitForHeldFile(&wait, firstFile, errorCode)) endOnSystemError(MESSAGE_LAUNCH_FAILED, errorCode);
+  }
+}
+
 }  // namespace
 
 void buildCommandLineInto(wchar_t* buffer, size_t capacity, wchar_t** arguments, int count) {
@@ -174,10 +187,7 @@ uint32_t launchChild(wchar_t** runtimeArguments, const wchar_t* firstFile) {
   // environment as it is now, and starts in the bootstrap's current folder.
   PROCESS_INFORMATION launched;
   ZeroMemory(&launched, sizeof launched);
-  if (!systemCalls.createProcess(firstFile, childCommandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
-                                 nullptr, &startup, &launched)) {
-    endOnSystemError(MESSAGE_LAUNCH_FAILED, GetLastError());
-  }
+  startWhenFree(firstFile, &startup, &launched);
   closeQuietly(launched.hThread);  // never used
   if (launched.hProcess == nullptr) return 0;
 
