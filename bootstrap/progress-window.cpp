@@ -6,6 +6,7 @@
 
 #include "diag/report-window.h"
 #include "diag/report.h"
+#include "diag/system-library.h"
 #include "diag/text.h"
 #include "payload/file-content.h"
 #include "payload/reader.h"
@@ -54,19 +55,11 @@ void composeLine(void) {
   appendWideBounded(line, LINE_CAPACITY, L" for its first start");
 }
 
-// What the window takes from the system's graphics and common controls
-// libraries is looked up when a window appears: no other start pays for
-// loading them, and the executable imports nothing more than it did.
-FARPROC systemFunction(const wchar_t* library, const char* name) {
-  HMODULE module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  return module == nullptr ? nullptr : GetProcAddress(module, name);
-}
-
 // The system's message font, so that the line looks as the system's own
 // dialogs do; without it the control keeps its default.
 void useMessageFont(HWND control) {
   typedef HFONT(WINAPI * FontFromDescription)(const LOGFONTW*);
-  FontFromDescription createFont = (FontFromDescription)(void*)systemFunction(L"gdi32.dll", "CreateFontIndirectW");
+  FontFromDescription createFont = (FontFromDescription)(void*)systemLibraryFunction(L"gdi32.dll", "CreateFontIndirectW");
   NONCLIENTMETRICSW metrics = {};
   metrics.cbSize = sizeof metrics;
   if (createFont == nullptr || !SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return;
@@ -78,7 +71,7 @@ void useMessageFont(HWND control) {
 // executable's manifest names.
 bool loadProgressBar(void) {
   typedef BOOL(WINAPI * InitControls)(const INITCOMMONCONTROLSEX*);
-  InitControls initControls = (InitControls)(void*)systemFunction(L"comctl32.dll", "InitCommonControlsEx");
+  InitControls initControls = (InitControls)(void*)systemLibraryFunction(L"comctl32.dll", "InitCommonControlsEx");
   INITCOMMONCONTROLSEX wanted = {sizeof wanted, ICC_PROGRESS_CLASS};
   return initControls != nullptr && initControls(&wanted);
 }
