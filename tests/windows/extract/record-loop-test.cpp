@@ -210,126 +210,96 @@ TEST(UnpackPayloadDeathTest, EndsTheRunWithItsPathWhenAHeldFileStaysUnchangedPas
 }
 
 // What another process does to "held" while the run reaches it: another
-// start finishing it between this run's check and its write open, or in a
-// folder that this run made; a running program that loaded it or mapped it;
-// another start writing it without end. The clock is the test's own: a pause
-// moves it on by PAUSE_MS, and a run that pauses more than the scene allows
-// is let go of (the holder closes), so that a wait without a bound shows as
-// a run that writes the file.
-enum class Other { NONE, FINISHES_IT, LOADED_IT, MAPPED_IT, KEEPS_WRITING_IT };
+// start finishes it after this run's check, or in a folder this run made; a
+// running program has it loaded or mapped; another start keeps writing it.
+// A pause moves the test's clock on by PAUSE_MS; past mostPauses the other
+// lets go, so that a wait without a bound shows as a run that writes.
+enum class Other { FINISHES_IT, LOADED_IT, MAPPED_IT, KEEPS_WRITING_IT };
 
 struct Interleaving {
   const char* what;
   Other other;
   const char* existing;  // "held" before the run; nullptr: no target folder at all
-  bool current;          // whether the run finds "held" current in the end
-  int writeOpens;        // opens of "held" for writing that the run makes
-  bool endsTheRun;       // status 2 with the open failure for "held"
+  int writeOpens;        // of "held"; -1: the run ends (status 2) with its open failure, else
+                         // it finds "held" current and never cuts it
   int mostPauses;
 };
 
 struct OtherProcess {
   const Interleaving* scene;
   std::wstring path;
-  HANDLE handle = INVALID_HANDLE_VALUE, mapping = nullptr;
-  const void* view = nullptr;
-  ULONGLONG clock = 0;
-  int pauses = 0, writeOpens = 0;
-  void release() {
-    if (view != nullptr) UnmapViewOfFile(view), view = nullptr;
-    if (mapping != nullptr) CloseHandle(mapping), mapping = nullptr;
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle), handle = INVALID_HANDLE_VALUE;
-  }
-};
-OtherProcess other;
-const SystemCalls realCalls = systemCalls;
+  HANDLE handle, mapping;
+  const void* view;
+  int pauses, writeOpens;
+} other;
 
-ULONGLONG WINAPI otherClock(void) { return other.clock; }
-
-void WINAPI otherPause(DWORD) {
-  other.clock += PAUSE_MS;
-  if (++other.pauses > other.scene->mostPauses) other.release();
-  DWORD written = 0;
-  if (other.handle != INVALID_HANDLE_VALUE && other.scene->other == Other::KEEPS_WRITING_IT)
-    WriteFile(other.handle, "x", 1, &written, nullptr);
+void letGo(void) {
+  if (other.view != nullptr) UnmapViewOfFile(other.view), CloseHandle(other.mapping);
+  if (other.handle != INVALID_HANDLE_VALUE) CloseHandle(other.handle);
+  other.view = nullptr, other.handle = INVALID_HANDLE_VALUE;
 }
 
-// The other start finishes "held" (and moves its time back) just before this
-// run's first write open of it.
+void WINAPI otherPause(DWORD) {
+  holder.clock += PAUSE_MS;
+  if (++other.pauses > other.scene->mostPauses) letGo();
+  DWORD written = 0;
+  if (other.scene->other == Other::KEEPS_WRITING_IT) WriteFile(other.handle, "x", 1, &written, nullptr);
+}
+
+const SystemCalls realCalls = systemCalls;
+
 HANDLE WINAPI openWatched(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
                           DWORD flags, HANDLE model) {
-  if (other.path == name && (access & GENERIC_WRITE) != 0 && other.writeOpens++ == 0 &&
-      other.scene->other == Other::FINISHES_IT) {
+  bool firstWriteOpen = other.path == name && (access & GENERIC_WRITE) != 0 && other.writeOpens++ == 0;
+  if (firstWriteOpen && other.scene->other == Other::FINISHES_IT) {
     harness::writeFile(other.path, SHORT_CONTENT);
     file_times::moveAnHourBack(other.path);
   }
   return realCalls.createFile(name, access, share, security, disposition, flags, model);
 }
 
-void holdAsTheOtherDoes(const Interleaving& scene) {
-  const wchar_t* path = other.path.c_str();
-  switch (scene.other) {
-    case Other::LOADED_IT:  // as a loaded image: readable by all, writable by none
-      other.handle = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
-                                 nullptr);
-      break;
-    case Other::MAPPED_IT:  // a view kept, the file's handle closed
-      other.handle = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                 nullptr);
-      other.mapping = CreateFileMappingW(other.handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
-      other.view = MapViewOfFile(other.mapping, FILE_MAP_READ, 0, 0, 0);
-      CloseHandle(other.handle);
-      other.handle = INVALID_HANDLE_VALUE;
-      ASSERT_NE(other.view, nullptr);
-      return;
-    case Other::KEEPS_WRITING_IT:
-      other.handle = CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-      SetFilePointer(other.handle, 0, nullptr, FILE_END);  // it appends
-      break;
-    default:
-      return;
-  }
-  ASSERT_NE(other.handle, INVALID_HANDLE_VALUE) << scene.what;
-}
-
 void unpackBesideTheOther(const std::wstring& target, const Interleaving& scene) {
-  other = OtherProcess{};
-  other.scene = &scene;
-  other.path = target + L"\\held";
+  other = OtherProcess{&scene, target + L"\\held", INVALID_HANDLE_VALUE, nullptr, nullptr, 0, 0};
   if (scene.existing != nullptr) {
     harness::writeFile(other.path, scene.existing);
     file_times::moveAnHourBack(other.path);
   }
-  holdAsTheOtherDoes(scene);
-  HeldFileClock system = heldFileClock;
-  heldFileClock = {otherClock, otherPause};
+  if (scene.other == Other::KEEPS_WRITING_IT) {  // it appends, sharing nothing
+    other.handle = CreateFileW(other.path.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  } else if (scene.other != Other::FINISHES_IT) {  // as a loaded image: readable by all, writable by none
+    other.handle = CreateFileW(other.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+  }
+  if (scene.other == Other::MAPPED_IT) {  // a view kept, the file's handle closed
+    other.mapping = CreateFileMappingW(other.handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    other.view = MapViewOfFile(other.mapping, FILE_MAP_READ, 0, 0, 0);
+    CloseHandle(other.handle);
+    other.handle = INVALID_HANDLE_VALUE;
+  }
+  heldFileClock = {testClock, otherPause};
   systemCalls.createFile = openWatched;
   unpackInto(target, L"unpack-held");
   systemCalls.createFile = realCalls.createFile;
-  heldFileClock = system;
-  other.release();
+  letGo();
 }
 
 TEST(UnpackPayloadDeathTest, DecidesUnderItsWriteHandleAndTellsAHolderFromAWriter) {
+  const HeldFileClock system = heldFileClock;
   const Interleaving scenes[] = {
-      {"another start finishes it after the check", Other::FINISHES_IT, "stale", true, 1, false, 0},
-      {"another start finishes it in a folder this run made", Other::FINISHES_IT, nullptr, true, 1, false, 0},
-      {"it runs: a second start", Other::LOADED_IT, SHORT_CONTENT, true, 0, false, 0},
-      {"it runs and differs", Other::LOADED_IT, "stale", false, 1, true, 2},
-      {"it is mapped and differs", Other::MAPPED_IT, "stale", false, 1, true, 2},
-      {"another start keeps writing it", Other::KEEPS_WRITING_IT, "stale", false, 0, true, 101},
+      {"another start finishes it after the check", Other::FINISHES_IT, "stale", 1, 0},
+      {"another start finishes it in a folder this run made", Other::FINISHES_IT, nullptr, 1, 0},
+      {"it runs: a second start", Other::LOADED_IT, SHORT_CONTENT, 0, 0},
+      {"it runs and differs", Other::LOADED_IT, "stale", -1, 2},
+      {"it is mapped and differs", Other::MAPPED_IT, "stale", -1, 2},
+      {"another start keeps writing it", Other::KEEPS_WRITING_IT, "stale", -1, 101},
   };
   int index = 0;
   for (const Interleaving& scene : scenes) {
     std::wstring target = harness::freshTestDir(L"interleaving-" + std::to_wstring(index++));
     if (scene.existing == nullptr) target += L"\\made-by-the-run";
-    if (scene.endsTheRun) {
-      EXPECT_EXIT(
-          {
-            unpackBesideTheOther(target, scene);
-            std::exit(0);
-          },
-          testing::ExitedWithCode(2), "Error, failed to open '.*\\\\held' for writing\\.")
+    if (scene.writeOpens < 0) {
+      EXPECT_EXIT((unpackBesideTheOther(target, scene), std::exit(0)), testing::ExitedWithCode(2),
+                  "Error, failed to open '.*\\\\held' for writing\\.")
           << scene.what;
       // (A death test's child runs the rows before its own without their
       // death statements, and so without their files.)
@@ -341,9 +311,9 @@ TEST(UnpackPayloadDeathTest, DecidesUnderItsWriteHandleAndTellsAHolderFromAWrite
     unpackBesideTheOther(target, scene);
     EXPECT_EQ(other.writeOpens, scene.writeOpens) << scene.what;
     EXPECT_EQ(harness::readFile(target + L"\\held"), SHORT_CONTENT) << scene.what;
-    EXPECT_EQ(file_times::writtenInTheLastHalfHour(target + L"\\held"), !scene.current)
-        << scene.what << ": never cut when it proves current";
+    EXPECT_FALSE(file_times::writtenInTheLastHalfHour(target + L"\\held")) << scene.what << ": cut";
   }
+  heldFileClock = system;
 }
 
 }  // namespace
