@@ -15,12 +15,13 @@
 //  - A file that this run can read but not write, and that differs, is held
 //    by a running program that loaded it (Windows refuses writes to a loaded
 //    image) or by a scanner that shares reading: only the scanner will let
-//    go, after a short grace.
+//    go, after a short grace (which also covers another start's checksum of
+//    a large file).
 //  - However the file changes, no wait lasts longer than the bound, so that
 //    no start waits forever.
 enum : DWORD {
   HELD_FILE_PATIENCE_MS = 30000,
-  HELD_FILE_GRACE_MS = 3000,
+  HELD_FILE_GRACE_MS = 5000,
   HELD_FILE_BOUND_MS = 300000,
   HELD_FILE_FIRST_PAUSE_MS = 1,
   HELD_FILE_LONGEST_PAUSE_MS = 100,
