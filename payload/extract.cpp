@@ -50,8 +50,9 @@ HANDLE openToWriteAnew(bool* current, uint32_t* errorCode) {
     return file;
   }
   if (!existed) return file;
-  *current = isCurrent(checkOpenFile(file));
-  *errorCode = *current ? 0 : cutToNothing(file);
+  ExistingFile found = checkOpenFile(file);
+  *current = isCurrent(found);
+  *errorCode = *current || found.isEmpty ? 0 : cutToNothing(file);  // an empty file needs no cut
   if (!*current && *errorCode == 0) return file;
   closeQuietly(file);
   return INVALID_HANDLE_VALUE;
