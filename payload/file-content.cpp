@@ -5,7 +5,6 @@
 
 #include "diag/release.h"
 #include "diag/report.h"
-#include "payload/directories.h"
 #include "payload/reader.h"
 
 void (*betweenContentPieces)(void) = nullptr;
