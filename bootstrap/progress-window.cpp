@@ -52,6 +52,29 @@ HWND progressBar;
 unsigned shownProgress;
 wchar_t line[LINE_CAPACITY];
 
+// The window calls that only this thread's way of serving the window needs,
+// looked up from the system folder's user32 as the graphics and common
+// controls functions are, so that the executable imports nothing more.
+struct WindowCalls {
+  BOOL(WINAPI* getMessage)(LPMSG, HWND, UINT, UINT);
+  UINT_PTR(WINAPI* setTimer)(HWND, UINT_PTR, UINT, TIMERPROC);
+  void(WINAPI* postQuitMessage)(int);
+  BOOL(WINAPI* postMessage)(HWND, UINT, WPARAM, LPARAM);
+  BOOL(WINAPI* allowSetForegroundWindow)(DWORD);
+} windowCalls;  // filled before the window's thread starts, never changed after
+
+template <typename Function>
+bool lookUp(Function* function, const char* name) {
+  *function = (Function)(void*)systemLibraryFunction(L"user32.dll", name);
+  return *function != nullptr;
+}
+
+bool lookUpWindowCalls(void) {
+  lookUp(&windowCalls.allowSetForegroundWindow, "AllowSetForegroundWindow");  // without it the system decides
+  return lookUp(&windowCalls.getMessage, "GetMessageW") && lookUp(&windowCalls.setTimer, "SetTimer") &&
+         lookUp(&windowCalls.postQuitMessage, "PostQuitMessage") && lookUp(&windowCalls.postMessage, "PostMessageW");
+}
+
 void showProgress(void) {
   unsigned progress = (unsigned)postedProgress;
   if (progressBar == nullptr || progress == shownProgress) return;
@@ -77,7 +100,7 @@ LRESULT CALLBACK handleMessage(HWND handle, UINT message, WPARAM wParam, LPARAM 
       DestroyWindow(handle);
       return 0;
     case WM_DESTROY:
-      PostQuitMessage(0);
+      windowCalls.postQuitMessage(0);
       return 0;
     default:
       return DefWindowProcW(handle, message, wParam, lParam);
@@ -161,7 +184,7 @@ HWND openWindow(void) {
   if (made == nullptr) return nullptr;
   addControls(made, instance);
   showProgress();
-  SetTimer(made, SERVICE_TIMER, SERVICE_INTERVAL_MS, nullptr);  // without it the bar stands, END_MESSAGE still ends it
+  windowCalls.setTimer(made, SERVICE_TIMER, SERVICE_INTERVAL_MS, nullptr);  // without it the bar stands, END_MESSAGE still ends it
   ShowWindow(made, SW_SHOWNORMAL);
   UpdateWindow(made);
   return made;
@@ -172,7 +195,7 @@ DWORD WINAPI serveWindow(void*) {
   if (made == nullptr) return 0;
   InterlockedExchangePointer((void* volatile*)&window, made);
   MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+  while (windowCalls.getMessage(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
@@ -183,16 +206,13 @@ DWORD WINAPI serveWindow(void*) {
 // a process take it only when the one that has it allows it, and only while
 // that one's window is still there.
 void closeBeforeTheProgramRuns(DWORD processId) {
-  typedef BOOL(WINAPI * AllowForeground)(DWORD);
-  if (window != nullptr) {
-    AllowForeground allow = (AllowForeground)(void*)systemLibraryFunction(L"user32.dll", "AllowSetForegroundWindow");
-    if (allow != nullptr) allow(processId);  // a refusal leaves the foreground to the system
-  }
+  if (window != nullptr && windowCalls.allowSetForegroundWindow != nullptr)
+    windowCalls.allowSetForegroundWindow(processId);  // a refusal leaves the foreground to the system
   closeProgressWindow();
 }
 
 bool startWindowThread(void) {
-  windowThread = CreateThread(nullptr, 0, serveWindow, nullptr, 0, nullptr);
+  if (lookUpWindowCalls()) windowThread = CreateThread(nullptr, 0, serveWindow, nullptr, 0, nullptr);
   if (windowThread == nullptr) {
     betweenContentPieces = nullptr;  // not again
     return false;
@@ -230,7 +250,7 @@ void closeProgressWindow(void) {
   if (windowThread == nullptr) return;
   InterlockedExchange(&endWanted, 1);
   HWND shown = window;
-  if (shown != nullptr) PostMessageW(shown, END_MESSAGE, 0, 0);
+  if (shown != nullptr) windowCalls.postMessage(shown, END_MESSAGE, 0, 0);
   WaitForSingleObject(windowThread, WINDOW_END_WAIT_MS);
   CloseHandle(windowThread);
   windowThread = nullptr;
