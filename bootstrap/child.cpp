@@ -12,8 +12,10 @@
 #include "diag/text.h"
 #include "paths/environment.h"
 #include "paths/program-path.h"
+#include "payload/held-files.h"
 
 HANDLE volatile childProcess = nullptr;
+void (*beforeChildRuns)(DWORD processId) = nullptr;
 wchar_t childCommandLine[COMMAND_LINE_CAPACITY];
 
 namespace {
@@ -145,6 +147,30 @@ bool isSupervisedEvent(DWORD eventType) {
          eventType == CTRL_LOGOFF_EVENT || eventType == CTRL_SHUTDOWN_EVENT;
 }
 
+// Lets a child made suspended run once beforeChildRuns has seen it. Should
+// its thread not resume, the child is ended and the launch reported as
+// failed: a child that never runs would keep the start waiting for ever.
+void runSuspendedChild(void (*beforeRunning)(DWORD), const PROCESS_INFORMATION& launched) {
+  if (beforeRunning == nullptr) return;
+  beforeRunning(launched.dwProcessId);
+  if (ResumeThread(launched.hThread) != (DWORD)-1) return;
+  DWORD errorCode = GetLastError();
+  TerminateProcess(launched.hProcess, 1);
+  endOnSystemError(MESSAGE_LAUNCH_FAILED, errorCode);
+}
+
+// Another start that is writing the program holds it without sharing, and
+// the system then refuses to start it: that hold is waited out as any open's
+// is, and the program started once it is free.
+void startWhenFree(const wchar_t* firstFile, DWORD flags, STARTUPINFOW* startup, PROCESS_INFORMATION* launched) {
+  HeldFileWait wait = {};
+  while (!systemCalls.createProcess(firstFile, childCommandLine, nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                                    startup, launched)) {
+    DWORD errorCode = GetLastError();
+    if (!waitForHeldFile(&wait, firstFile, errorCode)) endOnSystemError(MESSAGE_LAUNCH_FAILED, errorCode);
+  }
+}
+
 }  // namespace
 
 void buildCommandLineInto(wchar_t* buffer, size_t capacity, wchar_t** arguments, int count) {
@@ -175,11 +201,12 @@ uint32_t launchChild(wchar_t** runtimeArguments, const wchar_t* firstFile) {
   // environment as it is now, and starts in the bootstrap's current folder.
   PROCESS_INFORMATION launched;
   ZeroMemory(&launched, sizeof launched);
-  if (!systemCalls.createProcess(firstFile, childCommandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
-                                 nullptr, &startup, &launched)) {
-    endOnSystemError(MESSAGE_LAUNCH_FAILED, GetLastError());
-  }
-  closeQuietly(launched.hThread);  // never used
+  // A child that something must see before it runs is made suspended.
+  void (*beforeRunning)(DWORD) = beforeChildRuns;
+  startWhenFree(firstFile, NORMAL_PRIORITY_CLASS | (beforeRunning != nullptr ? CREATE_SUSPENDED : 0), &startup,
+                &launched);
+  runSuspendedChild(beforeRunning, launched);
+  closeQuietly(launched.hThread);  // not used again
   if (launched.hProcess == nullptr) return 0;
 
   shareChildWithHandler(launched.hProcess);

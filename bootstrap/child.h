@@ -12,6 +12,10 @@
 // takes it out (an atomic exchange with null) owns it and closes it.
 extern HANDLE volatile childProcess;
 
+// When set, called with the child's process ID once the child exists and
+// before it runs: the run's window hands the foreground over and goes.
+extern void (*beforeChildRuns)(DWORD processId);
+
 // Starts firstFile with the bootstrap's arguments and returns its exit code.
 uint32_t launchChild(wchar_t** runtimeArguments, const wchar_t* firstFile);
 

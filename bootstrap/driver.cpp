@@ -43,6 +43,7 @@ uint32_t runAttachedApplication(wchar_t** runtimeArguments) {
   openPayload();
   unpackPayload();
   closePayload();
-  closeProgressWindow();
+  // A window of the run goes once the program exists, before it runs
+  // (beforeChildRuns), or before a report of a failed launch.
   return launchChild(runtimeArguments, firstFilePath);
 }

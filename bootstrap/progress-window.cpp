@@ -4,8 +4,10 @@
 #include <commctrl.h>
 #include <stdlib.h>
 
+#include "bootstrap/child.h"
 #include "diag/report-window.h"
 #include "diag/report.h"
+#include "diag/system-library.h"
 #include "diag/text.h"
 #include "payload/file-content.h"
 #include "payload/reader.h"
@@ -23,25 +25,86 @@ constexpr int CLIENT_HEIGHT = BAR_TOP + BAR_HEIGHT + MARGIN;
 constexpr DWORD WINDOW_STYLE = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 enum : unsigned { LINE_CAPACITY = 2 * PATH_CAPACITY };
 
-// Messages are handled and the bar moved this often, not at every piece:
-// under a window system each look at the message queue costs more than
-// writing a piece, and a user sees no difference.
+// The unpacking posts the bar's position this often, and the window's thread
+// moves the bar as often: a user sees no difference, and nothing is done at
+// every piece.
 constexpr ULONGLONG SERVICE_INTERVAL_MS = 50;
+constexpr UINT_PTR SERVICE_TIMER = 1;
+// Posted by the unpacking: the window is to go.
+constexpr UINT END_MESSAGE = WM_APP;
+// How long the end of the window's thread is waited for: a thread that the
+// system keeps longer, for whatever reason, does not hold the start up.
+constexpr DWORD WINDOW_END_WAIT_MS = 5000;
 
+// The unpacking's side, on the run's thread.
 ULONGLONG firstPieceTick;  // 0 until the first piece was written
-ULONGLONG nextServiceTick;
-HWND window;
+ULONGLONG nextPostTick;
+HANDLE windowThread;
+
+// Shared by the two threads, each written by one side only.
+volatile LONG postedProgress;  // by the unpacking: the bar's position
+volatile LONG closeAsked;      // by the window: the user closed it
+volatile LONG endWanted;       // by the unpacking: the window is to go
+HWND volatile window;          // by the window's thread, once the window is made
+
+// The window's thread's own.
 HWND progressBar;
 unsigned shownProgress;
-bool closeAsked;
 wchar_t line[LINE_CAPACITY];
 
+// The window calls that only this thread's way of serving the window needs,
+// looked up from the system folder's user32 as the graphics and common
+// controls functions are, so that the executable imports nothing more.
+struct WindowCalls {
+  BOOL(WINAPI* getMessage)(LPMSG, HWND, UINT, UINT);
+  UINT_PTR(WINAPI* setTimer)(HWND, UINT_PTR, UINT, TIMERPROC);
+  void(WINAPI* postQuitMessage)(int);
+  BOOL(WINAPI* postMessage)(HWND, UINT, WPARAM, LPARAM);
+  BOOL(WINAPI* allowSetForegroundWindow)(DWORD);
+} windowCalls;  // filled before the window's thread starts, never changed after
+
+template <typename Function>
+bool lookUp(Function* function, const char* name) {
+  *function = (Function)(void*)systemLibraryFunction(L"user32.dll", name);
+  return *function != nullptr;
+}
+
+bool lookUpWindowCalls(void) {
+  lookUp(&windowCalls.allowSetForegroundWindow, "AllowSetForegroundWindow");  // without it the system decides
+  return lookUp(&windowCalls.getMessage, "GetMessageW") && lookUp(&windowCalls.setTimer, "SetTimer") &&
+         lookUp(&windowCalls.postQuitMessage, "PostQuitMessage") && lookUp(&windowCalls.postMessage, "PostMessageW");
+}
+
+void showProgress(void) {
+  unsigned progress = (unsigned)postedProgress;
+  if (progressBar == nullptr || progress == shownProgress) return;
+  shownProgress = progress;
+  SendMessageW(progressBar, PBM_SETPOS, progress, 0);
+}
+
+// The window is served on a thread of its own: the system's modal loops (a
+// drag of its title bar, its system menu) run inside this thread and stop
+// nothing else, and the window answers the system however long the
+// unpacking takes between two pieces. Timer messages reach the window inside
+// those loops too, so it goes when asked even then.
 LRESULT CALLBACK handleMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CLOSE) {
-    closeAsked = true;
-    return 0;
+  switch (message) {
+    case WM_CLOSE:
+      InterlockedExchange(&closeAsked, 1);
+      return 0;
+    case WM_TIMER:
+      showProgress();
+      if (endWanted != 0) DestroyWindow(handle);
+      return 0;
+    case END_MESSAGE:
+      DestroyWindow(handle);
+      return 0;
+    case WM_DESTROY:
+      windowCalls.postQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(handle, message, wParam, lParam);
   }
-  return DefWindowProcW(handle, message, wParam, lParam);
 }
 
 // "Preparing <name> <version> for its first start"
@@ -54,19 +117,11 @@ void composeLine(void) {
   appendWideBounded(line, LINE_CAPACITY, L" for its first start");
 }
 
-// What the window takes from the system's graphics and common controls
-// libraries is looked up when a window appears: no other start pays for
-// loading them, and the executable imports nothing more than it did.
-FARPROC systemFunction(const wchar_t* library, const char* name) {
-  HMODULE module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  return module == nullptr ? nullptr : GetProcAddress(module, name);
-}
-
 // The system's message font, so that the line looks as the system's own
 // dialogs do; without it the control keeps its default.
 void useMessageFont(HWND control) {
   typedef HFONT(WINAPI * FontFromDescription)(const LOGFONTW*);
-  FontFromDescription createFont = (FontFromDescription)(void*)systemFunction(L"gdi32.dll", "CreateFontIndirectW");
+  FontFromDescription createFont = (FontFromDescription)(void*)systemLibraryFunction(L"gdi32.dll", "CreateFontIndirectW");
   NONCLIENTMETRICSW metrics = {};
   metrics.cbSize = sizeof metrics;
   if (createFont == nullptr || !SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return;
@@ -78,7 +133,7 @@ void useMessageFont(HWND control) {
 // executable's manifest names.
 bool loadProgressBar(void) {
   typedef BOOL(WINAPI * InitControls)(const INITCOMMONCONTROLSEX*);
-  InitControls initControls = (InitControls)(void*)systemFunction(L"comctl32.dll", "InitCommonControlsEx");
+  InitControls initControls = (InitControls)(void*)systemLibraryFunction(L"comctl32.dll", "InitCommonControlsEx");
   INITCOMMONCONTROLSEX wanted = {sizeof wanted, ICC_PROGRESS_CLASS};
   return initControls != nullptr && initControls(&wanted);
 }
@@ -110,60 +165,75 @@ HWND createCentredWindow(HINSTANCE instance) {
                          nullptr, instance, nullptr);
 }
 
-void addControls(HINSTANCE instance) {
+void addControls(HWND made, HINSTANCE instance) {
   composeLine();
   HWND text = CreateWindowExW(0, L"STATIC", line, WS_CHILD | WS_VISIBLE | SS_LEFT | SS_ENDELLIPSIS, MARGIN, MARGIN,
-                              CLIENT_WIDTH - 2 * MARGIN, LINE_HEIGHT, window, nullptr, instance, nullptr);
+                              CLIENT_WIDTH - 2 * MARGIN, LINE_HEIGHT, made, nullptr, instance, nullptr);
   if (text != nullptr) useMessageFont(text);
   if (!loadProgressBar()) return;
   progressBar = CreateWindowExW(0, PROGRESS_BAR_CLASS, nullptr, WS_CHILD | WS_VISIBLE, MARGIN, BAR_TOP,
-                                CLIENT_WIDTH - 2 * MARGIN, BAR_HEIGHT, window, nullptr, instance, nullptr);
+                                CLIENT_WIDTH - 2 * MARGIN, BAR_HEIGHT, made, nullptr, instance, nullptr);
   if (progressBar != nullptr) SendMessageW(progressBar, PBM_SETRANGE32, 0, PROGRESS_SCALE);
 }
 
 // A window that cannot be made is no failure: the start goes on without it.
-void openWindow(void) {
+HWND openWindow(void) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  if (!registerWindowClass(instance)) return;
-  window = createCentredWindow(instance);
-  if (window == nullptr) return;
-  addControls(instance);
-  beforeReport = closeProgressWindow;
-  ShowWindow(window, SW_SHOWNORMAL);
-  UpdateWindow(window);
+  if (!registerWindowClass(instance)) return nullptr;
+  HWND made = createCentredWindow(instance);
+  if (made == nullptr) return nullptr;
+  addControls(made, instance);
+  showProgress();
+  windowCalls.setTimer(made, SERVICE_TIMER, SERVICE_INTERVAL_MS, nullptr);  // without it the bar stands, END_MESSAGE still ends it
+  ShowWindow(made, SW_SHOWNORMAL);
+  UpdateWindow(made);
+  return made;
 }
 
-void handlePendingMessages(void) {
+DWORD WINAPI serveWindow(void*) {
+  HWND made = openWindow();
+  if (made == nullptr) return 0;
+  InterlockedExchangePointer((void* volatile*)&window, made);
   MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (windowCalls.getMessage(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+  return 0;
 }
 
-void showProgress(void) {
-  unsigned progress = payloadProgress(PROGRESS_SCALE);
-  if (progressBar == nullptr || progress == shownProgress) return;
-  shownProgress = progress;
-  SendMessageW(progressBar, PBM_SETPOS, progress, 0);
+// The program is to have the foreground that the window has: the system lets
+// a process take it only when the one that has it allows it, and only while
+// that one's window is still there.
+void closeBeforeTheProgramRuns(DWORD processId) {
+  if (window != nullptr && windowCalls.allowSetForegroundWindow != nullptr)
+    windowCalls.allowSetForegroundWindow(processId);  // a refusal leaves the foreground to the system
+  closeProgressWindow();
 }
 
-// Between two pieces of content, once the run has begun to write.
+bool startWindowThread(void) {
+  if (lookUpWindowCalls()) windowThread = CreateThread(nullptr, 0, serveWindow, nullptr, 0, nullptr);
+  if (windowThread == nullptr) {
+    betweenContentPieces = nullptr;  // not again
+    return false;
+  }
+  beforeReport = closeProgressWindow;
+  beforeChildRuns = closeBeforeTheProgramRuns;
+  return true;
+}
+
+// Between two pieces of content, once the run has begun to write, and
+// between the pauses of a wait: once the start has been writing for a
+// while, posts the position (first to a window about to be made), and stops
+// the start when the user closed the window.
 void betweenPieces(void) {
   ULONGLONG now = GetTickCount64();
   if (firstPieceTick == 0) firstPieceTick = now;
-  if (window == nullptr) {
-    if (now - firstPieceTick < PROGRESS_WINDOW_DELAY_MS) return;
-    betweenContentPieces = nullptr;  // not again, should the window not come
-    openWindow();
-    if (window == nullptr) return;
-    betweenContentPieces = betweenPieces;
-  }
-  if (now < nextServiceTick) return;
-  nextServiceTick = now + SERVICE_INTERVAL_MS;
-  showProgress();
-  handlePendingMessages();
-  if (!closeAsked) return;
+  if (now - firstPieceTick < PROGRESS_WINDOW_DELAY_MS || now < nextPostTick) return;
+  nextPostTick = now + SERVICE_INTERVAL_MS;
+  InterlockedExchange(&postedProgress, (LONG)payloadProgress(PROGRESS_SCALE));
+  if (windowThread == nullptr && !startWindowThread()) return;
+  if (closeAsked == 0) return;
   // The user chose to stop: the file being written stays as it is, and the
   // next start completes it as after any interrupted start.
   closeProgressWindow();
@@ -177,9 +247,11 @@ void watchUnpacking(void) { betweenContentPieces = betweenPieces; }
 void closeProgressWindow(void) {
   betweenContentPieces = nullptr;
   if (beforeReport == closeProgressWindow) beforeReport = nullptr;
-  if (window == nullptr) return;
-  DestroyWindow(window);
-  window = nullptr;
-  progressBar = nullptr;
-  handlePendingMessages();
+  if (windowThread == nullptr) return;
+  InterlockedExchange(&endWanted, 1);
+  HWND shown = window;
+  if (shown != nullptr) windowCalls.postMessage(shown, END_MESSAGE, 0, 0);
+  WaitForSingleObject(windowThread, WINDOW_END_WAIT_MS);
+  CloseHandle(windowThread);
+  windowThread = nullptr;
 }

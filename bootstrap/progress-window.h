@@ -1,9 +1,9 @@
 // A window that shows a long first start's progress, in an executable built
 // with one (progress-window.cpp). A windowed application's first start may
 // unpack for seconds with nothing on the screen, and users then start it
-// again; this shows them that it is working. Everything runs on the one
-// thread of the run: the window's messages are handled between the pieces
-// of content that the unpacking moves.
+// again; this shows them that it is working. The window lives on a thread of
+// its own; the unpacking only posts the bar's position to it and reads
+// whether the user closed it.
 #pragma once
 
 // The window appears once a start has been writing this long.
@@ -15,6 +15,7 @@ enum : unsigned { PROGRESS_WINDOW_DELAY_MS = 500 };
 // for the next start to complete.
 void watchUnpacking(void);
 
-// Closes the window, if one was shown: before the program starts, and before
-// any report.
+// Closes the window, if one was shown, and ends its thread: before the
+// program runs (the program then may take the foreground), and before any
+// report.
 void closeProgressWindow(void);

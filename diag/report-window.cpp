@@ -1,9 +1,14 @@
 #include "diag/report-window.h"
 
+#include "diag/system-library.h"
+
 const wchar_t* reportWindowCaption = nullptr;
 void (*beforeReport)(void) = nullptr;
 
 namespace {
+
+// A desktop's name is short: "Default", "Winlogon", or one a program chose.
+constexpr DWORD DESKTOP_NAME_CAPACITY = 256;
 
 bool isPresent(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
 
@@ -15,6 +20,33 @@ bool isWindowedProgram(void) {
   return headers->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI;
 }
 
+bool haveSameName(HANDLE object, HANDLE other) {
+  wchar_t name[DESKTOP_NAME_CAPACITY], otherName[DESKTOP_NAME_CAPACITY];
+  DWORD needed = 0;
+  return GetUserObjectInformationW(object, UOI_NAME, name, sizeof name, &needed) &&
+         GetUserObjectInformationW(other, UOI_NAME, otherName, sizeof otherName, &needed) &&
+         lstrcmpiW(name, otherName) == 0;
+}
+
+// The desktop that takes the input is opened only to read its name; a
+// process that may not open it (a service, a task of another session) has
+// no user to answer a box either.
+bool isOnInputDesktop(void) {
+  typedef HDESK(WINAPI * OpenInput)(DWORD, BOOL, ACCESS_MASK);
+  typedef HDESK(WINAPI * ThreadDesktop)(DWORD);
+  typedef BOOL(WINAPI * CloseDesk)(HDESK);
+  OpenInput openInputDesktop = (OpenInput)(void*)systemLibraryFunction(L"user32.dll", "OpenInputDesktop");
+  ThreadDesktop getThreadDesktop = (ThreadDesktop)(void*)systemLibraryFunction(L"user32.dll", "GetThreadDesktop");
+  CloseDesk closeDesktop = (CloseDesk)(void*)systemLibraryFunction(L"user32.dll", "CloseDesktop");
+  if (openInputDesktop == nullptr || getThreadDesktop == nullptr || closeDesktop == nullptr) return false;
+  HDESK input = openInputDesktop(0, FALSE, DESKTOP_READOBJECTS);
+  if (input == nullptr) return false;
+  HDESK own = getThreadDesktop(GetCurrentThreadId());  // not to be closed
+  bool same = own != nullptr && haveSameName(own, input);
+  closeDesktop(input);
+  return same;
+}
+
 }  // namespace
 
 bool isOnInteractiveDesktop(void) {
@@ -23,22 +55,18 @@ bool isOnInteractiveDesktop(void) {
   HWINSTA station = GetProcessWindowStation();
   if (station == nullptr || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed))
     return false;
-  return (flags.dwFlags & WSF_VISIBLE) != 0;
+  return (flags.dwFlags & WSF_VISIBLE) != 0 && isOnInputDesktop();
 }
 
 bool isReportWindowWanted(HANDLE destination) {
   return !isPresent(destination) && isWindowedProgram() && isOnInteractiveDesktop();
 }
 
-// The report's bytes are its text in the runtime's default locale, where a
-// byte stands for the character of the same value; the box needs no CR before
-// a line break, nor the final line break.
-void showReportWindow(const char* text, size_t length) {
+void showReportWindow(const wchar_t* text, size_t length) {
   wchar_t shown[REPORT_TEXT_CAPACITY + 1];
-  size_t units = 0;
-  for (size_t i = 0; i < length && i < REPORT_TEXT_CAPACITY; ++i)
-    if (text[i] != '\r') shown[units++] = (wchar_t)(unsigned char)text[i];
-  while (units > 0 && shown[units - 1] == L'\n') --units;
+  size_t units = length < REPORT_TEXT_CAPACITY ? length : (size_t)REPORT_TEXT_CAPACITY;
+  for (size_t i = 0; i < units; ++i) shown[i] = text[i];
+  while (units > 0 && shown[units - 1] == L'\n') --units;  // the box needs no final line break
   shown[units] = L'\0';
   MessageBoxW(nullptr, shown, reportWindowCaption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }

@@ -6,8 +6,9 @@
 #include <windows.h>
 #include <stddef.h>
 
-// The most of a report that the box shows, in bytes as it would have been
-// written: a message, a path of PATH_CAPACITY units and a system text fit.
+// The most of a report that the box shows, in UTF-16 code units, and the
+// piece in which a report is written to a stream, in bytes: a message, a path
+// of PATH_CAPACITY units and a system text fit.
 enum : unsigned { REPORT_TEXT_CAPACITY = 8192 };
 
 // When set, called once before any report is written or shown: a window of
@@ -26,11 +27,13 @@ extern const wchar_t* reportWindowCaption;
 // the box, so there the report stays silent.
 bool isReportWindowWanted(HANDLE destination);
 
-// True when the process's window station is one that a user sees.
+// True when the process's window station is one that a user sees and the
+// thread's desktop is the one that takes the user's input: not a desktop of
+// its own that nobody switches to, nor the secure desktop of a locked
+// session, where a box would wait for an answer that never comes.
 bool isOnInteractiveDesktop(void);
 
-// Shows text, the length bytes (at most REPORT_TEXT_CAPACITY) of a report as
-// it would have been written (each byte one character, CR LF line ends), in a
-// message box with an error icon and one OK button, and returns once the user
-// has answered it.
-void showReportWindow(const char* text, size_t length);
+// Shows text, the length code units (at most REPORT_TEXT_CAPACITY) of a
+// report with LF line ends, in a message box with an error icon and one OK
+// button, and returns once the user has answered it.
+void showReportWindow(const wchar_t* text, size_t length);

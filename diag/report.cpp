@@ -22,12 +22,14 @@ constexpr DWORD SYSTEM_TEXT_LANGUAGE = 0x409;  // English (United States), whate
 // stream's descriptor may be in UTF-8 translation, which refuses or garbles
 // narrow text, or may have none where a runtime would not reopen it. Line
 // ends are written as CR LF, as the streams' text mode would. Where the handle
-// leads nowhere, the whole report is kept and shown in a window instead.
+// leads nowhere, the whole report is kept as UTF-16 text, every character of
+// it, and shown in a window instead.
 struct ReportWriter {
   FILE* stream;
   HANDLE destination;
   bool toWindow;
   char bytes[REPORT_TEXT_CAPACITY];
+  wchar_t units[REPORT_TEXT_CAPACITY];  // the window's text, without CRs
   size_t length;
 };
 
@@ -43,16 +45,18 @@ void flushReport(ReportWriter* writer) {
   writer->length = 0;
 }
 
-// A window shows the report's beginning when it is longer than the buffer.
 void putRawByte(ReportWriter* writer, char byte) {
-  if (writer->length == REPORT_TEXT_CAPACITY) {
-    if (writer->toWindow) return;
-    flushReport(writer);
-  }
+  if (writer->length == REPORT_TEXT_CAPACITY) flushReport(writer);
   writer->bytes[writer->length++] = byte;
 }
 
+// A window shows the report's beginning when it is longer than the buffer.
+void putUnit(ReportWriter* writer, wchar_t unit) {
+  if (writer->length < REPORT_TEXT_CAPACITY) writer->units[writer->length++] = unit;
+}
+
 void putByte(ReportWriter* writer, char byte) {
+  if (writer->toWindow) return putUnit(writer, (wchar_t)(unsigned char)byte);
   if (byte == '\n') putRawByte(writer, '\r');
   putRawByte(writer, byte);
 }
@@ -62,9 +66,18 @@ void putNarrow(ReportWriter* writer, const char* text, const char* end) {
 }
 
 // The runtime's default locale writes a code unit up to U+00FF as the byte of
-// the same value; the first unit above ends the argument, not the report.
+// the same value; the first unit above ends the argument, not the report. A
+// window takes every unit: its user sees the path as it is.
 void putWide(ReportWriter* writer, const wchar_t* text) {
-  for (; *text != L'\0' && *text <= 0xFF; ++text) putByte(writer, (char)(unsigned char)*text);
+  for (; *text != L'\0'; ++text) {
+    if (writer->toWindow) {
+      putUnit(writer, *text);
+    } else if (*text <= 0xFF) {
+      putByte(writer, (char)(unsigned char)*text);
+    } else {
+      return;
+    }
+  }
 }
 
 // Windows error codes are shown as signed 32-bit numbers, so codes with the
@@ -89,7 +102,7 @@ void beginReport(ReportWriter* writer, FILE* stream) {
 void endReport(ReportWriter* writer) {
   if (writer->toWindow) {
     _unlock_file(writer->stream);
-    showReportWindow(writer->bytes, writer->length);
+    showReportWindow(writer->units, writer->length);
     return;
   }
   flushReport(writer);

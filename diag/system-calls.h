@@ -39,6 +39,7 @@
   ROW(createFileMapping, CreateFileMappingW)           \
   ROW(mapViewOfFile, MapViewOfFile)                    \
   ROW(unmapViewOfFile, UnmapViewOfFile)                \
+  ROW(setEndOfFile, SetEndOfFile)                      \
   ROW(writeFile, WriteFile)                            \
   ROW(closeHandle, CloseHandle)                        \
   /* the child (bootstrap/) */                         \

@@ -2,6 +2,7 @@
 // directory when its checksum matches the record's, write it otherwise.
 #include "payload/extract.h"
 
+#include "diag/release.h"
 #include "diag/report.h"
 #include "diag/text.h"
 #include "paths/target-directory.h"
@@ -36,35 +37,64 @@ bool isCurrent(const ExistingFile& existing) {
   return existing.checksum == record.checksum || (record.size == 0 && existing.isEmpty);
 }
 
+// Opens targetPath to be written anew. A file that was there already is
+// judged again through the handle, which nobody else can write through, and
+// cut only if it still differs: another start may have finished it since
+// this run looked. INVALID_HANDLE_VALUE when it proved current (*current) or
+// could not be opened or cut (*errorCode).
+HANDLE openToWriteAnew(bool* current, uint32_t* errorCode) {
+  bool existed = false;
+  HANDLE file = openForWriting(targetPath, &existed);
+  if (file == INVALID_HANDLE_VALUE) {
+    *errorCode = GetLastError();
+    return file;
+  }
+  if (!existed) return file;
+  ExistingFile found = checkOpenFile(file);
+  *current = isCurrent(found);
+  *errorCode = *current || found.isEmpty ? 0 : cutToNothing(file);  // an empty file needs no cut
+  if (!*current && *errorCode == 0) return file;
+  closeQuietly(file);
+  return INVALID_HANDLE_VALUE;
+}
+
 // Writes the record's content to targetPath, unless the file proves current
-// while it is held: another start that was writing it has finished, or it is
-// an empty file a program keeps open. False when the content is still to be
-// skipped.
+// first: another start that was writing it has finished, or it is an empty
+// file a program keeps open. False when the content is still to be skipped.
+// A held file is checksummed again only when it has changed since the wait
+// last looked at it.
 bool writeRecordContent(HeldFileWait* wait) {
   for (;;) {
-    HANDLE file = openForWriting(targetPath);
+    bool current = false;
+    uint32_t errorCode = 0;
+    HANDLE file = openToWriteAnew(&current, &errorCode);
     if (file != INVALID_HANDLE_VALUE) {
       writeFileContent(file, record.size);
       return true;
     }
-    if (!waitForHeldFile(wait, targetPath, GetLastError())) {
+    if (current) return false;
+    if (!waitForHeldFile(wait, targetPath, errorCode)) {
       if (isHeldEmptyFileCurrent(wait)) return false;
       endWithWideText(MESSAGE_OPEN_FOR_WRITING_FAILED, targetPath);
     }
-    if (isCurrent(checkWhenFree(targetPath, wait))) return false;
+    if (wait->changed && isCurrent(checkWhenFree(targetPath, wait))) return false;
   }
 }
 
 // The header has been read; the content follows. A name that would leave the
 // target directory means a damaged or crafted payload: it is reported as such
 // before anything of its record is written.
+//
+// The check comes first and makes no write open: a file that is current is
+// left alone even while a running program has it loaded, which Windows would
+// not let anyone open for writing. A file in a directory that this run made
+// is not looked for: it can only be missing, unless another start has made
+// it since, which the write open finds out.
 void unpackFileRecord(void) {
   if (!isNameInsideFolder(record.name)) fatalError(MESSAGE_DECODE_FAILED);
   buildTargetPath();
   if (firstFilePath[0] == L'\0') appendWideBounded(firstFilePath, PATH_CAPACITY, targetPath);
 
-  // A file in a directory that this run made is not looked for: it can only
-  // be missing, which is what it then counts as.
   HeldFileWait wait = {};
   wait.emptyIsCurrent = record.size == 0;
   ExistingFile missing = {NO_USABLE_FILE, false};

@@ -22,20 +22,6 @@ uint32_t checksumMapping(HANDLE mapping, DWORD length) {
   return checksum;
 }
 
-// Only the low 32 bits of the length are used: a file of 4 GiB or more is
-// checksummed over its first (length modulo 2^32) bytes and, in practice,
-// rewritten. An empty file cannot be mapped and so has no checksum; it is
-// told apart from a file that cannot be used at all.
-ExistingFile checkOpenFile(HANDLE file) {
-  DWORD length = systemCalls.getFileSize(file, nullptr);
-  if (length == INVALID_FILE_SIZE) return ExistingFile{NO_USABLE_FILE, false};
-  HANDLE mapping = systemCalls.createFileMapping(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-  if (mapping == nullptr) return ExistingFile{NO_USABLE_FILE, length == 0};
-  uint32_t checksum = checksumMapping(mapping, length);
-  closeQuietly(mapping);
-  return ExistingFile{checksum, false};
-}
-
 // Sharing everything keeps this open out of the way of other processes, such
 // as the program of an earlier run that is still running.
 HANDLE openToCheck(const wchar_t* path) {
@@ -51,6 +37,20 @@ ExistingFile checkAndClose(HANDLE file) {
 
 }  // namespace
 
+// Only the low 32 bits of the length are used: a file of 4 GiB or more is
+// checksummed over its first (length modulo 2^32) bytes and, in practice,
+// rewritten. An empty file cannot be mapped and so has no checksum; it is
+// told apart from a file that cannot be used at all.
+ExistingFile checkOpenFile(HANDLE file) {
+  DWORD length = systemCalls.getFileSize(file, nullptr);
+  if (length == INVALID_FILE_SIZE) return ExistingFile{NO_USABLE_FILE, false};
+  HANDLE mapping = systemCalls.createFileMapping(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (mapping == nullptr) return ExistingFile{NO_USABLE_FILE, length == 0};
+  uint32_t checksum = checksumMapping(mapping, length);
+  closeQuietly(mapping);
+  return ExistingFile{checksum, false};
+}
+
 uint32_t existingFileChecksum(const wchar_t* path) {
   HANDLE file = openToCheck(path);
   if (file == INVALID_HANDLE_VALUE) return NO_USABLE_FILE;
@@ -63,7 +63,8 @@ uint32_t existingFileChecksum(const wchar_t* path) {
 ExistingFile checkWhenFree(const wchar_t* path, HeldFileWait* wait) {
   for (;;) {
     HANDLE file = openToCheck(path);
-    if (file != INVALID_HANDLE_VALUE) return checkAndClose(file);
+    wait->readable = file != INVALID_HANDLE_VALUE;
+    if (wait->readable) return checkAndClose(file);
     if (!waitForHeldFile(wait, path, GetLastError())) return ExistingFile{NO_USABLE_FILE, isHeldEmptyFileCurrent(wait)};
   }
 }

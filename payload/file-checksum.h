@@ -1,5 +1,6 @@
 // The checksum of a file already in the target directory (file-checksum.cpp).
 #pragma once
+#include <windows.h>
 #include <stdint.h>
 
 #include "payload/format.h"
@@ -16,8 +17,13 @@ struct ExistingFile {
   bool isEmpty;       // an empty file is there, which no mapping can show
 };
 
+// The same check through a file handle opened with read access; the handle
+// stays open. The file's own position is left where it was.
+ExistingFile checkOpenFile(HANDLE file);
+
 // existingFileChecksum's check, but a file that another process holds is
 // waited for (waitForHeldFile) and then checked; NO_USABLE_FILE once the wait
 // gives up. A held file that the wait saw empty, where an empty file is
-// current, counts as found empty.
+// current, counts as found empty. Notes in wait whether the file could be
+// read.
 ExistingFile checkWhenFree(const wchar_t* path, HeldFileWait* wait);

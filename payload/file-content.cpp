@@ -5,7 +5,6 @@
 
 #include "diag/release.h"
 #include "diag/report.h"
-#include "payload/directories.h"
 #include "payload/reader.h"
 
 void (*betweenContentPieces)(void) = nullptr;
@@ -73,18 +72,21 @@ uint32_t writeContentPiece(HANDLE file, const void* bytes, DWORD count) {
   return 0;
 }
 
-// A file in a directory that this run made is created as new: replacing a
-// file has the system cut it to nothing first, which a missing file does not
-// need (on Linux file systems the cut also makes the close push the file to
-// disk at once). Should one have appeared there after all, another start
-// writing the same cache, it is replaced as any other.
-HANDLE openForWriting(const wchar_t* path) {
-  if (isInCreatedDirectory(path)) {
-    HANDLE file = systemCalls.createFile(path, GENERIC_WRITE, WRITE_SHARE_MODE, nullptr, CREATE_NEW, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) return file;
-  }
-  return systemCalls.createFile(path, GENERIC_WRITE, WRITE_SHARE_MODE, nullptr, CREATE_ALWAYS, 0, nullptr);
+// Opened without being cut: another start may have finished the file since
+// this one checked it, and the caller judges it again through this handle,
+// which nobody else can write through meanwhile. The same open serves a file
+// in a folder that this run made, which another start may have filled too.
+HANDLE openForWriting(const wchar_t* path, bool* existed) {
+  HANDLE file = systemCalls.createFile(path, GENERIC_READ | GENERIC_WRITE, WRITE_SHARE_MODE, nullptr, OPEN_ALWAYS, 0,
+                                       nullptr);
+  *existed = file != INVALID_HANDLE_VALUE && GetLastError() == ERROR_ALREADY_EXISTS;
+  return file;
 }
+
+// The handle's position is still at the start: nothing was read or written
+// through it. A mapping of the file that a running program holds makes the
+// system refuse the cut (ERROR_USER_MAPPED_FILE).
+uint32_t cutToNothing(HANDLE file) { return systemCalls.setEndOfFile(file) ? 0 : GetLastError(); }
 
 void writeFileContent(HANDLE file, uint64_t size) {
   writingBegun = true;

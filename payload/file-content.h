@@ -19,10 +19,15 @@ void noteContentProgress(void);
 // Decodes and drops size bytes of content: the file is already current.
 void skipFileContent(uint64_t size);
 
-// Opens the file at path to be written anew (created, or cut to nothing),
-// shared with nobody while it is written. INVALID_HANDLE_VALUE when it cannot
-// be, with the reason in GetLastError.
-HANDLE openForWriting(const wchar_t* path);
+// Opens the file at path for reading and writing, created when missing and
+// never cut, shared with nobody while it is held; *existed tells whether it
+// was there already. INVALID_HANDLE_VALUE when it cannot be opened, with the
+// reason in GetLastError.
+HANDLE openForWriting(const wchar_t* path, bool* existed);
+
+// Cuts a file that openForWriting found to nothing, before it is written
+// anew. Returns 0, or the error code of the refusal.
+uint32_t cutToNothing(HANDLE file);
 
 // Writes size bytes of content into file, then closes it. A failed write ends
 // the run (status 2); the partly written file stays for the next run to redo.

@@ -42,8 +42,13 @@ bool isHeldByAnother(DWORD errorCode) {
          errorCode == ERROR_USER_MAPPED_FILE;
 }
 
+// A running program's mapping of the file lasts as long as the program: no
+// wait would end it. Every other hold is waited out while the file changes
+// (another start writing it), and for a while when it does not: long for a
+// file that cannot be read (a writer, or a scanner sharing nothing), short
+// for one that can (a loaded program, or a scanner sharing reading).
 bool waitForHeldFile(HeldFileWait* wait, const wchar_t* path, DWORD errorCode) {
-  if (!isHeldByAnother(errorCode)) return false;
+  if (!isHeldByAnother(errorCode) || errorCode == ERROR_USER_MAPPED_FILE) return false;
   HeldFileWait now = *wait;
   lookAt(path, &now);
   now.seen = true;
@@ -52,11 +57,15 @@ bool waitForHeldFile(HeldFileWait* wait, const wchar_t* path, DWORD errorCode) {
     return false;
   }
   ULONGLONG clock = heldFileClock.now();
-  if (!wait->seen || !isSameLook(now, *wait)) {
+  if (!wait->seen) now.firstPauseAt = clock;
+  now.changed = !wait->seen || !isSameLook(now, *wait);
+  DWORD patience = wait->readable ? HELD_FILE_GRACE_MS : HELD_FILE_PATIENCE_MS;
+  if (now.changed) {
     now.unchangedSince = clock;
-  } else if (clock - wait->unchangedSince >= HELD_FILE_PATIENCE_MS) {
+  } else if (clock - wait->unchangedSince >= patience) {
     return false;
   }
+  if (clock - now.firstPauseAt >= HELD_FILE_BOUND_MS) return false;
   now.pauseMs = nextPause(wait->pauseMs);
   *wait = now;
   noteContentProgress();

@@ -107,6 +107,25 @@ TEST(Launch, EndsWithTheChildsExitStatusUnchanged) {
   }
 }
 
+// Another start rewriting the program holds it without sharing, and the
+// system refuses to start it then (error 32): the launch waits until the
+// writer lets go (here after 1.5 s), then starts it.
+TEST(Launch, WaitsOutAWriterHoldingTheProgramThenStartsIt) {
+  std::wstring program = harness::freshTestDir() + L"\\test-child.exe";
+  ASSERT_TRUE(CopyFileW(harness::binPath(L"test-child.exe").c_str(), program.c_str(), FALSE));
+  HANDLE writer = CreateFileW(program.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  HANDLE release = CreateThread(
+      nullptr, 0, [](void* file) -> DWORD { return Sleep(1500), CloseHandle(file); }, writer, 0, nullptr);
+  RunOptions options;
+  options.environment = {{L"PROBE_FIRST_FILE", program}};
+  RunResult result = runProbe(L"probe", {}, options);
+  WaitForSingleObject(release, INFINITE);
+  CloseHandle(release);
+  EXPECT_TRUE(parseChildReport(result.out).complete) << result.out << result.err;
+  EXPECT_EQ(result.exitCode, 0u);
+}
+
 TEST(Launch, ReportsAFirstFileThatIsNoProgramWithTheSystemsErrorAndStatus2) {
   std::wstring notAProgram = harness::freshTestDir() + L"\\not-a-program.exe";
   harness::writeFile(notAProgram, "just some text\r\n");

@@ -2,7 +2,8 @@
 // need a display: tests/windows/harness/run-on-display.sh runs them under a
 // virtual one, in a Wine prefix of their own. report-window-app.exe is a
 // windowed bootstrap named "Report Window Test" whose template cannot be
-// expanded, so that every start of it ends with a report (status 3).
+// expanded, so that every start of it ends with a report (status 3);
+// report-window-unpack-app.exe, named alike, unpacks main.exe below {TEMP}.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,8 +15,7 @@
 namespace {
 
 const wchar_t APP[] = L"report-window-app.exe";
-const wchar_t EXPECTED_TEXT[] = L"Error, couldn't runtime expand spec '{NOPE}\\x'.";
-constexpr DWORD STATUS_ABORTED = 3;
+constexpr DWORD STATUS_REPORTED = 2, STATUS_ABORTED = 3;
 
 struct Window {
   HWND handle = nullptr;
@@ -37,49 +37,64 @@ Window waitForWindow(HANDLE process, DWORD timeoutMs) {
   return window;
 }
 
-// Started as Explorer starts a program: no console, no standard handles.
+// Started as Explorer starts a program: no console, no standard handles. The
+// box shows the report as built, every character of it: a user whose name is
+// written in Cyrillic or CJK characters reads the whole path, which the bytes
+// written to a console would cut at the first such character.
 TEST(ReportWindow, AReportWithNoConsoleAndNoHandlesIsShownInAMessageBoxUntilAnswered) {
+  std::wstring user = harness::freshTestDir() + L"\\\u0418\u0432\u0430\u043d \u674e\u5c0f\u9f8d";
+  ASSERT_TRUE(CreateDirectoryW(user.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((user + L"\\app").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((user + L"\\app\\main.exe").c_str(), nullptr));  // where the file belongs
   harness::RunOptions options;
   options.noStandardHandles = true;
   options.creationFlags = DETACHED_PROCESS;
-  HANDLE process = harness::start(harness::binPath(APP), options);
+  options.environment = {{L"TEMP", user}, {L"TMP", user}};
+  HANDLE process = harness::start(harness::binPath(L"report-window-unpack-app.exe"), options);
   Window window = waitForWindow(process, 30000);
   ASSERT_NE(window.handle, nullptr) << "no window appeared";
   EXPECT_EQ(window.caption, L"Report Window Test");
-  EXPECT_EQ(window.text, EXPECTED_TEXT);
+  EXPECT_EQ(window.text, L"Error, failed to open '" + user + L"\\app\\main.exe' for writing.");
   EXPECT_EQ(window.buttons, L"OK");
   EXPECT_EQ(WaitForSingleObject(process, 500), static_cast<DWORD>(WAIT_TIMEOUT)) << "it waits for the answer";
   PostMessageW(window.handle, WM_COMMAND, IDOK, 0);
-  EXPECT_EQ(harness::waitForExit(process, 30000), STATUS_ABORTED) << "the status the report's failure has";
+  EXPECT_EQ(harness::waitForExit(process, 30000), STATUS_REPORTED) << "the status the report's failure has";
   CloseHandle(process);
 }
 
 // A window station that no user sees, as a service or a task without a
-// desktop has: nobody could answer a box, so none is shown and the run ends.
-TEST(ReportWindow, NoWindowIsShownOnADesktopThatNoUserSees) {
+// desktop has, or a desktop of the visible one that does not take the input
+// (a program's own, the secure desktop of a locked session): nobody could
+// answer a box there, so none is shown and the run ends.
+TEST(ReportWindow, NoWindowIsShownOnADesktopThatNoUserSeesOrTypesOn) {
   HWINSTA visible = GetProcessWindowStation();
   HWINSTA hidden = CreateWindowStationW(L"onefile-hidden", 0, WINSTA_ALL_ACCESS, nullptr);
   ASSERT_NE(hidden, nullptr);
   ASSERT_TRUE(SetProcessWindowStation(hidden));
-  HDESK desktop = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  HDESK hiddenDesktop = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
   SetProcessWindowStation(visible);
-  ASSERT_NE(desktop, nullptr);
+  ASSERT_NE(hiddenDesktop, nullptr);
+  HDESK asideDesktop = CreateDesktopW(L"onefile-aside", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  ASSERT_NE(asideDesktop, nullptr);
 
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  wchar_t desktopName[] = L"onefile-hidden\\Default";
-  startup.lpDesktop = desktopName;
-  PROCESS_INFORMATION started = {};
-  std::wstring commandLine = harness::quoteArgument(harness::binPath(APP));
-  ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
-                             &startup, &started));
-  CloseHandle(started.hThread);
-  Window window = waitForWindow(started.hProcess, 30000);
-  if (window.handle != nullptr) PostMessageW(window.handle, WM_COMMAND, IDOK, 0);
-  EXPECT_EQ(window.handle, nullptr) << "a box was shown: " << harness::narrow(window.text);
-  EXPECT_EQ(harness::waitForExit(started.hProcess, 30000), STATUS_ABORTED);
-  CloseHandle(started.hProcess);
-  CloseDesktop(desktop);
+  for (const wchar_t* place : {L"onefile-hidden\\Default", L"WinSta0\\onefile-aside"}) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    std::wstring desktopName = place;
+    startup.lpDesktop = &desktopName[0];
+    PROCESS_INFORMATION started = {};
+    std::wstring commandLine = harness::quoteArgument(harness::binPath(APP));
+    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
+                               &startup, &started));
+    CloseHandle(started.hThread);
+    Window window = waitForWindow(started.hProcess, 30000);
+    if (window.handle != nullptr) PostMessageW(window.handle, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(window.handle, nullptr) << harness::narrow(place) << ": a box was shown: " << harness::narrow(window.text);
+    EXPECT_EQ(harness::waitForExit(started.hProcess, 30000), STATUS_ABORTED) << harness::narrow(place);
+    CloseHandle(started.hProcess);
+  }
+  CloseDesktop(asideDesktop);
+  CloseDesktop(hiddenDesktop);
   CloseWindowStation(hidden);
 }
 

@@ -18,6 +18,7 @@
 #include "payload/held-files-seams.h"
 #include "payload/held-files.h"
 #include "payload/reader.h"
+#include "diag/system-calls.h"
 
 namespace {
 
@@ -206,6 +207,113 @@ TEST(UnpackPayloadDeathTest, EndsTheRunWithItsPathWhenAHeldFileStaysUnchangedPas
       },
       testing::ExitedWithCode(2), "Error, failed to open '.*\\\\held' for writing\\.");
   EXPECT_EQ(harness::readFile(target + L"\\held"), "differs");
+}
+
+// What another process does to "held" while the run reaches it: another
+// start finishes it after this run's check, or in a folder this run made; a
+// running program has it loaded or mapped; another start keeps writing it.
+// A pause moves the test's clock on by PAUSE_MS; past mostPauses the other
+// lets go, so that a wait without a bound shows as a run that writes.
+enum class Other { FINISHES_IT, LOADED_IT, MAPPED_IT, KEEPS_WRITING_IT };
+
+struct Interleaving {
+  const char* what;
+  Other other;
+  const char* existing;  // "held" before the run; nullptr: no target folder at all
+  int writeOpens;        // of "held"; -1: the run ends (status 2) with its open failure, else
+                         // it finds "held" current and never cuts it
+  int mostPauses;
+};
+
+struct OtherProcess {
+  const Interleaving* scene;
+  std::wstring path;
+  HANDLE handle, mapping;
+  const void* view;
+  int pauses, writeOpens;
+} other;
+
+void letGo(void) {
+  if (other.view != nullptr) UnmapViewOfFile(other.view), CloseHandle(other.mapping);
+  if (other.handle != INVALID_HANDLE_VALUE) CloseHandle(other.handle);
+  other.view = nullptr, other.handle = INVALID_HANDLE_VALUE;
+}
+
+void WINAPI otherPause(DWORD) {
+  holder.clock += PAUSE_MS;
+  if (++other.pauses > other.scene->mostPauses) letGo();
+  DWORD written = 0;
+  if (other.scene->other == Other::KEEPS_WRITING_IT) WriteFile(other.handle, "x", 1, &written, nullptr);
+}
+
+const SystemCalls realCalls = systemCalls;
+
+HANDLE WINAPI openWatched(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                          DWORD flags, HANDLE model) {
+  bool firstWriteOpen = other.path == name && (access & GENERIC_WRITE) != 0 && other.writeOpens++ == 0;
+  if (firstWriteOpen && other.scene->other == Other::FINISHES_IT) {
+    harness::writeFile(other.path, SHORT_CONTENT);
+    file_times::moveAnHourBack(other.path);
+  }
+  return realCalls.createFile(name, access, share, security, disposition, flags, model);
+}
+
+void unpackBesideTheOther(const std::wstring& target, const Interleaving& scene) {
+  other = OtherProcess{&scene, target + L"\\held", INVALID_HANDLE_VALUE, nullptr, nullptr, 0, 0};
+  if (scene.existing != nullptr) {
+    harness::writeFile(other.path, scene.existing);
+    file_times::moveAnHourBack(other.path);
+  }
+  if (scene.other == Other::KEEPS_WRITING_IT) {  // it appends, sharing nothing
+    other.handle = CreateFileW(other.path.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  } else if (scene.other != Other::FINISHES_IT) {  // as a loaded image: readable by all, writable by none
+    other.handle = CreateFileW(other.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+  }
+  if (scene.other == Other::MAPPED_IT) {  // a view kept, the file's handle closed
+    other.mapping = CreateFileMappingW(other.handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    other.view = MapViewOfFile(other.mapping, FILE_MAP_READ, 0, 0, 0);
+    CloseHandle(other.handle);
+    other.handle = INVALID_HANDLE_VALUE;
+  }
+  heldFileClock = {testClock, otherPause};
+  systemCalls.createFile = openWatched;
+  unpackInto(target, L"unpack-held");
+  systemCalls.createFile = realCalls.createFile;
+  letGo();
+}
+
+TEST(UnpackPayloadDeathTest, DecidesUnderItsWriteHandleAndTellsAHolderFromAWriter) {
+  const HeldFileClock system = heldFileClock;
+  const Interleaving scenes[] = {
+      {"another start finishes it after the check", Other::FINISHES_IT, "stale", 1, 0},
+      {"another start finishes it in a folder this run made", Other::FINISHES_IT, nullptr, 1, 0},
+      {"it runs: a second start", Other::LOADED_IT, SHORT_CONTENT, 0, 0},
+      {"it runs and differs", Other::LOADED_IT, "stale", -1, 2},
+      {"it is mapped and differs", Other::MAPPED_IT, "stale", -1, 2},
+      {"another start keeps writing it", Other::KEEPS_WRITING_IT, "stale", -1, 101},
+  };
+  int index = 0;
+  for (const Interleaving& scene : scenes) {
+    std::wstring target = harness::freshTestDir(L"interleaving-" + std::to_wstring(index++));
+    if (scene.existing == nullptr) target += L"\\made-by-the-run";
+    if (scene.writeOpens < 0) {
+      EXPECT_EXIT((unpackBesideTheOther(target, scene), std::exit(0)), testing::ExitedWithCode(2),
+                  "Error, failed to open '.*\\\\held' for writing\\.")
+          << scene.what;
+      // (A death test's child runs the rows before its own without their
+      // death statements, and so without their files.)
+      if (harness::fileExists(target + L"\\held")) {
+        EXPECT_EQ(harness::readFile(target + L"\\held").substr(0, 5), "stale") << scene.what << ": left as it was";
+      }
+      continue;
+    }
+    unpackBesideTheOther(target, scene);
+    EXPECT_EQ(other.writeOpens, scene.writeOpens) << scene.what;
+    EXPECT_EQ(harness::readFile(target + L"\\held"), SHORT_CONTENT) << scene.what;
+    EXPECT_FALSE(file_times::writtenInTheLastHalfHour(target + L"\\held")) << scene.what << ": cut";
+  }
+  heldFileClock = system;
 }
 
 }  // namespace

@@ -131,10 +131,6 @@ TEST(UnpackRun, AFolderWhereAFileBelongsEndsTheRunAfterTheFilesBeforeIt) {
   EXPECT_FALSE(harness::fileExists(run.target + L"\\top.txt")) << "nothing after it";
 }
 
-// A file that differs and that the bootstrap may read but not write: held
-// open by this test for reading, with only reading shared, as a scanner or
-// a viewer may hold it. (A read-only file is refused alike on Windows; under
-// Wine as root, which can write any file, it cannot be shown.)
 // A scanner or backup tool that opens a file without sharing for a moment
 // (here for 2 s, from this process, which to the bootstrap is another one)
 // holds the start up, but does not end it.

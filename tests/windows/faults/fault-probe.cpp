@@ -49,13 +49,21 @@ std::string jobOf(const char*, const wchar_t**, Arguments...) {
   return "";
 }
 
+std::wstring lastWriteOpen;  // the path of the latest open for writing, which a cut then names
+
 std::string jobOf(const char*, const wchar_t** path, LPCWSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
                   DWORD disposition, DWORD flags, HANDLE) {
   *path = name;
   if ((flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0) return " folder";
   if (access == GENERIC_READ) return " check";
-  if (disposition == CREATE_NEW) return " new";
-  return disposition == CREATE_ALWAYS ? " replace" : " console";
+  if (disposition != OPEN_ALWAYS) return " console";
+  lastWriteOpen = name;
+  return " write";
+}
+
+std::string jobOf(const char* function, const wchar_t** path, HANDLE) {
+  if (strcmp(function, "SetEndOfFile") == 0) *path = lastWriteOpen.c_str();
+  return "";
 }
 
 std::string jobOf(const char*, const wchar_t**, HMODULE, LPWSTR, DWORD size) {

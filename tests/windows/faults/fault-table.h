@@ -1,7 +1,7 @@
 // The fault loop's one table: for every call of the bootstrap's system-call
 // table, how the fault probe makes it fail and how the run must then end. A
 // call whose arguments give it several jobs (the check's open and the write's
-// opens, the program path read for a variable and for the child's argument,
+// open, the program path read for a variable and for the child's argument,
 // a directory made for the first time or again on the way back down) has a
 // row per job. A call added to the bootstrap's table needs its rows here: the
 // probe refuses to run without them.
@@ -58,13 +58,13 @@ inline constexpr FaultRow FAULT_ROWS[] = {
     {"CreateDirectoryW first", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
     {"CreateDirectoryW again", FALSE, ERROR_ACCESS_DENIED, false, Ending::OPEN_FAILED, ""},
     {"CreateFileW check", -1, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
-    {"CreateFileW new", -1, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
-    {"CreateFileW replace", -1, ERROR_ACCESS_DENIED, false, Ending::OPEN_FAILED, ""},
+    {"CreateFileW write", -1, ERROR_ACCESS_DENIED, false, Ending::OPEN_FAILED, ""},
     {"GetFileAttributesExW", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
     {"GetFileSize", (intptr_t)INVALID_FILE_SIZE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
     {"CreateFileMappingW", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::STARTS, ""},
     {"MapViewOfFile", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::STARTS, ""},
     {"UnmapViewOfFile", FALSE, ERROR_INVALID_ADDRESS, true, Ending::STARTS, ""},
+    {"SetEndOfFile", FALSE, ERROR_USER_MAPPED_FILE, false, Ending::OPEN_FAILED, ""},
     {"WriteFile", FALSE, ERROR_DISK_FULL, false, Ending::SYSTEM_REPORT, "Error, couldn't unpack file to target path."},
     {"CloseHandle", FALSE, ERROR_INVALID_HANDLE, true, Ending::STARTS, ""},
     {"CommandLineToArgvW", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::FULL_BUFFER, ""},

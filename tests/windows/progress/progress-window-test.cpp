@@ -75,7 +75,8 @@ bool progressWindowShowedUntilExit(HANDLE process) {
 // its line and how far the payload has come. Closing it stops the start with
 // status 2 and no report (without standard handles, a report would wait in a
 // box). The next start, held up too, shows it again; it is gone once the
-// program's own window is up, and the program runs from a whole cache.
+// program's own window is up, the program has the foreground and runs from a
+// whole cache.
 TEST(ProgressWindow, ShowsALongFirstStartEndsItWhenClosedAndGoesBeforeTheProgramsWindow) {
   Cache cache;
   HeldFile held(cache);
@@ -93,11 +94,15 @@ TEST(ProgressWindow, ShowsALongFirstStartEndsItWhenClosedAndGoesBeforeTheProgram
   CloseHandle(stopped);
 
   // The window comes only once a start writes: this one has a file to write
-  // before the held one.
+  // before the held one. A move loop entered on the window (as a drag of its
+  // title bar enters it; posted, since the virtual display has no window
+  // manager to drag with) runs until a key ends it, and stops no unpacking.
   DeleteFileW((cache.target + L"\\data\\00.bin").c_str());
   HANDLE process = cache.start();
   window = harness::waitForWindowOf(process, PROGRESS_WINDOW_CLASS, 30000);
   ASSERT_NE(window, nullptr) << "no progress window at the next start";
+  PostMessageW(window, WM_SYSCOMMAND, SC_MOVE, 0);
+  Sleep(500);
   held.release();
   // The program's own window comes from a process of its own.
   HWND programWindow = nullptr;
@@ -105,8 +110,11 @@ TEST(ProgressWindow, ShowsALongFirstStartEndsItWhenClosedAndGoesBeforeTheProgram
     programWindow = FindWindowW(nullptr, PROGRESS_APP_WINDOW);
     if (programWindow == nullptr) Sleep(10);
   }
+  if (programWindow == nullptr) TerminateProcess(process, 1);  // stopped in the loop
   ASSERT_NE(programWindow, nullptr) << "the program did not start";
   EXPECT_FALSE(IsWindow(window)) << "the progress window is still there";
+  for (int i = 0; i < 100 && GetForegroundWindow() != programWindow; ++i) Sleep(10);
+  EXPECT_EQ(GetForegroundWindow(), programWindow) << "the program has not the foreground";
   PostMessageW(programWindow, WM_CLOSE, 0, 0);
   EXPECT_EQ(harness::waitForExit(process, 30000), 0u);
   CloseHandle(process);
