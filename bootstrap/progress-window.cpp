@@ -6,6 +6,7 @@
 
 #include "diag/report-window.h"
 #include "diag/report.h"
+#include "diag/system-calls.h"
 #include "diag/text.h"
 #include "payload/file-content.h"
 #include "payload/reader.h"
@@ -41,7 +42,7 @@ LRESULT CALLBACK handleMessage(HWND handle, UINT message, WPARAM wParam, LPARAM 
     closeAsked = true;
     return 0;
   }
-  return DefWindowProcW(handle, message, wParam, lParam);
+  return systemCalls.defWindowProc(handle, message, wParam, lParam);
 }
 
 // "Preparing <name> <version> for its first start"
@@ -54,33 +55,21 @@ void composeLine(void) {
   appendWideBounded(line, LINE_CAPACITY, L" for its first start");
 }
 
-// What the window takes from the system's graphics and common controls
-// libraries is looked up when a window appears: no other start pays for
-// loading them, and the executable imports nothing more than it did.
-FARPROC systemFunction(const wchar_t* library, const char* name) {
-  HMODULE module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  return module == nullptr ? nullptr : GetProcAddress(module, name);
-}
-
 // The system's message font, so that the line looks as the system's own
 // dialogs do; without it the control keeps its default.
 void useMessageFont(HWND control) {
-  typedef HFONT(WINAPI * FontFromDescription)(const LOGFONTW*);
-  FontFromDescription createFont = (FontFromDescription)(void*)systemFunction(L"gdi32.dll", "CreateFontIndirectW");
   NONCLIENTMETRICSW metrics = {};
   metrics.cbSize = sizeof metrics;
-  if (createFont == nullptr || !SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return;
-  HFONT font = createFont(&metrics.lfMessageFont);
-  if (font != nullptr) SendMessageW(control, WM_SETFONT, (WPARAM)font, FALSE);
+  if (!systemCalls.systemParametersInfo(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return;
+  HFONT font = systemCalls.createFontIndirect(&metrics.lfMessageFont);
+  if (font != nullptr) systemCalls.sendMessage(control, WM_SETFONT, (WPARAM)font, FALSE);
 }
 
 // The progress bar is the common controls' own, of the version that the
 // executable's manifest names.
 bool loadProgressBar(void) {
-  typedef BOOL(WINAPI * InitControls)(const INITCOMMONCONTROLSEX*);
-  InitControls initControls = (InitControls)(void*)systemFunction(L"comctl32.dll", "InitCommonControlsEx");
   INITCOMMONCONTROLSEX wanted = {sizeof wanted, ICC_PROGRESS_CLASS};
-  return initControls != nullptr && initControls(&wanted);
+  return systemCalls.initCommonControlsEx(&wanted);
 }
 
 bool registerWindowClass(HINSTANCE instance) {
@@ -88,37 +77,40 @@ bool registerWindowClass(HINSTANCE instance) {
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = handleMessage;
   windowClass.hInstance = instance;
-  windowClass.hIcon = (HICON)LoadImageW(instance, MAKEINTRESOURCEW(ICON_GROUP_ID), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);
-  windowClass.hIconSm = (HICON)LoadImageW(instance, MAKEINTRESOURCEW(ICON_GROUP_ID), IMAGE_ICON,
-                                          GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
-  windowClass.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_APPSTARTING);
+  windowClass.hIcon =
+      (HICON)systemCalls.loadImage(instance, MAKEINTRESOURCEW(ICON_GROUP_ID), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);
+  windowClass.hIconSm = (HICON)systemCalls.loadImage(instance, MAKEINTRESOURCEW(ICON_GROUP_ID), IMAGE_ICON,
+                                                     systemCalls.getSystemMetrics(SM_CXSMICON),
+                                                     systemCalls.getSystemMetrics(SM_CYSMICON), 0);
+  windowClass.hCursor = systemCalls.loadCursor(nullptr, (LPCWSTR)IDC_APPSTARTING);
   windowClass.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = WINDOW_CLASS;
-  return RegisterClassExW(&windowClass) != 0;
+  return systemCalls.registerClassEx(&windowClass) != 0;
 }
 
 // Small and centred on the work area of the primary display.
 HWND createCentredWindow(HINSTANCE instance) {
   RECT frame = {0, 0, CLIENT_WIDTH, CLIENT_HEIGHT};
-  AdjustWindowRectEx(&frame, WINDOW_STYLE, FALSE, 0);
+  systemCalls.adjustWindowRectEx(&frame, WINDOW_STYLE, FALSE, 0);
   int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);  // a refusal keeps the whole screen
+  RECT work = {0, 0, systemCalls.getSystemMetrics(SM_CXSCREEN), systemCalls.getSystemMetrics(SM_CYSCREEN)};
+  systemCalls.systemParametersInfo(SPI_GETWORKAREA, 0, &work, 0);  // a refusal keeps the whole screen
   int left = work.left + (work.right - work.left - width) / 2;
   int top = work.top + (work.bottom - work.top - height) / 2;
-  return CreateWindowExW(0, WINDOW_CLASS, onefileApplicationName, WINDOW_STYLE, left, top, width, height, nullptr,
-                         nullptr, instance, nullptr);
+  return systemCalls.createWindowEx(0, WINDOW_CLASS, onefileApplicationName, WINDOW_STYLE, left, top, width, height,
+                                    nullptr, nullptr, instance, nullptr);
 }
 
 void addControls(HINSTANCE instance) {
   composeLine();
-  HWND text = CreateWindowExW(0, L"STATIC", line, WS_CHILD | WS_VISIBLE | SS_LEFT | SS_ENDELLIPSIS, MARGIN, MARGIN,
-                              CLIENT_WIDTH - 2 * MARGIN, LINE_HEIGHT, window, nullptr, instance, nullptr);
+  HWND text =
+      systemCalls.createWindowEx(0, L"STATIC", line, WS_CHILD | WS_VISIBLE | SS_LEFT | SS_ENDELLIPSIS, MARGIN, MARGIN,
+                                 CLIENT_WIDTH - 2 * MARGIN, LINE_HEIGHT, window, nullptr, instance, nullptr);
   if (text != nullptr) useMessageFont(text);
   if (!loadProgressBar()) return;
-  progressBar = CreateWindowExW(0, PROGRESS_BAR_CLASS, nullptr, WS_CHILD | WS_VISIBLE, MARGIN, BAR_TOP,
-                                CLIENT_WIDTH - 2 * MARGIN, BAR_HEIGHT, window, nullptr, instance, nullptr);
-  if (progressBar != nullptr) SendMessageW(progressBar, PBM_SETRANGE32, 0, PROGRESS_SCALE);
+  progressBar = systemCalls.createWindowEx(0, PROGRESS_BAR_CLASS, nullptr, WS_CHILD | WS_VISIBLE, MARGIN, BAR_TOP,
+                                           CLIENT_WIDTH - 2 * MARGIN, BAR_HEIGHT, window, nullptr, instance, nullptr);
+  if (progressBar != nullptr) systemCalls.sendMessage(progressBar, PBM_SETRANGE32, 0, PROGRESS_SCALE);
 }
 
 // A window that cannot be made is no failure: the start goes on without it.
@@ -129,15 +121,15 @@ void openWindow(void) {
   if (window == nullptr) return;
   addControls(instance);
   beforeReport = closeProgressWindow;
-  ShowWindow(window, SW_SHOWNORMAL);
-  UpdateWindow(window);
+  systemCalls.showWindow(window, SW_SHOWNORMAL);
+  systemCalls.updateWindow(window);
 }
 
 void handlePendingMessages(void) {
   MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+  while (systemCalls.peekMessage(&message, nullptr, 0, 0, PM_REMOVE)) {
+    systemCalls.translateMessage(&message);
+    systemCalls.dispatchMessage(&message);
   }
 }
 
@@ -145,7 +137,7 @@ void showProgress(void) {
   unsigned progress = payloadProgress(PROGRESS_SCALE);
   if (progressBar == nullptr || progress == shownProgress) return;
   shownProgress = progress;
-  SendMessageW(progressBar, PBM_SETPOS, progress, 0);
+  systemCalls.sendMessage(progressBar, PBM_SETPOS, progress, 0);
 }
 
 // Between two pieces of content, once the run has begun to write.
@@ -178,7 +170,7 @@ void closeProgressWindow(void) {
   betweenContentPieces = nullptr;
   if (beforeReport == closeProgressWindow) beforeReport = nullptr;
   if (window == nullptr) return;
-  DestroyWindow(window);
+  systemCalls.destroyWindow(window);
   window = nullptr;
   progressBar = nullptr;
   handlePendingMessages();

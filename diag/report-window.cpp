@@ -1,5 +1,7 @@
 #include "diag/report-window.h"
 
+#include "diag/system-calls.h"
+
 const wchar_t* reportWindowCaption = nullptr;
 void (*beforeReport)(void) = nullptr;
 
@@ -20,8 +22,8 @@ bool isWindowedProgram(void) {
 bool isOnInteractiveDesktop(void) {
   USEROBJECTFLAGS flags;
   DWORD needed = 0;
-  HWINSTA station = GetProcessWindowStation();
-  if (station == nullptr || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed))
+  HWINSTA station = systemCalls.getProcessWindowStation();
+  if (station == nullptr || !systemCalls.getUserObjectInformation(station, UOI_FLAGS, &flags, sizeof flags, &needed))
     return false;
   return (flags.dwFlags & WSF_VISIBLE) != 0;
 }
@@ -40,5 +42,5 @@ void showReportWindow(const char* text, size_t length) {
     if (text[i] != '\r') shown[units++] = (wchar_t)(unsigned char)text[i];
   while (units > 0 && shown[units - 1] == L'\n') --units;
   shown[units] = L'\0';
-  MessageBoxW(nullptr, shown, reportWindowCaption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+  systemCalls.messageBox(nullptr, shown, reportWindowCaption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
