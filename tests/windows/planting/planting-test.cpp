@@ -72,7 +72,8 @@ struct PlantedStart {
     for (const std::wstring& folder : {beside, current})
       for (const std::wstring& name : harness::listTree(folder))
         if (name.size() > 4 && name.compare(name.size() - 4, 4, L".ran") == 0)
-          found += harness::narrow(folder + L"\\" + name) + " ran in " + harness::readFile(folder + L"\\" + name) + "\n";
+          found +=
+              harness::narrow(folder + L"\\" + name) + " ran in " + harness::readFile(folder + L"\\" + name) + "\n";
     return found;
   }
 };
@@ -146,6 +147,17 @@ TEST(PlantedLibraries, NoneRunsInAConsoleStartFromCmd) {
   options.environment.push_back({L"CHILD_EXIT_CODE", std::to_wstring(CONSOLE_STATUS)});
   harness::RunResult run = harness::run(std::wstring(system) + L"\\cmd.exe", options);
   EXPECT_EQ(run.exitCode, CONSOLE_STATUS) << run.out << run.err;
+  EXPECT_EQ(start.markers(), "");
+}
+
+// onefile-pack.exe, which users download and run too, packing a folder.
+TEST(PlantedLibraries, NoneRunsInOnefilePackExe) {
+  PlantedStart start(L"onefile-pack.exe");
+  harness::RunResult run = harness::run(
+      start.executable,
+      start.options(L" payload " + harness::quoteArgument(harness::binPath(L"progress-app")) +
+                    L" --main progress-app.exe -o " + harness::quoteArgument(start.temp + L"\\app.payload")));
+  EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
   EXPECT_EQ(start.markers(), "");
 }
 
