@@ -28,7 +28,7 @@ uint32_t runBootstrap(void) {
   // Where the restriction is not available, the current directory is at
   // least taken out of the search.
   SetDllDirectoryW(L"");  // a refusal changes nothing the run depends on
-  loadSystemLibraries(&systemCalls);
+  loadSystemLibraries(&systemCalls, false);
 
   setupConsole();
   resetRunEnvironment();

@@ -83,12 +83,15 @@
 
 #define BOOTSTRAP_COMCTL32_CALLS(ROW) ROW(initCommonControlsEx, InitCommonControlsEx)
 
-// Each library with its list, in the order they are loaded.
-#define BOOTSTRAP_SYSTEM_LIBRARIES(LIBRARY)        \
-  LIBRARY(L"shell32.dll", BOOTSTRAP_SHELL32_CALLS) \
-  LIBRARY(L"user32.dll", BOOTSTRAP_USER32_CALLS)   \
-  LIBRARY(L"gdi32.dll", BOOTSTRAP_GDI32_CALLS)     \
-  LIBRARY(L"comctl32.dll", BOOTSTRAP_COMCTL32_CALLS)
+// Each library with its list, and whether every start loads it: the start-up
+// loads those, the others are loaded by the first call of one of their rows.
+// The window's libraries cost a start tens of milliseconds under Wine, and
+// only a first start's progress window needs them.
+#define BOOTSTRAP_SYSTEM_LIBRARIES(LIBRARY)              \
+  LIBRARY(L"shell32.dll", BOOTSTRAP_SHELL32_CALLS, true) \
+  LIBRARY(L"user32.dll", BOOTSTRAP_USER32_CALLS, true)   \
+  LIBRARY(L"gdi32.dll", BOOTSTRAP_GDI32_CALLS, false)    \
+  LIBRARY(L"comctl32.dll", BOOTSTRAP_COMCTL32_CALLS, false)
 
 // Every row of the table: the calls made straight, then the libraries' ones.
 #define BOOTSTRAP_LIBRARY_CALLS(ROW) \
@@ -106,8 +109,7 @@ struct SystemCalls {
 #undef SYSTEM_CALL_ENTRY
 };
 
-// The real functions, in the rows' order. Until the start-up has loaded the
-// libraries, each of their rows loads them all at its first call: a program
-// that uses the routines without the start-up (a test, a benchmark) works
-// the same.
+// The real functions, in the rows' order. Until its library is loaded, a
+// library row loads it at its first call: so does a program that uses the
+// routines without the start-up (a test, a benchmark).
 extern SystemCalls systemCalls;

@@ -8,10 +8,14 @@
 // system libraries' own included, searches the system folder only.
 void restrictLibraryLoads(void);
 
-// Loads each library and fills its rows of table. A library or function that
-// cannot be had leaves its rows a stand-in that fails as the call itself
-// fails, so that the run ends where the call is made, as it would then.
-void loadSystemLibraries(SystemCalls* table);
+// Loads the libraries that every start uses (everyLibrary: all of them) and
+// fills their rows of table. A library or function that cannot be had leaves
+// its rows a stand-in that fails as the call itself fails, so that the run
+// ends where the call is made, as it would then.
+void loadSystemLibraries(SystemCalls* table, bool everyLibrary);
+
+// The same for the one library whose rows include row, a row of table.
+void loadLibraryOfRow(SystemCalls* table, const void* row);
 
 // What a call that cannot be had returns: the failure of a call that reports
 // it by zero or null, which is every call of those lists but the one that
@@ -37,15 +41,15 @@ struct UnavailableCall<Result (*)(Arguments...)> {
   }
 };
 
-// A library row before the libraries are loaded: loads them all into the
-// process's table, then makes the call.
+// A library row before its library is loaded: loads it into the process's
+// table, then makes the call.
 template <auto Entry>
 struct LoadedFirst;
 
 template <typename Result, typename... Arguments, Result (*SystemCalls::*Entry)(Arguments...)>
 struct LoadedFirst<Entry> {
   static Result call(Arguments... arguments) {
-    loadSystemLibraries(&systemCalls);
+    loadLibraryOfRow(&systemCalls, &(systemCalls.*Entry));
     return (systemCalls.*Entry)(arguments...);
   }
 };

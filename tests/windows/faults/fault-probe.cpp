@@ -179,8 +179,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   onefileApplicationName = L"fault-probe";
   countEveryCall();
   // The steps of runBootstrap before and after it finds its attached data.
+  // Every library now, the windows' too, so that each load fails in turn.
   restrictLibraryLoads();
-  loadSystemLibraries(&realCalls);
+  loadSystemLibraries(&realCalls, true);
   setupConsole();
   resetRunEnvironment();
   return (int)runAttachedApplication(__wargv);
