@@ -15,6 +15,10 @@ dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | so
 allowed='^(kernel32|msvcrt)\.dll$'
 bad=$(grep -Ev "$allowed" <<<"$dlls" || true)
 [ -z "$bad" ] || fail "imports non-system DLLs: $bad"
+# The load configuration that keeps the loader to the system folder
+# survives packing (the build checks its flags in the stub).
+grep -Eq '^Entry a 0*[1-9a-f][0-9a-f]* 0*[1-9a-f][0-9a-f]* Load Configuration Directory' <<<"$headers" ||
+  fail "no load configuration: $(grep '^Entry a' <<<"$headers")"
 attached=$("$objdump" -h "$exe" | awk '$2 == ".onefile" { print $6 }')
 [ -n "$attached" ] || fail "no .onefile section"
 [ $((16#$attached % 4096)) -eq 0 ] || fail "the payload's section starts at byte 0x$attached, not on a page boundary"

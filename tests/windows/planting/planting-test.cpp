@@ -150,15 +150,4 @@ TEST(PlantedLibraries, NoneRunsInAConsoleStartFromCmd) {
   EXPECT_EQ(start.markers(), "");
 }
 
-// onefile-pack.exe, which users download and run too, packing a folder.
-TEST(PlantedLibraries, NoneRunsInOnefilePackExe) {
-  PlantedStart start(L"onefile-pack.exe");
-  harness::RunResult run = harness::run(
-      start.executable,
-      start.options(L" payload " + harness::quoteArgument(harness::binPath(L"progress-app")) +
-                    L" --main progress-app.exe -o " + harness::quoteArgument(start.temp + L"\\app.payload")));
-  EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
-  EXPECT_EQ(start.markers(), "");
-}
-
 }  // namespace
