@@ -1,7 +1,7 @@
 # The front door: set-up, builds and tests.
 #   make demo                      set up, pack the demo application and run it
-#   make test                      set up, build everything, run every test and
-#                                  a smoke run of the benchmarks (seconds)
+#   make test                      set up, build everything, run every test, a
+#                                  smoke run of the benchmarks (seconds) and make dist
 #   make bench                     run the benchmarks (minutes; results in docs/bench)
 #   make stress                    the long robustness runs, ending with their figures
 #   make coverage                  branch coverage of the bootstrap under the Windows
@@ -11,6 +11,11 @@
 #   make host                      onefile-pack (and the bootstrap stub it carries)
 #   make install [PREFIX=/usr/local]
 #                                  onefile-pack and its CMake package
+#   make dist [DIST_DIR=build/dist]
+#                                  the release files: Linux and Windows archives,
+#                                  the Debian package, the npm packages, SHA256SUMS
+#   make dist-check                those files installed into fresh Debian roots
+#                                  (debootstrap; minutes, needs root and the network)
 SHELL := /bin/bash
 DEPS_DIR ?= $(CURDIR)/.deps
 BUILD_DIR ?= $(CURDIR)/build
@@ -27,8 +32,11 @@ given_option = $(if $(filter command line,$(origin $(1))),--$(2) $(call shell_qu
 export DEPS_DIR
 
 PREFIX ?= /usr/local
+DIST_DIR ?= $(BUILD_DIR)/dist
+# The release files' time stamps: the commit's time, unless given.
+SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null || stat -c %Y CMakeLists.txt)
 
-.PHONY: all setup stub host windows test bench stress coverage exe demo install clean
+.PHONY: all setup stub host windows test bench stress coverage exe demo install dist dist-check clean
 STUB := $(WINDOWS_BUILD)/stub/onefile-stub.exe
 ONEFILE_PACK := $(HOST_BUILD)/tools/onefile-pack/onefile-pack
 
@@ -46,7 +54,7 @@ setup:
 # checkout picks up settings added since (cmake leaves an unchanged cache
 # alone, hence the touch).
 $(HOST_BUILD)/CMakeCache.txt: Makefile | setup
-	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Release -DONEFILE_STUB=$(STUB)
+	cmake -S . -B $(HOST_BUILD) -DCMAKE_BUILD_TYPE=Release -DONEFILE_STUB=$(STUB) -DONEFILE_DEPS_DIR=$(DEPS_DIR)
 	@touch $@
 
 $(WINDOWS_BUILD)/CMakeCache.txt: Makefile | setup
@@ -68,6 +76,9 @@ windows: host $(WINDOWS_BUILD)/CMakeCache.txt
 test: host windows
 	JOBS=$(JOBS) bash scripts/run-tests.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
 	bash benchmarks/run.sh --smoke $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
+	@# The release files, written and checked (a minute); their check in
+	@# fresh Debian roots is make dist-check.
+	$(MAKE) --no-print-directory dist DIST_DIR=$(BUILD_DIR)/dist-test
 
 # Benchmarks: ratios against native limits, measured in one run (not tests).
 bench: host windows
@@ -97,6 +108,21 @@ demo: stub $(HOST_BUILD)/CMakeCache.txt
 
 install: host
 	cmake --install $(HOST_BUILD) --prefix $(call shell_quote,$(PREFIX))
+
+# The release files, from the host build (its static packer beside the usual
+# one) and onefile-pack.exe of the Windows build, checked once written.
+dist: host
+	cmake --build $(HOST_BUILD) -j $(JOBS) --target onefile-pack-static
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target onefile-pack
+	SOURCE_DATE_EPOCH=$(SOURCE_DATE_EPOCH) bash packaging/make-dist.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(call shell_quote,$(DIST_DIR))
+	bash tests/dist/check-artifacts.sh $(call shell_quote,$(DIST_DIR))
+
+# The release files on machines that never saw this project: the Debian
+# package and the Linux archive each in a fresh Debian root.
+dist-check: dist
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target demo greeting
+	bash tests/dist/fresh-roots.sh $(call shell_quote,$(DIST_DIR)) $(WINDOWS_BUILD)/demo/app $(ONEFILE_PACK) \
+	  $(BUILD_DIR)/dist-roots $(WINE_PREFIX)
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -5,6 +5,7 @@
 #include <wchar.h>
 
 #include "bootstrap/child-seams.h"
+#include "bootstrap/housekeeping.h"
 #include "diag/release.h"
 #include "diag/report.h"
 #include "diag/system-calls.h"
@@ -182,7 +183,9 @@ uint32_t launchChild(wchar_t** runtimeArguments, const wchar_t* firstFile) {
   if (launched.hProcess == nullptr) return 0;
 
   shareChildWithHandler(launched.hProcess);
+  startHousekeeping();
   WaitForSingleObject(launched.hProcess, INFINITE);  // an infinite wait on our own handle: only its end matters
+  finishHousekeeping();
   DWORD status = 0;
   if (!systemCalls.getExitCodeProcess(launched.hProcess, &status)) status = 1;
   closeQuietly(launched.hProcess);  // the child has ended

@@ -63,19 +63,22 @@ set(ONEFILE_HOST_BUILD_DIR "" CACHE PATH "Native build holding onefile-pack and 
 set(ONEFILE_PACK "${ONEFILE_HOST_BUILD_DIR}/tools/onefile-pack/onefile-pack")
 
 # onefile_add_bootstrap(<target> PAYLOAD <file> OUTPUT <exe> [TEMPLATE <t>] [VERSION <v>] [NAME <n>] [CONSOLE]
-#                       [PROGRESS_WINDOW])
+#                       [PROGRESS_WINDOW] [REMOVE_OLD_VERSIONS])
 # A bootstrap executable that carries the payload file, made like `make exe`:
 # template and version as given, unchecked, so that tests can build
 # bootstraps meant to fail at run time. CONSOLE gives it the console
 # subsystem, as a console program's build has; otherwise it is a GUI program.
 function(onefile_add_bootstrap target)
-  cmake_parse_arguments(arg "CONSOLE;PROGRESS_WINDOW" "PAYLOAD;OUTPUT;TEMPLATE;VERSION;NAME" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(arg "CONSOLE;PROGRESS_WINDOW;REMOVE_OLD_VERSIONS" "PAYLOAD;OUTPUT;TEMPLATE;VERSION;NAME" "DEPENDS" ${ARGN})
   set(extra "")
   if(arg_CONSOLE)
     list(APPEND extra --console)
   endif()
   if(arg_PROGRESS_WINDOW)
     list(APPEND extra --progress-window)
+  endif()
+  if(arg_REMOVE_OLD_VERSIONS)
+    list(APPEND extra --remove-old-versions)
   endif()
   if(DEFINED arg_TEMPLATE)
     list(APPEND extra --template "${arg_TEMPLATE}")

@@ -45,6 +45,16 @@
   /* the child (bootstrap/) */                         \
   ROW(createProcess, CreateProcessW)                   \
   ROW(getExitCodeProcess, GetExitCodeProcess)          \
+  /* older versions' folders (payload/) */             \
+  ROW(createThread, CreateThread)                      \
+  ROW(findFirstFileEx, FindFirstFileExW)               \
+  ROW(findNextFile, FindNextFileW)                     \
+  ROW(findClose, FindClose)                            \
+  ROW(moveFileEx, MoveFileExW)                         \
+  ROW(getFileInformation, GetFileInformationByHandle)  \
+  ROW(setFileAttributes, SetFileAttributesW)           \
+  ROW(deleteFile, DeleteFileW)                         \
+  ROW(removeDirectory, RemoveDirectoryW)               \
   /* the system's libraries beyond kernel32 (diag/) */ \
   ROW(loadLibrary, LoadLibraryExW)                     \
   ROW(getProcAddress, GetProcAddress)

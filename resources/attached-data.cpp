@@ -11,6 +11,7 @@ const wchar_t* onefilePathTemplate;
 const wchar_t* onefileVersionText;
 const wchar_t* onefileApplicationName;
 bool onefileShowsProgress;
+bool onefileRemovesOldVersions;
 
 namespace {
 
@@ -41,6 +42,7 @@ bool useAttachedSection(const unsigned char* section, uint64_t size) {
   onefileVersionText = versionText;
   onefileApplicationName = applicationName;
   onefileShowsProgress = (header->flags & ATTACHED_FLAG_PROGRESS_WINDOW) != 0;
+  onefileRemovesOldVersions = (header->flags & ATTACHED_FLAG_REMOVE_OLD_VERSIONS) != 0;
   return true;
 }
 

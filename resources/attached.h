@@ -34,6 +34,9 @@ struct AttachedDataHeader {
 inline constexpr unsigned ATTACHED_HEADER_SIZE = 40;
 // A first start that unpacks for a while shows a window with its progress.
 inline constexpr uint32_t ATTACHED_FLAG_PROGRESS_WINDOW = 1;
+// Once the application runs, the folders of its older versions beside the
+// target folder are removed.
+inline constexpr uint32_t ATTACHED_FLAG_REMOVE_OLD_VERSIONS = 2;
 static_assert(sizeof(AttachedDataHeader) == ATTACHED_HEADER_SIZE, "the header's layout is part of every built executable");
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the header is read in place as little-endian fields");
 

@@ -11,9 +11,10 @@ extern const wchar_t* onefilePathTemplate;
 extern const wchar_t* onefileVersionText;
 extern const wchar_t* onefileApplicationName;
 extern bool onefileShowsProgress;  // built with a progress window for long first starts
+extern bool onefileRemovesOldVersions;  // built to remove older versions' folders
 
 // Finds the attached-data section in the process's own image (never by
-// opening the file) and sets the six values above. False when the image
+// opening the file) and sets the values above. False when the image
 // carries no such section or a malformed one; the values are then unchanged.
 bool locateAttachedData(void);
 

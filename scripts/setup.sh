@@ -28,6 +28,9 @@ packages=(
   zip unzip 7zip gnuplot-nox
   # the many-file data set: a language runtime's library with its test suite
   libpython3.11-testsuite
+  # the release files (make dist) and their checks: the Debian package's
+  # checker and manual pages; fresh Debian roots for make dist-check
+  lintian man-db debootstrap curl
 )
 
 install_packages() {
@@ -120,9 +123,6 @@ SEVEN_ZIP_PACKAGE=7zip-bin@5.2.0
 fetch_windows_programs() {
   local out=$deps/windows-programs/7za.exe
   [ -f "$out" ] && return 0
-  if ! command -v npm >/dev/null; then
-    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends npm
-  fi
   echo "setup: fetching $SEVEN_ZIP_PACKAGE"
   local tmp=$deps/windows-programs.tmp
   rm -rf "$tmp" && mkdir -p "$tmp" "$(dirname "$out")"
@@ -131,7 +131,16 @@ fetch_windows_programs() {
   rm -rf "$tmp"
 }
 
+# npm (with Node.js) packs and installs the npm packages of make dist. A
+# machine whose Node.js came from elsewhere keeps it: npm is taken from
+# Debian only where there is none.
+install_npm() {
+  command -v npm >/dev/null && command -v node >/dev/null && return 0
+  DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends npm
+}
+
 install_packages
+install_npm
 fetch_windows_programs
 fetch_zstd_source
 build_zstd_decoder

@@ -24,6 +24,9 @@
 #                the zip and the 7z unpacked by 7-Zip's Windows console program
 #                under the same Wine, as a Windows user's re-extracting peer
 #                pays it (its own start included, its application's not)
+#   old versions a warm start built with --remove-old-versions, with no older
+#                version beside its folder, against the same start without
+#                the option: the one listing of the parent that it adds
 #   memory       the bootstrap's, from the child (Windows' GetProcessMemoryInfo)
 #                and its peak private memory while unpacking (Linux /proc)
 #
@@ -93,6 +96,14 @@ variant_bootstrap() {
     --template "$(wine_path "$work")\\cache-$3" --version 1.0
 }
 
+# versions_bootstrap NAME SHAPE [OPTION]: NAME.exe around the shape's payload,
+# unpacking into versions-SHAPE\1.0, a template whose older versions lie
+# beside it; OPTION is --remove-old-versions or nothing.
+versions_bootstrap() {
+  "$host/tools/onefile-pack/onefile-pack" build --payload "${cache_of[$2]}/app.payload" -o "$work/$1.exe" -q \
+    --template "$(wine_path "$work")\\versions-$2\\{VERSION}" --version 1.0 ${3:+"$3"}
+}
+
 # The data sets, and the other archives of the same folders, made once beside
 # their payloads.
 declare -A cache_of level_of
@@ -112,6 +123,8 @@ for shape in "${shapes[@]}"; do
 done
 for shape in "${shapes[@]}"; do
   bootstrap "bench-$shape" "$host/tools/onefile-pack/onefile-pack" "$shape"
+  versions_bootstrap "versions-kept-$shape" "$shape"
+  versions_bootstrap "versions-removed-$shape" "$shape" --remove-old-versions
 done
 variants=()
 for variant in ${BENCH_VARIANTS:-}; do
@@ -199,6 +212,16 @@ round_of() {
   else
     builds_of "$s" "${builds[@]}" ":$work/bench-$s.exe"
   fi
+  # Warm starts of the same cache folder, built without and with the removal
+  # of older versions (none there), taking turns in going first.
+  [ -d "$work/versions-$s/1.0" ] || run_wine "$work/versions-kept-$s.exe"
+  if [ $(($2 % 2)) -eq 1 ]; then
+    start "${s}_versions_kept" "$work/versions-kept-$s.exe"
+    start "${s}_versions_removed" "$work/versions-removed-$s.exe"
+  else
+    start "${s}_versions_removed" "$work/versions-removed-$s.exe"
+    start "${s}_versions_kept" "$work/versions-kept-$s.exe"
+  fi
   timed "${s}_decode" native_decode
   timed "${s}_crc" native_crc
   wine_calls "${s}_check_calls" "$programs/bench-check-files.exe" "$(wine_path "$app")"
@@ -227,6 +250,8 @@ done
 for shape in "${shapes[@]}"; do
   diff -rq "${cache_of[$shape]}/app" "$work/cache-$shape" > /dev/null ||
     { echo "starts bench: the unpacked $shape folder differs" >&2; exit 1; }
+  diff -rq "${cache_of[$shape]}/app" "$work/versions-$shape/1.0" > /dev/null ||
+    { echo "starts bench: the unpacked $shape folder of the versions' starts differs" >&2; exit 1; }
 done
 
 # --- memory ---------------------------------------------------------------
@@ -355,6 +380,14 @@ variant_rows() {
   done
 }
 
+versions_rows() {
+  local s=$1 kept removed cpu_kept cpu_removed
+  kept=$(median "${s}_versions_kept") removed=$(median "${s}_versions_removed")
+  cpu_kept=$(median "cpu_${s}_versions_kept") cpu_removed=$(median "cpu_${s}_versions_removed")
+  echo "| ${shape_title[$s]} | same cache folder, same rounds | $kept | $cpu_kept | $removed | $cpu_removed |" \
+       "$(calc "$removed / $kept"), $(calc "$cpu_removed / $cpu_kept") |"
+}
+
 table=$work/results.md
 {
   echo "Data sets, medians of $rounds rounds, both shapes in the same rounds:"
@@ -388,6 +421,11 @@ table=$work/results.md
     echo "|---|---|---|---|---|---|---|"
     for shape in "${shapes[@]}"; do variant_rows "$shape"; done
   fi
+  echo
+  echo "| Data set | Warm start, no older version beside it | without --remove-old-versions (s) | CPU (s)" \
+       "| with it (s) | CPU (s) | with / without: time, CPU |"
+  echo "|---|---|---|---|---|---|---|"
+  for shape in "${shapes[@]}"; do versions_rows "$shape"; done
   echo
   echo "| Data set | Re-extracting at every start | Time (s) | × our warm start | × our cold start |"
   echo "|---|---|---|---|---|"

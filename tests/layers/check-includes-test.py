@@ -14,6 +14,7 @@ MARK = "// Shared with onefile-pack: test.\n"
 SHARED = {  # every shared header of the table, marked and standing alone
     "diag/limits.h": MARK,
     "paths/placeholder-names.h": MARK,
+    "paths/version-folder.h": MARK + '#include "paths/placeholder-names.h"\n#include <stdint.h>\n',
     "payload/crc32.h": MARK,
     "payload/device-names.h": MARK,
     "payload/format.h": MARK,

@@ -31,6 +31,7 @@ struct ExecutableContent {
   std::vector<Resource> resources;
   uint16_t subsystem = SUBSYSTEM_GUI;  // the one field of the stub's headers that differs per program
   bool progressWindow = false;         // a long first start shows its progress
+  bool removeOldVersions = false;      // a start removes the folders of older versions
 };
 
 class ExecutableWriter {

@@ -30,6 +30,7 @@
 #include "payload-io/windows-names.h"
 #include "onefile-pack/target-length.h"
 #include "onefile-pack/template-check.h"
+#include "paths/version-folder.h"
 #include "host/text-output.h"
 #include "host/utf.h"
 #include "pe-image/version-resource.h"
@@ -71,6 +72,8 @@ const std::vector<OptionDefinition> BUILD_OPTIONS = {
     {{"--progress-window"}, "progress-window", "",
      "show a small window with the unpacking's progress when a first start takes more than half a second "
      "(GUI programs only)"},
+    {{"--remove-old-versions"}, "remove-old-versions", "",
+     "once the program runs, remove the cache folders of its older versions (see the guide)"},
     quietOption(),
     // Compiles template, version and payload in as given, and reads nothing
     // from the main program: for test bootstraps that are meant to fail only
@@ -90,7 +93,7 @@ struct BuildRequest {
   std::u16string pathTemplate, versionText;
   size_t targetFolderUnits = 0;  // estimated from the template
   std::vector<IconImage> icon;
-  bool quiet = false, unchecked = false, progressWindow = false;
+  bool quiet = false, unchecked = false, progressWindow = false, removeOldVersions = false;
 };
 
 // Templates that lead into the user's own folders. Any other (a drive or a
@@ -178,6 +181,7 @@ BuildRequest requestFrom(const ParsedArguments& parsed) {
   request.quiet = parsed.has("quiet");
   request.unchecked = parsed.has("unchecked");
   request.progressWindow = parsed.has("progress-window");
+  request.removeOldVersions = parsed.has("remove-old-versions");
   if (parsed.has("payload")) {
     if (!parsed.positional.empty()) throw UsageError("takes an application folder or --payload, not both");
     for (const OptionDefinition& option : FOLDER_OPTIONS)
@@ -305,6 +309,10 @@ int runBuildCommand(const Arguments& arguments) {
     printText(stderr,
               "onefile-pack: warning: the path template does not start with {CACHE_DIR}, {HOME} or {TEMP}: "
               "other users may be able to change what the executable starts there\n");
+  if (request.removeOldVersions && !templateEndsInVersionFolder(request.pathTemplate.data(), request.pathTemplate.size()))
+    printText(stderr,
+              "onefile-pack: warning: --remove-old-versions does nothing with this template: only one ending in "
+              "\\<name>\\{VERSION} has the older versions' folders beside its own\n");
   std::vector<FolderFile> files;
   if (request.folder) files = folderFilesBut(scanRequestedFolder(*request.folder), request.output);
 
@@ -312,7 +320,7 @@ int runBuildCommand(const Arguments& arguments) {
   ExecutableContent content{request.pathTemplate, request.versionText,
                             wideText("--name", request.identity.name),
                             applicationResources(request.identity, request.icon), request.subsystem,
-                            request.progressWindow};
+                            request.progressWindow, request.removeOldVersions};
   ExecutableWriter writer(stub, content, request.output);
   PackSummary summary;
   if (request.folder) {

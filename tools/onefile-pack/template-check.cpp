@@ -2,13 +2,11 @@
 
 #include "diag/limits.h"
 #include "paths/placeholder-names.h"
+#include "paths/version-folder.h"
 #include "host/utf.h"
 
 namespace onefile {
 namespace {
-
-constexpr unsigned VERSION_PARTS = 4;
-constexpr unsigned long VERSION_PART_MAX = 65535;
 
 std::string quoted(std::u16string_view text) { return "'" + displayName(utf16ToUtf8(text)) + "'"; }
 
@@ -40,21 +38,9 @@ std::optional<std::string> templateProblem(std::u16string_view text) {
 }
 
 std::optional<std::array<uint16_t, 4>> parseVersionNumbers(const std::string& text) {
-  std::array<uint16_t, 4> numbers{};
-  size_t part = 0, start = 0;
-  for (;;) {
-    size_t end = std::min(text.find('.', start), text.size());
-    if (part == VERSION_PARTS || end == start || end - start > 5) return std::nullopt;
-    unsigned long value = 0;
-    for (size_t i = start; i < end; ++i) {
-      if (text[i] < '0' || text[i] > '9') return std::nullopt;
-      value = value * 10 + static_cast<unsigned long>(text[i] - '0');
-    }
-    if (value > VERSION_PART_MAX) return std::nullopt;
-    numbers[part++] = static_cast<uint16_t>(value);
-    if (end == text.size()) return numbers;
-    start = end + 1;
-  }
+  VersionNumbers version;
+  if (!parseVersionText(text.data(), text.size(), &version)) return std::nullopt;
+  return std::array<uint16_t, 4>{version.part[0], version.part[1], version.part[2], version.part[3]};
 }
 
 }  // namespace onefile

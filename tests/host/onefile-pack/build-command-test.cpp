@@ -538,6 +538,37 @@ TEST(BuildCommand, LeavesItsOwnOutputOutAndNamesWhatDeservesAWarning) {
   EXPECT_EQ(attachedFlags(readFile(folder / "shows.exe")), ATTACHED_FLAG_PROGRESS_WINDOW);
 }
 
+// --remove-old-versions is marked in the flags word, and a template under
+// which older versions' folders are no siblings of the target is named in
+// one line: the option does nothing there.
+TEST(BuildCommand, MarksOldVersionRemovalAndNamesTemplatesWhereItDoesNothing) {
+  ScratchFolder folder;
+  writeApp(folder / "app");
+  const std::string warning =
+      "onefile-pack: warning: --remove-old-versions does nothing with this template: only one ending in "
+      "\\<name>\\{VERSION} has the older versions' folders beside its own\n";
+  struct Case {
+    std::string pathTemplate;  // empty: the default
+    bool warned;
+  };
+  const Case cases[] = {{"", false},
+                        {"{TEMP}\\x\\{version}", false},
+                        {"{TEMP}\\{VERSION}", true},
+                        {"{TEMP}\\x-{VERSION}", true},
+                        {"{TEMP}\\x\\{VERSION}\\bin", true},
+                        {"{TEMP}\\{PID}\\{VERSION}", true},
+                        {"{TEMP}\\..\\{VERSION}", true}};
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {"build", (folder / "app").string(), "--main", "app.exe", "-q", "--level", "1",
+                                          "-o", (folder / "r.exe").string(), "--remove-old-versions"};
+    if (!c.pathTemplate.empty()) arguments.insert(arguments.end(), {"--template", c.pathTemplate});
+    CommandResult result = runPack(arguments);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, c.warned ? warning : "") << c.pathTemplate;
+    EXPECT_EQ(attachedFlags(readFile(folder / "r.exe")), ATTACHED_FLAG_REMOVE_OLD_VERSIONS) << c.pathTemplate;
+  }
+}
+
 TEST(BuildCommand, WarnsAboutLongNamesAgainstTheFolderTheTemplateGives) {
   ScratchFolder folder;
   writeFile(folder / "app/app.exe", programImage(2));

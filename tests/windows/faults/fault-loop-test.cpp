@@ -2,9 +2,10 @@
 // again and again by the fault probe, with the n-th call of the bootstrap's
 // system-call table failing, for n = 1, 2, ... until a start completes
 // without reaching its fault. Every run must end as the fault table says for
-// the call that failed, within its time, leaving nothing outside its target
-// folder; and a start without faults right after it must repair the cache
-// and start the program.
+// the call that failed, within its time, leaving nothing outside its
+// application's folder; and a start without faults right after it must
+// repair the cache, start the program and finish removing the older versions
+// that each start finds beside its target folder.
 #include <gtest/gtest.h>
 
 #include <iostream>
@@ -95,7 +96,8 @@ Expected expectedFor(const FaultRow& row, const Note& note, const std::string& e
 
 struct LoopTarget {
   std::wstring temp = harness::freshTestDir();
-  std::wstring target = temp + L"\\app";
+  std::wstring parent = temp + L"\\app";
+  std::wstring target = parent + L"\\" + FAULT_VERSION;
 
   harness::RunResult start(unsigned long failing) const {
     harness::RunOptions options;
@@ -108,7 +110,29 @@ struct LoopTarget {
     return harness::run(harness::binPath(PROBE), options);
   }
 
-  // Everything the runs wrote is below the target folder.
+  // An older version (a read-only file down a folder), and one that an
+  // earlier start marked and left half-removed.
+  void plantOldVersions() const {
+    for (const wchar_t* folder : {L"\\0.9", L"\\0.9\\sub", L"\\0.8.removing.1"})
+      CreateDirectoryW((parent + folder).c_str(), nullptr);
+    std::wstring held = parent + L"\\0.9\\sub\\held.txt";
+    SetFileAttributesW(held.c_str(), FILE_ATTRIBUTE_NORMAL);  // one left by a run that Wine cut short
+    harness::writeFile(parent + L"\\0.9\\main.exe", "old");
+    harness::writeFile(held, "read-only");
+    SetFileAttributesW(held.c_str(), FILE_ATTRIBUTE_READONLY);
+    harness::writeFile(parent + L"\\0.8.removing.1\\rest.txt", "rest");
+  }
+
+  // What the application's folder holds beside the target folder.
+  std::string besideTarget() const {
+    std::string found;
+    const std::wstring own = FAULT_VERSION;
+    for (const std::wstring& name : harness::listTree(parent))
+      if (name != own && name.rfind(own + L"\\", 0) != 0) found += harness::narrow(name) + " ";
+    return found;
+  }
+
+  // Everything the runs wrote is below the application's folder.
   std::string outside() const {
     for (const std::wstring& name : harness::listTree(temp))
       if (name != L"app" && name.rfind(L"app\\", 0) != 0) return harness::narrow(name);
@@ -158,6 +182,7 @@ TEST_P(FaultLoop, EveryFailingCallEndsAsDocumentedAndTheNextStartRepairs) {
   for (unsigned long n = 1;; ++n) {
     SCOPED_TRACE(std::string(scenario.name) + " start, call " + std::to_string(n) + " failing");
     scenario.prepare(loop.target);
+    loop.plantOldVersions();
     harness::RunResult run = loop.start(n);
     ASSERT_FALSE(run.timedOut) << "hung";
     Note note = takeNote(&run.err);
@@ -166,6 +191,7 @@ TEST_P(FaultLoop, EveryFailingCallEndsAsDocumentedAndTheNextStartRepairs) {
       EXPECT_EQ(run.exitCode, FAULT_APP_STATUS);
       EXPECT_EQ(run.out + run.err, "");
       EXPECT_EQ(harness::treeDifference(sourceFolder(), loop.target), "");
+      EXPECT_EQ(loop.besideTarget(), "");
       break;
     }
     const FaultRow* row = findFaultRow(note.call);
@@ -194,6 +220,7 @@ TEST_P(FaultLoop, EveryFailingCallEndsAsDocumentedAndTheNextStartRepairs) {
     EXPECT_EQ(repair.exitCode, FAULT_APP_STATUS) << note.call;
     EXPECT_EQ(repair.out + repair.err, "") << note.call;
     EXPECT_EQ(harness::treeDifference(sourceFolder(), loop.target), "") << note.call;
+    EXPECT_EQ(loop.besideTarget(), "") << note.call;
     ASSERT_LT(n, 1000u) << "the start never completed";
   }
 

@@ -57,8 +57,9 @@ std::string jobOf(const char*, const wchar_t**, Arguments...) {
 }
 
 std::string jobOf(const char*, const wchar_t** path, LPCWSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
-                  DWORD disposition, DWORD, HANDLE) {
+                  DWORD disposition, DWORD flags, HANDLE) {
   *path = name;
+  if ((flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0) return " folder";
   if (access == GENERIC_READ) return " check";
   if (disposition == CREATE_NEW) return " new";
   return disposition == CREATE_ALWAYS ? " replace" : " console";
@@ -106,6 +107,20 @@ Result resultOf(intptr_t failure) {
   }
 }
 
+// The removal of older versions runs here and now, on the calling thread,
+// rather than beside the waiting one, so that its calls come in the same
+// order in every run and each is failed in turn. The handle returned is one
+// that is already signalled, as a thread's is once it has ended.
+HANDLE runInline(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE routine, LPVOID parameter, DWORD, LPDWORD) {
+  routine(parameter);
+  return CreateEventW(nullptr, TRUE, TRUE, nullptr);
+}
+
+template <auto Entry>
+constexpr bool RUNS_INLINE = false;
+template <>
+constexpr bool RUNS_INLINE<&SystemCalls::createThread> = true;
+
 // One wrapper per table entry: counts the call, and fails it when its turn has come.
 template <auto Entry>
 struct Counted;
@@ -118,7 +133,10 @@ struct Counted<Entry> {
     const wchar_t* path = nullptr;
     std::string job = jobOf(function, &path, arguments...);  // kept for every call: "again" needs the history
     noteIfUnavailable(realCalls.*Entry, function);
-    if (++callsMade != failingCall) return (realCalls.*Entry)(arguments...);
+    if (++callsMade != failingCall) {
+      if constexpr (RUNS_INLINE<Entry>) return runInline(arguments...);
+      return (realCalls.*Entry)(arguments...);
+    }
     std::string call = std::string(function) + job;
     const FaultRow& row = rowFor(call);
     writeNote("fault: " + std::to_string(callsMade) + " " + call + "|" + narrowPath(path) + "\n");
@@ -175,7 +193,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (__argc != 3 || !readPayload(__wargv[1])) return 98;
   failingCall = wcstoul(__wargv[2], nullptr, 10);
   onefilePathTemplate = FAULT_TEMPLATE;
-  onefileVersionText = L"1.0.0";
+  onefileVersionText = FAULT_VERSION;
+  onefileRemovesOldVersions = true;
   onefileApplicationName = L"fault-probe";
   countEveryCall();
   // The steps of runBootstrap before and after it finds its attached data.

@@ -37,8 +37,10 @@ struct FaultRow {
 // each of its jobs (a library loaded, a function looked up).
 const FaultRow* findFaultRow(const std::string& call);
 
-// The probe's template: the run's only expansion.
-inline constexpr wchar_t FAULT_TEMPLATE[] = L"{TEMP}\\app";
+// The probe's template, the run's only expansion, and its version: the
+// folders of older versions beside the target are removed.
+inline constexpr wchar_t FAULT_TEMPLATE[] = L"{TEMP}\\app\\{VERSION}";
+inline constexpr wchar_t FAULT_VERSION[] = L"1.0.0";
 // What the packed program ends with, so that a start is told from a report.
 inline constexpr DWORD FAULT_APP_STATUS = 42;
 
@@ -52,7 +54,7 @@ inline constexpr FaultRow FAULT_ROWS[] = {
     {"GetEnvironmentVariableW", 0, ERROR_ENVVAR_NOT_FOUND, false, Ending::STARTS, ""},
     {"SetEnvironmentVariableW", FALSE, ERROR_NOT_ENOUGH_MEMORY, false, Ending::STARTS, ""},
     {"GetTempPathW", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::EXPANSION,
-     "Error, couldn't runtime expand spec '{TEMP}\\app'."},
+     "Error, couldn't runtime expand spec '{TEMP}\\app\\{VERSION}'."},
     {"SHGetFolderPathW", (intptr_t)(int32_t)0x80070002, ERROR_FILE_NOT_FOUND, false, Ending::EXPANSION,
      "Error, couldn't runtime expand spec '{HOME}'."},
     {"GetFullPathNameW", 0, ERROR_FILENAME_EXCED_RANGE, false, Ending::FULL_BUFFER, ""},
@@ -76,6 +78,17 @@ inline constexpr FaultRow FAULT_ROWS[] = {
     {"CommandLineToArgvW", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::FULL_BUFFER, ""},
     {"CreateProcessW", FALSE, ERROR_FILE_NOT_FOUND, false, Ending::SYSTEM_REPORT, "Error, couldn't launch child"},
     {"GetExitCodeProcess", FALSE, ERROR_ACCESS_DENIED, false, Ending::STATUS_UNREAD, ""},
+    // The removal of older versions is housekeeping: no failure of it shows.
+    {"CreateThread", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::STARTS, ""},
+    {"FindFirstFileExW", -1, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    {"FindNextFileW", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    {"FindClose", FALSE, ERROR_INVALID_HANDLE, true, Ending::STARTS, ""},
+    {"MoveFileExW", FALSE, ERROR_SHARING_VIOLATION, false, Ending::STARTS, ""},
+    {"CreateFileW folder", -1, ERROR_SHARING_VIOLATION, false, Ending::STARTS, ""},
+    {"GetFileInformationByHandle", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    {"SetFileAttributesW", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    {"DeleteFileW", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    {"RemoveDirectoryW", FALSE, ERROR_DIR_NOT_EMPTY, false, Ending::STARTS, ""},
     {"LoadLibraryExW", 0, ERROR_MOD_NOT_FOUND, false, Ending::AS_ITS_CALLS, ""},
     {"GetProcAddress", 0, ERROR_PROC_NOT_FOUND, false, Ending::AS_ITS_CALLS, ""},
 };
