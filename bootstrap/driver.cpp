@@ -10,6 +10,7 @@
 #include "diag/report-window.h"
 #include "diag/report.h"
 #include "diag/system-calls.h"
+#include "diag/system-libraries.h"
 #include "paths/environment.h"
 #include "paths/target-directory.h"
 #include "paths/template.h"
@@ -18,11 +19,16 @@
 #include "resources/embedded.h"
 
 uint32_t runBootstrap(void) {
+  // Before any library is loaded: none is ever looked for beside the
+  // executable or in the current directory.
+  restrictLibraryLoads();
   // Kept before anything else runs: the child learns the name it was started by.
   wchar_t** runtimeArguments = __wargv;
 
-  // Libraries are never searched for in the current directory.
+  // Where the restriction is not available, the current directory is at
+  // least taken out of the search.
   SetDllDirectoryW(L"");  // a refusal changes nothing the run depends on
+  loadSystemLibraries(&systemCalls, false);
 
   setupConsole();
   resetRunEnvironment();

@@ -7,7 +7,7 @@
 #include "bootstrap/child.h"
 #include "diag/report-window.h"
 #include "diag/report.h"
-#include "diag/system-library.h"
+#include "diag/system-calls.h"
 #include "diag/text.h"
 #include "payload/file-content.h"
 #include "payload/reader.h"
@@ -52,34 +52,11 @@ HWND progressBar;
 unsigned shownProgress;
 wchar_t line[LINE_CAPACITY];
 
-// The window calls that only this thread's way of serving the window needs,
-// looked up from the system folder's user32 as the graphics and common
-// controls functions are, so that the executable imports nothing more.
-struct WindowCalls {
-  BOOL(WINAPI* getMessage)(LPMSG, HWND, UINT, UINT);
-  UINT_PTR(WINAPI* setTimer)(HWND, UINT_PTR, UINT, TIMERPROC);
-  void(WINAPI* postQuitMessage)(int);
-  BOOL(WINAPI* postMessage)(HWND, UINT, WPARAM, LPARAM);
-  BOOL(WINAPI* allowSetForegroundWindow)(DWORD);
-} windowCalls;  // filled before the window's thread starts, never changed after
-
-template <typename Function>
-bool lookUp(Function* function, const char* name) {
-  *function = (Function)(void*)systemLibraryFunction(L"user32.dll", name);
-  return *function != nullptr;
-}
-
-bool lookUpWindowCalls(void) {
-  lookUp(&windowCalls.allowSetForegroundWindow, "AllowSetForegroundWindow");  // without it the system decides
-  return lookUp(&windowCalls.getMessage, "GetMessageW") && lookUp(&windowCalls.setTimer, "SetTimer") &&
-         lookUp(&windowCalls.postQuitMessage, "PostQuitMessage") && lookUp(&windowCalls.postMessage, "PostMessageW");
-}
-
 void showProgress(void) {
   unsigned progress = (unsigned)postedProgress;
   if (progressBar == nullptr || progress == shownProgress) return;
   shownProgress = progress;
-  SendMessageW(progressBar, PBM_SETPOS, progress, 0);
+  systemCalls.sendMessage(progressBar, PBM_SETPOS, progress, 0);
 }
 
 // The window is served on a thread of its own: the system's modal loops (a
@@ -94,16 +71,16 @@ LRESULT CALLBACK handleMessage(HWND handle, UINT message, WPARAM wParam, LPARAM 
       return 0;
     case WM_TIMER:
       showProgress();
-      if (endWanted != 0) DestroyWindow(handle);
+      if (endWanted != 0) systemCalls.destroyWindow(handle);
       return 0;
     case END_MESSAGE:
-      DestroyWindow(handle);
+      systemCalls.destroyWindow(handle);
       return 0;
     case WM_DESTROY:
-      windowCalls.postQuitMessage(0);
+      systemCalls.postQuitMessage(0);
       return 0;
     default:
-      return DefWindowProcW(handle, message, wParam, lParam);
+      return systemCalls.defWindowProc(handle, message, wParam, lParam);
   }
 }
 
@@ -120,22 +97,18 @@ void composeLine(void) {
 // The system's message font, so that the line looks as the system's own
 // dialogs do; without it the control keeps its default.
 void useMessageFont(HWND control) {
-  typedef HFONT(WINAPI * FontFromDescription)(const LOGFONTW*);
-  FontFromDescription createFont = (FontFromDescription)(void*)systemLibraryFunction(L"gdi32.dll", "CreateFontIndirectW");
   NONCLIENTMETRICSW metrics = {};
   metrics.cbSize = sizeof metrics;
-  if (createFont == nullptr || !SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return;
-  HFONT font = createFont(&metrics.lfMessageFont);
-  if (font != nullptr) SendMessageW(control, WM_SETFONT, (WPARAM)font, FALSE);
+  if (!systemCalls.systemParametersInfo(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return;
+  HFONT font = systemCalls.createFontIndirect(&metrics.lfMessageFont);
+  if (font != nullptr) systemCalls.sendMessage(control, WM_SETFONT, (WPARAM)font, FALSE);
 }
 
 // The progress bar is the common controls' own, of the version that the
 // executable's manifest names.
 bool loadProgressBar(void) {
-  typedef BOOL(WINAPI * InitControls)(const INITCOMMONCONTROLSEX*);
-  InitControls initControls = (InitControls)(void*)systemLibraryFunction(L"comctl32.dll", "InitCommonControlsEx");
   INITCOMMONCONTROLSEX wanted = {sizeof wanted, ICC_PROGRESS_CLASS};
-  return initControls != nullptr && initControls(&wanted);
+  return systemCalls.initCommonControlsEx(&wanted);
 }
 
 bool registerWindowClass(HINSTANCE instance) {
@@ -143,37 +116,40 @@ bool registerWindowClass(HINSTANCE instance) {
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = handleMessage;
   windowClass.hInstance = instance;
-  windowClass.hIcon = (HICON)LoadImageW(instance, MAKEINTRESOURCEW(ICON_GROUP_ID), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);
-  windowClass.hIconSm = (HICON)LoadImageW(instance, MAKEINTRESOURCEW(ICON_GROUP_ID), IMAGE_ICON,
-                                          GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
-  windowClass.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_APPSTARTING);
+  windowClass.hIcon =
+      (HICON)systemCalls.loadImage(instance, MAKEINTRESOURCEW(ICON_GROUP_ID), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);
+  windowClass.hIconSm = (HICON)systemCalls.loadImage(instance, MAKEINTRESOURCEW(ICON_GROUP_ID), IMAGE_ICON,
+                                                     systemCalls.getSystemMetrics(SM_CXSMICON),
+                                                     systemCalls.getSystemMetrics(SM_CYSMICON), 0);
+  windowClass.hCursor = systemCalls.loadCursor(nullptr, (LPCWSTR)IDC_APPSTARTING);
   windowClass.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = WINDOW_CLASS;
-  return RegisterClassExW(&windowClass) != 0;
+  return systemCalls.registerClassEx(&windowClass) != 0;
 }
 
 // Small and centred on the work area of the primary display.
 HWND createCentredWindow(HINSTANCE instance) {
   RECT frame = {0, 0, CLIENT_WIDTH, CLIENT_HEIGHT};
-  AdjustWindowRectEx(&frame, WINDOW_STYLE, FALSE, 0);
+  systemCalls.adjustWindowRectEx(&frame, WINDOW_STYLE, FALSE, 0);
   int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);  // a refusal keeps the whole screen
+  RECT work = {0, 0, systemCalls.getSystemMetrics(SM_CXSCREEN), systemCalls.getSystemMetrics(SM_CYSCREEN)};
+  systemCalls.systemParametersInfo(SPI_GETWORKAREA, 0, &work, 0);  // a refusal keeps the whole screen
   int left = work.left + (work.right - work.left - width) / 2;
   int top = work.top + (work.bottom - work.top - height) / 2;
-  return CreateWindowExW(0, WINDOW_CLASS, onefileApplicationName, WINDOW_STYLE, left, top, width, height, nullptr,
-                         nullptr, instance, nullptr);
+  return systemCalls.createWindowEx(0, WINDOW_CLASS, onefileApplicationName, WINDOW_STYLE, left, top, width, height,
+                                    nullptr, nullptr, instance, nullptr);
 }
 
 void addControls(HWND made, HINSTANCE instance) {
   composeLine();
-  HWND text = CreateWindowExW(0, L"STATIC", line, WS_CHILD | WS_VISIBLE | SS_LEFT | SS_ENDELLIPSIS, MARGIN, MARGIN,
-                              CLIENT_WIDTH - 2 * MARGIN, LINE_HEIGHT, made, nullptr, instance, nullptr);
+  HWND text =
+      systemCalls.createWindowEx(0, L"STATIC", line, WS_CHILD | WS_VISIBLE | SS_LEFT | SS_ENDELLIPSIS, MARGIN, MARGIN,
+                                 CLIENT_WIDTH - 2 * MARGIN, LINE_HEIGHT, made, nullptr, instance, nullptr);
   if (text != nullptr) useMessageFont(text);
   if (!loadProgressBar()) return;
-  progressBar = CreateWindowExW(0, PROGRESS_BAR_CLASS, nullptr, WS_CHILD | WS_VISIBLE, MARGIN, BAR_TOP,
-                                CLIENT_WIDTH - 2 * MARGIN, BAR_HEIGHT, made, nullptr, instance, nullptr);
-  if (progressBar != nullptr) SendMessageW(progressBar, PBM_SETRANGE32, 0, PROGRESS_SCALE);
+  progressBar = systemCalls.createWindowEx(0, PROGRESS_BAR_CLASS, nullptr, WS_CHILD | WS_VISIBLE, MARGIN, BAR_TOP,
+                                           CLIENT_WIDTH - 2 * MARGIN, BAR_HEIGHT, made, nullptr, instance, nullptr);
+  if (progressBar != nullptr) systemCalls.sendMessage(progressBar, PBM_SETRANGE32, 0, PROGRESS_SCALE);
 }
 
 // A window that cannot be made is no failure: the start goes on without it.
@@ -184,9 +160,10 @@ HWND openWindow(void) {
   if (made == nullptr) return nullptr;
   addControls(made, instance);
   showProgress();
-  windowCalls.setTimer(made, SERVICE_TIMER, SERVICE_INTERVAL_MS, nullptr);  // without it the bar stands, END_MESSAGE still ends it
-  ShowWindow(made, SW_SHOWNORMAL);
-  UpdateWindow(made);
+  systemCalls.setTimer(made, SERVICE_TIMER, SERVICE_INTERVAL_MS,
+                       nullptr);  // without it the bar stands, END_MESSAGE still ends it
+  systemCalls.showWindow(made, SW_SHOWNORMAL);
+  systemCalls.updateWindow(made);
   return made;
 }
 
@@ -195,9 +172,9 @@ DWORD WINAPI serveWindow(void*) {
   if (made == nullptr) return 0;
   InterlockedExchangePointer((void* volatile*)&window, made);
   MSG message;
-  while (windowCalls.getMessage(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+  while (systemCalls.getMessage(&message, nullptr, 0, 0) > 0) {
+    systemCalls.translateMessage(&message);
+    systemCalls.dispatchMessage(&message);
   }
   return 0;
 }
@@ -206,13 +183,13 @@ DWORD WINAPI serveWindow(void*) {
 // a process take it only when the one that has it allows it, and only while
 // that one's window is still there.
 void closeBeforeTheProgramRuns(DWORD processId) {
-  if (window != nullptr && windowCalls.allowSetForegroundWindow != nullptr)
-    windowCalls.allowSetForegroundWindow(processId);  // a refusal leaves the foreground to the system
+  if (window != nullptr)
+    systemCalls.allowSetForegroundWindow(processId);  // a refusal leaves the foreground to the system
   closeProgressWindow();
 }
 
 bool startWindowThread(void) {
-  if (lookUpWindowCalls()) windowThread = CreateThread(nullptr, 0, serveWindow, nullptr, 0, nullptr);
+  windowThread = CreateThread(nullptr, 0, serveWindow, nullptr, 0, nullptr);
   if (windowThread == nullptr) {
     betweenContentPieces = nullptr;  // not again
     return false;
@@ -250,7 +227,7 @@ void closeProgressWindow(void) {
   if (windowThread == nullptr) return;
   InterlockedExchange(&endWanted, 1);
   HWND shown = window;
-  if (shown != nullptr) windowCalls.postMessage(shown, END_MESSAGE, 0, 0);
+  if (shown != nullptr) systemCalls.postMessage(shown, END_MESSAGE, 0, 0);
   WaitForSingleObject(windowThread, WINDOW_END_WAIT_MS);
   CloseHandle(windowThread);
   windowThread = nullptr;

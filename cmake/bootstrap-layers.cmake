@@ -47,10 +47,11 @@ foreach(line IN LISTS layer_lines)
 endforeach()
 
 # What the layers call outside the bootstrap: zstd's decoder for the payload;
-# for everything of the bootstrap but its entry point, zlib and the system's
-# shell32 too, last, after every layer that calls them.
+# for everything of the bootstrap but its entry point, zlib too, last, after
+# every layer that calls them. No system library beyond kernel32 is linked:
+# the start-up loads them from the system folder (diag/system-libraries.cpp).
 target_link_libraries(onefile_payload PUBLIC onefile_zstd)
-target_link_libraries(onefile_bootstrap PUBLIC onefile_zstd z shell32)
+target_link_libraries(onefile_bootstrap PUBLIC onefile_zstd z)
 
 if(ONEFILE_COVERAGE)
   add_library(onefile_coverage_exit OBJECT "${CMAKE_SOURCE_DIR}/cmake/coverage/flush-before-exit.c")

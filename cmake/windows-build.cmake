@@ -21,6 +21,23 @@ set_target_properties(onefile_zstd PROPERTIES
 
 include(cmake/bootstrap-layers.cmake)
 
+# onefile_search_system_folder_first(<target>)
+# An executable that users download and start from their download folder:
+# its load configuration tells the loader to look for the libraries it
+# imports, and what they import, in the system folder only
+# (resources/load-configuration.cpp). The linker leaves the image's
+# directory entry for it empty; the step after the link sets it, from the
+# link map, and checks it with objdump.
+function(onefile_search_system_folder_first target)
+  set(map "${CMAKE_CURRENT_BINARY_DIR}/${target}.map")
+  target_sources(${target} PRIVATE "${CMAKE_SOURCE_DIR}/resources/load-configuration.cpp")
+  # Nothing refers to the structure but the loader: kept against --gc-sections.
+  target_link_options(${target} PRIVATE -Wl,--undefined=_load_config_used -Wl,-Map=${map})
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND bash "${CMAKE_SOURCE_DIR}/cmake/set-load-configuration.sh" "${CMAKE_OBJDUMP}" "$<TARGET_FILE:${target}>" "${map}"
+    VERBATIM)
+endfunction()
+
 # The prebuilt bootstrap: everything but the attached data, which onefile-pack
 # writes into a copy of it as a section of its own. It carries no time stamp,
 # so that the executables made from it are reproducible.
@@ -31,6 +48,7 @@ target_compile_options(onefile-stub PRIVATE ${BOOTSTRAP_COMPILE_FLAGS})
 target_link_libraries(onefile-stub PRIVATE onefile_bootstrap)
 target_link_options(onefile-stub PRIVATE
   -static -mwindows -municode -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
+onefile_search_system_folder_first(onefile-stub)
 
 # The compiler and the bootstrap's libraries, for benchmarks that build a
 # program of their own around the bootstrap's routines.

@@ -1,6 +1,6 @@
 #include "diag/report-window.h"
 
-#include "diag/system-library.h"
+#include "diag/system-calls.h"
 
 const wchar_t* reportWindowCaption = nullptr;
 void (*beforeReport)(void) = nullptr;
@@ -23,8 +23,8 @@ bool isWindowedProgram(void) {
 bool haveSameName(HANDLE object, HANDLE other) {
   wchar_t name[DESKTOP_NAME_CAPACITY], otherName[DESKTOP_NAME_CAPACITY];
   DWORD needed = 0;
-  return GetUserObjectInformationW(object, UOI_NAME, name, sizeof name, &needed) &&
-         GetUserObjectInformationW(other, UOI_NAME, otherName, sizeof otherName, &needed) &&
+  return systemCalls.getUserObjectInformation(object, UOI_NAME, name, sizeof name, &needed) &&
+         systemCalls.getUserObjectInformation(other, UOI_NAME, otherName, sizeof otherName, &needed) &&
          lstrcmpiW(name, otherName) == 0;
 }
 
@@ -32,18 +32,11 @@ bool haveSameName(HANDLE object, HANDLE other) {
 // process that may not open it (a service, a task of another session) has
 // no user to answer a box either.
 bool isOnInputDesktop(void) {
-  typedef HDESK(WINAPI * OpenInput)(DWORD, BOOL, ACCESS_MASK);
-  typedef HDESK(WINAPI * ThreadDesktop)(DWORD);
-  typedef BOOL(WINAPI * CloseDesk)(HDESK);
-  OpenInput openInputDesktop = (OpenInput)(void*)systemLibraryFunction(L"user32.dll", "OpenInputDesktop");
-  ThreadDesktop getThreadDesktop = (ThreadDesktop)(void*)systemLibraryFunction(L"user32.dll", "GetThreadDesktop");
-  CloseDesk closeDesktop = (CloseDesk)(void*)systemLibraryFunction(L"user32.dll", "CloseDesktop");
-  if (openInputDesktop == nullptr || getThreadDesktop == nullptr || closeDesktop == nullptr) return false;
-  HDESK input = openInputDesktop(0, FALSE, DESKTOP_READOBJECTS);
+  HDESK input = systemCalls.openInputDesktop(0, FALSE, DESKTOP_READOBJECTS);
   if (input == nullptr) return false;
-  HDESK own = getThreadDesktop(GetCurrentThreadId());  // not to be closed
+  HDESK own = systemCalls.getThreadDesktop(GetCurrentThreadId());  // not to be closed
   bool same = own != nullptr && haveSameName(own, input);
-  closeDesktop(input);
+  systemCalls.closeDesktop(input);
   return same;
 }
 
@@ -52,8 +45,8 @@ bool isOnInputDesktop(void) {
 bool isOnInteractiveDesktop(void) {
   USEROBJECTFLAGS flags;
   DWORD needed = 0;
-  HWINSTA station = GetProcessWindowStation();
-  if (station == nullptr || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed))
+  HWINSTA station = systemCalls.getProcessWindowStation();
+  if (station == nullptr || !systemCalls.getUserObjectInformation(station, UOI_FLAGS, &flags, sizeof flags, &needed))
     return false;
   return (flags.dwFlags & WSF_VISIBLE) != 0 && isOnInputDesktop();
 }
@@ -68,5 +61,5 @@ void showReportWindow(const wchar_t* text, size_t length) {
   for (size_t i = 0; i < units; ++i) shown[i] = text[i];
   while (units > 0 && shown[units - 1] == L'\n') --units;  // the box needs no final line break
   shown[units] = L'\0';
-  MessageBoxW(nullptr, shown, reportWindowCaption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+  systemCalls.messageBox(nullptr, shown, reportWindowCaption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }

@@ -9,6 +9,8 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include <string>
+
 // How a run may end, as the guide's table of messages and statuses tells.
 enum class Ending {
   STARTS,         // the failure is absorbed: the program starts and its status is the run's
@@ -18,6 +20,8 @@ enum class Ending {
   OPEN_FAILED,    // status 2, "failed to open '<a file below the call's path>' for writing"
   FULL_BUFFER,    // status 4, no message
   STATUS_UNREAD,  // status 1, no message: the program ran, its status could not be read
+  AS_ITS_CALLS,   // a library or function that cannot be had: the run ends as the
+                  // first of its calls that is made fails, and starts when none is
 };
 
 struct FaultRow {
@@ -28,6 +32,10 @@ struct FaultRow {
   Ending ending;
   const char* message;
 };
+
+// The row of a call and its job; a row naming the function alone stands for
+// each of its jobs (a library loaded, a function looked up).
+const FaultRow* findFaultRow(const std::string& call);
 
 // The probe's template, the run's only expansion, and its version: the
 // folders of older versions beside the target are removed.
@@ -81,4 +89,15 @@ inline constexpr FaultRow FAULT_ROWS[] = {
     {"SetFileAttributesW", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
     {"DeleteFileW", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
     {"RemoveDirectoryW", FALSE, ERROR_DIR_NOT_EMPTY, false, Ending::STARTS, ""},
+    {"LoadLibraryExW", 0, ERROR_MOD_NOT_FOUND, false, Ending::AS_ITS_CALLS, ""},
+    {"GetProcAddress", 0, ERROR_PROC_NOT_FOUND, false, Ending::AS_ITS_CALLS, ""},
 };
+
+inline const FaultRow* findFaultRow(const std::string& call) {
+  for (const FaultRow& row : FAULT_ROWS)
+    if (call == row.call) return &row;
+  std::string function = call.substr(0, call.find(' '));
+  for (const FaultRow& row : FAULT_ROWS)
+    if (function == row.call) return &row;
+  return nullptr;
+}
