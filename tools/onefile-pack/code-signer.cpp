@@ -1,18 +1,14 @@
 #include "onefile-pack/code-signer.h"
 
-#include <algorithm>
-#include <atomic>
 #include <ctime>
-#include <exception>
 #include <iterator>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 #include "host/byte-sink.h"
 #include "host/child-process.h"
 #include "host/host-system.h"
 #include "host/mapped-file.h"
+#include "host/parallel-work.h"
 #include "host/pack-error.h"
 #include "host/progress.h"
 #include "host/text-output.h"
@@ -164,41 +160,22 @@ SignedFiles CodeSigner::signFolderFiles(std::vector<FolderFile>* files, unsigned
   for (size_t index : toSign) total += (*files)[index].size;
   if (progress) progress->start(total);
 
-  // Every worker stops at the first failure; the one reported is that of
-  // the first file in the folder's order, whatever the threads' timing.
-  std::atomic<size_t> next{0};
-  std::mutex reporting;
-  std::exception_ptr failure;
-  size_t failedAt = toSign.size();
-  auto work = [&] {
-    for (size_t n; (n = next.fetch_add(1)) < toSign.size();) {
-      FolderFile& file = (*files)[toSign[n]];
-      std::filesystem::path output = privateFile("signed-" + std::to_string(toSign[n]));
-      try {
-        {
-          std::lock_guard<std::mutex> lock(reporting);
-          if (n > failedAt) return;  // only files before a failure still matter
-        }
-        sign(file.source, output, displayName(file.source.u8string()));
-        std::error_code error;
-        uint64_t size = std::filesystem::file_size(output, error);
-        if (error) throw PackError(displayName(output.u8string()), "cannot read the signed copy: " + error.message());
-        std::lock_guard<std::mutex> lock(reporting);
-        if (progress) progress->advance(file.size);
-        file.source = output;
-        file.size = size;
-      } catch (...) {
-        std::lock_guard<std::mutex> lock(reporting);
-        if (n < failedAt) failure = std::current_exception(), failedAt = n;
-        return;
-      }
-    }
+  std::vector<uint64_t> signedSizes(toSign.size());
+  auto signOne = [&](size_t n) {
+    const FolderFile& file = (*files)[toSign[n]];
+    std::filesystem::path output = privateFile("signed-" + std::to_string(toSign[n]));
+    sign(file.source, output, displayName(file.source.u8string()));
+    std::error_code error;
+    signedSizes[n] = std::filesystem::file_size(output, error);
+    if (error) throw PackError(displayName(output.u8string()), "cannot read the signed copy: " + error.message());
   };
-  std::vector<std::thread> workers;
-  for (unsigned i = 1; i < std::max(1u, threads) && i < toSign.size(); ++i) workers.emplace_back(work);
-  work();
-  for (std::thread& worker : workers) worker.join();
-  if (failure) std::rethrow_exception(failure);
+  auto takeSigned = [&](size_t n) {
+    FolderFile& file = (*files)[toSign[n]];
+    if (progress) progress->advance(file.size);
+    file.source = privateFile("signed-" + std::to_string(toSign[n]));
+    file.size = signedSizes[n];
+  };
+  forEachInParallel(toSign.size(), threads, signOne, takeSigned);
   if (progress) progress->finish();
   counts.signedHere = toSign.size();
   return counts;
