@@ -4,11 +4,15 @@
 # Both are timed in this run, one after the other, and reported as ratios of
 # time and size. The application is the benchmarks' data set (real Windows
 # code and data, benchmarks/dataset) with the benchmarks' main program.
+# Then build --sign against a plain build of the many-small-files data set
+# with a few hundred of Wine's libraries (unsigned PE files) among its files,
+# signed with a throw-away certificate.
 #
 #   run.sh HOST_BUILD WINDOWS_BUILD
 #   BENCH_MB       data set size in MB (default 390)
 #   BENCH_LEVEL    level on both sides (default 19, the packer's own)
 #   BENCH_THREADS  compression threads on both sides (default 2)
+#   BENCH_SIGN_PE  Wine libraries added for signing (default 300)
 set -euo pipefail
 host=$(cd "$1" && pwd) windows=$(cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -44,3 +48,31 @@ printf '  tar | zstd --long=27:       %7.1f s  %11d bytes\n' "$zstd_time" "$zstd
 awk -v bt="$build_time" -v zt="$zstd_time" -v bs="$build_size" -v zs="$zstd_size" \
   'BEGIN { printf "  time ratio build/zstd: %.2f   size ratio build/zstd: %.4f\n", bt / zt, bs / zs }'
 rm -f "$work/app.exe" "$work/app.tar.zst"
+
+# Signing: the same build of the same folder, with and without --sign.
+wine_libraries=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+bench_payload "$host" "$windows" many
+signing_app=$work/signing-app
+rm -rf "$signing_app" && cp -R "$BENCH_CACHE/app" "$signing_app" && mkdir "$signing_app/wine-libraries"
+find "$wine_libraries" -maxdepth 1 -name '*.dll' | LC_ALL=C sort | head -n "${BENCH_SIGN_PE:-300}" |
+  xargs cp -t "$signing_app/wine-libraries"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/sign.key" -out "$work/sign.pem" -days 2 \
+  -subj "/CN=onefile throw-away benchmark certificate" -addext "extendedKeyUsage=codeSigning" 2>/dev/null
+
+start=$(now)
+"$pack" build "$signing_app" --main main.exe -o "$work/unsigned.exe" --threads "$threads" --level "$level" -q
+unsigned_time=$(seconds "$start")
+start=$(now)
+SOURCE_DATE_EPOCH=1700000000 "$pack" build "$signing_app" --main main.exe -o "$work/signed.exe" \
+  --threads "$threads" --level "$level" --sign-cert "$work/sign.pem" --sign-key "$work/sign.key" -q
+signed_time=$(seconds "$start")
+images=$("$pack" verify --signatures "$work/signed.exe" | tail -1 | cut -d' ' -f1)
+
+printf 'signing: %d files, %d of them programs and libraries (%d of Wine'"'"'s added), %d MB; %d threads, level %d\n' \
+  "$(find "$signing_app" -type f | wc -l)" "$images" "$(find "$signing_app/wine-libraries" -type f | wc -l)" \
+  "$(du -sm "$signing_app" | cut -f1)" "$threads" "$level"
+printf '  onefile-pack build:         %7.1f s  %11d bytes\n' "$unsigned_time" "$(stat -c %s "$work/unsigned.exe")"
+printf '  onefile-pack build --sign:  %7.1f s  %11d bytes\n' "$signed_time" "$(stat -c %s "$work/signed.exe")"
+awk -v u="$unsigned_time" -v s="$signed_time" -v n="$images" \
+  'BEGIN { printf "  time ratio signed/unsigned: %.2f   signing adds %.1f ms per program or library\n", s / u, (s - u) * 1000 / (n + 1) }'
+rm -rf "$signing_app" "$work/unsigned.exe" "$work/signed.exe"
