@@ -86,6 +86,8 @@ int runProgram(const std::filesystem::path& program, const std::vector<std::stri
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+const char* standardInputName() { return "/dev/stdin"; }
+
 std::optional<std::string> environmentVariable(const std::string& name) {
   const char* value = std::getenv(name.c_str());
   if (value == nullptr) return std::nullopt;

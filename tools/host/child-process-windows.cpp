@@ -113,6 +113,8 @@ int runProgram(const std::filesystem::path& program, const std::vector<std::stri
   return static_cast<int>(status);
 }
 
+const char* standardInputName() { return "-"; }
+
 std::optional<std::string> environmentVariable(const std::string& name) {
   std::wstring key = wide(name);
   DWORD size = GetEnvironmentVariableW(key.c_str(), nullptr, 0);

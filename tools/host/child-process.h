@@ -25,6 +25,11 @@ inline constexpr size_t CHILD_INPUT_LIMIT = 4096;
 int runProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                const std::string& input, const std::filesystem::path& outputFile);
 
+// What a program that reads a named file takes for its standard input:
+// "/dev/stdin" (which every version of such a program opens), or "-" on
+// Windows, which has no such name.
+const char* standardInputName();
+
 // The value of an environment variable as UTF-8; nullopt when it is not set.
 std::optional<std::string> environmentVariable(const std::string& name);
 

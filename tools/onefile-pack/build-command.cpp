@@ -287,11 +287,16 @@ std::string sourcesText(const ParsedArguments& parsed, const BuildRequest& reque
   return text;
 }
 
-void printSigningSummary(const CodeSigner& signer, const SignedFiles& files) {
+// A ready payload's files are carried as they are: only the executable is signed.
+void printSigningSummary(const CodeSigner& signer, const std::optional<SignedFiles>& files) {
   std::string by = signer.signerName().empty() ? "" : " by " + displayName(signer.signerName());
+  if (!files) {
+    printText(stdout, "signed%s: the executable; the payload's files as they were\n", by.c_str());
+    return;
+  }
   printText(stdout, "signed%s: the executable and %s inside it; %s already signed, kept as %s\n", by.c_str(),
-            countedText(files.signedHere, "program or library file").c_str(),
-            countedText(files.alreadySigned, "file").c_str(), files.alreadySigned == 1 ? "it was" : "they were");
+            countedText(files->signedHere, "program or library file").c_str(),
+            countedText(files->alreadySigned, "file").c_str(), files->alreadySigned == 1 ? "it was" : "they were");
 }
 
 }  // namespace
@@ -325,7 +330,7 @@ int runBuildCommand(const Arguments& arguments) {
   if (request.signing) signer.emplace(*request.signing, stubBytes);
   std::vector<FolderFile> files;
   if (request.folder) files = folderFilesBut(scanRequestedFolder(*request.folder), request.output);
-  SignedFiles signedFiles;
+  std::optional<SignedFiles> signedFiles;
   if (signer && request.folder) {
     std::unique_ptr<TerminalProgressBar> bar = request.quiet ? nullptr : TerminalProgressBar::ifWatched(stderr, "Signing");
     signedFiles = signer->signFolderFiles(&files, static_cast<unsigned>(request.folder->settings.threads), bar.get());

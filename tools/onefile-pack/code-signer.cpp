@@ -14,17 +14,11 @@
 #include "host/text-output.h"
 #include "host/utf.h"
 #include "pe-image/authenticode.h"
+#include "pe-image/der-reader.h"
 
 namespace onefile {
 namespace {
 
-// The password goes through the program's standard input, never its command
-// line, where other users of the machine could read it.
-#ifdef _WIN32
-constexpr char STANDARD_INPUT[] = "-";
-#else
-constexpr char STANDARD_INPUT[] = "/dev/stdin";  // also taken by versions that do not know "-"
-#endif
 constexpr char PROBE_NAME[] = "probe.exe";
 constexpr char SIGNED_PROBE_NAME[] = "probe-signed.exe";
 
@@ -51,19 +45,6 @@ std::string firstLine(const std::string& said) {
     if (!line.empty() && line.find(":error:") == std::string::npos) return displayName(line);
   }
   return "it failed without saying why";
-}
-
-std::string dateText(int64_t seconds) {
-  std::time_t time = static_cast<std::time_t>(seconds);
-  std::tm parts{};
-#ifdef _WIN32
-  gmtime_s(&parts, &time);
-#else
-  gmtime_r(&time, &parts);
-#endif
-  char text[16];
-  std::strftime(text, sizeof text, "%Y-%m-%d", &parts);
-  return text;
 }
 
 }  // namespace
@@ -105,7 +86,7 @@ CodeSigner::CodeSigner(SigningRequest request, const std::string& probe) : reque
     printText(stderr,
               "onefile-pack: warning: the certificate of %s expired on %s: Windows does not trust what it signs "
               "now\n",
-              displayName(signer->name).c_str(), dateText(*signer->notAfter).c_str());
+              displayName(signer->name).c_str(), utcDateText(*signer->notAfter).c_str());
 }
 
 std::vector<std::string> CodeSigner::arguments(const std::filesystem::path& input,
@@ -118,7 +99,9 @@ std::vector<std::string> CodeSigner::arguments(const std::filesystem::path& inpu
   if (request_.pkcs12) add("-pkcs12", request_.pkcs12->u8string());
   if (request_.certificate) add("-certs", request_.certificate->u8string());
   if (request_.key) add("-key", request_.key->u8string());
-  if (request_.passwordVariable) add("-readpass", STANDARD_INPUT);
+  // The password goes through the program's standard input, never its
+  // command line, where other users of the machine could read it.
+  if (request_.passwordVariable) add("-readpass", standardInputName());
   if (request_.description) add("-n", *request_.description);
   if (request_.url) add("-i", *request_.url);
   if (request_.timestampServer) add("-ts", *request_.timestampServer);

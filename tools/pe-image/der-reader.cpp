@@ -1,5 +1,7 @@
 #include "pe-image/der-reader.h"
 
+#include <cstdio>
+
 
 namespace onefile {
 namespace {
@@ -16,6 +18,8 @@ int64_t daysSinceEpoch(int64_t year, unsigned month, unsigned day) {
   int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
   return era * 146097 + dayOfEra - 719468;
 }
+
+constexpr int64_t SECONDS_PER_DAY = 86400;
 
 std::optional<unsigned> digits(const unsigned char* text, unsigned count) {
   unsigned value = 0;
@@ -70,7 +74,24 @@ std::optional<int64_t> derTime(const DerElement& element) {
   if (*month < 1 || *month > 12 || *day < 1 || *day > 31 || *hour > 23 || *minute > 59 || *second > 60)
     return std::nullopt;
   int64_t fullYear = yearDigits == 4 ? *year : *year < 50 ? 2000 + *year : 1900 + *year;  // RFC 5280's window
-  return daysSinceEpoch(fullYear, *month, *day) * 86400 + *hour * 3600 + *minute * 60 + *second;
+  return daysSinceEpoch(fullYear, *month, *day) * SECONDS_PER_DAY + *hour * 3600 + *minute * 60 + *second;
+}
+
+// The inverse of daysSinceEpoch.
+std::string utcDateText(int64_t seconds) {
+  int64_t days = (seconds >= 0 ? seconds : seconds - SECONDS_PER_DAY + 1) / SECONDS_PER_DAY + 719468;
+  int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  int64_t dayOfEra = days - era * 146097;
+  int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
+  int64_t day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+  int64_t month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+  int64_t year = yearOfEra + era * 400 + (month <= 2);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld", static_cast<long long>(year), static_cast<long long>(month),
+                static_cast<long long>(day));
+  return text;
 }
 
 }  // namespace onefile

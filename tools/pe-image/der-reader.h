@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "host/byte-view.h"
 
@@ -43,5 +44,8 @@ inline DerCursor inside(const DerElement& element) { return DerCursor(element.co
 // A UTCTime or GeneralizedTime of whole seconds in UTC ("...Z"), as seconds
 // since 1970; nullopt for any other form.
 std::optional<int64_t> derTime(const DerElement& element);
+
+// Seconds since 1970 as the UTC date "YYYY-MM-DD".
+std::string utcDateText(int64_t seconds);
 
 }  // namespace onefile

@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "pe-image/authenticode.h"
+#include "pe-image/der-reader.h"
 #include "program-samples.h"
 #include "test-support.h"
 
@@ -69,6 +70,37 @@ TEST(Signatures, ImagesReadAsOsslsigncodeReportsThem) {
     for (size_t length = 0; length < table->size(); ++length) {
       std::string cut(reinterpret_cast<const char*>(table->data()), length);
       EXPECT_FALSE(onefile::signerOf(viewOf(cut)).has_value()) << length;
+    }
+  }
+}
+
+// Certificates' times: UTCTime's two-digit years part at 1950, and every
+// other form is refused rather than guessed.
+TEST(Signatures, CertificateTimes) {
+  const struct {
+    uint8_t tag;
+    const char* text;
+    std::optional<int64_t> seconds;
+  } times[] = {
+      {onefile::DER_UTC_TIME, "700101000000Z", 0},
+      {onefile::DER_UTC_TIME, "491231235959Z", 2524607999},
+      {onefile::DER_UTC_TIME, "500101000000Z", -631152000},
+      {onefile::DER_UTC_TIME, "240229120000Z", 1709208000},
+      {onefile::DER_GENERALIZED_TIME, "20500101000000Z", 2524608000},
+      {onefile::DER_UTC_TIME, "2401011200Z", std::nullopt},     // no seconds
+      {onefile::DER_UTC_TIME, "240101120000+0100", std::nullopt},
+      {onefile::DER_UTC_TIME, "241301120000Z", std::nullopt},   // month 13
+      {onefile::DER_GENERALIZED_TIME, "240101120000Z", std::nullopt},
+      {onefile::DER_INTEGER, "240101120000Z", std::nullopt},
+  };
+  for (const auto& time : times) {
+    SCOPED_TRACE(time.text);
+    std::string text = time.text;
+    onefile::DerElement element{time.tag, {}, viewOf(text)};
+    EXPECT_EQ(onefile::derTime(element), time.seconds);
+    if (time.seconds) {
+      CommandResult date = runShell("date -u -d @" + std::to_string(*time.seconds) + " +%F");
+      EXPECT_EQ(onefile::utcDateText(*time.seconds) + "\n", date.out);
     }
   }
 }
