@@ -59,7 +59,8 @@ wine_libraries=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 bench_payload "$host" "$windows" many
 signing_app=$work/signing-app
 rm -rf "$signing_app" && cp -R "$BENCH_CACHE/app" "$signing_app" && mkdir "$signing_app/wine-libraries"
-find "$wine_libraries" -maxdepth 1 -name '*.dll' -size -512k | LC_ALL=C sort | head -n "${BENCH_SIGN_PE:-300}" |
+find "$wine_libraries" -maxdepth 1 -name '*.dll' -size -512k | LC_ALL=C sort |
+  awk -v n="${BENCH_SIGN_PE:-300}" 'NR <= n' |  # reads all: no broken pipe
   xargs cp -t "$signing_app/wine-libraries"
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/sign.key" -out "$work/sign.pem" -days 2 \
   -subj "/CN=onefile throw-away benchmark certificate" -addext "extendedKeyUsage=codeSigning" 2>/dev/null

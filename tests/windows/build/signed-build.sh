@@ -20,9 +20,10 @@ certificate() {
     -days "$2" -extfile "$work/ext" -out "$work/$1.pem" 2>/dev/null
   openssl pkcs12 -export -in "$work/$1.pem" -inkey "$work/$1.key" -passout env:PASS -out "$work/$1.p12"
 }
+certificate Expired 0  # valid up to the second it was made: past once that has gone
+sleep 1
 certificate Signer 30
 certificate Elsewhere 30
-certificate Expired 0
 
 cp "$seven_zip" "$work/app/7za.exe"
 cp "$wine_dlls/version.dll" "$work/app/lib/codecs/codec.dll"
