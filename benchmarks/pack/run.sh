@@ -4,11 +4,16 @@
 # Both are timed in this run, one after the other, and reported as ratios of
 # time and size. The application is the benchmarks' data set (real Windows
 # code and data, benchmarks/dataset) with the benchmarks' main program.
+# Then build --sign against a plain build of the many-small-files data set
+# with a few hundred of Wine's libraries (unsigned PE files) among its files,
+# signed with a throw-away certificate.
 #
 #   run.sh HOST_BUILD WINDOWS_BUILD
 #   BENCH_MB       data set size in MB (default 390)
 #   BENCH_LEVEL    level on both sides (default 19, the packer's own)
 #   BENCH_THREADS  compression threads on both sides (default 2)
+#   BENCH_SIGN_PE  Wine libraries added for signing (default 300)
+#   BENCH_SIGN_ROUNDS  rounds of the signing comparison (default 3)
 set -euo pipefail
 host=$(cd "$1" && pwd) windows=$(cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -44,3 +49,53 @@ printf '  tar | zstd --long=27:       %7.1f s  %11d bytes\n' "$zstd_time" "$zstd
 awk -v bt="$build_time" -v zt="$zstd_time" -v bs="$build_size" -v zs="$zstd_size" \
   'BEGIN { printf "  time ratio build/zstd: %.2f   size ratio build/zstd: %.4f\n", bt / zt, bs / zs }'
 rm -f "$work/app.exe" "$work/app.tar.zst"
+
+# Signing: the same build of the same folder, with and without --sign, in
+# alternating rounds (medians), as other work on the machine shifts both alike.
+# The signing time is the build's: SOURCE_DATE_EPOCH for both.
+# The libraries are Wine's below 512 KB, in name order: the size of most
+# libraries an application carries.
+wine_libraries=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+bench_payload "$host" "$windows" many
+signing_app=$work/signing-app
+rm -rf "$signing_app" && cp -R "$BENCH_CACHE/app" "$signing_app" && mkdir "$signing_app/wine-libraries"
+find "$wine_libraries" -maxdepth 1 -name '*.dll' -size -512k | LC_ALL=C sort |
+  awk -v n="${BENCH_SIGN_PE:-300}" 'NR <= n' |  # reads all: no broken pipe
+  xargs cp -t "$signing_app/wine-libraries"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/sign.key" -out "$work/sign.pem" -days 2 \
+  -subj "/CN=onefile throw-away benchmark certificate" -addext "extendedKeyUsage=codeSigning" 2>/dev/null
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+# timed_build KIND LEVEL [OPTIONS...]: one build, its time added to KIND.times.
+timed_build() {
+  local kind=$1 level=$2 start
+  shift 2
+  start=$(now)
+  SOURCE_DATE_EPOCH=1700000000 "$pack" build "$signing_app" --main main.exe -o "$work/$kind.exe" \
+    --threads "$threads" --level "$level" -q "$@"
+  printf '%s\n' "$(seconds "$start")" >>"$work/$kind.times"
+}
+# compare_signing LEVEL: the rounds at one level, each other round signed first.
+compare_signing() {
+  local level=$1 round unsigned_time signed_time images
+  : >"$work/unsigned.times"
+  : >"$work/signed.times"
+  for round in $(seq "${BENCH_SIGN_ROUNDS:-3}"); do
+    [ $((round % 2)) -eq 0 ] && timed_build signed "$level" --sign-cert "$work/sign.pem" --sign-key "$work/sign.key"
+    timed_build unsigned "$level"
+    [ $((round % 2)) -eq 1 ] && timed_build signed "$level" --sign-cert "$work/sign.pem" --sign-key "$work/sign.key"
+  done
+  unsigned_time=$(median <"$work/unsigned.times") signed_time=$(median <"$work/signed.times")
+  images=$("$pack" verify --signatures "$work/signed.exe" | tail -1 | cut -d' ' -f1)
+  printf 'signing: %d files, %d of them programs and libraries (%d of Wine'"'"'s added), %d MB; %d threads, level %d, median of %d rounds\n' \
+    "$(find "$signing_app" -type f | wc -l)" "$images" "$(find "$signing_app/wine-libraries" -type f | wc -l)" \
+    "$(du -sm "$signing_app" | cut -f1)" "$threads" "$level" "${BENCH_SIGN_ROUNDS:-3}"
+  printf '  onefile-pack build:         %7.1f s  %11d bytes\n' "$unsigned_time" "$(stat -c %s "$work/unsigned.exe")"
+  printf '  onefile-pack build --sign:  %7.1f s  %11d bytes\n' "$signed_time" "$(stat -c %s "$work/signed.exe")"
+  awk -v u="$unsigned_time" -v s="$signed_time" -v n="$images" \
+    'BEGIN { printf "  time ratio signed/unsigned: %.2f   signing adds %.1f ms per signature\n", s / u, (s - u) * 1000 / (n + 1) }'
+}
+# At the packer's level, and at level 1, where compression hides less of signing's own cost.
+compare_signing "$level"
+[ "$level" -eq 1 ] || compare_signing 1
+rm -rf "$signing_app" "$work/unsigned.exe" "$work/signed.exe" "$work"/*.times

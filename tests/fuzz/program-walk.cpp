@@ -1,10 +1,12 @@
 #include "program-walk.h"
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 #include "host/pack-error.h"
 #include "payload/format.h"
+#include "pe-image/authenticode.h"
 #include "pe-image/program-traits.h"
 
 namespace fuzz_walk {
@@ -16,9 +18,22 @@ void require(bool holds, const char* what) {
   if (!holds) throw std::logic_error(what);
 }
 
+// Whatever signature the image carries is read as build --sign and verify
+// --signatures read it, before the program's traits refuse any other kind.
+void walkSignature(const uint8_t* data, size_t size) {
+  onefile::ByteView image(data, size);
+  std::optional<onefile::ByteView> table = onefile::certificateTable(image);
+  require(!table || table->size() == 0 || (table->data() >= data && table->data() + table->size() <= data + size),
+          "a certificate table outside the image");
+  if (!table) return;
+  if (std::optional<onefile::SignerIdentity> signer = onefile::signerOf(*table))
+    require(signer->name.size() <= table->size(), "a signer's name longer than its signature");
+}
+
 }  // namespace
 
 void walkProgram(const uint8_t* data, size_t size) {
+  walkSignature(data, size);
   onefile::ProgramTraits traits;
   try {
     traits = onefile::readProgramTraits(data, size, "main.exe");

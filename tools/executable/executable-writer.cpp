@@ -1,5 +1,6 @@
 #include "executable/executable-writer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "host/byte-fields.h"
@@ -13,6 +14,7 @@ namespace {
 
 constexpr char RESOURCE_SECTION_NAME[8] = {'.', 'r', 's', 'r', 'c', '\0', '\0', '\0'};
 constexpr unsigned EXECUTABLE_PERMISSIONS = 0777;  // as a linker leaves a program, less the umask
+constexpr size_t OVERWRITE_CHUNK = size_t{1} << 20;
 
 // The attached section up to its payload, and its header; the payload's size
 // is set at the end.
@@ -110,7 +112,21 @@ ExecutableWriter::~ExecutableWriter() = default;
 
 ByteSink& ExecutableWriter::payload() { return *sink_; }
 
-uint64_t ExecutableWriter::finish() {
+// The step's file is written over the output, which it extends: the output
+// stays the one file that an interrupted run removes.
+uint64_t ExecutableWriter::takeFinalStep(const FinalStep& finalStep) {
+  file_.flush();
+  std::filesystem::path replacement = finalStep(std::filesystem::u8path(file_.temporaryPath()));
+  MappedFile bytes(replacement);
+  uint64_t written = std::filesystem::file_size(std::filesystem::u8path(file_.temporaryPath()));
+  if (bytes.size() < written)
+    throw PackError(displayName(replacement.u8string()), "is shorter than the executable it was made from");
+  for (size_t done = 0; done < bytes.size(); done += OVERWRITE_CHUNK)
+    file_.overwrite(done, bytes.data() + done, std::min(OVERWRITE_CHUNK, bytes.size() - done));
+  return bytes.size();
+}
+
+uint64_t ExecutableWriter::finish(const FinalStep& finalStep) {
   uint64_t payloadSize = sink_->written();
   NewSection& attached = sections_.back();
   attached.virtualSize = static_cast<uint32_t>(payloadOffset_ + payloadSize);
@@ -133,6 +149,7 @@ uint64_t ExecutableWriter::finish() {
   std::string field;
   appendLittleEndian(&field, checksum, 4);
   file_.overwrite(stub_.checksumOffset(), field.data(), field.size());
+  if (finalStep) end = takeFinalStep(finalStep);
   file_.commit();
   return end;
 }

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,11 +45,16 @@ class ExecutableWriter {
   uint64_t maxPayloadSize() const { return maxPayload_; }
   // Takes the payload's bytes; throws PackError past maxPayloadSize().
   ByteSink& payload();
-  // Completes the headers and moves the file into place. Returns its size.
-  uint64_t finish();
+  // Given the finished executable's path, returns a file that holds the same
+  // bytes and more after them (a signature), to take its place.
+  using FinalStep = std::function<std::filesystem::path(const std::filesystem::path& finished)>;
+  // Completes the headers, takes the final step's file if there is one, and
+  // moves the file into place. Returns its size.
+  uint64_t finish(const FinalStep& finalStep = nullptr);
 
  private:
   class PayloadSink;
+  uint64_t takeFinalStep(const FinalStep& finalStep);
 
   const StubImage& stub_;
   uint16_t subsystem_;

@@ -13,7 +13,9 @@
 #include <optional>
 
 #include "executable/application-resources.h"
+#include "onefile-pack/code-signer.h"
 #include "onefile-pack/command-line.h"
+#include "host/counted-text.h"
 #include "onefile-pack/commands.h"
 #include "diag/limits.h"
 #include "executable/embedded-files.h"
@@ -29,6 +31,7 @@
 #include "payload/format.h"
 #include "payload-io/windows-names.h"
 #include "onefile-pack/target-length.h"
+#include "onefile-pack/sign-options.h"
 #include "onefile-pack/template-check.h"
 #include "paths/version-folder.h"
 #include "host/text-output.h"
@@ -94,6 +97,7 @@ struct BuildRequest {
   size_t targetFolderUnits = 0;  // estimated from the template
   std::vector<IconImage> icon;
   bool quiet = false, unchecked = false, progressWindow = false, removeOldVersions = false;
+  std::optional<SigningRequest> signing;
 };
 
 // Templates that lead into the user's own folders. Any other (a drive or a
@@ -182,6 +186,7 @@ BuildRequest requestFrom(const ParsedArguments& parsed) {
   request.unchecked = parsed.has("unchecked");
   request.progressWindow = parsed.has("progress-window");
   request.removeOldVersions = parsed.has("remove-old-versions");
+  request.signing = signingRequestFrom(parsed);
   if (parsed.has("payload")) {
     if (!parsed.positional.empty()) throw UsageError("takes an application folder or --payload, not both");
     for (const OptionDefinition& option : FOLDER_OPTIONS)
@@ -286,12 +291,25 @@ std::string sourcesText(const ParsedArguments& parsed, const BuildRequest& reque
   return text;
 }
 
+// A ready payload's files are carried as they are: only the executable is signed.
+void printSigningSummary(const CodeSigner& signer, const std::optional<SignedFiles>& files) {
+  std::string by = signer.signerName().empty() ? "" : " by " + displayName(signer.signerName());
+  if (!files) {
+    printText(stdout, "signed%s: the executable; the payload's files as they were\n", by.c_str());
+    return;
+  }
+  printText(stdout, "signed%s: the executable and %s inside it; %s already signed, kept as %s\n", by.c_str(),
+            countedText(files->signedHere, "program or library file").c_str(),
+            countedText(files->alreadySigned, "file").c_str(), files->alreadySigned == 1 ? "it was" : "they were");
+}
+
 }  // namespace
 
-// The folder's options first, as a folder is the common case.
+// The folder's options first, as a folder is the common case; signing's last.
 std::vector<OptionDefinition> buildOptions() {
   std::vector<OptionDefinition> options = FOLDER_OPTIONS;
   options.insert(options.end(), BUILD_OPTIONS.begin(), BUILD_OPTIONS.end());
+  options.insert(options.end(), SIGN_OPTIONS.begin(), SIGN_OPTIONS.end());
   return options;
 }
 
@@ -313,10 +331,20 @@ int runBuildCommand(const Arguments& arguments) {
     printText(stderr,
               "onefile-pack: warning: --remove-old-versions does nothing with this template: only one ending in "
               "\\<name>\\{VERSION} has the older versions' folders beside its own\n");
+  std::string stubBytes(embeddedFile(onefileStub, onefileStubEnd));
+  // The key is tried on the bootstrap first: a wrong password or key stops
+  // the build before the folder is read.
+  std::optional<CodeSigner> signer;
+  if (request.signing) signer.emplace(*request.signing, stubBytes);
   std::vector<FolderFile> files;
   if (request.folder) files = folderFilesBut(scanRequestedFolder(*request.folder), request.output);
+  std::optional<SignedFiles> signedFiles;
+  if (signer && request.folder) {
+    std::unique_ptr<TerminalProgressBar> bar = request.quiet ? nullptr : TerminalProgressBar::ifWatched(stderr, "Signing");
+    signedFiles = signer->signFolderFiles(&files, static_cast<unsigned>(request.folder->settings.threads), bar.get());
+  }
 
-  StubImage stub(std::string(embeddedFile(onefileStub, onefileStubEnd)), "the built-in bootstrap");
+  StubImage stub(stubBytes, "the built-in bootstrap");
   ExecutableContent content{request.pathTemplate, request.versionText,
                             wideText("--name", request.identity.name),
                             applicationResources(request.identity, request.icon), request.subsystem,
@@ -329,11 +357,20 @@ int runBuildCommand(const Arguments& arguments) {
   } else {
     summary.payloadBytes = copyPayload(request, writer);
   }
-  uint64_t size = writer.finish();
-  if (!request.quiet)
+  ExecutableWriter::FinalStep signOutput;
+  if (signer)
+    signOutput = [&](const std::filesystem::path& finished) {
+      std::filesystem::path signedOutput = signer->privateFile("signed-executable");
+      signer->sign(finished, signedOutput, displayName(request.output.u8string()));
+      return signedOutput;
+    };
+  uint64_t size = writer.finish(signOutput);
+  if (!request.quiet) {
     printText(stdout, "%s: executable of %llu bytes, payload of %llu bytes%s\n",
               displayName(request.output.u8string()).c_str(), static_cast<unsigned long long>(size),
               static_cast<unsigned long long>(summary.payloadBytes), sourcesText(parsed, request).c_str());
+    if (signer) printSigningSummary(*signer, signedFiles);
+  }
   return EXIT_OK;
 }
 

@@ -34,6 +34,7 @@ struct Subcommand {
 std::vector<OptionDefinition> payloadOptions();
 std::vector<OptionDefinition> buildOptions();
 std::vector<OptionDefinition> extractOptions();
+std::vector<OptionDefinition> verifyOptions();
 
 // The whole tool: the arguments after the program's name, as UTF-8 text, to
 // the exit status. Each system's entry point (main-*.cpp) hands them over.

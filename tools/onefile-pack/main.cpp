@@ -34,8 +34,9 @@ const Subcommand SUBCOMMANDS[] = {
      runExtractCommand},
     {"list", "list FILE", "list the records of a payload file or of a built executable", {{"FILE", FILE_HELP}},
      noOptions, runListCommand},
-    {"verify", "verify FILE DIR", "compare a folder (an unpacked cache) with a payload",
-     {{"FILE", FILE_HELP}, {"DIR", "the folder to compare, such as an unpacked cache"}}, noOptions,
+    {"verify", "verify FILE DIR\nverify --signatures FILE",
+     "compare a folder (an unpacked cache) with a payload, or list who signed each program and library inside",
+     {{"FILE", FILE_HELP}, {"DIR", "the folder to compare, such as an unpacked cache"}}, verifyOptions,
      runVerifyCommand},
 };
 constexpr size_t SUBCOMMAND_COUNT = sizeof SUBCOMMANDS / sizeof SUBCOMMANDS[0];

@@ -1,0 +1,63 @@
+// Work spread over threads: every piece once, finished() one at a time, and
+// the first failure in the pieces' order, whichever thread met it first.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/parallel-work.h"
+
+namespace {
+
+TEST(ParallelWork, EveryPieceOnceAndFinishedOneAtATime) {
+  const struct {
+    size_t count;
+    unsigned threads;
+  } runs[] = {{0, 1}, {1, 4}, {100, 0}, {100, 1}, {100, 4}, {3, 16}};
+  for (const auto& run : runs) {
+    SCOPED_TRACE(std::to_string(run.count) + " pieces on " + std::to_string(run.threads) + " threads");
+    std::vector<std::atomic<int>> done(run.count);
+    std::vector<int> finished(run.count);
+    std::atomic<bool> inside{false};
+    std::atomic<int> overlaps{0};
+    onefile::forEachInParallel(
+        run.count, run.threads, [&](size_t i) { done[i] += 1; },
+        [&](size_t i) {
+          if (inside.exchange(true)) overlaps += 1;
+          std::this_thread::sleep_for(std::chrono::microseconds(50));
+          finished[i] += 1;
+          inside = false;
+        });
+    for (size_t i = 0; i < run.count; ++i) EXPECT_EQ(done[i] * 10 + finished[i], 11) << i;
+    EXPECT_EQ(overlaps, 0);
+  }
+}
+
+// Piece 70 fails first in time, piece 30 later: 30's failure is the one told.
+TEST(ParallelWork, TheFirstFailureInOrderIsThrownAndNothingAfterItStarts) {
+  constexpr size_t COUNT = 200, EARLY = 30, LATE = 70;
+  constexpr unsigned THREADS = 4;
+  std::atomic<size_t> startedAfterLate{0};
+  auto work = [&](size_t i) {
+    if (i > LATE) startedAfterLate += 1;
+    if (i == EARLY) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      throw std::runtime_error("piece 30");
+    }
+    if (i == LATE) throw std::runtime_error("piece 70");
+  };
+  try {
+    onefile::forEachInParallel(COUNT, THREADS, work, [](size_t) {});
+    FAIL() << "nothing was thrown";
+  } catch (const std::runtime_error& failure) {
+    EXPECT_STREQ(failure.what(), "piece 30");
+  }
+  // Only what other threads had taken before piece 70 failed.
+  EXPECT_LT(startedAfterLate, THREADS);
+}
+
+}  // namespace

@@ -1,0 +1,108 @@
+// Who signed an image, read as build --sign and verify --signatures read it,
+// checked against osslsigncode's own reading of the same files.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <regex>
+
+#include "pe-image/authenticode.h"
+#include "pe-image/der-reader.h"
+#include "program-samples.h"
+#include "test-support.h"
+
+namespace {
+
+using namespace program_samples;
+using testing_support::CommandResult;
+using testing_support::readFile;
+using testing_support::runShell;
+using testing_support::shellQuote;
+
+onefile::ByteView viewOf(const std::string& bytes) {
+  return onefile::ByteView(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+struct Reported {
+  std::string signer;
+  int64_t notAfter = 0;
+};
+
+// osslsigncode's signer (the first "Subject" it names) and its certificate's
+// end, in seconds as date reads osslsigncode's text.
+Reported reportedByOsslsigncode(const fs::path& image) {
+  CommandResult verified = runShell("osslsigncode verify -in " + shellQuote(image.string()) + " 2>&1");
+  std::smatch subject, end;
+  EXPECT_TRUE(std::regex_search(verified.out, subject, std::regex("Signer #0:\\s+Subject: .*CN=([^/\\n]+)")))
+      << verified.out;
+  EXPECT_TRUE(std::regex_search(verified.out, end, std::regex("Signer #0:[^#]*notAfter : ([^\\n]+)")));
+  CommandResult seconds = runShell("date -u -d " + shellQuote(end[1].str()) + " +%s");
+  return {subject[1].str(), std::stoll(seconds.out)};
+}
+
+TEST(Signatures, ImagesReadAsOsslsigncodeReportsThem) {
+  struct Image {
+    const char* label;
+    fs::path path;
+    bool isImage, isSigned;
+  };
+  const fs::path regressions = fs::path(FUZZ_REGRESSIONS_DIR) / "program";
+  const Image images[] = {
+      {"a signed program", regressions / "small-program-signed", true, true},
+      {"the same program unsigned", regressions / "small-program-with-icons-and-version", true, false},
+      {"7-Zip's console program", sevenZip(), true, false},
+      {"a Wine library", wineProgram("version.dll"), true, false},
+      {"a file that only starts with MZ", regressions / "machine-i386", true, false},
+      {"an empty file", regressions / "empty", false, false},
+  };
+  for (const Image& image : images) {
+    SCOPED_TRACE(image.label);
+    std::string bytes = readFile(image.path);
+    EXPECT_EQ(onefile::isPeImage(viewOf(bytes)), image.isImage);
+    std::optional<onefile::ByteView> table = onefile::certificateTable(viewOf(bytes));
+    ASSERT_EQ(table.has_value(), image.isSigned);
+    if (!image.isSigned) continue;
+    std::optional<onefile::SignerIdentity> signer = onefile::signerOf(*table);
+    ASSERT_TRUE(signer.has_value());
+    Reported reported = reportedByOsslsigncode(image.path);
+    EXPECT_EQ(signer->name, reported.signer);
+    EXPECT_EQ(signer->notAfter, reported.notAfter);
+    // A signature cut short anywhere names no signer, and reads nothing past its end.
+    for (size_t length = 0; length < table->size(); ++length) {
+      std::string cut(reinterpret_cast<const char*>(table->data()), length);
+      EXPECT_FALSE(onefile::signerOf(viewOf(cut)).has_value()) << length;
+    }
+  }
+}
+
+// Certificates' times: UTCTime's two-digit years part at 1950, and every
+// other form is refused rather than guessed.
+TEST(Signatures, CertificateTimes) {
+  const struct {
+    uint8_t tag;
+    const char* text;
+    std::optional<int64_t> seconds;
+  } times[] = {
+      {onefile::DER_UTC_TIME, "700101000000Z", 0},
+      {onefile::DER_UTC_TIME, "491231235959Z", 2524607999},
+      {onefile::DER_UTC_TIME, "500101000000Z", -631152000},
+      {onefile::DER_UTC_TIME, "240229120000Z", 1709208000},
+      {onefile::DER_GENERALIZED_TIME, "20500101000000Z", 2524608000},
+      {onefile::DER_UTC_TIME, "2401011200Z", std::nullopt},     // no seconds
+      {onefile::DER_UTC_TIME, "240101120000+0100", std::nullopt},
+      {onefile::DER_UTC_TIME, "241301120000Z", std::nullopt},   // month 13
+      {onefile::DER_GENERALIZED_TIME, "240101120000Z", std::nullopt},
+      {onefile::DER_INTEGER, "240101120000Z", std::nullopt},
+  };
+  for (const auto& time : times) {
+    SCOPED_TRACE(time.text);
+    std::string text = time.text;
+    onefile::DerElement element{time.tag, {}, viewOf(text)};
+    EXPECT_EQ(onefile::derTime(element), time.seconds);
+    if (time.seconds) {
+      CommandResult date = runShell("date -u -d @" + std::to_string(*time.seconds) + " +%F");
+      EXPECT_EQ(onefile::utcDateText(*time.seconds) + "\n", date.out);
+    }
+  }
+}
+
+}  // namespace

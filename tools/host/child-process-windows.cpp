@@ -1,0 +1,127 @@
+#include "host/child-process.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+#include "host/pack-error.h"
+#include "host/utf.h"
+#include "host/windows-error.h"
+
+namespace onefile {
+namespace {
+
+constexpr wchar_t PATH_SEPARATOR = L';';
+
+struct Handle {
+  HANDLE value = nullptr;
+  ~Handle() {
+    if (value != nullptr && value != INVALID_HANDLE_VALUE) CloseHandle(value);
+  }
+};
+
+std::wstring wide(const std::string& utf8) {
+  std::optional<std::u16string> text = utf8ToUtf16(utf8);
+  return text ? std::wstring(text->begin(), text->end()) : std::wstring();
+}
+
+// One argument as the C runtime's parser splits it back: quoted when it has
+// blanks or quotes, with the backslashes before a quote doubled.
+void appendQuoted(std::wstring* line, const std::wstring& argument) {
+  if (!line->empty()) *line += L' ';
+  if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) {
+    *line += argument;
+    return;
+  }
+  *line += L'"';
+  size_t backslashes = 0;
+  for (wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    line->append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    *line += c;
+  }
+  line->append(backslashes * 2, L'\\');
+  *line += L'"';
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> findOnPath(const std::string& name) {
+  DWORD size = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+  if (size == 0) return std::nullopt;
+  std::wstring folders(size, L'\0');
+  folders.resize(GetEnvironmentVariableW(L"PATH", folders.data(), size));
+  std::wstring file = wide(name) + L".exe";
+  for (size_t start = 0; start <= folders.size();) {
+    size_t end = folders.find(PATH_SEPARATOR, start);
+    if (end == std::wstring::npos) end = folders.size();
+    std::wstring folder = folders.substr(start, end - start);
+    start = end + 1;
+    if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"') folder = folder.substr(1, folder.size() - 2);
+    if (folder.empty()) continue;
+    std::filesystem::path candidate = std::filesystem::path(folder) / file;
+    DWORD attributes = GetFileAttributesW(candidate.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return candidate;
+  }
+  return std::nullopt;
+}
+
+int runProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+               const std::string& input, const std::filesystem::path& outputFile) {
+  std::string shown = displayName(program.u8string());
+  if (input.size() > CHILD_INPUT_LIMIT) throw PackError(shown, "its input is too long");
+  auto failed = [&](const char* what) { return PackError(shown, what + windowsErrorText(GetLastError())); };
+  SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+  // The input goes into the pipe before the child exists, so that a child
+  // that never reads it cannot make the write block.
+  Handle readEnd, writeEnd;
+  if (!CreatePipe(&readEnd.value, &writeEnd.value, &inherited, static_cast<DWORD>(CHILD_INPUT_LIMIT)))
+    throw failed("cannot be started: ");
+  SetHandleInformation(writeEnd.value, HANDLE_FLAG_INHERIT, 0);
+  DWORD written = 0;
+  if (!input.empty() && (!WriteFile(writeEnd.value, input.data(), static_cast<DWORD>(input.size()), &written, nullptr) ||
+                         written != input.size()))
+    throw failed("cannot be started: ");
+  CloseHandle(writeEnd.value);
+  writeEnd.value = nullptr;
+  Handle output;
+  output.value = CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (output.value == INVALID_HANDLE_VALUE) throw failed("cannot be started: ");
+
+  std::wstring line;
+  appendQuoted(&line, program.wstring());
+  for (const std::string& argument : arguments) appendQuoted(&line, wide(argument));
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = readEnd.value;
+  startup.hStdOutput = output.value;
+  startup.hStdError = output.value;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                      &startup, &process))
+    throw failed("cannot be started: ");
+  Handle child{process.hProcess}, thread{process.hThread};
+  DWORD status = 0;
+  if (WaitForSingleObject(child.value, INFINITE) != WAIT_OBJECT_0 || !GetExitCodeProcess(child.value, &status))
+    throw failed("cannot be waited for: ");
+  return static_cast<int>(status);
+}
+
+const char* standardInputName() { return "-"; }
+
+std::optional<std::string> environmentVariable(const std::string& name) {
+  std::wstring key = wide(name);
+  DWORD size = GetEnvironmentVariableW(key.c_str(), nullptr, 0);
+  if (size == 0) return GetLastError() == ERROR_ENVVAR_NOT_FOUND ? std::nullopt : std::optional<std::string>("");
+  std::wstring value(size, L'\0');
+  value.resize(GetEnvironmentVariableW(key.c_str(), value.data(), size));
+  return utf16ToUtf8(std::u16string(value.begin(), value.end()));
+}
+
+}  // namespace onefile

@@ -1,0 +1,167 @@
+#include "onefile-pack/code-signer.h"
+
+#include <ctime>
+#include <iterator>
+#include <optional>
+
+#include "host/byte-sink.h"
+#include "host/child-process.h"
+#include "host/host-system.h"
+#include "host/mapped-file.h"
+#include "host/parallel-work.h"
+#include "host/pack-error.h"
+#include "host/progress.h"
+#include "host/text-output.h"
+#include "host/utf.h"
+#include "pe-image/authenticode.h"
+#include "pe-image/der-reader.h"
+
+namespace onefile {
+namespace {
+
+constexpr char PROBE_NAME[] = "probe.exe";
+constexpr char SIGNED_PROBE_NAME[] = "probe-signed.exe";
+
+// What the signing program says for the failures a user can mend.
+constexpr const char* WRONG_PASSWORD_SIGNS[] = {"Wrong password", "mac verify failure", "bad decrypt",
+                                                "Failed to read password"};
+constexpr const char* KEY_MISMATCH_SIGNS[] = {"consistency of a private key", "key values mismatch"};
+constexpr const char* TIMESTAMP_SIGNS[] = {"HTTP failure", "Failed to get data from", "timestamp", "Timestamp"};
+
+bool saysAny(const std::string& said, const char* const* signs, size_t count) {
+  for (size_t i = 0; i < count; ++i)
+    if (said.find(signs[i]) != std::string::npos) return true;
+  return false;
+}
+
+// The program's first line that is not the library's own error trace.
+std::string firstLine(const std::string& said) {
+  for (size_t start = 0; start < said.size();) {
+    size_t end = said.find('\n', start);
+    if (end == std::string::npos) end = said.size();
+    std::string line = said.substr(start, end - start);
+    start = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (!line.empty() && line.find(":error:") == std::string::npos) return displayName(line);
+  }
+  return "it failed without saying why";
+}
+
+}  // namespace
+
+// The one line for each failure of the first signing that a user can mend.
+OptionError CodeSigner::probeFailure(const std::string& said) const {
+  if (saysAny(said, WRONG_PASSWORD_SIGNS, std::size(WRONG_PASSWORD_SIGNS))) {
+    if (!request_.passwordVariable)
+      return OptionError(request_.keyOption, request_.keyFileShown +
+                                                 " is protected by a password: name the variable that holds it with "
+                                                 "--sign-password-env");
+    return OptionError("--sign-password-env", "the password in " + displayName(*request_.passwordVariable) +
+                                                  " does not open " + request_.keyFileShown);
+  }
+  if (saysAny(said, KEY_MISMATCH_SIGNS, std::size(KEY_MISMATCH_SIGNS)))
+    return OptionError("--sign-key", request_.keyFileShown + " is not the key of the certificate of --sign-cert");
+  if (request_.timestampServer && saysAny(said, TIMESTAMP_SIGNS, std::size(TIMESTAMP_SIGNS)))
+    return OptionError("--timestamp",
+                       "no timestamp from " + displayName(*request_.timestampServer) + ": " + firstLine(said));
+  return OptionError(request_.keyOption,
+                     std::string(SIGNING_PROGRAM) + " cannot sign with " + request_.keyFileShown + ": " + firstLine(said));
+}
+
+CodeSigner::CodeSigner(SigningRequest request, const std::string& probe) : request_(std::move(request)) {
+  std::filesystem::path unsigned_ = privateFile(PROBE_NAME), signed_ = privateFile(SIGNED_PROBE_NAME);
+  {
+    AtomicOutputFile file(unsigned_);
+    file.write(probe.data(), probe.size());
+    file.commit();
+  }
+  std::string said;
+  if (run(unsigned_, signed_, &said) != 0) throw probeFailure(said);
+  MappedFile signedProbe(signed_);
+  std::optional<ByteView> table = certificateTable(ByteView(signedProbe.data(), signedProbe.size()));
+  std::optional<SignerIdentity> signer = table ? signerOf(*table) : std::nullopt;
+  if (!signer) return;
+  signerName_ = signer->name;
+  if (signer->notAfter && *signer->notAfter < static_cast<int64_t>(std::time(nullptr)))
+    printText(stderr,
+              "onefile-pack: warning: the certificate of %s expired on %s: Windows does not trust what it signs "
+              "now\n",
+              displayName(signer->name).c_str(), utcDateText(*signer->notAfter).c_str());
+}
+
+std::vector<std::string> CodeSigner::arguments(const std::filesystem::path& input,
+                                               const std::filesystem::path& output) const {
+  std::vector<std::string> list{"sign", "-h", "sha256"};
+  auto add = [&](const char* option, const std::string& value) {
+    list.push_back(option);
+    list.push_back(value);
+  };
+  if (request_.pkcs12) add("-pkcs12", request_.pkcs12->u8string());
+  if (request_.certificate) add("-certs", request_.certificate->u8string());
+  if (request_.key) add("-key", request_.key->u8string());
+  // The password goes through the program's standard input, never its
+  // command line, where other users of the machine could read it.
+  if (request_.passwordVariable) add("-readpass", standardInputName());
+  if (request_.description) add("-n", *request_.description);
+  if (request_.url) add("-i", *request_.url);
+  if (request_.timestampServer) add("-ts", *request_.timestampServer);
+  // Without it the library writes the current time into every signature.
+  if (request_.signingTime) add("-time", std::to_string(*request_.signingTime));
+  add("-in", input.u8string());
+  add("-out", output.u8string());
+  return list;
+}
+
+int CodeSigner::run(const std::filesystem::path& input, const std::filesystem::path& output, std::string* said) const {
+  std::filesystem::path log = output;
+  log += ".log";
+  int status = runProgram(request_.signingProgram, arguments(input, output), request_.password, log);
+  if (status != 0) *said = readWholeFile(log, displayName(log.u8string()));
+  return status;
+}
+
+void CodeSigner::sign(const std::filesystem::path& input, const std::filesystem::path& output,
+                      const std::string& shown) const {
+  std::string said;
+  if (run(input, output, &said) != 0)
+    throw PackError(shown, std::string(SIGNING_PROGRAM) + " refuses to sign it: " + firstLine(said));
+}
+
+SignedFiles CodeSigner::signFolderFiles(std::vector<FolderFile>* files, unsigned threads, Progress* progress) const {
+  SignedFiles counts;
+  std::vector<size_t> toSign;
+  for (size_t i = 0; i < files->size(); ++i) {
+    const FolderFile& file = (*files)[i];
+    if (file.size == 0) continue;
+    MappedFile bytes(file.source);
+    ByteView view(bytes.data(), bytes.size());
+    if (!isPeImage(view)) continue;
+    if (certificateTable(view)) counts.alreadySigned += 1;
+    else toSign.push_back(i);
+  }
+  uint64_t total = 0;
+  for (size_t index : toSign) total += (*files)[index].size;
+  if (progress) progress->start(total);
+
+  std::vector<uint64_t> signedSizes(toSign.size());
+  auto signOne = [&](size_t n) {
+    const FolderFile& file = (*files)[toSign[n]];
+    std::filesystem::path output = privateFile("signed-" + std::to_string(toSign[n]));
+    sign(file.source, output, displayName(file.source.u8string()));
+    std::error_code error;
+    signedSizes[n] = std::filesystem::file_size(output, error);
+    if (error) throw PackError(displayName(output.u8string()), "cannot read the signed copy: " + error.message());
+  };
+  auto takeSigned = [&](size_t n) {
+    FolderFile& file = (*files)[toSign[n]];
+    if (progress) progress->advance(file.size);
+    file.source = privateFile("signed-" + std::to_string(toSign[n]));
+    file.size = signedSizes[n];
+  };
+  forEachInParallel(toSign.size(), threads, signOne, takeSigned);
+  if (progress) progress->finish();
+  counts.signedHere = toSign.size();
+  return counts;
+}
+
+}  // namespace onefile

@@ -1,0 +1,34 @@
+// What signing takes on build's command line: the certificate and key, the
+// password's variable, the signature's texts and a timestamp server. All is
+// checked, and the signing program found, before any work.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "onefile-pack/command-line.h"
+
+namespace onefile {
+
+extern const std::vector<OptionDefinition> SIGN_OPTIONS;
+
+inline constexpr char SIGNING_PROGRAM[] = "osslsigncode";
+
+struct SigningRequest {
+  std::filesystem::path signingProgram;
+  std::optional<std::filesystem::path> pkcs12, certificate, key;
+  std::string keyOption, keyFileShown;  // the option and file that hold the key, for messages
+  std::optional<std::string> passwordVariable;
+  std::string password;  // never on a command line: the signing program reads it from a pipe
+  std::optional<std::string> description, url, timestampServer;
+  std::optional<int64_t> signingTime;  // from SOURCE_DATE_EPOCH
+};
+
+// nullopt when no signing option is given. Throws OptionError for a wrong
+// combination or value, a file that cannot be read, an unset variable or a
+// signing program that is not on PATH.
+std::optional<SigningRequest> signingRequestFrom(const ParsedArguments& parsed);
+
+}  // namespace onefile

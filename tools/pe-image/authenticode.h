@@ -1,0 +1,30 @@
+// An image's Authenticode signature as it lies in the file: whether there is
+// one, and who made it. Signatures in folders being packed and in payloads
+// come from anyone, so every read is bounded by the bytes given.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "host/byte-view.h"
+
+namespace onefile {
+
+// A PE image by its headers, whatever its name: "MZ", a DOS header pointing
+// at "PE\0\0" and a whole PE32 or PE32+ optional header.
+bool isPeImage(ByteView file);
+
+// The certificate table that the security directory points at, or nullopt
+// when the image carries none: what Windows takes as signed or not.
+std::optional<ByteView> certificateTable(ByteView image);
+
+struct SignerIdentity {
+  std::string name;               // the certificate's common name, else its organization
+  std::optional<int64_t> notAfter;  // seconds since 1970
+};
+
+// The signer of the first signature in a certificate table (a PKCS#7
+// SignedData in a WIN_CERTIFICATE); nullopt when it cannot be read.
+std::optional<SignerIdentity> signerOf(ByteView table);
+
+}  // namespace onefile
