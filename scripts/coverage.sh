@@ -35,9 +35,8 @@ ctest --test-dir "$host" --output-on-failure -j "$jobs" || failed=1
 # nothing here. Only the Windows programs need the drive in their paths.
 echo "== Windows tests (under Wine)"
 export WINEPREFIX=$prefix WINEDEBUG=-all
-wineserver -p
-trap 'wineserver -k 2>/dev/null; true' EXIT
-wine cmd /c exit </dev/null >/dev/null 2>&1  # Wine's services, started holding no pipe of ctest's
+. "$(dirname "$0")/wine-session.sh"
+start_wine_session "$windows"
 GCOV_PREFIX=Z: ctest --test-dir "$windows" --output-on-failure -j "$jobs" -E '^guide\.commands$' || failed=1
 [ $failed = 0 ] || echo "coverage: some tests failed; the figures count what ran" >&2
 

@@ -21,9 +21,8 @@ summary=$work/summary.txt
 : > "$summary"
 export ONEFILE_STRESS_SUMMARY=$summary
 
-wineserver -p
-trap 'wineserver -k 2>/dev/null; true' EXIT
-wine cmd /c exit </dev/null >/dev/null 2>&1
+. "$(dirname "$0")/wine-session.sh"
+start_wine_session "$windows"
 
 failed=()
 part() {

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Runs every test: the host build's, then the Windows build's under Wine.
-# A wineserver kept running for the whole run makes each Wine start cheap;
-# it is ended when the run ends.
+# One wineserver serves the whole run (scripts/wine-session.sh).
 #
 #   run-tests.sh HOST_BUILD WINDOWS_BUILD WINE_PREFIX [ctest arguments...]
 set -uo pipefail
@@ -10,11 +9,8 @@ shift 3
 export WINEPREFIX=$prefix WINEDEBUG=-all
 jobs=${JOBS:-2}
 
-wineserver -p
-trap 'wineserver -k 2>/dev/null; true' EXIT
-# Wine's own background services start with the first program; started here,
-# they hold no pipe of ctest's open, which would make ctest wait for them.
-wine cmd /c exit </dev/null >/dev/null 2>&1
+. "$(dirname "$0")/wine-session.sh"
+start_wine_session "$windows"
 
 status=0
 echo "== host tests"
