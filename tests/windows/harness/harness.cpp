@@ -219,9 +219,22 @@ std::wstring freshTestDir(const std::wstring& suffix) {
   return dir;
 }
 
-void removeTree(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+namespace {
+
+// attributes as the folder lists them: a link's own, even where it leads nowhere.
+void removeEntry(const std::wstring& path, DWORD attributes) {
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {  // the link goes, never what it leads to
+    // Wine's DeleteFileW removes a file link's target, and its
+    // RemoveDirectoryW refuses a link to a folder: there, Linux unlinks it.
+    if (underWine()) {
+      runLinuxProgram({"rm", "-f", linuxPath(path)});
+    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveDirectoryW(path.c_str());
+    } else {
+      DeleteFileW(path.c_str());
+    }
+    return;
+  }
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     DeleteFileW(path.c_str());
@@ -232,11 +245,25 @@ void removeTree(const std::wstring& path) {
   if (search != INVALID_HANDLE_VALUE) {
     do {
       std::wstring name = entry.cFileName;
-      if (name != L"." && name != L"..") removeTree(path + L"\\" + name);
+      if (name != L"." && name != L"..") removeEntry(path + L"\\" + name, entry.dwFileAttributes);
     } while (FindNextFileW(search, &entry));
     FindClose(search);
   }
   RemoveDirectoryW(path.c_str());
+}
+
+}  // namespace
+
+void removeTree(const std::wstring& path) {
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW(path.c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return;
+  FindClose(search);
+  removeEntry(path, entry.dwFileAttributes);
+  // Wine lists no link that leads nowhere, so a folder holding one stays;
+  // Linux removes it, links unfollowed.
+  if (underWine() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+    runLinuxProgram({"rm", "-rf", linuxPath(path)});
 }
 
 bool fileExists(const std::wstring& path) {

@@ -63,6 +63,7 @@ std::wstring binPath(const std::wstring& name);
 // is made from the running test's suite and name plus an optional suffix.
 std::wstring freshTestDir(const std::wstring& suffix = L"");
 
+// Removes path and everything below it; a link is removed itself, never followed.
 void removeTree(const std::wstring& path);
 bool fileExists(const std::wstring& path);
 bool directoryExists(const std::wstring& path);
