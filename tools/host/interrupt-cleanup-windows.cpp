@@ -1,0 +1,101 @@
+// The console control handler runs on a thread of its own, where ordinary
+// calls are safe. The signing program, sharing the console, gets the same
+// event and ends; until it has, the files it holds open cannot be removed,
+// so removal is tried again for a while. The handler then returns FALSE and
+// the system ends the process as the event would have.
+#include "host/interrupt-cleanup.h"
+
+#include <windows.h>
+
+#include <system_error>
+
+namespace onefile {
+namespace {
+
+constexpr int SLOT_COUNT = 8;
+constexpr int REMOVAL_ATTEMPTS = 30;
+constexpr DWORD RETRY_PAUSE_MS = 100;  // 3 s in all, within what Windows allows a closing console (5 s)
+
+enum class Watched { NOTHING, FILE, FOLDER };
+
+struct Slot {
+  Watched kind = Watched::NOTHING;
+  std::filesystem::path path;
+};
+
+SRWLOCK slotsLock = SRWLOCK_INIT;
+Slot slots[SLOT_COUNT];
+
+// True when nothing is left. A folder is flat, but removing a tree costs
+// nothing more here.
+bool removeSlot(const Slot& slot) {
+  std::error_code error;
+  if (slot.kind == Watched::FILE)
+    return DeleteFileW(slot.path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+  if (slot.kind == Watched::FOLDER) std::filesystem::remove_all(slot.path, error);
+  return !error;
+}
+
+// Files first: an output may be pending inside a watched folder.
+bool removeAll() {
+  bool removed = true;
+  for (Watched kind : {Watched::FILE, Watched::FOLDER})
+    for (const Slot& slot : slots)
+      if (slot.kind == kind && !removeSlot(slot)) removed = false;
+  return removed;
+}
+
+// The lock stays taken: from here until the process ends, nothing is
+// registered or released, so nothing watched is handed back half removed.
+BOOL WINAPI removeWatchedOnControlEvent(DWORD /*event*/) {
+  AcquireSRWLockExclusive(&slotsLock);
+  for (int attempt = 1; !removeAll() && attempt < REMOVAL_ATTEMPTS; ++attempt) Sleep(RETRY_PAUSE_MS);
+  return FALSE;
+}
+
+void installHandler() {
+  static INIT_ONCE installed = INIT_ONCE_STATIC_INIT;
+  InitOnceExecuteOnce(
+      &installed,
+      [](PINIT_ONCE, PVOID, PVOID*) -> BOOL { return SetConsoleCtrlHandler(removeWatchedOnControlEvent, TRUE); },
+      nullptr, nullptr);
+}
+
+int watch(const std::filesystem::path& path, Watched kind) {
+  installHandler();
+  AcquireSRWLockExclusive(&slotsLock);
+  int found = -1;
+  for (int index = 0; index < SLOT_COUNT && found < 0; ++index)
+    if (slots[index].kind == Watched::NOTHING) found = index;
+  if (found >= 0) slots[found] = Slot{kind, path};
+  ReleaseSRWLockExclusive(&slotsLock);
+  return found;
+}
+
+}  // namespace
+
+void InterruptCleanup::watchFile(const std::filesystem::path& file) {
+  stop();
+  slot_ = watch(file, Watched::FILE);
+}
+
+void InterruptCleanup::watchFlatFolder(const std::filesystem::path& folder) {
+  stop();
+  slot_ = watch(folder, Watched::FOLDER);
+}
+
+void InterruptCleanup::stop() {
+  if (slot_ < 0) return;
+  AcquireSRWLockExclusive(&slotsLock);
+  slots[slot_] = Slot{};
+  ReleaseSRWLockExclusive(&slotsLock);
+  slot_ = -1;
+}
+
+void removeWatchedForInterrupt() {
+  AcquireSRWLockExclusive(&slotsLock);
+  removeAll();
+  ReleaseSRWLockExclusive(&slotsLock);
+}
+
+}  // namespace onefile

@@ -1,0 +1,38 @@
+// What an interrupted run must not leave behind: the temporary file of an
+// output not yet in place, and the private folder of copies made on the way
+// (a whole application's programs, signed). The user's Ctrl+C, or a CI job
+// being cancelled (SIGINT, SIGTERM, SIGHUP; on Windows Ctrl+C, Ctrl+Break,
+// closing the console), ends the process without running any destructor, so
+// one handler, installed here and nowhere else, removes everything watched
+// and then lets the process end as the interrupt would have ended it.
+#pragma once
+#include <filesystem>
+
+namespace onefile {
+
+class InterruptCleanup {
+ public:
+  InterruptCleanup() = default;
+  ~InterruptCleanup() { stop(); }
+  InterruptCleanup(const InterruptCleanup&) = delete;
+  InterruptCleanup& operator=(const InterruptCleanup&) = delete;
+
+  // From now on an interrupt removes the file.
+  void watchFile(const std::filesystem::path& file);
+  // From now on an interrupt removes the folder and the files directly in
+  // it. It must hold no folder: on Linux the handler may only make
+  // async-signal-safe calls, and does not walk a tree.
+  void watchFlatFolder(const std::filesystem::path& folder);
+  // What is watched is left to its owner again.
+  void stop();
+
+ private:
+  int slot_ = -1;  // none: nothing watched, or no room left (nothing worse than no cleanup)
+};
+
+// What the handler does, before the process ends of the interrupt: removes
+// everything watched now. For tests of the handler where the system cannot
+// deliver the interrupt.
+void removeWatchedForInterrupt();
+
+}  // namespace onefile
