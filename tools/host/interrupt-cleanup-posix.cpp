@@ -155,6 +155,4 @@ void InterruptCleanup::stop() {
   slot_ = -1;
 }
 
-void removeWatchedForInterrupt() { removeWatched(); }
-
 }  // namespace onefile

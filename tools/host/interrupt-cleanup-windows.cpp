@@ -1,8 +1,8 @@
 // The console control handler runs on a thread of its own, where ordinary
-// calls are safe. The signing program, sharing the console, gets the same
-// event and ends; until it has, the files it holds open cannot be removed,
-// so removal is tried again for a while. The handler then returns FALSE and
-// the system ends the process as the event would have.
+// calls are safe. It ends the programs the tool runs first (they are in a job
+// of their own); until they are gone, the files they hold open cannot be
+// removed, so removal is tried again for a while. The handler then returns
+// FALSE and the system ends the process as the event would have.
 #include "host/interrupt-cleanup.h"
 
 #include <windows.h>
@@ -25,6 +25,7 @@ struct Slot {
 
 SRWLOCK slotsLock = SRWLOCK_INIT;
 Slot slots[SLOT_COUNT];
+HANDLE children = nullptr;  // the job of the programs the tool runs, ended with the tool
 
 // True when nothing is left. A folder is flat, but removing a tree costs
 // nothing more here.
@@ -49,6 +50,7 @@ bool removeAll() {
 // registered or released, so nothing watched is handed back half removed.
 BOOL WINAPI removeWatchedOnControlEvent(DWORD /*event*/) {
   AcquireSRWLockExclusive(&slotsLock);
+  if (children != nullptr) TerminateJobObject(children, STATUS_CONTROL_C_EXIT);
   for (int attempt = 1; !removeAll() && attempt < REMOVAL_ATTEMPTS; ++attempt) Sleep(RETRY_PAUSE_MS);
   return FALSE;
 }
@@ -92,10 +94,24 @@ void InterruptCleanup::stop() {
   slot_ = -1;
 }
 
-void removeWatchedForInterrupt() {
-  AcquireSRWLockExclusive(&slotsLock);
-  removeAll();
-  ReleaseSRWLockExclusive(&slotsLock);
+bool endWithInterrupt(void* process) {
+  static INIT_ONCE created = INIT_ONCE_STATIC_INIT;
+  InitOnceExecuteOnce(
+      &created,
+      [](PINIT_ONCE, PVOID, PVOID*) -> BOOL {
+        HANDLE job = CreateJobObjectW(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (job != nullptr && !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+          CloseHandle(job);
+          job = nullptr;
+        }
+        children = job;
+        return TRUE;
+      },
+      nullptr, nullptr);
+  installHandler();
+  return children != nullptr && AssignProcessToJobObject(children, static_cast<HANDLE>(process));
 }
 
 }  // namespace onefile

@@ -30,9 +30,14 @@ class InterruptCleanup {
   int slot_ = -1;  // none: nothing watched, or no room left (nothing worse than no cleanup)
 };
 
-// What the handler does, before the process ends of the interrupt: removes
-// everything watched now. For tests of the handler where the system cannot
-// deliver the interrupt.
-void removeWatchedForInterrupt();
+#ifdef _WIN32
+// A program the tool runs (the signing program) has no console of the tool's
+// (no window of its own may open), so no console event reaches it, and the
+// files it holds open could not be removed. The process given here (a
+// HANDLE) ends when the tool is interrupted, before the removal, or when the
+// tool ends in any other way. False when the system refuses (the tool runs
+// in a job that allows no job of its own).
+bool endWithInterrupt(void* process);
+#endif
 
 }  // namespace onefile
