@@ -27,14 +27,27 @@ SRWLOCK slotsLock = SRWLOCK_INIT;
 Slot slots[SLOT_COUNT];
 HANDLE children = nullptr;  // the job of the programs the tool runs, ended with the tool
 
-// True when nothing is left. A folder is flat, but removing a tree costs
-// nothing more here.
-bool removeSlot(const Slot& slot) {
+bool removeFile(const std::filesystem::path& file) {
+  return DeleteFileW(file.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+}
+
+// True when the folder is gone. The folder itself is removed only once it
+// lists no file: a file deleted while another handle holds it stays listed
+// until that closes, and a folder removed before then may stay behind,
+// pending deletion, refusing every later attempt.
+bool removeFlatFolder(const std::filesystem::path& folder) {
   std::error_code error;
-  if (slot.kind == Watched::FILE)
-    return DeleteFileW(slot.path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
-  if (slot.kind == Watched::FOLDER) std::filesystem::remove_all(slot.path, error);
-  return !error;
+  bool emptied = true;
+  for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(folder, error))
+    if (!removeFile(entry.path())) emptied = false;
+  if (error) return !std::filesystem::exists(folder, error) && !error;
+  if (!emptied || !std::filesystem::is_empty(folder, error) || error) return false;
+  return RemoveDirectoryW(folder.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+bool removeSlot(const Slot& slot) {
+  if (slot.kind == Watched::FILE) return removeFile(slot.path);
+  return slot.kind != Watched::FOLDER || removeFlatFolder(slot.path);
 }
 
 // Files first: an output may be pending inside a watched folder.
@@ -48,7 +61,10 @@ bool removeAll() {
 
 // The lock stays taken: from here until the process ends, nothing is
 // registered or released, so nothing watched is handed back half removed.
-BOOL WINAPI removeWatchedOnControlEvent(DWORD /*event*/) {
+// Log-off and shut-down reach only the console programs of services (any
+// user's log-off): they are left to the system's own handling.
+BOOL WINAPI removeWatchedOnControlEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
   AcquireSRWLockExclusive(&slotsLock);
   if (children != nullptr) TerminateJobObject(children, STATUS_CONTROL_C_EXIT);
   for (int attempt = 1; !removeAll() && attempt < REMOVAL_ATTEMPTS; ++attempt) Sleep(RETRY_PAUSE_MS);

@@ -20,8 +20,8 @@ class InterruptCleanup {
   // From now on an interrupt removes the file.
   void watchFile(const std::filesystem::path& file);
   // From now on an interrupt removes the folder and the files directly in
-  // it. It must hold no folder: on Linux the handler may only make
-  // async-signal-safe calls, and does not walk a tree.
+  // it. It must hold no folder: the handler walks no tree (on Linux it may
+  // make only async-signal-safe calls).
   void watchFlatFolder(const std::filesystem::path& folder);
   // What is watched is left to its owner again.
   void stop();

@@ -13,8 +13,6 @@
 
 #include "test-support.h"
 
-extern char** environ;
-
 namespace {
 
 using namespace testing_support;
@@ -27,15 +25,13 @@ case ${out##*/} in "$STALL"*) echo $$ >"$MARKER.tmp"; mv "$MARKER.tmp" "$MARKER"
 exec cp "$in" "$out"
 )";
 
-pid_t startBuild(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
-  std::vector<std::string> texts{packPath()};
-  texts.insert(texts.end(), arguments.begin(), arguments.end());
+// The build runs with only the environment given.
+pid_t startBuild(std::vector<std::string> arguments, std::vector<std::string> environment) {
+  arguments.insert(arguments.begin(), packPath());
   std::vector<char*> argv, envp;
-  for (std::string& text : texts) argv.push_back(text.data());
+  for (std::string& text : arguments) argv.push_back(text.data());
+  for (std::string& variable : environment) envp.push_back(variable.data());
   argv.push_back(nullptr);
-  std::vector<std::string> variables(environment);
-  for (char** variable = environ; *variable != nullptr; ++variable) variables.push_back(*variable);
-  for (std::string& variable : variables) envp.push_back(variable.data());
   envp.push_back(nullptr);
   // A test runner may have started this with an interrupt ignored; the tool
   // keeps what it is given, so the build gets the default actions.
