@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -14,31 +13,6 @@
 
 namespace onefile {
 namespace {
-
-// The temporary file of the output being written, for the signal handler.
-// One output is written at a time.
-char pendingTemporary[4096];
-
-extern "C" void removePendingAndRaise(int signal) {
-  if (pendingTemporary[0] != '\0') unlink(pendingTemporary);
-  std::signal(signal, SIG_DFL);
-  raise(signal);
-}
-
-void watchInterrupts(const std::string& temporary) {
-  if (temporary.size() >= sizeof pendingTemporary) return;  // no cleanup on interrupt, nothing worse
-  std::memcpy(pendingTemporary, temporary.c_str(), temporary.size() + 1);
-  std::signal(SIGINT, removePendingAndRaise);
-  std::signal(SIGTERM, removePendingAndRaise);
-  std::signal(SIGHUP, removePendingAndRaise);
-}
-
-void stopWatchingInterrupts() {
-  std::signal(SIGINT, SIG_DFL);
-  std::signal(SIGTERM, SIG_DFL);
-  std::signal(SIGHUP, SIG_DFL);
-  pendingTemporary[0] = '\0';
-}
 
 std::string systemReason(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
@@ -62,7 +36,7 @@ AtomicOutputFile::AtomicOutputFile(std::filesystem::path destination, unsigned p
     unlink(temporary_.c_str());
     throw PackError(destination_.string(), systemReason("cannot create the output"));
   }
-  watchInterrupts(temporary_);
+  interruptCleanup_.watchFile(temporary_);
 }
 
 AtomicOutputFile::~AtomicOutputFile() { discard(); }
@@ -96,7 +70,7 @@ void AtomicOutputFile::commit() {
     throw PackError(destination_.string(), failure);
   }
   temporary_.clear();
-  stopWatchingInterrupts();
+  interruptCleanup_.stop();
 }
 
 void AtomicOutputFile::discard() {
@@ -104,7 +78,7 @@ void AtomicOutputFile::discard() {
   file_ = nullptr;
   if (!temporary_.empty()) unlink(temporary_.c_str());
   temporary_.clear();
-  stopWatchingInterrupts();
+  interruptCleanup_.stop();
 }
 
 }  // namespace onefile

@@ -2,8 +2,10 @@
 // soon as it is created, so that however the run ends while it is being
 // written (an error, Ctrl+C, the process being killed) the system removes it
 // when its handle closes. flush() lifts the mark, since a file marked so
-// cannot be opened again (the executable's checksum is read from it); from
-// then until commit() moves it into place, discarding deletes it by name.
+// cannot be opened again (the executable's checksum is read from it, the
+// signing program signs it); from then until commit() moves it into place,
+// discarding deletes it by name, and so does the console control handler
+// when the run is interrupted.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -68,6 +70,7 @@ AtomicOutputFile::AtomicOutputFile(std::filesystem::path destination, unsigned /
     throw PackError(shown, "cannot create the output");
   }
   temporary_ = temporary.u8string();
+  interruptCleanup_.watchFile(temporary);
 }
 
 AtomicOutputFile::~AtomicOutputFile() { discard(); }
@@ -113,9 +116,11 @@ void AtomicOutputFile::commit() {
   if (!failure.empty()) {
     DeleteFileW(temporary.c_str());
     temporary_.clear();
+    interruptCleanup_.stop();
     throw PackError(shown, failure);
   }
   temporary_.clear();
+  interruptCleanup_.stop();
 }
 
 void AtomicOutputFile::discard() {
@@ -123,6 +128,7 @@ void AtomicOutputFile::discard() {
   file_ = nullptr;
   if (!temporary_.empty()) DeleteFileW(std::filesystem::u8path(temporary_).c_str());  // after flush()
   temporary_.clear();
+  interruptCleanup_.stop();
 }
 
 }  // namespace onefile

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <string>
 
+#include "host/interrupt-cleanup.h"
+
 namespace onefile {
 
 class ByteSink {
@@ -24,8 +26,9 @@ class StringSink : public ByteSink {
 };
 
 // Writes to a temporary file beside the destination; commit() renames it into
-// place. Destroyed or interrupted (SIGINT, SIGTERM) before that, it removes the
-// temporary file, so a failed run never leaves a half-written output behind.
+// place. Destroyed or interrupted (SIGINT, SIGTERM, SIGHUP; Ctrl+C, Ctrl+Break,
+// closing the console) before that, it removes the temporary file, so a failed
+// run never leaves a half-written output behind.
 class AtomicOutputFile : public ByteSink {
  public:
   // permissions are those of a new file before the umask: 0666 for data,
@@ -50,6 +53,7 @@ class AtomicOutputFile : public ByteSink {
   std::filesystem::path destination_;
   std::string temporary_;
   std::FILE* file_ = nullptr;
+  InterruptCleanup interruptCleanup_;
 };
 
 }  // namespace onefile

@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "host/interrupt-cleanup.h"
 #include "host/pack-error.h"
 #include "host/utf.h"
 #include "host/windows-error.h"
@@ -103,10 +104,19 @@ int runProgram(const std::filesystem::path& program, const std::vector<std::stri
   startup.hStdOutput = output.value;
   startup.hStdError = output.value;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                      &startup, &process))
+  // Started suspended, so that it is in the job that ends it with the tool
+  // before it can do anything; where it cannot be, it runs all the same.
+  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW | CREATE_SUSPENDED,
+                      nullptr, nullptr, &startup, &process))
     throw failed("cannot be started: ");
   Handle child{process.hProcess}, thread{process.hThread};
+  endWithInterrupt(child.value);
+  if (ResumeThread(thread.value) == static_cast<DWORD>(-1)) {
+    DWORD error = GetLastError();
+    TerminateProcess(child.value, 1);
+    SetLastError(error);
+    throw failed("cannot be started: ");
+  }
   DWORD status = 0;
   if (WaitForSingleObject(child.value, INFINITE) != WAIT_OBJECT_0 || !GetExitCodeProcess(child.value, &status))
     throw failed("cannot be waited for: ");

@@ -20,6 +20,7 @@ TemporaryFolder::TemporaryFolder() {
   if (mkdtemp(name.data()) == nullptr)
     throw PackError(pattern, std::string("cannot make a temporary folder: ") + std::strerror(errno));
   path_ = name.data();
+  interruptCleanup_.watchFlatFolder(path_);
 }
 
 TemporaryFolder::~TemporaryFolder() {

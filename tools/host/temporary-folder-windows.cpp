@@ -27,6 +27,7 @@ TemporaryFolder::TemporaryFolder() {
     std::filesystem::path candidate = std::filesystem::path(base) / name;
     if (CreateDirectoryW(candidate.c_str(), nullptr)) {
       path_ = candidate;
+      interruptCleanup_.watchFlatFolder(path_);
       return;
     }
     if (GetLastError() != ERROR_ALREADY_EXISTS) break;

@@ -1,7 +1,10 @@
 // A folder of the system's temporary folder that only this user can enter,
-// removed with everything in it when the object goes.
+// removed with everything in it when the object goes, or when the run is
+// interrupted. It holds files only, no folder: see InterruptCleanup.
 #pragma once
 #include <filesystem>
+
+#include "host/interrupt-cleanup.h"
 
 namespace onefile {
 
@@ -16,6 +19,7 @@ class TemporaryFolder {
 
  private:
   std::filesystem::path path_;
+  InterruptCleanup interruptCleanup_;
 };
 
 }  // namespace onefile

@@ -37,7 +37,8 @@ class CodeSigner {
   // to threads files at once. progress may be null.
   SignedFiles signFolderFiles(std::vector<FolderFile>* files, unsigned threads, Progress* progress) const;
 
-  // A file of the signer's private folder that is removed with it.
+  // A file of the signer's private folder that is removed with it. name is a
+  // plain file name: the folder stays flat, as an interrupt's cleanup needs.
   std::filesystem::path privateFile(const std::string& name) const { return folder_.path() / name; }
   const std::string& signerName() const { return signerName_; }
 

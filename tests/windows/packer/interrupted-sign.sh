@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# onefile-pack.exe build --sign and a Ctrl+C while the signing program works,
+# on a file of the folder and on the finished executable: nothing is left in
+# %TEMP% or beside the output. Wine turns SIGINT into the Ctrl+C event for
+# the packer alone; the signing program, on no console of the packer's, gets
+# no event on Windows either and must be ended by the packer.
+#
+#   interrupted-sign.sh WINDOWS_PACK STALLING_SIGNER WORK_DIR
+set -euo pipefail
+windows_pack=$1 signer=$2 work=$3
+export WINEDEBUG=-all
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+rm -rf "$work" && mkdir -p "$work/app" "$work/bin"
+# A copy of its own, so that the interrupt by name reaches no other test's packer.
+cp "$windows_pack" "$work/interrupted-packer.exe"
+cp "$signer" "$work/bin/osslsigncode.exe"
+cp "$windows_pack" "$work/app/main.exe" && cp "$signer" "$work/app/helper.dll"
+printf 'data\n' >"$work/app/data.txt" && printf 'not read\n' | tee "$work/cert.pem" >"$work/key.pem"
+w() { winepath -w "$work/$1"; }
+for stall in signed- signed-executable; do
+  rm -rf "$work/temp" "$work/out" "$work/marker" && mkdir "$work/temp" "$work/out"
+  STALL_ON=$stall MARKER=$(w marker) WINEPATH=$(w bin) wine cmd /c "set TEMP=$(w temp)&& set TMP=$(w temp)&& \
+    $(w interrupted-packer.exe) build $(w app) --main main.exe -o $(w out)\\x.exe -q --threads 1 \
+    --sign-cert $(w cert.pem) --sign-key $(w key.pem)" </dev/null >"$work/$stall.log" 2>&1 &
+  for _ in $(seq 300); do [ -e "$work/marker" ] && break; sleep 0.1; done
+  [ -e "$work/marker" ] || fail "stalled on $stall: the signing program never started: $(cat "$work/$stall.log")"
+  [ -n "$(ls "$work/temp")" ] || fail "stalled on $stall: no private folder"
+  kill -INT "$(pgrep -f '^[^ ]*interrupted-packer\.exe build')"
+  wait $! || true
+  left=$(find "$work/temp" "$work/out" -mindepth 1)
+  [ -z "$left" ] || fail "stalled on $stall: left $left; $(cat "$work/$stall.log")"
+done
+echo "an interrupted signing build left nothing behind"
