@@ -9,6 +9,8 @@
 
 #include <system_error>
 
+#include "host/temporary-folder.h"
+
 namespace onefile {
 namespace {
 
@@ -29,20 +31,6 @@ HANDLE children = nullptr;  // the job of the programs the tool runs, ended with
 
 bool removeFile(const std::filesystem::path& file) {
   return DeleteFileW(file.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
-}
-
-// True when the folder is gone. The folder itself is removed only once it
-// lists no file: a file deleted while another handle holds it stays listed
-// until that closes, and a folder removed before then may stay behind,
-// pending deletion, refusing every later attempt.
-bool removeFlatFolder(const std::filesystem::path& folder) {
-  std::error_code error;
-  bool emptied = true;
-  for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(folder, error))
-    if (!removeFile(entry.path())) emptied = false;
-  if (error) return !std::filesystem::exists(folder, error) && !error;
-  if (!emptied || !std::filesystem::is_empty(folder, error) || error) return false;
-  return RemoveDirectoryW(folder.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 bool removeSlot(const Slot& slot) {

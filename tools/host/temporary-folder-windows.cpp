@@ -11,6 +11,14 @@ namespace onefile {
 namespace {
 
 constexpr int NAME_ATTEMPTS = 100;
+// A program that has just ended may hold its files a moment longer (under
+// Wine its end is reported before they are closed): up to 2 s in all.
+constexpr int REMOVAL_ATTEMPTS = 40;
+constexpr DWORD RETRY_PAUSE_MS = 50;
+
+bool removeFile(const std::filesystem::path& file) {
+  return DeleteFileW(file.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+}
 
 }  // namespace
 
@@ -35,9 +43,20 @@ TemporaryFolder::TemporaryFolder() {
   throw PackError("%TEMP%", "cannot make a temporary folder: " + windowsErrorText(GetLastError()));
 }
 
+// Nothing of the user's is in it: a folder that still cannot be removed is
+// left, silently.
 TemporaryFolder::~TemporaryFolder() {
-  std::error_code ignored;  // nothing of the user's is in it
-  std::filesystem::remove_all(path_, ignored);
+  for (int attempt = 1; !removeFlatFolder(path_) && attempt < REMOVAL_ATTEMPTS; ++attempt) Sleep(RETRY_PAUSE_MS);
+}
+
+bool removeFlatFolder(const std::filesystem::path& folder) {
+  std::error_code error;
+  bool emptied = true;
+  for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(folder, error))
+    if (!removeFile(entry.path())) emptied = false;
+  if (error) return !std::filesystem::exists(folder, error) && !error;
+  if (!emptied || !std::filesystem::is_empty(folder, error) || error) return false;
+  return RemoveDirectoryW(folder.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 }  // namespace onefile
