@@ -20,7 +20,7 @@ const char* const WRITTEN_PRODUCT = "Tool Suite";
 const char* const WRITTEN_COPYRIGHT = "(c) 2026 Acme";
 const std::array<uint16_t, 4> WRITTEN_VERSION = {3, 1, 4, 15};
 
-// The set-up's dependencies: where make's DEPS_DIR says, else beside the sources.
+// The set-up's dependencies: where DEPS_DIR says, else the build's own folder.
 fs::path sevenZip() {
   const char* deps = std::getenv("DEPS_DIR");
   return fs::path(deps && *deps ? deps : ONEFILE_DEFAULT_DEPS_DIR) / "windows-programs" / "7za.exe";
