@@ -43,18 +43,4 @@ TEST(ChildProcess, RunsWithInputAndTellsStatusAndOutput) {
                onefile::PackError);
 }
 
-TEST(ChildProcess, FindsProgramsOnlyInPathsFolders) {
-  testing_support::ScratchFolder folder;
-  testing_support::writeFile(folder / "tool", "#!/bin/sh\n");
-  std::filesystem::permissions(folder / "tool", std::filesystem::perms::owner_all);
-  testing_support::writeFile(folder / "not-runnable", "data");
-  std::string saved = std::getenv("PATH");
-  setenv("PATH", ("/nonexistent::" + folder.path().string()).c_str(), 1);
-  EXPECT_EQ(onefile::findOnPath("tool"), folder / "tool");
-  EXPECT_EQ(onefile::findOnPath("not-runnable"), std::nullopt);
-  setenv("PATH", "", 1);
-  EXPECT_EQ(onefile::findOnPath("tool"), std::nullopt);
-  setenv("PATH", saved.c_str(), 1);
-}
-
 }  // namespace
