@@ -55,12 +55,14 @@ TEST(BuildCommand, RefusesEachBadOptionWithOneLineAndWritesNothing) {
   writeFile(folder / "cut.ico", cut);
   fs::create_directory(folder / "out");
   std::string app = (folder / "app").string(), out = (folder / "out/x.exe").string();
-  std::vector<std::string> base = {"build", app, "--main", "app.exe", "-o", out};
+  std::vector<std::string> base = {"build", app, "--main", "app.exe"};
   const std::string notVersion = "is not up to four dot-separated numbers from 0 to 65535";
+  const std::string outFolder = (folder / "out").string(), missing = (folder / "missing").string();
   struct Case {
     std::vector<std::string> extra;
     std::string message;  // the whole line, after "onefile-pack build: " or "onefile-pack: "
     int status;
+    std::string output = "";  // -o, when not out
   };
   std::vector<Case> cases = {
       {{"--version", "1.2.3.4.5"}, "--version: '1.2.3.4.5' " + notVersion, 2},
@@ -91,14 +93,23 @@ TEST(BuildCommand, RefusesEachBadOptionWithOneLineAndWritesNothing) {
       {{"--console", "--windows"}, "--windows: cannot be given with --console", 2},
       {{"--progress-window", "--console"},
        "--progress-window: is for GUI programs: a console program's user sees its console wait", 2},
+      // The output is checked before the folder is read.
+      {{}, "-o: " + outFolder + " is a folder; name the file to write in it, such as " + outFolder + "/app.exe", 2,
+       outFolder},
+      {{}, "-o: " + outFolder + "/ names a folder; name the file to write, such as " + outFolder + "/app.exe", 2,
+       outFolder + "/"},
+      {{}, missing + ": the output's folder does not exist", 1, missing + "/x.exe"},
+      {{}, out + ": the output's folder is not a folder", 1, out + "/x.exe"},
   };
+  writeFile(out, "a file where a folder should be");
   for (const Case& c : cases) {
-    CommandResult result = runPack(with(base, c.extra));
+    CommandResult result = runPack(with(with(base, {"-o", c.output.empty() ? out : c.output}), c.extra));
     std::string prefix = c.status == 2 ? TOOL_PREFIX : "onefile-pack: ";
     EXPECT_EQ(result.status, c.status) << c.message;
     EXPECT_EQ(result.err, prefix + c.message + "\n");
-    EXPECT_TRUE(entriesOf(folder / "out").empty()) << c.message;
+    EXPECT_EQ(entriesOf(folder / "out").size(), 1u) << c.message;
   }
+  fs::remove(out);
   // Options that belong to the other input.
   fs::path payload = folder / "app.payload";
   writeFile(payload, payloadOf({{u"app.exe", "main"}}));
@@ -110,6 +121,7 @@ TEST(BuildCommand, RefusesEachBadOptionWithOneLineAndWritesNothing) {
     EXPECT_EQ(result.status, 2) << result.err;
     EXPECT_NE(result.err.find("usage:"), std::string::npos) << result.err;
   }
+  EXPECT_EQ(runPack({"build"}).err.rfind(TOOL_PREFIX + "the application folder is missing (or --payload FILE)\n", 0), 0u);
   for (std::string option : {"--main", "--level", "--threads", "--cache-folder-length"}) {
     CommandResult result = runPack({"build", "--payload", payload.string(), option, "1", "-o", out});
     EXPECT_EQ(result.status, 2) << result.err;
@@ -245,9 +257,16 @@ TEST(BuildCommand, TakesTheSubsystemAndNameOfItsMainProgramUnlessTold) {
                                         "--level", "1"},
                                        c.extra));
     ASSERT_EQ(built.status, 0) << label << built.err;
-    EXPECT_EQ(built.err, "") << label;
+    // Tool.exe has no file version: one not given is the default, and warned about.
+    bool defaulted = std::find(c.extra.begin(), c.extra.end(), "--version") == c.extra.end() &&
+                     std::find(c.extra.begin(), c.extra.end(), "--unchecked") == c.extra.end();
+    EXPECT_EQ(built.err, defaulted ? "onefile-pack: warning: no --version given and Tool.exe has no file version: every "
+                                     "such build named " + c.name + " unpacks into the one cache folder of version "
+                                     "1.7.0, over another's files; pass --version\n"
+                                   : "")
+        << label;
     std::smatch sizes;
-    ASSERT_TRUE(std::regex_search(built.out, sizes, std::regex("payload of [0-9]+ bytes"))) << built.out;
+    ASSERT_TRUE(std::regex_search(built.out, sizes, std::regex("payload of [0-9.]+ (bytes|KiB)"))) << built.out;
     EXPECT_EQ(sizes.suffix().str(), c.sources + "\n") << label;
     CommandResult headers = runShell(tool("objdump") + " -p " + shellQuote(exe.string()));
     EXPECT_NE(headers.out.find(c.header), std::string::npos) << label;
