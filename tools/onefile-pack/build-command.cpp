@@ -323,24 +323,26 @@ std::vector<OptionDefinition> buildOptions() {
   return options;
 }
 
-// Warnings about the build's own identity, before any work.
-void warnAboutOutputAndVersion(const ParsedArguments& parsed, const BuildRequest& request) {
-  std::string output = request.output.filename().u8string();
-  if (!isExecutableName(output))
+void warnAboutOutputName(const BuildRequest& request) {
+  if (!isExecutableName(request.output.filename().u8string()))
     printText(stderr, "onefile-pack: warning: %s does not end in .exe, so Explorer and cmd will not start it as a program\n",
               displayName(request.output.u8string()).c_str());
-  if (request.unchecked || parsed.has("version") || !request.carried.version.empty()) return;
-  std::string source = request.carried.source.empty() ? "" : " and " + request.carried.source + " has no file version";
+}
+
+// Said of a finished build: two different programs of one name, neither
+// with a version, would unpack into one folder, over each other's files.
+void warnAboutDefaultedVersion(const ParsedArguments& parsed, const BuildRequest& request) {
+  if (request.carried.source.empty() || parsed.has("version") || !request.carried.version.empty()) return;
   printText(stderr,
-            "onefile-pack: warning: no --version given%s: every such build named %s unpacks into the one cache "
-            "folder of version %s, over another's files; pass --version\n",
-            source.c_str(), displayName(request.identity.name).c_str(), DEFAULT_VERSION);
+            "onefile-pack: warning: no --version given and %s has no file version: every such build named %s "
+            "unpacks into the one cache folder of version %s, over another's files; pass --version\n",
+            request.carried.source.c_str(), displayName(request.identity.name).c_str(), DEFAULT_VERSION);
 }
 
 int runBuildCommand(const Arguments& arguments) {
   ParsedArguments parsed = parseArguments(arguments, buildOptions());
   BuildRequest request = requestFrom(parsed);
-  warnAboutOutputAndVersion(parsed, request);
+  warnAboutOutputName(request);
   // Not refused: the allowances are generous, and most machines' folders
   // are far shorter than they allow for.
   if (request.targetFolderUnits >= PATH_CAPACITY)
@@ -390,6 +392,7 @@ int runBuildCommand(const Arguments& arguments) {
       return signedOutput;
     };
   uint64_t size = writer.finish(signOutput);
+  warnAboutDefaultedVersion(parsed, request);
   if (!request.quiet) {
     printText(stdout, "%s: executable of %s, payload of %s%s\n", displayName(request.output.u8string()).c_str(),
               sizeText(size).c_str(), sizeText(summary.payloadBytes).c_str(), sourcesText(parsed, request).c_str());

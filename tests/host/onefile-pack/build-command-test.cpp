@@ -351,8 +351,8 @@ TEST(BuildCommand, TakesTheMainProgramsDetailsUnlessGivenOrUnfit) {
                            ": its CompanyName is left out: it holds a control character\n"
                            "onefile-pack: warning: " + main.string() +
                            ": its FileDescription is left out: it is 1025 characters long; at most 1024 are taken\n");
-  EXPECT_NE(built.out.find("; from Own Tool.exe: --windows --name Own Tool --version 4.3.2 --icon --product; given: "
-                           "--copyright; default: --company --description\n"),
+  EXPECT_NE(built.out.find("; from Own Tool.exe: --windows --name Own Tool --version 4.3.2 --icon --product \"Own "
+                           "Suite\"; given: --copyright \"(c) Given\"; default: --company --description\n"),
             std::string::npos)
       << built.out;
   CommandResult rc = runShell(tool("windres") + " -i " + shellQuote(exe.string()) + " -O rc");
@@ -381,7 +381,8 @@ TEST(BuildCommand, SaysWhatItIgnoredInAMalformedMainProgram) {
     SCOPED_TRACE(kept.path().filename().string());
     std::string bytes = readFile(kept.path());
     writeFile(main, bytes);
-    CommandResult result = runPack({"build", (folder / "app").string(), "--main", "app.exe", "-o", out.string(), "-q"});
+    CommandResult result =
+        runPack({"build", (folder / "app").string(), "--main", "app.exe", "-o", out.string(), "-q", "--version", "1"});
     std::string expected;
     int status = 0;
     try {
@@ -413,7 +414,9 @@ TEST(BuildCommand, HeadersAndResourcesReadBackWithOtherTools) {
                                  "--level", "3", "--company", "Acme Ltd", "--product", "Tool Suite", "--copyright",
                                  "(c) Acme", "--description", "A tool"});
   ASSERT_EQ(built.status, 0) << built.err;
-  EXPECT_EQ(built.err, "");
+  EXPECT_EQ(built.err, "onefile-pack: warning: no --version given and app.exe has no file version: every such build "
+                       "named app unpacks into the one cache folder of version 1.7.0, over another's files; pass "
+                       "--version\n");
   EXPECT_NE(fs::status(exe).permissions() & fs::perms::owner_exec, fs::perms::none);
 
   CommandResult headers = runShell(tool("objdump") + " -p " + shellQuote(exe.string()));
@@ -520,7 +523,8 @@ TEST(BuildCommand, LeavesItsOwnOutputOutAndNamesWhatDeservesAWarning) {
   ScratchFolder folder;
   writeApp(folder / "app");
   auto build = [&](const std::vector<std::string>& extra) {
-    return runPack(with({"build", (folder / "app").string(), "--main", "app.exe", "-q", "--level", "1"}, extra));
+    return runPack(
+        with({"build", (folder / "app").string(), "--main", "app.exe", "-q", "--level", "1", "--version", "1"}, extra));
   };
   std::string out = (folder / "app/out.exe").string();
   ASSERT_EQ(build({"-o", out}).status, 0);
@@ -579,7 +583,7 @@ TEST(BuildCommand, MarksOldVersionRemovalAndNamesTemplatesWhereItDoesNothing) {
                         {"{TEMP}\\..\\{VERSION}", true}};
   for (const Case& c : cases) {
     std::vector<std::string> arguments = {"build", (folder / "app").string(), "--main", "app.exe", "-q", "--level", "1",
-                                          "-o", (folder / "r.exe").string(), "--remove-old-versions"};
+                                          "-o", (folder / "r.exe").string(), "--remove-old-versions", "--version", "1"};
     if (!c.pathTemplate.empty()) arguments.insert(arguments.end(), {"--template", c.pathTemplate});
     CommandResult result = runPack(arguments);
     EXPECT_EQ(result.status, 0) << result.err;
@@ -594,7 +598,9 @@ TEST(BuildCommand, WarnsAboutLongNamesAgainstTheFolderTheTemplateGives) {
   std::string component(199, 'n');
   std::string name = component + "/" + component + "/" + component + "/" + component + "/" + component;
   writeFile(folder / "app" / name, "x");
-  auto warnings = [&](const std::string& out, const std::vector<std::string>& extra) {
+  auto warnings = [&](const std::string& out, std::vector<std::string> extra) {
+    // As long as the default, which is warned about.
+    if (std::find(extra.begin(), extra.end(), "--version") == extra.end()) extra.insert(extra.end(), {"--version", "1.2.3"});
     CommandResult result = runPack(with({"build", (folder / "app").string(), "--main", "app.exe", "-o",
                                          (folder / out).string(), "--level", "1", "-q"},
                                         extra));
@@ -623,7 +629,8 @@ TEST(BuildCommand, WarnsAboutLongNamesAgainstTheFolderTheTemplateGives) {
   auto payloadWarnings = [&](size_t literalUnits) {
     std::string pathTemplate = "{CACHE_DIR}\\" + std::string(literalUnits, 'L');
     CommandResult result = runPack({"build", "--payload", (folder / "app.payload").string(), "-o",
-                                    (folder / "payload.exe").string(), "-q", "--template", pathTemplate});
+                                    (folder / "payload.exe").string(), "-q", "--template", pathTemplate, "--version",
+                                    "1.2.3"});
     EXPECT_EQ(result.status, 0) << result.err;
     return result.err;
   };
@@ -638,7 +645,7 @@ TEST(BuildCommand, ShowsProgressOnATerminalUnlessQuiet) {
   writeFile(folder / "app/app.exe", programImage(2) + fixtures::textBytes(500000, 1));
   auto onTerminal = [&](const std::string& out, const std::string& extra) {
     std::string command = shellQuote(packPath()) + " build " + shellQuote((folder / "app").string()) +
-                          " --main app.exe --level 3 -o " + shellQuote((folder / out).string()) + extra;
+                          " --main app.exe --level 3 --version 1 -o " + shellQuote((folder / out).string()) + extra;
     return runShell("script -qec " + shellQuote(command) + " /dev/null");
   };
   CommandResult shown = onTerminal("1.exe", "");
