@@ -109,7 +109,7 @@ set -e
 # A signal to the bin script reaches the program, and the script ends as the
 # program did: with the status it chose, or by the same signal; the program
 # is not left running.
-printf '#!/bin/sh\necho $$ >"$1"\ntrap "exit 7" TERM\nwhile :; do sleep 0.1; done\n' >"$scratch/traps"
+printf '#!/bin/sh\necho $$ >"$1"\ntrap "exit 7" TERM\nfor i in $(seq 600); do sleep 0.1; done\n' >"$scratch/traps"
 printf '#!/bin/sh\necho $$ >"$1"\nexec sleep 60\n' >"$scratch/sleeps"
 chmod +x "$scratch/traps" "$scratch/sleeps"
 for run in traps:TERM:7 sleeps:INT:130 sleeps:HUP:129; do
@@ -124,7 +124,10 @@ for run in traps:TERM:7 sleeps:INT:130 sleeps:HUP:129; do
   status=$?
   set -e
   [ "$status" -eq "$expected" ] || fail "the bin script sent SIG$signal ended with $status, not $expected"
-  kill -0 "$(cat "$scratch/pid")" 2>/dev/null && fail "the program of the bin script sent SIG$signal still runs"
+  if kill -0 "$(cat "$scratch/pid")" 2>/dev/null; then
+    fail "the program of the bin script sent SIG$signal still runs"
+    kill -KILL "$(cat "$scratch/pid")"
+  fi
 done
 
 # The three package files installed into an empty project as a user would,
