@@ -120,7 +120,7 @@ for run in traps:TERM:7 sleeps:INT:130 sleeps:HUP:129; do
   for _ in $(seq 100); do [ -s "$scratch/pid" ] && break; sleep 0.05; done
   kill -"$signal" "$wrapper"
   set +e
-  wait "$wrapper"
+  wait "$wrapper" 2>/dev/null  # no job notice for the signal it ended by
   status=$?
   set -e
   [ "$status" -eq "$expected" ] || fail "the bin script sent SIG$signal ended with $status, not $expected"
