@@ -17,6 +17,7 @@ namespace fs = std::filesystem;
 namespace onefile {
 namespace {
 
+constexpr char HOST_SEPARATOR = static_cast<char>(fs::path::preferred_separator);
 // How many files a missing main program's message suggests.
 constexpr size_t MAX_MAIN_PROGRAM_CANDIDATES = 3;
 
@@ -202,8 +203,11 @@ std::vector<std::string> mainProgramCandidates(const std::vector<FolderFile>& fi
   std::vector<std::pair<size_t, std::string>>& ranked = inSubfolders.empty() ? atTop : inSubfolders;
   std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<std::string> candidates;
-  for (size_t i = 0; i < ranked.size() && i < MAX_MAIN_PROGRAM_CANDIDATES; ++i)
-    candidates.push_back(displayName(ranked[i].second));
+  for (size_t i = 0; i < ranked.size() && i < MAX_MAIN_PROGRAM_CANDIDATES; ++i) {
+    std::string shown = displayName(ranked[i].second);
+    std::replace(shown.begin(), shown.end(), '/', HOST_SEPARATOR);
+    candidates.push_back(shown);
+  }
   return candidates;
 }
 
@@ -213,7 +217,7 @@ std::string missingMainProgramReason(const std::vector<FolderFile>& files, const
   std::string named = candidates.front();
   for (size_t i = 1; i < candidates.size(); ++i) named += (i + 1 == candidates.size() ? " or " : ", ") + candidates[i];
   std::string reason = "no such main program in the folder; did you mean " + named + "?";
-  if (candidates.front().find('/') != std::string::npos)
+  if (candidates.front().find(HOST_SEPARATOR) != std::string::npos)
     reason += " The main program must be at the top of the folder (the guide shows how to start one in a subfolder)";
   return reason;
 }
@@ -249,7 +253,7 @@ std::string mainProgramOnDisk(const fs::path& root, const std::string& mainProgr
 
 // Shown with the host's own separator, so a Windows user sees Windows paths.
 std::string displayPath(const fs::path& root, const std::string& relative) {
-  constexpr char separator = static_cast<char>(fs::path::preferred_separator);
+  constexpr char separator = HOST_SEPARATOR;
   std::string base = root.u8string();
   if (relative.empty()) return displayName(base);
   if (!base.empty() && base.back() != '/' && base.back() != separator) base += separator;
