@@ -106,6 +106,29 @@ passed=$(ONEFILE_PACK_BINARY=$scratch/named node "$scratch/package/bin/onefile-p
 status=$?
 set -e
 [ "$passed$status" = "[two words][][--x=\$y]42" ] || fail "the bin script passed '$passed', status $status"
+# A signal to the bin script reaches the program, and the script ends as the
+# program did: with the status it chose, or by the same signal; the program
+# is not left running.
+printf '#!/bin/sh\necho $$ >"$1"\ntrap "exit 7" TERM\nfor i in $(seq 600); do sleep 0.1; done\n' >"$scratch/traps"
+printf '#!/bin/sh\necho $$ >"$1"\nexec sleep 60\n' >"$scratch/sleeps"
+chmod +x "$scratch/traps" "$scratch/sleeps"
+for run in traps:TERM:7 sleeps:INT:130 sleeps:HUP:129; do
+  IFS=: read -r named signal expected <<<"$run"
+  rm -f "$scratch/pid"
+  ONEFILE_PACK_BINARY=$scratch/$named node "$scratch/package/bin/onefile-pack.js" "$scratch/pid" &
+  wrapper=$!
+  for _ in $(seq 100); do [ -s "$scratch/pid" ] && break; sleep 0.05; done
+  kill -"$signal" "$wrapper"
+  set +e
+  wait "$wrapper" 2>/dev/null  # no job notice for the signal it ended by
+  status=$?
+  set -e
+  [ "$status" -eq "$expected" ] || fail "the bin script sent SIG$signal ended with $status, not $expected"
+  if kill -0 "$(cat "$scratch/pid")" 2>/dev/null; then
+    fail "the program of the bin script sent SIG$signal still runs"
+    kill -KILL "$(cat "$scratch/pid")"
+  fi
+done
 
 # The three package files installed into an empty project as a user would,
 # offline: npx runs the Linux program, which packs a folder (onefile-pack.exe

@@ -3,6 +3,7 @@
 #pragma once
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace onefile {
 
@@ -17,6 +18,20 @@ class PackError : public std::runtime_error {
  private:
   std::string subject_;
   std::string reason_;
+};
+
+// Several files that cannot be packed, each with its reason, so that the user
+// mends them all in one go; the subject is the folder that holds them.
+class RefusedFiles : public PackError {
+ public:
+  RefusedFiles(std::string folder, std::vector<PackError> refusals)
+      : PackError(std::move(folder), std::to_string(refusals.size()) + " files cannot be packed"),
+        refusals_(std::move(refusals)) {}
+
+  const std::vector<PackError>& refusals() const { return refusals_; }
+
+ private:
+  std::vector<PackError> refusals_;
 };
 
 }  // namespace onefile

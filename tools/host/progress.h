@@ -15,7 +15,9 @@ class Progress {
   virtual void finish() = 0;
 };
 
-// Redraws one line on the stream, at most a few times a second.
+// Redraws one line on the stream, at most a few times a second: the bar, the
+// share done, the bytes, and once a second has passed the rate and the time
+// left at that rate.
 class TerminalProgressBar : public Progress {
  public:
   // label: what the bar shows at its start, e.g. "Packing".
@@ -38,7 +40,9 @@ class TerminalProgressBar : public Progress {
   const char* label_;
   uint64_t total_ = 0;
   uint64_t done_ = 0;
+  std::chrono::steady_clock::time_point started_;
   std::chrono::steady_clock::time_point lastDrawn_;
+  size_t drawnWidth_ = 0;  // of the last line drawn, which a shorter one overwrites
   bool drawn_ = false;
   bool finished_ = false;
 };

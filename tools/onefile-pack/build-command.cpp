@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "executable/application-resources.h"
+#include "onefile-pack/build-defaults.h"
 #include "onefile-pack/code-signer.h"
 #include "onefile-pack/command-line.h"
 #include "host/counted-text.h"
@@ -30,6 +31,7 @@
 #include "payload-io/payload-writer.h"
 #include "payload/format.h"
 #include "payload-io/windows-names.h"
+#include "onefile-pack/output-check.h"
 #include "onefile-pack/target-length.h"
 #include "onefile-pack/sign-options.h"
 #include "onefile-pack/template-check.h"
@@ -41,8 +43,6 @@
 namespace onefile {
 namespace {
 
-constexpr char DEFAULT_NAME[] = "Quorvane";
-constexpr char DEFAULT_VERSION[] = "1.7.0";
 constexpr size_t COPY_CHUNK = 1 << 20;
 
 const std::vector<OptionDefinition> BUILD_OPTIONS = {
@@ -181,7 +181,6 @@ std::string carriedOr(const ParsedArguments& parsed, const std::string& key, con
 
 BuildRequest requestFrom(const ParsedArguments& parsed) {
   BuildRequest request;
-  request.output = std::filesystem::u8path(parsed.required("output", "-o"));
   request.quiet = parsed.has("quiet");
   request.unchecked = parsed.has("unchecked");
   request.progressWindow = parsed.has("progress-window");
@@ -193,9 +192,14 @@ BuildRequest requestFrom(const ParsedArguments& parsed) {
       if (parsed.has(option.key))
         throw UsageError(option.spellings.front() + " is for an application folder, not --payload");
     request.payloadFile = std::filesystem::u8path(*parsed.value("payload"));
+  } else if (parsed.positional.empty()) {
+    throw UsageError("the application folder is missing (or --payload FILE)");
   } else if (parsed.positional.size() != 1) {
     throw UsageError("expects exactly one application folder (or --payload FILE)");
   }
+  std::string output = parsed.required("output", "-o");
+  checkOutputPath(output, "-o");
+  request.output = std::filesystem::u8path(output);
   if (!request.payloadFile) request.folder = folderRequestFrom(parsed, std::filesystem::u8path(parsed.positional[0]));
   for (const char* key : {"name", "company", "description", "product", "copyright"}) checkedText(parsed, key);
   readMainProgram(parsed, &request);
@@ -275,15 +279,21 @@ std::string sourcesText(const ParsedArguments& parsed, const BuildRequest& reque
   auto add = [&](bool isGiven, bool isCarried, const std::string& option) {
     (isGiven ? given : isCarried ? fromProgram : fallback) += " " + option;
   };
+  // A text as it would be passed: quoted where it holds a space.
+  auto valued = [](const std::string& option, const std::string& value) {
+    if (value.empty()) return option;
+    std::string shown = displayName(value);
+    return option + (shown.find(' ') == std::string::npos ? " " + shown : " \"" + shown + "\"");
+  };
   add(parsed.has("console") || parsed.has("windows"), carried.subsystem != 0,
       request.subsystem == SUBSYSTEM_CONSOLE ? "--console" : "--windows");
   add(parsed.has("name"), !carried.name.empty(), "--name " + displayName(identity.name));
   add(parsed.has("version"), !carried.version.empty(), "--version " + displayName(utf16ToUtf8(request.versionText)));
   add(parsed.has("icon"), !carried.icon.empty(), "--icon");
-  add(parsed.has("company"), !carried.company.empty(), "--company");
-  add(parsed.has("description"), !carried.description.empty(), "--description");
-  add(parsed.has("product"), !carried.product.empty(), "--product");
-  add(parsed.has("copyright"), !carried.copyright.empty(), "--copyright");
+  add(parsed.has("company"), !carried.company.empty(), valued("--company", identity.company));
+  add(parsed.has("description"), !carried.description.empty(), valued("--description", identity.description));
+  add(parsed.has("product"), !carried.product.empty(), valued("--product", identity.product));
+  add(parsed.has("copyright"), !carried.copyright.empty(), valued("--copyright", identity.copyright));
   std::string text;
   if (!fromProgram.empty()) text += "; from " + carried.source + ":" + fromProgram;
   if (!given.empty()) text += "; given:" + given;
@@ -313,9 +323,26 @@ std::vector<OptionDefinition> buildOptions() {
   return options;
 }
 
+void warnAboutOutputName(const BuildRequest& request) {
+  if (!isExecutableName(request.output.filename().u8string()))
+    printText(stderr, "onefile-pack: warning: %s does not end in .exe, so Explorer and cmd will not start it as a program\n",
+              displayName(request.output.u8string()).c_str());
+}
+
+// Said of a finished build: two different programs of one name, neither
+// with a version, would unpack into one folder, over each other's files.
+void warnAboutDefaultedVersion(const ParsedArguments& parsed, const BuildRequest& request) {
+  if (request.carried.source.empty() || parsed.has("version") || !request.carried.version.empty()) return;
+  printText(stderr,
+            "onefile-pack: warning: no --version given and %s has no file version: every such build named %s "
+            "unpacks into the one cache folder of version %s, over another's files; pass --version\n",
+            request.carried.source.c_str(), displayName(request.identity.name).c_str(), DEFAULT_VERSION);
+}
+
 int runBuildCommand(const Arguments& arguments) {
   ParsedArguments parsed = parseArguments(arguments, buildOptions());
   BuildRequest request = requestFrom(parsed);
+  warnAboutOutputName(request);
   // Not refused: the allowances are generous, and most machines' folders
   // are far shorter than they allow for.
   if (request.targetFolderUnits >= PATH_CAPACITY)
@@ -365,10 +392,10 @@ int runBuildCommand(const Arguments& arguments) {
       return signedOutput;
     };
   uint64_t size = writer.finish(signOutput);
+  warnAboutDefaultedVersion(parsed, request);
   if (!request.quiet) {
-    printText(stdout, "%s: executable of %llu bytes, payload of %llu bytes%s\n",
-              displayName(request.output.u8string()).c_str(), static_cast<unsigned long long>(size),
-              static_cast<unsigned long long>(summary.payloadBytes), sourcesText(parsed, request).c_str());
+    printText(stdout, "%s: executable of %s, payload of %s%s\n", displayName(request.output.u8string()).c_str(),
+              sizeText(size).c_str(), sizeText(summary.payloadBytes).c_str(), sourcesText(parsed, request).c_str());
     if (signer) printSigningSummary(*signer, signedFiles);
   }
   return EXIT_OK;

@@ -43,6 +43,7 @@ int runTool(const Arguments& arguments);
 int runPayloadCommand(const Arguments& arguments);
 int runBuildCommand(const Arguments& arguments);
 int runListCommand(const Arguments& arguments);
+int runInfoCommand(const Arguments& arguments);
 int runVerifyCommand(const Arguments& arguments);
 int runExtractCommand(const Arguments& arguments);
 

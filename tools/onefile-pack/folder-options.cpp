@@ -53,7 +53,7 @@ FolderRequest folderRequestFrom(const ParsedArguments& parsed, const std::filesy
                                 size_t assumedCacheFolderUnits) {
   FolderRequest request;
   request.root = root;
-  request.mainProgram = mainProgramName(parsed.required("main", "--main"));
+  request.mainProgram = mainProgramOnDisk(root, mainProgramName(parsed.required("main", "--main")));
   request.settings.level = static_cast<int>(parsed.integer("level", "--level", DEFAULT_LEVEL, 1, ZSTD_maxCLevel()));
   request.settings.threads =
       static_cast<int>(parsed.integer("threads", "--threads", defaultThreads(), 0, MAX_THREADS));

@@ -16,6 +16,9 @@ namespace {
 using namespace onefile;
 
 constexpr char TOOL[] = "onefile-pack";
+// A folder full of bad names is named by its first few; the user sees the
+// pattern, and the count says how many more.
+constexpr size_t MAX_REFUSALS_SHOWN = 20;
 
 constexpr char FILE_HELP[] = "an executable built by onefile-pack (signed or not) or a payload file";
 constexpr char APP_DIR_HELP[] =
@@ -34,6 +37,10 @@ const Subcommand SUBCOMMANDS[] = {
      runExtractCommand},
     {"list", "list FILE", "list the records of a payload file or of a built executable", {{"FILE", FILE_HELP}},
      noOptions, runListCommand},
+    {"info", "info FILE",
+     "show a built executable's name, version and where each came from, its kind, cache folder, flags, payload "
+     "and signer",
+     {{"FILE", FILE_HELP}}, noOptions, runInfoCommand},
     {"verify", "verify FILE DIR\nverify --signatures FILE",
      "compare a folder (an unpacked cache) with a payload, or list who signed each program and library inside",
      {{"FILE", FILE_HELP}, {"DIR", "the folder to compare, such as an unpacked cache"}}, verifyOptions,
@@ -61,6 +68,13 @@ int runReportingFailures(const Subcommand& command, const Arguments& arguments) 
     printText(stderr, "%s %s: %s\n", TOOL, command.name, error.what());
     printUsageForms(stderr, command);
     return EXIT_USAGE;
+  } catch (const RefusedFiles& error) {
+    const std::vector<PackError>& refusals = error.refusals();
+    for (size_t i = 0; i < refusals.size() && i < MAX_REFUSALS_SHOWN; ++i)
+      printText(stderr, "%s: %s\n", TOOL, refusals[i].what());
+    if (refusals.size() > MAX_REFUSALS_SHOWN)
+      printText(stderr, "%s: and %zu more\n", TOOL, refusals.size() - MAX_REFUSALS_SHOWN);
+    printText(stderr, "%s: %s\n", TOOL, error.what());
   } catch (const PackError& error) {
     printText(stderr, "%s: %s\n", TOOL, error.what());
   } catch (const std::filesystem::filesystem_error& error) {
@@ -85,7 +99,7 @@ int runTool(const Arguments& arguments) {
     printToolHelp(stdout, SUBCOMMANDS, SUBCOMMAND_COUNT);
     return EXIT_OK;
   }
-  if (name == "--version") {
+  if (name == "--version" || name == "-v") {
     printToolVersion(stdout);
     return EXIT_OK;
   }

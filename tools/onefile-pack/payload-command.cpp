@@ -7,6 +7,7 @@
 #include "onefile-pack/commands.h"
 #include "host/counted-text.h"
 #include "onefile-pack/folder-options.h"
+#include "onefile-pack/output-check.h"
 #include "payload-io/payload-writer.h"
 #include "host/text-output.h"
 #include "host/utf.h"
@@ -23,9 +24,12 @@ std::vector<OptionDefinition> payloadOptions() {
 int runPayloadCommand(const Arguments& arguments) {
   ParsedArguments parsed = parseArguments(arguments, payloadOptions());
   bool quiet = parsed.has("quiet");
+  if (parsed.positional.empty()) throw UsageError("the application folder is missing");
   if (parsed.positional.size() != 1) throw UsageError("expects exactly one application folder");
   FolderRequest request = folderRequestFrom(parsed, std::filesystem::u8path(parsed.positional[0]));
-  std::filesystem::path output = std::filesystem::u8path(parsed.required("output", "-o"));
+  std::string given = parsed.required("output", "-o");
+  checkOutputPath(given, "-o");
+  std::filesystem::path output = std::filesystem::u8path(given);
 
   std::vector<FolderFile> files = scanRequestedFolder(request);
   std::unique_ptr<TerminalProgressBar> bar = quiet ? nullptr : TerminalProgressBar::ifWatched(stderr);

@@ -20,8 +20,14 @@ struct FolderFile {
   uint64_t size = 0;             // at scan time
 };
 
-// Throws PackError naming the first file that cannot be packed, and why.
+// Throws PackError naming the file that cannot be packed, and why, or
+// RefusedFiles naming each of several.
 std::vector<FolderFile> scanAppFolder(const std::filesystem::path& root, const std::string& mainProgram);
+
+// The main program's name as the folder spells it: a name given in another
+// case names the file as Windows would find it. Any other name is returned
+// as given, for the scan to say what is wrong with it.
+std::string mainProgramOnDisk(const std::filesystem::path& root, const std::string& mainProgram);
 
 // "root/relative" for messages, with unprintable bytes escaped.
 std::string displayPath(const std::filesystem::path& root, const std::string& relative);

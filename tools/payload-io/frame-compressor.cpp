@@ -1,5 +1,9 @@
 #include "payload-io/frame-compressor.h"
 
+// For the frame's progression, which counts the input the workers have compressed.
+#define ZSTD_STATIC_LINKING_ONLY
+#include <zstd.h>
+
 #include <string>
 
 #include "host/pack-error.h"
@@ -53,9 +57,20 @@ void FrameCompressor::drive(const void* bytes, size_t size, ZSTD_EndDirective di
     check(remaining, "compression failed");
     if (output.pos > 0) sink_.write(buffer_.data(), output.pos);
     compressedBytes_ += output.pos;
+    reportProgress();
     bool inputDone = input.pos == input.size;
     if (directive == ZSTD_e_continue ? inputDone : remaining == 0) return;
   }
+}
+
+// Called between the compressor's steps: with threads, a step that waits for
+// a job returns as soon as the job has compressed its next chunk.
+void FrameCompressor::reportProgress() {
+  if (progress_ == nullptr) return;
+  uint64_t consumed = ZSTD_getFrameProgression(context_).consumed;
+  if (consumed <= reportedBytes_) return;
+  progress_->advance(consumed - reportedBytes_);
+  reportedBytes_ = consumed;
 }
 
 }  // namespace onefile

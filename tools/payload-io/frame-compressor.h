@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/byte-sink.h"
+#include "host/progress.h"
 #include "payload/format.h"
 
 namespace onefile {
@@ -45,13 +46,21 @@ class FrameCompressor {
 
   uint64_t compressedBytes() const { return compressedBytes_; }
 
+  // Advances progress by the input bytes compressed, as the compressor
+  // (its worker threads too) gets through them: input taken in is only
+  // buffered, and with threads up to several jobs of it are taken at once.
+  void reportTo(Progress* progress) { progress_ = progress; }
+
  private:
   void drive(const void* bytes, size_t size, ZSTD_EndDirective directive);
+  void reportProgress();
 
   ZSTD_CCtx* context_;
   ByteSink& sink_;
   std::vector<unsigned char> buffer_;
   uint64_t compressedBytes_ = 0;
+  Progress* progress_ = nullptr;
+  uint64_t reportedBytes_ = 0;
 };
 
 }  // namespace onefile

@@ -8,13 +8,15 @@
 
 namespace onefile {
 
-PayloadAssembler::PayloadAssembler(ByteSink& sink) : sink_(sink), closedBytes_(PAYLOAD_MAGIC_SIZE) {
+PayloadAssembler::PayloadAssembler(ByteSink& sink, Progress* progress)
+    : sink_(sink), progress_(progress), closedBytes_(PAYLOAD_MAGIC_SIZE) {
   sink_.write(PAYLOAD_MAGIC, PAYLOAD_MAGIC_SIZE);
 }
 
 void PayloadAssembler::beginFrame(const CompressionSettings& settings) {
   if (frame_) throw std::logic_error("a frame is still open");
   frame_ = std::make_unique<FrameCompressor>(settings, sink_);
+  frame_->reportTo(progress_);
 }
 
 void PayloadAssembler::feed(const void* bytes, size_t size) { frame_->feed(bytes, size); }

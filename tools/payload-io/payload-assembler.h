@@ -11,7 +11,8 @@ namespace onefile {
 
 class PayloadAssembler {
  public:
-  explicit PayloadAssembler(ByteSink& sink);
+  // progress, if given, advances by the decoded bytes each frame compresses.
+  explicit PayloadAssembler(ByteSink& sink, Progress* progress = nullptr);
 
   // Starts a frame; the previous one, if any, must have been ended.
   void beginFrame(const CompressionSettings& settings);
@@ -27,6 +28,7 @@ class PayloadAssembler {
 
  private:
   ByteSink& sink_;
+  Progress* progress_;
   std::unique_ptr<FrameCompressor> frame_;
   uint64_t closedBytes_;  // magic plus every ended frame
 };

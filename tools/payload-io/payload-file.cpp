@@ -8,6 +8,11 @@ namespace {
 
 PayloadLocation locateIn(const MappedFile& file, const std::filesystem::path& path) {
   std::optional<PayloadLocation> found = locatePayload(file.data(), file.size());
+  // A download or a copy cut short: the headers still say how long it was.
+  std::optional<uint64_t> end = found ? std::nullopt : peSectionsEnd(file.data(), file.size());
+  if (end && *end > file.size())
+    throw PackError(displayName(path.u8string()), "truncated: " + std::to_string(file.size()) + " of " +
+                                                      std::to_string(*end) + " bytes, as its PE headers count them");
   if (!found)
     throw PackError(displayName(path.u8string()),
                     "no payload here: not a payload file (which starts with \"ZBX\") and no executable carrying one");

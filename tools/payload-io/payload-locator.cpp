@@ -1,5 +1,6 @@
 #include "payload-io/payload-locator.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "payload/format.h"
@@ -18,12 +19,8 @@ bool trailerCountsBackTo(const unsigned char* data, size_t start, size_t lengthF
   return readLittleEndian(data + lengthField, PAYLOAD_LENGTH_FIELD_BYTES) == lengthField - start;
 }
 
-struct SectionBytes {
-  size_t offset = 0;  // in the file
-  size_t size = 0;    // what the section holds, as far as the file has it
-};
+}  // namespace
 
-// The attached-data section of a PE image, read from the file's headers.
 std::optional<SectionBytes> attachedSection(const unsigned char* data, size_t size) {
   ByteView file(data, size);
   PeHeaders headers = readPeHeaders(file);
@@ -37,6 +34,8 @@ std::optional<SectionBytes> attachedSection(const unsigned char* data, size_t si
   }
   return std::nullopt;
 }
+
+namespace {
 
 std::optional<PayloadLocation> payloadInSection(const unsigned char* data, const SectionBytes& section) {
   // Another program's section may start anywhere in the file: the header is
@@ -73,6 +72,18 @@ std::optional<PayloadLocation> locatePayload(const unsigned char* data, size_t s
   std::optional<SectionBytes> section = attachedSection(data, size);
   if (!section) return std::nullopt;
   return payloadInSection(data, *section);
+}
+
+std::optional<uint64_t> peSectionsEnd(const unsigned char* data, size_t size) {
+  ByteView file(data, size);
+  PeHeaders headers = readPeHeaders(file);
+  if (headers.fault != PeHeaderFault::none || !headers.sectionTableInFile) return std::nullopt;
+  uint64_t end = 0;
+  for (size_t i = 0; i < headers.sectionCount; ++i) {
+    PeSection section = peSection(file, headers, i);
+    end = std::max(end, uint64_t{section.rawOffset} + section.rawSize);
+  }
+  return end;
 }
 
 }  // namespace onefile

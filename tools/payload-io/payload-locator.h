@@ -32,4 +32,17 @@ FrameBounds frameBounds(size_t length);
 // attached-data section says, whatever follows the image (a signature).
 std::optional<PayloadLocation> locatePayload(const unsigned char* data, size_t size);
 
+struct SectionBytes {
+  size_t offset = 0;  // in the file
+  size_t size = 0;    // what the section holds, as far as the file has it
+};
+
+// The attached-data section of a PE image, read from the file's headers.
+std::optional<SectionBytes> attachedSection(const unsigned char* data, size_t size);
+
+// Where a PE image's sections end, as its headers count them: the length of
+// the whole file it came as (a signature after it aside). nullopt when the
+// file holds no PE headers with their whole section table.
+std::optional<uint64_t> peSectionsEnd(const unsigned char* data, size_t size);
+
 }  // namespace onefile

@@ -54,15 +54,13 @@ ContentDigest readContent(const FolderFile& file, const std::string& shown, std:
 }
 
 void packFile(const FolderFile& file, PayloadAssembler& assembler, std::vector<unsigned char>* buffer,
-              Progress* progress, PackSummary* summary) {
+              PackSummary* summary) {
   std::string shown = displayName(file.source.u8string());
   ContentDigest before = readContent(file, shown, buffer, [](const unsigned char*, size_t) {});
   std::string header = encodeRecordHeader(file.recordName, before.size, recordChecksum(before.crc));
   assembler.feed(header.data(), header.size());
-  ContentDigest after = readContent(file, shown, buffer, [&](const unsigned char* bytes, size_t size) {
-    assembler.feed(bytes, size);
-    if (progress) progress->advance(size);
-  });
+  ContentDigest after = readContent(file, shown, buffer,
+                                    [&](const unsigned char* bytes, size_t size) { assembler.feed(bytes, size); });
   if (after.size != before.size || after.crc != before.crc)
     throw PackError(shown, "changed while it was being packed");
   summary->files += 1;
@@ -74,14 +72,15 @@ void packFile(const FolderFile& file, PayloadAssembler& assembler, std::vector<u
 
 PackSummary writePayload(const std::vector<FolderFile>& files, const CompressionSettings& settings, ByteSink& sink,
                          Progress* progress) {
-  uint64_t total = 0;
-  for (const FolderFile& file : files) total += file.size;
+  // Progress counts the record stream as the compressor gets through it.
+  uint64_t total = encodeEndRecord().size();
+  for (const FolderFile& file : files) total += encodeRecordHeader(file.recordName, file.size, 0).size() + file.size;
   if (progress) progress->start(total);
   PackSummary summary;
   std::vector<unsigned char> buffer(READ_CHUNK);
-  PayloadAssembler assembler(sink);
+  PayloadAssembler assembler(sink, progress);
   assembler.beginFrame(settings);
-  for (const FolderFile& file : files) packFile(file, assembler, &buffer, progress, &summary);
+  for (const FolderFile& file : files) packFile(file, assembler, &buffer, &summary);
   std::string end = encodeEndRecord();
   assembler.feed(end.data(), end.size());
   summary.decodedBytes += end.size();

@@ -55,12 +55,14 @@ TEST(BuildCommand, RefusesEachBadOptionWithOneLineAndWritesNothing) {
   writeFile(folder / "cut.ico", cut);
   fs::create_directory(folder / "out");
   std::string app = (folder / "app").string(), out = (folder / "out/x.exe").string();
-  std::vector<std::string> base = {"build", app, "--main", "app.exe", "-o", out};
+  std::vector<std::string> base = {"build", app, "--main", "app.exe"};
   const std::string notVersion = "is not up to four dot-separated numbers from 0 to 65535";
+  const std::string outFolder = (folder / "out").string(), missing = (folder / "missing").string();
   struct Case {
     std::vector<std::string> extra;
     std::string message;  // the whole line, after "onefile-pack build: " or "onefile-pack: "
     int status;
+    std::string output = "";  // -o, when not out
   };
   std::vector<Case> cases = {
       {{"--version", "1.2.3.4.5"}, "--version: '1.2.3.4.5' " + notVersion, 2},
@@ -91,14 +93,23 @@ TEST(BuildCommand, RefusesEachBadOptionWithOneLineAndWritesNothing) {
       {{"--console", "--windows"}, "--windows: cannot be given with --console", 2},
       {{"--progress-window", "--console"},
        "--progress-window: is for GUI programs: a console program's user sees its console wait", 2},
+      // The output is checked before the folder is read.
+      {{}, "-o: " + outFolder + " is a folder; name the file to write in it, such as " + outFolder + "/app.exe", 2,
+       outFolder},
+      {{}, "-o: " + outFolder + "/ names a folder; name the file to write, such as " + outFolder + "/app.exe", 2,
+       outFolder + "/"},
+      {{}, missing + ": the output's folder does not exist", 1, missing + "/x.exe"},
+      {{}, out + ": the output's folder is not a folder", 1, out + "/x.exe"},
   };
+  writeFile(out, "a file where a folder should be");
   for (const Case& c : cases) {
-    CommandResult result = runPack(with(base, c.extra));
+    CommandResult result = runPack(with(with(base, {"-o", c.output.empty() ? out : c.output}), c.extra));
     std::string prefix = c.status == 2 ? TOOL_PREFIX : "onefile-pack: ";
     EXPECT_EQ(result.status, c.status) << c.message;
     EXPECT_EQ(result.err, prefix + c.message + "\n");
-    EXPECT_TRUE(entriesOf(folder / "out").empty()) << c.message;
+    EXPECT_EQ(entriesOf(folder / "out").size(), 1u) << c.message;
   }
+  fs::remove(out);
   // Options that belong to the other input.
   fs::path payload = folder / "app.payload";
   writeFile(payload, payloadOf({{u"app.exe", "main"}}));
@@ -110,6 +121,7 @@ TEST(BuildCommand, RefusesEachBadOptionWithOneLineAndWritesNothing) {
     EXPECT_EQ(result.status, 2) << result.err;
     EXPECT_NE(result.err.find("usage:"), std::string::npos) << result.err;
   }
+  EXPECT_EQ(runPack({"build"}).err.rfind(TOOL_PREFIX + "the application folder is missing (or --payload FILE)\n", 0), 0u);
   for (std::string option : {"--main", "--level", "--threads", "--cache-folder-length"}) {
     CommandResult result = runPack({"build", "--payload", payload.string(), option, "1", "-o", out});
     EXPECT_EQ(result.status, 2) << result.err;
@@ -245,9 +257,16 @@ TEST(BuildCommand, TakesTheSubsystemAndNameOfItsMainProgramUnlessTold) {
                                         "--level", "1"},
                                        c.extra));
     ASSERT_EQ(built.status, 0) << label << built.err;
-    EXPECT_EQ(built.err, "") << label;
+    // Tool.exe has no file version: one not given is the default, and warned about.
+    bool defaulted = std::find(c.extra.begin(), c.extra.end(), "--version") == c.extra.end() &&
+                     std::find(c.extra.begin(), c.extra.end(), "--unchecked") == c.extra.end();
+    EXPECT_EQ(built.err, defaulted ? "onefile-pack: warning: no --version given and Tool.exe has no file version: every "
+                                     "such build named " + c.name + " unpacks into the one cache folder of version "
+                                     "1.7.0, over another's files; pass --version\n"
+                                   : "")
+        << label;
     std::smatch sizes;
-    ASSERT_TRUE(std::regex_search(built.out, sizes, std::regex("payload of [0-9]+ bytes"))) << built.out;
+    ASSERT_TRUE(std::regex_search(built.out, sizes, std::regex("payload of [0-9.]+ (bytes|KiB)"))) << built.out;
     EXPECT_EQ(sizes.suffix().str(), c.sources + "\n") << label;
     CommandResult headers = runShell(tool("objdump") + " -p " + shellQuote(exe.string()));
     EXPECT_NE(headers.out.find(c.header), std::string::npos) << label;
@@ -332,8 +351,8 @@ TEST(BuildCommand, TakesTheMainProgramsDetailsUnlessGivenOrUnfit) {
                            ": its CompanyName is left out: it holds a control character\n"
                            "onefile-pack: warning: " + main.string() +
                            ": its FileDescription is left out: it is 1025 characters long; at most 1024 are taken\n");
-  EXPECT_NE(built.out.find("; from Own Tool.exe: --windows --name Own Tool --version 4.3.2 --icon --product; given: "
-                           "--copyright; default: --company --description\n"),
+  EXPECT_NE(built.out.find("; from Own Tool.exe: --windows --name Own Tool --version 4.3.2 --icon --product \"Own "
+                           "Suite\"; given: --copyright \"(c) Given\"; default: --company --description\n"),
             std::string::npos)
       << built.out;
   CommandResult rc = runShell(tool("windres") + " -i " + shellQuote(exe.string()) + " -O rc");
@@ -362,7 +381,8 @@ TEST(BuildCommand, SaysWhatItIgnoredInAMalformedMainProgram) {
     SCOPED_TRACE(kept.path().filename().string());
     std::string bytes = readFile(kept.path());
     writeFile(main, bytes);
-    CommandResult result = runPack({"build", (folder / "app").string(), "--main", "app.exe", "-o", out.string(), "-q"});
+    CommandResult result =
+        runPack({"build", (folder / "app").string(), "--main", "app.exe", "-o", out.string(), "-q", "--version", "1"});
     std::string expected;
     int status = 0;
     try {
@@ -394,7 +414,9 @@ TEST(BuildCommand, HeadersAndResourcesReadBackWithOtherTools) {
                                  "--level", "3", "--company", "Acme Ltd", "--product", "Tool Suite", "--copyright",
                                  "(c) Acme", "--description", "A tool"});
   ASSERT_EQ(built.status, 0) << built.err;
-  EXPECT_EQ(built.err, "");
+  EXPECT_EQ(built.err, "onefile-pack: warning: no --version given and app.exe has no file version: every such build "
+                       "named app unpacks into the one cache folder of version 1.7.0, over another's files; pass "
+                       "--version\n");
   EXPECT_NE(fs::status(exe).permissions() & fs::perms::owner_exec, fs::perms::none);
 
   CommandResult headers = runShell(tool("objdump") + " -p " + shellQuote(exe.string()));
@@ -501,7 +523,8 @@ TEST(BuildCommand, LeavesItsOwnOutputOutAndNamesWhatDeservesAWarning) {
   ScratchFolder folder;
   writeApp(folder / "app");
   auto build = [&](const std::vector<std::string>& extra) {
-    return runPack(with({"build", (folder / "app").string(), "--main", "app.exe", "-q", "--level", "1"}, extra));
+    return runPack(
+        with({"build", (folder / "app").string(), "--main", "app.exe", "-q", "--level", "1", "--version", "1"}, extra));
   };
   std::string out = (folder / "app/out.exe").string();
   ASSERT_EQ(build({"-o", out}).status, 0);
@@ -560,7 +583,7 @@ TEST(BuildCommand, MarksOldVersionRemovalAndNamesTemplatesWhereItDoesNothing) {
                         {"{TEMP}\\..\\{VERSION}", true}};
   for (const Case& c : cases) {
     std::vector<std::string> arguments = {"build", (folder / "app").string(), "--main", "app.exe", "-q", "--level", "1",
-                                          "-o", (folder / "r.exe").string(), "--remove-old-versions"};
+                                          "-o", (folder / "r.exe").string(), "--remove-old-versions", "--version", "1"};
     if (!c.pathTemplate.empty()) arguments.insert(arguments.end(), {"--template", c.pathTemplate});
     CommandResult result = runPack(arguments);
     EXPECT_EQ(result.status, 0) << result.err;
@@ -575,7 +598,9 @@ TEST(BuildCommand, WarnsAboutLongNamesAgainstTheFolderTheTemplateGives) {
   std::string component(199, 'n');
   std::string name = component + "/" + component + "/" + component + "/" + component + "/" + component;
   writeFile(folder / "app" / name, "x");
-  auto warnings = [&](const std::string& out, const std::vector<std::string>& extra) {
+  auto warnings = [&](const std::string& out, std::vector<std::string> extra) {
+    // As long as the default, which is warned about.
+    if (std::find(extra.begin(), extra.end(), "--version") == extra.end()) extra.insert(extra.end(), {"--version", "1.2.3"});
     CommandResult result = runPack(with({"build", (folder / "app").string(), "--main", "app.exe", "-o",
                                          (folder / out).string(), "--level", "1", "-q"},
                                         extra));
@@ -604,7 +629,8 @@ TEST(BuildCommand, WarnsAboutLongNamesAgainstTheFolderTheTemplateGives) {
   auto payloadWarnings = [&](size_t literalUnits) {
     std::string pathTemplate = "{CACHE_DIR}\\" + std::string(literalUnits, 'L');
     CommandResult result = runPack({"build", "--payload", (folder / "app.payload").string(), "-o",
-                                    (folder / "payload.exe").string(), "-q", "--template", pathTemplate});
+                                    (folder / "payload.exe").string(), "-q", "--template", pathTemplate, "--version",
+                                    "1.2.3"});
     EXPECT_EQ(result.status, 0) << result.err;
     return result.err;
   };
@@ -619,7 +645,7 @@ TEST(BuildCommand, ShowsProgressOnATerminalUnlessQuiet) {
   writeFile(folder / "app/app.exe", programImage(2) + fixtures::textBytes(500000, 1));
   auto onTerminal = [&](const std::string& out, const std::string& extra) {
     std::string command = shellQuote(packPath()) + " build " + shellQuote((folder / "app").string()) +
-                          " --main app.exe --level 3 -o " + shellQuote((folder / out).string()) + extra;
+                          " --main app.exe --level 3 --version 1 -o " + shellQuote((folder / out).string()) + extra;
     return runShell("script -qec " + shellQuote(command) + " /dev/null");
   };
   CommandResult shown = onTerminal("1.exe", "");

@@ -9,7 +9,7 @@ namespace {
 
 using namespace testing_support;
 
-const std::vector<std::string> COMMANDS = {"build", "payload", "extract", "list", "verify"};
+const std::vector<std::string> COMMANDS = {"build", "payload", "extract", "list", "info", "verify"};
 
 TEST(HelpCommand, EveryCommandAnswersHelpWithItsUsageAndTakesNothingElse) {
   ScratchFolder folder;
@@ -69,10 +69,12 @@ TEST(HelpCommand, TheToolAnswersHelpAndVersion) {
   CommandResult none = runPack({});
   EXPECT_EQ(none.status, 2);
   EXPECT_EQ(none.err, help.out);
-  CommandResult version = runPack({"--version"});
-  EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out.rfind("onefile-pack ", 0), 0u) << version.out;
-  EXPECT_EQ(lineCount(version.out), 1u) << version.out;
+  for (const char* spelling : {"--version", "-v"}) {
+    CommandResult version = runPack({spelling});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("onefile-pack ", 0), 0u) << version.out;
+    EXPECT_EQ(lineCount(version.out), 1u) << version.out;
+  }
 }
 
 }  // namespace

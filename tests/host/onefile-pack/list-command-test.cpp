@@ -63,6 +63,14 @@ TEST(ListCommand, FindsThePayloadInsideABuiltExecutableWhateverFollowsIt) {
   CommandResult none = runPack({"list", (folder / "plain.exe").string()});
   EXPECT_EQ(none.status, 1);
   EXPECT_NE(none.err.find("plain.exe: no payload here"), std::string::npos) << none.err;
+  // One cut short says so, by the length its headers give.
+  std::string built = readFile(folder / "built.exe");
+  writeFile(folder / "cut.exe", built.substr(0, built.size() / 2));
+  CommandResult cut = runPack({"list", (folder / "cut.exe").string()});
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_EQ(cut.err, "onefile-pack: " + (folder / "cut.exe").string() + ": truncated: " +
+                         std::to_string(built.size() / 2) + " of " + std::to_string(built.size()) +
+                         " bytes, as its PE headers count them\n");
 }
 
 // An executable's header may name a payload shorter than its magic: reading

@@ -60,6 +60,20 @@ TEST(PackCommand, EachBadInputGetsOneLineNamingTheFileAndLeavesNoOutput) {
     EXPECT_NE(result.err.find(c.reason), std::string::npos) << c.what << ": " << result.err;
     EXPECT_TRUE(entriesOf(folder / "out").empty()) << c.what;
   }
+  // Many: each on a line of its own, up to 20, then how many more and in all.
+  ScratchFolder many;
+  writeFile(many / "app/app.exe", "main");
+  for (int i = 10; i < 33; ++i) writeFile(many / "app" / ("f" + std::to_string(i) + "?"), "x");
+  CommandResult result = packFolder(many / "app", many / "app.payload");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(lineCount(result.err), 22u) << result.err;
+  EXPECT_NE(result.err.find("/f29?: the name holds '?'"), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find("/f30?"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("\nonefile-pack: and 3 more\nonefile-pack: " + (many / "app").string() +
+                            ": 23 files cannot be packed\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_FALSE(fs::exists(many / "app.payload"));
 }
 
 TEST(PackCommand, AFailedRunLeavesAnEarlierOutputAlone) {

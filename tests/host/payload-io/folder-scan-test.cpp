@@ -168,6 +168,56 @@ TEST(ScanAppFolder, RefusesNamesThatDifferOnlyInCase) {
   }
 }
 
+TEST(ScanAppFolder, NamesEveryFileThatCannotBePackedInOneRun) {
+  ScratchFolder folder;
+  writeFile(folder / "app.exe", "main");
+  for (const char* name : {"a:b", "CON.txt", "x.", "sub./inside", "Lib", "lib/x.dll"}) writeFile(folder / name, "x");
+  const std::string root = folder.path().string();
+  std::vector<std::string> expected = {
+      root + "/CON.txt: the name is a device name that Windows reserves (CON, PRN, AUX, NUL, COM1-9, LPT1-9)",
+      root + "/a:b: the name holds ':', which Windows does not allow in file names",
+      root + "/sub.: the name ends in a dot, which Windows drops, so the file could not be created under this name",
+      root + "/x.: the name ends in a dot, which Windows drops, so the file could not be created under this name",
+      root + "/Lib: has the name of the folder lib but for case; on Windows a file and a folder cannot share a name",
+  };
+  std::vector<std::string> named;
+  try {
+    onefile::scanAppFolder(folder.path(), "app.exe");
+  } catch (const onefile::RefusedFiles& refused) {
+    EXPECT_EQ(refused.what(), root + ": 5 files cannot be packed");
+    for (const PackError& refusal : refused.refusals()) named.push_back(refusal.what());
+  }
+  EXPECT_EQ(named, expected);
+}
+
+TEST(ScanAppFolder, FindsTheMainProgramInAnyCaseOrNamesTheClosest) {
+  ScratchFolder folder;
+  for (const char* name : {"7z.exe", "7zFM.exe", "bin/tool.exe", "readme.txt"}) writeFile(folder / name, "x");
+  const std::string root = folder.path().string();
+  const std::string missing = "no such main program in the folder; did you mean ";
+  struct Case {
+    std::string given;
+    std::string found;    // the record's name, when found
+    std::string failure;  // else the message
+  } cases[] = {
+      {"7z.exe", "7z.exe", ""},
+      {"7Z.EXE", "7z.exe", ""},
+      {"7zfm.exe", "7zFM.exe", ""},
+      {"7za.exe", "", root + "/7za.exe: " + missing + "7z.exe or 7zFM.exe?"},
+      {"TOOL.exe", "", root + "/TOOL.exe: " + missing + "bin/tool.exe? The main program must be at the top of the "
+                                                         "folder (the guide shows how to start one in a subfolder)"},
+  };
+  for (const Case& c : cases) {
+    std::string onDisk = onefile::mainProgramOnDisk(folder.path(), c.given);
+    EXPECT_EQ(scanFailure(folder.path(), onDisk), c.failure) << c.given;
+    if (c.failure.empty()) EXPECT_EQ(onefile::scanAppFolder(folder.path(), onDisk).front().relative, c.found);
+  }
+  ScratchFolder bare;
+  writeFile(bare / "data.txt", "x");
+  EXPECT_EQ(scanFailure(bare.path(), "app.exe"),
+            bare.path().string() + "/app.exe: no such main program in the folder, which holds no .exe at its top");
+}
+
 // (Missing folders and main programs are covered with the command's messages.)
 TEST(ScanAppFolder, RefusesAFileForAFolderAndAFolderForTheMainProgram) {
   ScratchFolder folder;

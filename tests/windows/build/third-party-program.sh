@@ -43,8 +43,10 @@ wine_run "$work/usage.out" "$work/7za-packed.exe" no-such-command
 [ "$status" -eq 7 ] || fail "'7za' with a bad command ended with $status, not 7"
 
 env -i PATH="$work/bin" onefile-pack build "$work/app" --main 7za.exe -o "$work/7za.exe" >"$work/build.out"
-grep -qF '; from 7za.exe: --console --name 7za --version 21.7.0 --company --description --product --copyright; default: --icon' \
+grep -qF '; from 7za.exe: --console --name 7za --version 21.7.0 --company "Igor Pavlov" --description "7-Zip Standalone Console" --product 7-Zip --copyright "Copyright (c) 1999-2021 Igor Pavlov"; default: --icon' \
   "$work/build.out" || fail "the summary does not say what came from 7za.exe: $(cat "$work/build.out")"
+env -i PATH="$work/bin" onefile-pack info "$work/7za.exe" >"$work/info.txt"
+grep -qx "version:      21.7.0 (from 7za.exe's file version)" "$work/info.txt" || fail "info: $(cat "$work/info.txt")"
 x86_64-w64-mingw32-objdump -p "$work/7za.exe" >"$work/headers.txt"
 grep -qP '^Subsystem\t+00000003\t\(Windows CUI\)' "$work/headers.txt" || fail "not a console program: $(grep Subsystem "$work/headers.txt")"
 x86_64-w64-mingw32-windres -i "$work/7za.exe" -O rc >"$work/resources.rc"

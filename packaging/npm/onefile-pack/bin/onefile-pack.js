@@ -4,13 +4,17 @@
 // another program to run instead (a build of one's own, or one for a
 // platform without a package).
 "use strict";
-const { spawnSync } = require("child_process");
+const { spawn } = require("child_process");
+const os = require("os");
 const path = require("path");
 
 const PLATFORM_PACKAGES = {
   "linux-x64": { name: "onefile-pack-linux-x64", binary: "onefile-pack" },
   "win32-x64": { name: "onefile-pack-win32-x64", binary: "onefile-pack.exe" },
 };
+// A CI timeout or a process manager stops only the process it started: these
+// go on to the program, which removes its unfinished output and ends.
+const RELAYED_SIGNALS = ["SIGINT", "SIGTERM", "SIGHUP"];
 
 function fail(message) {
   process.stderr.write(`onefile-pack: ${message}\n`);
@@ -26,15 +30,26 @@ function binaryPath() {
   try {
     return path.join(path.dirname(require.resolve(`${wanted.name}/package.json`)), "bin", wanted.binary);
   } catch (error) {
-    fail(`the package ${wanted.name} is missing (was it installed with --no-optional or --omit=optional?)`);
+    const version = require("../package.json").version;
+    fail(`the package ${wanted.name} is not installed (installed with --omit=optional or --no-optional?); ` +
+      `npm install --save-dev ${wanted.name}@${version} adds it`);
   }
 }
 
-const binary = binaryPath();
-const run = spawnSync(binary, process.argv.slice(2), { stdio: "inherit" });
-if (run.error) fail(`cannot run ${binary}: ${run.error.message}`);
-if (run.signal) {
-  // Ended by a signal: end the same way, so that the caller sees it as such.
-  process.kill(process.pid, run.signal);
+// Ends this process the way the program ended: by the same signal, so that
+// the caller sees it as such, or with its status.
+function endAsProgram(status, signal) {
+  if (signal) {
+    for (const relayed of RELAYED_SIGNALS) process.removeAllListeners(relayed);
+    process.kill(process.pid, signal);
+    // A signal Node keeps a handler of its own for may not end it.
+    process.exit(128 + (os.constants.signals[signal] || 0));
+  }
+  process.exit(status === null ? 1 : status);
 }
-process.exit(run.status === null ? 1 : run.status);
+
+const binary = binaryPath();
+const program = spawn(binary, process.argv.slice(2), { stdio: "inherit" });
+for (const signal of RELAYED_SIGNALS) process.on(signal, () => program.kill(signal));
+program.on("error", (error) => fail(`cannot run ${binary}: ${error.message}`));
+program.on("exit", endAsProgram);
