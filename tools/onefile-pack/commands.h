@@ -45,5 +45,6 @@ int runBuildCommand(const Arguments& arguments);
 int runListCommand(const Arguments& arguments);
 int runVerifyCommand(const Arguments& arguments);
 int runExtractCommand(const Arguments& arguments);
+int runNoticesCommand(const Arguments& arguments);
 
 }  // namespace onefile
