@@ -39,7 +39,7 @@ const Subcommand SUBCOMMANDS[] = {
      {{"FILE", FILE_HELP}, {"DIR", "the folder to compare, such as an unpacked cache"}}, verifyOptions,
      runVerifyCommand},
     {"notices", "notices",
-     "print the third-party notices to ship with every executable this tool makes (see the guide's licences)", {},
+     "print the third-party notices to ship with the executables it makes", {},
      noOptions, runNoticesCommand},
 };
 constexpr size_t SUBCOMMAND_COUNT = sizeof SUBCOMMANDS / sizeof SUBCOMMANDS[0];
