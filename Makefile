@@ -14,7 +14,8 @@
 #   make dist [DIST_DIR=build/dist]
 #                                  the release files: Linux and Windows archives,
 #                                  the Debian package, the npm packages, SHA256SUMS
-#   make dist-check                those files installed into fresh Debian roots
+#   make dist-check                those files installed into fresh Debian roots, and
+#                                  the npm packages from a local registry
 #                                  (debootstrap; minutes, needs root and the network)
 SHELL := /bin/bash
 DEPS_DIR ?= $(CURDIR)/.deps
@@ -118,9 +119,11 @@ dist: host
 	bash tests/dist/check-artifacts.sh $(call shell_quote,$(DIST_DIR))
 
 # The release files on machines that never saw this project: the Debian
-# package and the Linux archive each in a fresh Debian root.
+# package and the Linux archive each in a fresh Debian root; the npm packages
+# published to a registry of their own and installed as users will.
 dist-check: dist
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target demo greeting
+	bash tests/dist/npm-registry.sh $(call shell_quote,$(DIST_DIR)) $(WINDOWS_BUILD)/demo/app $(BUILD_DIR)/npm-registry
 	bash tests/dist/fresh-roots.sh $(call shell_quote,$(DIST_DIR)) $(WINDOWS_BUILD)/demo/app $(ONEFILE_PACK) \
 	  $(BUILD_DIR)/dist-roots $(WINE_PREFIX)
 

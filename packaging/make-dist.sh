@@ -37,13 +37,13 @@ work=$out.tmp
 rm -rf "$work" && mkdir -p "$work/files"
 umask 022
 
-# Copies of the licences of what the release programs link, from this
-# machine's packages (the copyright file names them).
+# The project's licence, and copies of the licences of what the release
+# programs link, from this machine's packages (the copyright file names them).
 gcc_major=$(g++ -dumpversion | cut -d. -f1)
 copy_licenses() {  # DIR linux|windows
   local dir=$1/licenses
   mkdir -p "$dir"
-  cp "$here/copyright" /usr/share/common-licenses/GPL-3 "$dir/"
+  cp "$top/LICENSE" "$here/copyright" /usr/share/common-licenses/GPL-3 "$dir/"
   if [ "$2" = linux ]; then
     cp /usr/share/common-licenses/LGPL-2.1 "$dir/"
     cp "/usr/share/doc/gcc-$gcc_major-base/copyright" "$dir/gcc-runtime.copyright"
@@ -99,7 +99,7 @@ platform_package() {  # PLATFORM OS CPU PROGRAM BINARY_NAME
   sed -e "s/@PLATFORM@/$1/g" -e "s/@OS@/$2/g" -e "s/@CPU@/$3/g" -e "s/@BINARY@/$5/g" -e "s/@VERSION@/$version/g" \
     "$here/npm/platform/package.json" >"$dir/package.json"
   cp "$4" "$dir/bin/$5"
-  cp "$here/copyright" "$dir/"
+  cp "$top/LICENSE" "$here/copyright" "$dir/"
   npm_package "onefile-pack-$1" "$dir"
 }
 platform_package linux-x64 linux x64 "$static_pack" onefile-pack
@@ -108,7 +108,7 @@ main=$work/npm/onefile-pack
 mkdir -p "$main/bin"
 sed "s/@VERSION@/$version/g" "$here/npm/onefile-pack/package.json" >"$main/package.json"
 cp "$here/npm/onefile-pack/bin/onefile-pack.js" "$main/bin/"
-cp "$here/copyright" "$main/"
+cp "$top/LICENSE" "$here/copyright" "$main/"
 npm_package onefile-pack "$main"
 
 (cd "$work/files" && sha256sum -- * >SHA256SUMS)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0 WITH LLVM-exception
 # One packing step of onefile_add_executable(): runs onefile-pack build, then
 # writes a depfile naming every file and folder of the application folder.
 #   cmake -DSETTINGS=<settings file> -DDEPFILE=<depfile> -P onefile-pack-step.cmake

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0 WITH LLVM-exception
 # find_package(onefile): the packer onefile-pack, installed beside this file's
 # prefix, and onefile_add_executable(), which packs an application folder into
 # one Windows executable as a step of the build.

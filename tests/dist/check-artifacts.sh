@@ -30,7 +30,7 @@ awk '{print $2}' "$scratch/tar.list" | sort -u | grep -qvx '0/0' && fail "the Li
 [ "$(awk '{print $4 $5}' "$scratch/tar.list" | sort -u | wc -l)" -eq 1 ] || fail "the Linux archive's time stamps differ"
 for path in bin/onefile-pack lib/cmake/onefile/onefileConfig.cmake lib/cmake/onefile/onefileConfigVersion.cmake \
   share/man/man1/onefile-pack.1.gz share/doc/onefile-pack/guide.md share/doc/onefile-pack/copyright \
-  licenses/LGPL-2.1; do
+  licenses/LGPL-2.1 licenses/LICENSE; do
   grep -q " $linux/$path\$" "$scratch/tar.list" || fail "the Linux archive lacks $path"
 done
 tar -xzf "$dist/$linux.tar.gz" -C "$scratch"
@@ -148,6 +148,8 @@ set +e
 status=$?
 set -e
 [ "$status" -eq 2 ] || fail "npx onefile-pack build --no-such-option ended with $status, not 2"
+notices=$("$packer" notices) && [ "$("$scratch/deb/usr/bin/onefile-pack" notices)" = "$notices" ] &&
+  [ "$(cd "$project" && npx --offline onefile-pack notices)" = "$notices" ] || fail "onefile-pack notices differs by channel"
 
 if [ "$failures" -ne 0 ]; then
   echo "check-artifacts: $failures failures" >&2

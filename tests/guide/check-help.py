@@ -4,8 +4,8 @@
     check-help.py GUIDE TOOL [WRAPPER...]
 
 For every command the guide's reference describes (a "### name" section with
-a table), `TOOL name --help` must show the guide's usage forms and exactly
-the table's rows, in order, as its argument and option lines (the guide's
+a table, or with none for a command that takes nothing), `TOOL name --help`
+must show the guide's usage forms and exactly the table's rows, in order, as its argument and option lines (the guide's
 backticks aside); `TOOL --help` must list exactly those commands, and
 `TOOL --version` must print what the guide says it prints. WRAPPER runs the
 tool (e.g. wine); output may end its lines in CR LF.
@@ -20,6 +20,7 @@ HELP_LINE = re.compile(r"^  (\S.*?)\s{2,}(\S.*)$")
 CONTINUATION = re.compile(r"^ {28}(\S.*)$")
 OWN_HELP = "-h, --help"
 HEADER = ("Argument or option", "Meaning")  # a command's table; other tables are not its help
+COMMAND_NAME = re.compile(r"^[a-z]+$")  # "### notices"; "### Path templates" is no command
 
 
 def reference(guide):
@@ -38,6 +39,8 @@ def guide_tables(section):
         rows = [(plain(m.group(1)), plain(m.group(2))) for m in rows if m]
         if rows and rows[0] == HEADER:
             tables[name.strip()] = [r for r in rows[1:] if not r[1].startswith("---")]
+        elif COMMAND_NAME.match(name.strip()):  # a command that takes nothing
+            tables[name.strip()] = []
     return tables
 
 

@@ -46,5 +46,6 @@ int runListCommand(const Arguments& arguments);
 int runInfoCommand(const Arguments& arguments);
 int runVerifyCommand(const Arguments& arguments);
 int runExtractCommand(const Arguments& arguments);
+int runNoticesCommand(const Arguments& arguments);
 
 }  // namespace onefile

@@ -45,6 +45,9 @@ const Subcommand SUBCOMMANDS[] = {
      "compare a folder (an unpacked cache) with a payload, or list who signed each program and library inside",
      {{"FILE", FILE_HELP}, {"DIR", "the folder to compare, such as an unpacked cache"}}, verifyOptions,
      runVerifyCommand},
+    {"notices", "notices",
+     "print the third-party notices to ship with the executables it makes", {},
+     noOptions, runNoticesCommand},
 };
 constexpr size_t SUBCOMMAND_COUNT = sizeof SUBCOMMANDS / sizeof SUBCOMMANDS[0];
 
