@@ -43,10 +43,15 @@
   ROW(setEndOfFile, SetEndOfFile)                      \
   ROW(writeFile, WriteFile)                            \
   ROW(closeHandle, CloseHandle)                        \
+  /* closing written files (payload/) */               \
+  ROW(createSemaphore, CreateSemaphoreW)               \
+  ROW(releaseSemaphore, ReleaseSemaphore)              \
+  ROW(waitForSingleObject, WaitForSingleObject)        \
+  ROW(waitForMultipleObjects, WaitForMultipleObjects)  \
   /* the child (bootstrap/) */                         \
   ROW(createProcess, CreateProcessW)                   \
   ROW(getExitCodeProcess, GetExitCodeProcess)          \
-  /* older versions' folders (payload/) */             \
+  /* older versions' folders, closing threads */       \
   ROW(createThread, CreateThread)                      \
   ROW(findFirstFileEx, FindFirstFileExW)               \
   ROW(findNextFile, FindNextFileW)                     \
