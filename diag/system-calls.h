@@ -44,9 +44,7 @@
   ROW(writeFile, WriteFile)                            \
   ROW(closeHandle, CloseHandle)                        \
   /* closing written files (payload/) */               \
-  ROW(createSemaphore, CreateSemaphoreW)               \
-  ROW(releaseSemaphore, ReleaseSemaphore)              \
-  ROW(waitForSingleObject, WaitForSingleObject)        \
+  ROW(sleepConditionVariable, SleepConditionVariableSRW) \
   ROW(waitForMultipleObjects, WaitForMultipleObjects)  \
   /* the child (bootstrap/) */                         \
   ROW(createProcess, CreateProcessW)                   \

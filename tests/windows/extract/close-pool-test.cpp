@@ -38,20 +38,16 @@ HANDLE WINAPI noThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LP
   SetLastError(ERROR_NOT_ENOUGH_MEMORY);
   return nullptr;
 }
-BOOL WINAPI noSignal(HANDLE, LONG, LPLONG) {
-  SetLastError(ERROR_TOO_MANY_POSTS);
+BOOL WINAPI failedSleep(PCONDITION_VARIABLE, PSRWLOCK, DWORD, ULONG) {
+  SetLastError(ERROR_TIMEOUT);
   return FALSE;
 }
-DWORD WINAPI failedWait(HANDLE, DWORD) {
+DWORD WINAPI failedWait(DWORD, const HANDLE*, BOOL, DWORD) {
   SetLastError(ERROR_INVALID_HANDLE);
   return WAIT_FAILED;
 }
-HANDLE WINAPI noSemaphore(LPSECURITY_ATTRIBUTES, LONG, LONG, LPCWSTR) {
-  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-  return nullptr;
-}
 
-enum class Closer { HERE_AT_ONCE, THREADS, HERE_LATER, EITHER };
+enum class Closer { HERE_AT_ONCE, THREADS, EITHER };
 
 struct PoolCase {
   const char* name;
@@ -65,11 +61,11 @@ const PoolCase CASES[] = {
     {"four threads", 4, [](SystemCalls*) {}, Closer::THREADS},
     {"sixteen threads", 16, [](SystemCalls*) {}, Closer::THREADS},
     {"no thread starts", 4, [](SystemCalls* calls) { calls->createThread = noThread; }, Closer::HERE_AT_ONCE},
-    {"no semaphore", 4, [](SystemCalls* calls) { calls->createSemaphore = noSemaphore; }, Closer::HERE_AT_ONCE},
-    // Files queued without a wake, and an end that cannot wake the threads.
-    {"no signal", 4, [](SystemCalls* calls) { calls->releaseSemaphore = noSignal; }, Closer::HERE_LATER},
-    // Threads that end after their first wait, leaving files for the end.
-    {"no wait", 4, [](SystemCalls* calls) { calls->waitForSingleObject = failedWait; }, Closer::EITHER},
+    // Threads that end at their first rest, leaving the files to the unpacking thread.
+    {"no rest", 4, [](SystemCalls* calls) { calls->sleepConditionVariable = failedSleep; }, Closer::EITHER},
+    // An end that cannot wait for the threads waits for their closes.
+    {"no wait for the end", 4, [](SystemCalls* calls) { calls->waitForMultipleObjects = failedWait; },
+     Closer::THREADS},
 };
 
 TEST(ClosePool, ClosesEveryFileOnceAndAllBeforeItFinishes) {
@@ -106,7 +102,7 @@ TEST(ClosePool, ClosesEveryFileOnceAndAllBeforeItFinishes) {
     for (HANDLE file : files) EXPECT_EQ(atTheEnd[file], 1) << "file " << file;
     EXPECT_EQ(atTheEnd, closes) << "a file was closed after the closing had finished";
     if (c.closer == Closer::HERE_AT_ONCE) EXPECT_EQ(closedBefore, FILES);
-    if (c.closer == Closer::HERE_AT_ONCE || c.closer == Closer::HERE_LATER) EXPECT_EQ(offThisThread, 0);
+    if (c.closer == Closer::HERE_AT_ONCE) EXPECT_EQ(offThisThread, 0);
     if (c.closer == Closer::THREADS) EXPECT_GT(offThisThread, 0) << "no file was closed beside the unpacking";
   }
   DeleteCriticalSection(&closesLock);

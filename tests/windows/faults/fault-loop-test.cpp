@@ -7,7 +7,9 @@
 // repair the cache, start the program and finish removing the older versions
 // that each start finds beside its target folder. A cold start whose written
 // files are closed on threads beside the unpacking runs the same loop; its
-// calls come in an order that varies from run to run, but not their number.
+// calls come in an order, and the threads' rests in a number, that vary from
+// run to run, so the loop may end a call or two early there: the other
+// starts fail the calls after the unpacking in turn.
 #include <gtest/gtest.h>
 
 #include <iostream>

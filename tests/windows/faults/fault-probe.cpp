@@ -15,7 +15,7 @@
 //
 // With closing threads, the files written are closed on that many threads
 // beside the unpacking: the calls are then counted in the order they come,
-// which differs between runs, but not their number.
+// and how often a thread rests differs a little from run to run.
 #include <windows.h>
 #include <stdlib.h>
 #include <string.h>
