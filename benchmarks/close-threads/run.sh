@@ -134,6 +134,7 @@ table=$work/close-threads.md
   echo
   echo "Above 1 is faster than without the option. Processor time is the start's process and Wine's" \
        "server for it (10 ms steps)."
+  echo
   echo "The machine's load average at the end (1, 5, 15 minutes): $(cut -d' ' -f1-3 /proc/loadavg), on" \
        "$(nproc) cores: what other work ran beside the starts, which the rounds share alike."
   echo
