@@ -16,14 +16,19 @@ constexpr unsigned CLOSE_QUEUE_CAPACITY = 64;
 // scanner does, the files pile up and every resting thread is soon at work.
 constexpr unsigned CLOSE_WAKE_BATCH = 8;
 
+// A resting thread also looks at the queue this often, so that fewer files
+// than a batch never stay open longer: another start may be waiting to
+// read one of them.
+constexpr DWORD CLOSE_REST_MS = 50;
+
 // A thread only waits and closes: a small stack, reserved rather than committed.
 constexpr SIZE_T CLOSE_THREAD_STACK = 64 << 10;
 
 // The lock and the condition are the system's own light ones, which cost no
 // call into the kernel while nobody waits and cannot fail; only the sleep has
-// a result, and a failed one ends its thread (the files it would have taken
-// are closed by another, by the unpacking thread once the queue is full, or
-// at the end).
+// a result, and one that failed other than by its time running out ends its
+// thread (the files it would have taken are closed by another, by the
+// unpacking thread once the queue is full, or at the end).
 struct ClosePool {
   unsigned wanted;
   bool startTried;
@@ -104,9 +109,9 @@ DWORD WINAPI closeQueuedFiles(void*) {
     }
     if (pool.finishing) break;
     ++pool.resting;
-    BOOL woken = systemCalls.sleepConditionVariable(&pool.filesWaiting, &pool.lock, INFINITE, 0);
+    BOOL woken = systemCalls.sleepConditionVariable(&pool.filesWaiting, &pool.lock, CLOSE_REST_MS, 0);
     --pool.resting;
-    if (!woken) break;
+    if (!woken && GetLastError() != ERROR_TIMEOUT) break;
   }
   ReleaseSRWLockExclusive(&pool.lock);
   return 0;

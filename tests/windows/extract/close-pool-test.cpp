@@ -16,7 +16,7 @@ namespace {
 constexpr int FILES = 200;
 
 SystemCalls realCalls = systemCalls;
-CRITICAL_SECTION closesLock;
+SRWLOCK closesLock = SRWLOCK_INIT;
 std::map<HANDLE, int>* closesOf;  // the test's files only
 int closesOffThisThread;
 DWORD testThread;
@@ -24,13 +24,13 @@ DWORD testThread;
 // A close that takes a moment, as under a scanner, so that the files pile up.
 BOOL WINAPI recordedClose(HANDLE handle) {
   Sleep(1);
-  EnterCriticalSection(&closesLock);
+  AcquireSRWLockExclusive(&closesLock);
   auto found = closesOf->find(handle);
   if (found != closesOf->end()) {
     ++found->second;
     if (GetCurrentThreadId() != testThread) ++closesOffThisThread;
   }
-  LeaveCriticalSection(&closesLock);
+  ReleaseSRWLockExclusive(&closesLock);
   return realCalls.closeHandle(handle);
 }
 
@@ -39,7 +39,7 @@ HANDLE WINAPI noThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LP
   return nullptr;
 }
 BOOL WINAPI failedSleep(PCONDITION_VARIABLE, PSRWLOCK, DWORD, ULONG) {
-  SetLastError(ERROR_TIMEOUT);
+  SetLastError(ERROR_INVALID_PARAMETER);
   return FALSE;
 }
 DWORD WINAPI failedWait(DWORD, const HANDLE*, BOOL, DWORD) {
@@ -69,7 +69,6 @@ const PoolCase CASES[] = {
 };
 
 TEST(ClosePool, ClosesEveryFileOnceAndAllBeforeItFinishes) {
-  InitializeCriticalSection(&closesLock);
   testThread = GetCurrentThreadId();
   for (const PoolCase& c : CASES) {
     SCOPED_TRACE(c.name);
@@ -92,10 +91,10 @@ TEST(ClosePool, ClosesEveryFileOnceAndAllBeforeItFinishes) {
       closedBefore += closes[file];
     }
     finishClosingWrittenFiles();
-    EnterCriticalSection(&closesLock);
+    AcquireSRWLockExclusive(&closesLock);
     std::map<HANDLE, int> atTheEnd = closes;
     int offThisThread = closesOffThisThread;
-    LeaveCriticalSection(&closesLock);
+    ReleaseSRWLockExclusive(&closesLock);
     Sleep(50);  // a close that came late would show now
     systemCalls = realCalls;
 
@@ -105,7 +104,34 @@ TEST(ClosePool, ClosesEveryFileOnceAndAllBeforeItFinishes) {
     if (c.closer == Closer::HERE_AT_ONCE) EXPECT_EQ(offThisThread, 0);
     if (c.closer == Closer::THREADS) EXPECT_GT(offThisThread, 0) << "no file was closed beside the unpacking";
   }
-  DeleteCriticalSection(&closesLock);
+}
+
+// Fewer files than wake a resting thread are not left open until the end:
+// another start may be waiting to read one of them.
+TEST(ClosePool, AFewFilesAreClosedWithoutWaitingForTheEnd) {
+  std::map<HANDLE, int> closes;
+  std::vector<HANDLE> files;
+  for (int i = 0; i < 3; ++i) {
+    files.push_back(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    closes[files.back()] = 0;
+  }
+  closesOf = &closes;
+  testThread = GetCurrentThreadId();
+  systemCalls.closeHandle = recordedClose;
+  closeWrittenFilesOn(4);
+  for (HANDLE file : files) closeWrittenFile(file);
+  int closed = 0;
+  for (int waited = 0; closed < 3 && waited < 10000; waited += 10) {
+    Sleep(10);
+    AcquireSRWLockExclusive(&closesLock);
+    closed = 0;
+    for (HANDLE file : files) closed += closes[file];
+    ReleaseSRWLockExclusive(&closesLock);
+  }
+  EXPECT_EQ(closed, 3) << "files handed over stayed open";
+  finishClosingWrittenFiles();
+  systemCalls = realCalls;
+  for (HANDLE file : files) EXPECT_EQ(closes[file], 1);
 }
 
 }  // namespace

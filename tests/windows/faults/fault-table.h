@@ -77,7 +77,7 @@ inline constexpr FaultRow FAULT_ROWS[] = {
     {"CloseHandle", FALSE, ERROR_INVALID_HANDLE, true, Ending::STARTS, ""},
     // Closing written files on threads: whatever fails, every file is closed
     // before the program starts, on the unpacking thread if need be.
-    {"SleepConditionVariableSRW", FALSE, ERROR_TIMEOUT, false, Ending::STARTS, ""},
+    {"SleepConditionVariableSRW", FALSE, ERROR_INVALID_PARAMETER, false, Ending::STARTS, ""},
     {"WaitForMultipleObjects", (intptr_t)WAIT_FAILED, ERROR_INVALID_HANDLE, false, Ending::STARTS, ""},
     {"CommandLineToArgvW", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::FULL_BUFFER, ""},
     {"CreateProcessW", FALSE, ERROR_FILE_NOT_FOUND, false, Ending::SYSTEM_REPORT, "Error, couldn't launch child"},
