@@ -14,6 +14,7 @@
 #include "paths/environment.h"
 #include "paths/target-directory.h"
 #include "paths/template.h"
+#include "payload/close-pool.h"
 #include "payload/extract.h"
 #include "payload/reader.h"
 #include "resources/embedded.h"
@@ -47,7 +48,9 @@ uint32_t runAttachedApplication(wchar_t** runtimeArguments) {
   if (!systemCalls.setConsoleCtrlHandler(consoleCtrlHandler, TRUE)) fatalError(MESSAGE_NO_SIGNAL_HANDLER);
 
   openPayload();
+  closeWrittenFilesOn(onefileCloseThreads);
   unpackPayload();
+  finishClosingWrittenFiles();
   closePayload();
   // A window of the run goes once the program exists, before it runs
   // (beforeChildRuns), or before a report of a failed launch.

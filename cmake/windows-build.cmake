@@ -63,13 +63,13 @@ set(ONEFILE_HOST_BUILD_DIR "" CACHE PATH "Native build holding onefile-pack and 
 set(ONEFILE_PACK "${ONEFILE_HOST_BUILD_DIR}/tools/onefile-pack/onefile-pack")
 
 # onefile_add_bootstrap(<target> PAYLOAD <file> OUTPUT <exe> [TEMPLATE <t>] [VERSION <v>] [NAME <n>] [CONSOLE]
-#                       [PROGRESS_WINDOW] [REMOVE_OLD_VERSIONS])
+#                       [PROGRESS_WINDOW] [REMOVE_OLD_VERSIONS] [CLOSE_THREADS <n>])
 # A bootstrap executable that carries the payload file, made like `make exe`:
 # template and version as given, unchecked, so that tests can build
 # bootstraps meant to fail at run time. CONSOLE gives it the console
 # subsystem, as a console program's build has; otherwise it is a GUI program.
 function(onefile_add_bootstrap target)
-  cmake_parse_arguments(arg "CONSOLE;PROGRESS_WINDOW;REMOVE_OLD_VERSIONS" "PAYLOAD;OUTPUT;TEMPLATE;VERSION;NAME" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(arg "CONSOLE;PROGRESS_WINDOW;REMOVE_OLD_VERSIONS" "PAYLOAD;OUTPUT;TEMPLATE;VERSION;NAME;CLOSE_THREADS" "DEPENDS" ${ARGN})
   set(extra "")
   if(arg_CONSOLE)
     list(APPEND extra --console)
@@ -79,6 +79,9 @@ function(onefile_add_bootstrap target)
   endif()
   if(arg_REMOVE_OLD_VERSIONS)
     list(APPEND extra --remove-old-versions)
+  endif()
+  if(DEFINED arg_CLOSE_THREADS)
+    list(APPEND extra --close-threads "${arg_CLOSE_THREADS}")
   endif()
   if(DEFINED arg_TEMPLATE)
     list(APPEND extra --template "${arg_TEMPLATE}")

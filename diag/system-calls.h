@@ -43,10 +43,13 @@
   ROW(setEndOfFile, SetEndOfFile)                      \
   ROW(writeFile, WriteFile)                            \
   ROW(closeHandle, CloseHandle)                        \
+  /* closing written files (payload/) */               \
+  ROW(sleepConditionVariable, SleepConditionVariableSRW) \
+  ROW(waitForMultipleObjects, WaitForMultipleObjects)  \
   /* the child (bootstrap/) */                         \
   ROW(createProcess, CreateProcessW)                   \
   ROW(getExitCodeProcess, GetExitCodeProcess)          \
-  /* older versions' folders (payload/) */             \
+  /* older versions' folders, closing threads */       \
   ROW(createThread, CreateThread)                      \
   ROW(findFirstFileEx, FindFirstFileExW)               \
   ROW(findNextFile, FindNextFileW)                     \

@@ -5,6 +5,7 @@
 
 #include "diag/release.h"
 #include "diag/report.h"
+#include "payload/close-pool.h"
 #include "payload/reader.h"
 
 void (*betweenContentPieces)(void) = nullptr;
@@ -109,5 +110,5 @@ void writeFileContent(HANDLE file, uint64_t size) {
     size -= count;
     noteContentProgress();
   }
-  closeQuietly(file);  // every byte has been accepted by WriteFile
+  closeWrittenFile(file);  // every byte has been accepted by WriteFile
 }

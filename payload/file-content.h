@@ -29,8 +29,9 @@ HANDLE openForWriting(const wchar_t* path, bool* existed);
 // anew. Returns 0, or the error code of the refusal.
 uint32_t cutToNothing(HANDLE file);
 
-// Writes size bytes of content into file, then closes it. A failed write ends
-// the run (status 2); the partly written file stays for the next run to redo.
+// Writes size bytes of content into file, then hands it to closeWrittenFile
+// (close-pool.h) to be closed. A failed write ends the run (status 2); the
+// partly written file stays for the next run to redo.
 void writeFileContent(HANDLE file, uint64_t size);
 
 // Writes count bytes to file. Returns 0 when all of them were written,

@@ -12,6 +12,7 @@ const wchar_t* onefileVersionText;
 const wchar_t* onefileApplicationName;
 bool onefileShowsProgress;
 bool onefileRemovesOldVersions;
+unsigned onefileCloseThreads;
 
 namespace {
 
@@ -43,6 +44,7 @@ bool useAttachedSection(const unsigned char* section, uint64_t size) {
   onefileApplicationName = applicationName;
   onefileShowsProgress = (header->flags & ATTACHED_FLAG_PROGRESS_WINDOW) != 0;
   onefileRemovesOldVersions = (header->flags & ATTACHED_FLAG_REMOVE_OLD_VERSIONS) != 0;
+  onefileCloseThreads = attachedCloseThreads(header->flags);
   return true;
 }
 

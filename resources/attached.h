@@ -37,6 +37,22 @@ inline constexpr uint32_t ATTACHED_FLAG_PROGRESS_WINDOW = 1;
 // Once the application runs, the folders of its older versions beside the
 // target folder are removed.
 inline constexpr uint32_t ATTACHED_FLAG_REMOVE_OLD_VERSIONS = 2;
+// Bits 2 to 6: how many threads close the files that a start writes, 0 for
+// none (every file closed where it was written, as executables built before
+// the choice existed hold). A larger count than the most is read as the most.
+inline constexpr unsigned ATTACHED_CLOSE_THREADS_SHIFT = 2;
+inline constexpr uint32_t ATTACHED_CLOSE_THREADS_MASK = 0x1f << ATTACHED_CLOSE_THREADS_SHIFT;
+inline constexpr unsigned ATTACHED_MAX_CLOSE_THREADS = 16;
+
+inline unsigned attachedCloseThreads(uint32_t flags) {
+  unsigned threads = (flags & ATTACHED_CLOSE_THREADS_MASK) >> ATTACHED_CLOSE_THREADS_SHIFT;
+  return threads < ATTACHED_MAX_CLOSE_THREADS ? threads : ATTACHED_MAX_CLOSE_THREADS;
+}
+
+// The flags' bits for a count of 0 to ATTACHED_MAX_CLOSE_THREADS.
+inline constexpr uint32_t attachedCloseThreadsFlags(unsigned threads) {
+  return (uint32_t)threads << ATTACHED_CLOSE_THREADS_SHIFT;
+}
 static_assert(sizeof(AttachedDataHeader) == ATTACHED_HEADER_SIZE, "the header's layout is part of every built executable");
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the header is read in place as little-endian fields");
 

@@ -29,7 +29,8 @@ std::string attachedPrefix(const ExecutableContent& content, AttachedDataHeader*
   header->payloadOffset = alignUp(ATTACHED_HEADER_SIZE + texts.size(), ATTACHED_PAYLOAD_ALIGNMENT);
   header->payloadSize = 0;
   header->flags = (content.progressWindow ? ATTACHED_FLAG_PROGRESS_WINDOW : 0) |
-                  (content.removeOldVersions ? ATTACHED_FLAG_REMOVE_OLD_VERSIONS : 0);
+                  (content.removeOldVersions ? ATTACHED_FLAG_REMOVE_OLD_VERSIONS : 0) |
+                  attachedCloseThreadsFlags(content.closeThreads);
 
   std::string out(ATTACHED_HEADER_SIZE, '\0');
   encodeAttachedDataHeader(*header, reinterpret_cast<unsigned char*>(out.data()));

@@ -33,6 +33,7 @@ struct ExecutableContent {
   uint16_t subsystem = SUBSYSTEM_GUI;  // the one field of the stub's headers that differs per program
   bool progressWindow = false;         // a long first start shows its progress
   bool removeOldVersions = false;      // a start removes the folders of older versions
+  unsigned closeThreads = 0;           // threads that close a start's written files; 0 for none
 };
 
 class ExecutableWriter {

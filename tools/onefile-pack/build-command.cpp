@@ -14,6 +14,7 @@
 
 #include "executable/application-resources.h"
 #include "onefile-pack/build-defaults.h"
+#include "onefile-pack/close-threads-option.h"
 #include "onefile-pack/code-signer.h"
 #include "onefile-pack/command-line.h"
 #include "host/counted-text.h"
@@ -77,6 +78,7 @@ const std::vector<OptionDefinition> BUILD_OPTIONS = {
      "(GUI programs only)"},
     {{"--remove-old-versions"}, "remove-old-versions", "",
      "once the program runs, remove the cache folders of its older versions (see the guide)"},
+    closeThreadsOption(),
     quietOption(),
     // Compiles template, version and payload in as given, and reads nothing
     // from the main program: for test bootstraps that are meant to fail only
@@ -97,6 +99,7 @@ struct BuildRequest {
   size_t targetFolderUnits = 0;  // estimated from the template
   std::vector<IconImage> icon;
   bool quiet = false, unchecked = false, progressWindow = false, removeOldVersions = false;
+  unsigned closeThreads = 0;
   std::optional<SigningRequest> signing;
 };
 
@@ -185,6 +188,7 @@ BuildRequest requestFrom(const ParsedArguments& parsed) {
   request.unchecked = parsed.has("unchecked");
   request.progressWindow = parsed.has("progress-window");
   request.removeOldVersions = parsed.has("remove-old-versions");
+  request.closeThreads = closeThreadsFrom(parsed);
   request.signing = signingRequestFrom(parsed);
   if (parsed.has("payload")) {
     if (!parsed.positional.empty()) throw UsageError("takes an application folder or --payload, not both");
@@ -375,7 +379,7 @@ int runBuildCommand(const Arguments& arguments) {
   ExecutableContent content{request.pathTemplate, request.versionText,
                             wideText("--name", request.identity.name),
                             applicationResources(request.identity, request.icon), request.subsystem,
-                            request.progressWindow, request.removeOldVersions};
+                            request.progressWindow, request.removeOldVersions, request.closeThreads};
   ExecutableWriter writer(stub, content, request.output);
   PackSummary summary;
   if (request.folder) {

@@ -17,6 +17,7 @@
 #include "host/text-output.h"
 #include "host/utf.h"
 #include "onefile-pack/build-defaults.h"
+#include "onefile-pack/close-threads-option.h"
 #include "onefile-pack/command-line.h"
 #include "onefile-pack/commands.h"
 #include "payload-io/payload-file.h"
@@ -78,6 +79,10 @@ std::string flagsText(uint32_t flags) {
     if ((flags & flag.bit) == 0) continue;
     text += (text.empty() ? "" : ", ") + std::string(flag.shown);
     flags &= ~flag.bit;
+  }
+  if (attachedCloseThreads(flags) != 0) {
+    text += (text.empty() ? "" : ", ") + std::string("files closed ") + closeThreadsText(flags) + " (--close-threads)";
+    flags &= ~ATTACHED_CLOSE_THREADS_MASK;
   }
   if (flags != 0) {
     char unknown[32];

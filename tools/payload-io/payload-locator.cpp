@@ -51,7 +51,7 @@ std::optional<PayloadLocation> payloadInSection(const unsigned char* data, const
   size_t start = section.offset + static_cast<size_t>(offset);
   bool trailerValid = length >= PAYLOAD_MAGIC_SIZE + PAYLOAD_TRAILER_SIZE &&
                       trailerCountsBackTo(data, start, start + length - PAYLOAD_LENGTH_FIELD_BYTES);
-  return PayloadLocation{start, static_cast<size_t>(length), true, trailerValid};
+  return PayloadLocation{start, static_cast<size_t>(length), true, trailerValid, header->flags};
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ struct PayloadLocation {
   size_t length = 0;         // magic, frames and trailer
   bool embedded = false;     // found inside a larger file
   bool trailerValid = false; // four zero bytes and the right length field
+  uint32_t attachedFlags = 0; // an executable's choices (resources/attached.h); 0 for a payload file
 };
 
 // Where a payload's frames lie: everything between the magic and the trailer,

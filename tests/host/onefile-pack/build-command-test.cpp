@@ -87,6 +87,7 @@ TEST(BuildCommand, RefusesEachBadOptionWithOneLineAndWritesNothing) {
       {{"--copyright", std::string(1025, 'c')}, "--copyright: is 1025 characters long; at most 1024 are taken", 2},
       {{"--level", "23"}, "--level: takes a whole number from 1 to 22, not '23'", 2},
       {{"--threads", "x"}, "--threads: takes a whole number from 0 to 256, not 'x'", 2},
+      {{"--close-threads", "17"}, "--close-threads: takes a whole number from 0 to 16, not '17'", 2},
       {{"--icon", (folder / "text.ico").string()}, (folder / "text.ico").string() + ": not an icon file (.ico)", 1},
       {{"--icon", (folder / "cut.ico").string()}, (folder / "cut.ico").string() + ": image 1 lies outside the icon file", 1},
       {{"--icon", (folder / "none.ico").string()}, (folder / "none.ico").string() + ": cannot read the file", 1},
@@ -559,6 +560,20 @@ TEST(BuildCommand, LeavesItsOwnOutputOutAndNamesWhatDeservesAWarning) {
   EXPECT_EQ(attachedFlags(first), 0u);
   ASSERT_EQ(build({"-o", (folder / "shows.exe").string(), "--progress-window"}).status, 0);
   EXPECT_EQ(attachedFlags(readFile(folder / "shows.exe")), ATTACHED_FLAG_PROGRESS_WINDOW);
+  // The closing threads' count, beside the other flags, and as list shows it.
+  for (unsigned threads : {1u, 16u}) {
+    std::string exe = (folder / "closes.exe").string();
+    ASSERT_EQ(build({"-o", exe, "--close-threads", std::to_string(threads), "--progress-window"}).status, 0);
+    uint32_t flags = attachedFlags(readFile(exe));
+    EXPECT_EQ(flags, ATTACHED_FLAG_PROGRESS_WINDOW | attachedCloseThreadsFlags(threads));
+    EXPECT_EQ(attachedCloseThreads(flags), threads);
+    std::string shown = "closes the files a start writes on " + std::to_string(threads) +
+                        (threads == 1 ? " thread" : " threads") + " beside the unpacking\n";
+    EXPECT_NE(runPack({"list", exe}).out.find(shown), std::string::npos) << threads;
+  }
+  EXPECT_NE(runPack({"list", (folder / "shows.exe").string()}).out.find("closes the files a start writes on the "
+                                                                         "unpacking thread\n"),
+            std::string::npos);
 }
 
 // --remove-old-versions is marked in the flags word, and a template under

@@ -30,6 +30,7 @@ struct Scene {
   int starts;
   DWORD spreadMs;  // the last start comes this long after the first, the others evenly between
   Cache cache;
+  bool closing = false;  // built to close written files on threads beside the unpacking
 };
 
 const Scene SCENES[] = {
@@ -38,13 +39,16 @@ const Scene SCENES[] = {
     {L"many", 8, 2000, Cache::Damaged}, {L"large", 2, 0, Cache::Empty},
     {L"large", 3, 500, Cache::Damaged}, {L"large", 8, 2000, Cache::PartlyWritten},
     {L"large", 8, 300, Cache::Empty},   {L"many", 8, 600, Cache::Empty},
+    {L"many", 8, 0, Cache::Empty, true},
 };
 
 std::wstring packedFolder(const Scene& scene) {
   return harness::binPath(L"concurrent-" + std::wstring(scene.shape) + L"-folder");
 }
 
-std::wstring bootstrapName(const Scene& scene) { return L"concurrent-" + std::wstring(scene.shape) + L".exe"; }
+std::wstring bootstrapName(const Scene& scene) {
+  return L"concurrent-" + std::wstring(scene.shape) + (scene.closing ? L"-closing.exe" : L".exe");
+}
 
 // The packed files but the main program, in the order the packer wrote them
 // (the list's).
@@ -160,7 +164,7 @@ struct Figures {
 void runScene(const Scene& scene, int round, bool busy, Figures* figures) {
   std::string what = harness::narrow(scene.shape) + " files, " + std::to_string(scene.starts) + " starts over " +
                      std::to_string(scene.spreadMs) + " ms, " + CACHE_NAMES[static_cast<int>(scene.cache)] +
-                     " cache" + (busy ? ", busy machine" : "");
+                     " cache" + (scene.closing ? ", closing on threads" : "") + (busy ? ", busy machine" : "");
   robustness::RobustTarget run(L"round-" + std::to_wstring(round) + L"-" + std::to_wstring(figures->scenes),
                                bootstrapName(scene));
   prepare(scene, run);

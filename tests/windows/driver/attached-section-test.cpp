@@ -15,6 +15,7 @@ namespace {
 struct Layout {
   uint64_t payloadOffset = 80, payloadSize = 8;
   uint32_t templateOffset = 40, versionOffset = 54, nameOffset = 62;
+  uint32_t flags = 0;
 };
 
 // Header, "{TEMP}" at 40, "1.7" at 54, "App" at 62, then an 8-byte payload at 80.
@@ -26,6 +27,7 @@ std::string section(const Layout& layout) {
   header.templateOffset = layout.templateOffset;
   header.versionOffset = layout.versionOffset;
   header.nameOffset = layout.nameOffset;
+  header.flags = layout.flags;
   encodeAttachedDataHeader(header, reinterpret_cast<unsigned char*>(&bytes[0]));
   const char16_t pathTemplate[] = u"{TEMP}", version[] = u"1.7", name[] = u"App";
   std::memcpy(&bytes[40], pathTemplate, sizeof pathTemplate);
@@ -43,6 +45,30 @@ TEST(AttachedSection, PointsThePayloadAndTextsIntoTheSection) {
   EXPECT_STREQ(onefilePathTemplate, L"{TEMP}");
   EXPECT_STREQ(onefileVersionText, L"1.7");
   EXPECT_STREQ(onefileApplicationName, L"App");
+}
+
+// The flags' choices; an executable built before the closing threads existed
+// has no bits for them and closes on the unpacking thread.
+TEST(AttachedSection, ReadsTheChoicesInTheFlags) {
+  struct Case {
+    uint32_t flags;
+    bool progress, removes;
+    unsigned closeThreads;
+  };
+  const Case cases[] = {{0, false, false, 0},
+                        {ATTACHED_FLAG_PROGRESS_WINDOW | ATTACHED_FLAG_REMOVE_OLD_VERSIONS, true, true, 0},
+                        {ATTACHED_FLAG_REMOVE_OLD_VERSIONS | attachedCloseThreadsFlags(8), false, true, 8},
+                        {attachedCloseThreadsFlags(16), false, false, 16},
+                        {ATTACHED_CLOSE_THREADS_MASK, false, false, 16}};  // 31 is read as the most
+  for (const Case& c : cases) {
+    Layout layout;
+    layout.flags = c.flags;
+    harness::GuardedRegion region(section(layout));
+    ASSERT_TRUE(useAttachedSection(region.data(), region.size()));
+    EXPECT_EQ(onefileShowsProgress, c.progress) << c.flags;
+    EXPECT_EQ(onefileRemovesOldVersions, c.removes) << c.flags;
+    EXPECT_EQ(onefileCloseThreads, c.closeThreads) << c.flags;
+  }
 }
 
 TEST(AttachedSection, RefusesAMalformedSectionAndKeepsWhatItHad) {

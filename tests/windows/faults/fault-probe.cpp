@@ -11,7 +11,11 @@
 //
 //   fault: then <function>
 //
-//   fault-probe <payload file> <n>
+//   fault-probe <payload file> <n> [<closing threads>]
+//
+// With closing threads, the files written are closed on that many threads
+// beside the unpacking: the calls are then counted in the order they come,
+// and how often a thread rests differs a little from run to run.
 #include <windows.h>
 #include <stdlib.h>
 #include <string.h>
@@ -27,12 +31,13 @@
 #include "diag/system-libraries.h"
 #include "fault-table.h"
 #include "paths/environment.h"
+#include "payload/close-pool-seams.h"
 #include "resources/embedded.h"
 
 namespace {
 
-unsigned long failingCall;  // n of the call that fails; 0 for none
-unsigned long callsMade;
+LONG failingCall;  // n of the call that fails; 0 for none
+LONG volatile callsMade;
 // The real table, for the probe's own use and for the calls that do not fail;
 // its library rows are filled by the start-up's loads, which are counted.
 SystemCalls realCalls = systemCalls;
@@ -118,8 +123,11 @@ Result resultOf(intptr_t failure) {
 // The removal of older versions runs here and now, on the calling thread,
 // rather than beside the waiting one, so that its calls come in the same
 // order in every run and each is failed in turn. The handle returned is one
-// that is already signalled, as a thread's is once it has ended.
-HANDLE runInline(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE routine, LPVOID parameter, DWORD, LPDWORD) {
+// that is already signalled, as a thread's is once it has ended. The
+// closing threads wait for files, and start as threads.
+HANDLE runInline(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE routine, LPVOID parameter,
+                 DWORD flags, LPDWORD id) {
+  if (routine == closeQueuedFiles) return realCalls.createThread(security, stack, routine, parameter, flags, id);
   routine(parameter);
   return CreateEventW(nullptr, TRUE, TRUE, nullptr);
 }
@@ -141,13 +149,14 @@ struct Counted<Entry> {
     const wchar_t* path = nullptr;
     std::string job = jobOf(function, &path, arguments...);  // kept for every call: "again" needs the history
     noteIfUnavailable(realCalls.*Entry, function);
-    if (++callsMade != failingCall) {
+    LONG made = InterlockedIncrement(&callsMade);
+    if (made != failingCall) {
       if constexpr (RUNS_INLINE<Entry>) return runInline(arguments...);
       return (realCalls.*Entry)(arguments...);
     }
     std::string call = std::string(function) + job;
     const FaultRow& row = rowFor(call);
-    writeNote("fault: " + std::to_string(callsMade) + " " + call + "|" + narrowPath(path) + "\n");
+    writeNote("fault: " + std::to_string(made) + " " + call + "|" + narrowPath(path) + "\n");
     if (row.releases) (realCalls.*Entry)(arguments...);
     SetLastError(row.errorCode);
     return resultOf<Result>(row.failure);
@@ -198,8 +207,9 @@ bool readPayload(const wchar_t* path) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  if (__argc != 3 || !readPayload(__wargv[1])) return 98;
-  failingCall = wcstoul(__wargv[2], nullptr, 10);
+  if ((__argc != 3 && __argc != 4) || !readPayload(__wargv[1])) return 98;
+  failingCall = (LONG)wcstoul(__wargv[2], nullptr, 10);
+  onefileCloseThreads = __argc == 4 ? wcstoul(__wargv[3], nullptr, 10) : 0;
   onefilePathTemplate = FAULT_TEMPLATE;
   onefileVersionText = FAULT_VERSION;
   onefileRemovesOldVersions = true;

@@ -75,10 +75,15 @@ inline constexpr FaultRow FAULT_ROWS[] = {
     {"SetEndOfFile", FALSE, ERROR_USER_MAPPED_FILE, false, Ending::OPEN_FAILED, ""},
     {"WriteFile", FALSE, ERROR_DISK_FULL, false, Ending::SYSTEM_REPORT, "Error, couldn't unpack file to target path."},
     {"CloseHandle", FALSE, ERROR_INVALID_HANDLE, true, Ending::STARTS, ""},
+    // Closing written files on threads: whatever fails, every file is closed
+    // before the program starts, on the unpacking thread if need be.
+    {"SleepConditionVariableSRW", FALSE, ERROR_INVALID_PARAMETER, false, Ending::STARTS, ""},
+    {"WaitForMultipleObjects", (intptr_t)WAIT_FAILED, ERROR_INVALID_HANDLE, false, Ending::STARTS, ""},
     {"CommandLineToArgvW", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::FULL_BUFFER, ""},
     {"CreateProcessW", FALSE, ERROR_FILE_NOT_FOUND, false, Ending::SYSTEM_REPORT, "Error, couldn't launch child"},
     {"GetExitCodeProcess", FALSE, ERROR_ACCESS_DENIED, false, Ending::STATUS_UNREAD, ""},
-    // The removal of older versions is housekeeping: no failure of it shows.
+    // The removal of older versions is housekeeping: no failure of it shows;
+    // closing threads that cannot start leave the closing to the unpacking.
     {"CreateThread", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::STARTS, ""},
     {"FindFirstFileExW", -1, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
     {"FindNextFileW", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
