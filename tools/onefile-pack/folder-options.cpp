@@ -2,6 +2,7 @@
 
 #include <zstd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "diag/limits.h"
@@ -39,8 +40,8 @@ constexpr uint64_t LARGEST_FRAME_SIZE = uint64_t{1} << 40;
 uint64_t frameSizeFrom(const ParsedArguments& parsed) {
   std::optional<std::string> text = parsed.value("frame-size");
   if (!text) return DEFAULT_FRAME_CONTENT_BYTES;
-  size_t digits = text->find_first_not_of("0123456789");
-  std::string suffix = digits == std::string::npos ? "" : text->substr(digits);
+  size_t digits = std::min(text->find_first_not_of("0123456789"), text->size());
+  std::string suffix = text->substr(digits);
   unsigned shift = suffix.empty() ? 0 : suffix == "K" ? 10 : suffix == "M" ? 20 : suffix == "G" ? 30 : 64;
   if (digits == 0 || shift == 64 || digits > 13)
     throw OptionError("--frame-size", "expects a size in bytes, or with K, M or G after it, not '" + *text + "'");
