@@ -61,7 +61,7 @@ const std::vector<OptionDefinition> FOLDER_OPTIONS = {
      "compression threads (default: one per processor; 0 compresses on the calling thread). The output does not "
      "depend on it."},
     {{"--frame-size"}, "frame-size", "SIZE",
-     "content per frame, in bytes or with K, M or G (default 64M): a start that finds every file of a frame "
+     "content per frame, in bytes or with K, M or G (default 128M): a start that finds every file of a frame "
      "current steps over it without decoding it; 0 packs one frame without an index, which every start decodes"},
     {{"--cache-folder-length"}, "cache-folder-length", "N",
      "warn about files whose full path would not fit under a target folder (the cache folder the template gives) "

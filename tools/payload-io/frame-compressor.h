@@ -16,7 +16,7 @@ namespace onefile {
 
 // A frame's content, by default: the largest payload growth against one frame
 // stays within 2 % on the benchmarks' data sets at the default level.
-inline constexpr uint64_t DEFAULT_FRAME_CONTENT_BYTES = uint64_t{64} << 20;
+inline constexpr uint64_t DEFAULT_FRAME_CONTENT_BYTES = uint64_t{128} << 20;
 
 struct CompressionSettings {
   int level = 19;
