@@ -5,6 +5,7 @@
 // does. Each run is a process of its own (payload-probe unpack).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -28,41 +29,19 @@ RunResult unpack(const std::wstring& fixture, const std::wstring& target) {
   return harness::run(harness::binPath(L"payload-probe.exe"), options);
 }
 
-struct File {
-  std::wstring name;
-  std::string content;
-};
+const std::vector<std::wstring> ALL = {L"main.exe", L"a\\one.bin", L"a\\two.txt", L"b\\empty", L"b\\three.bin"};
 
-// The files of the index payloads, from the record stream they all carry.
-std::vector<File> indexFiles() {
-  std::string stream = harness::readFile(fixturePath(L"index-sound.stream"));
-  std::vector<File> files;
-  size_t at = 0;
-  for (;;) {
-    std::wstring name;
-    for (wchar_t unit; (unit = (wchar_t)((unsigned char)stream[at] | (unsigned char)stream[at + 1] << 8)) != 0; at += 2)
-      name += unit;
-    at += RECORD_NAME_UNIT_BYTES;
-    if (name.empty()) return files;
-    uint64_t size = 0;
-    for (unsigned i = RECORD_SIZE_BYTES; i-- > 0;) size = size << 8 | (unsigned char)stream[at + i];
-    at += RECORD_SIZE_BYTES + RECORD_CHECKSUM_BYTES;
-    files.push_back({name, stream.substr(at, size)});
-    at += size;
-  }
+bool isAmong(const std::wstring& name, const std::vector<std::wstring>& names) {
+  return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-// A whole cache, with the files that are to be stale changed, and every file
-// an hour old, so that a write shows.
+// A whole cache, unpacked by the sound payload, with the stale files
+// changed and every file an hour old, so that a write shows.
 void fillCache(const std::wstring& target, const std::vector<std::wstring>& stale) {
-  for (const File& file : indexFiles()) {
-    std::wstring path = target + L"\\" + file.name;
-    CreateDirectoryW(target.c_str(), nullptr);
-    CreateDirectoryW(path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
-    bool isStale = false;
-    for (const std::wstring& name : stale) isStale = isStale || name == file.name;
-    harness::writeFile(path, isStale ? file.content + "stale" : file.content);
-    file_times::moveAnHourBack(path);
+  ASSERT_EQ(unpack(L"index-sound", target).out, UNPACKED);
+  for (const std::wstring& name : ALL) {
+    if (isAmong(name, stale)) harness::writeFile(target + L"\\" + name, "stale");
+    file_times::moveAnHourBack(target + L"\\" + name);
   }
 }
 
@@ -75,8 +54,6 @@ struct Case {
   std::vector<std::wstring> written;  // files the run writes; the others keep their time
   bool damagedWhileWriting = false;   // which files a damaged frame lets through is zstd's affair
 };
-
-const std::vector<std::wstring> ALL = {L"main.exe", L"a\\one.bin", L"a\\two.txt", L"b\\empty", L"b\\three.bin"};
 
 TEST(IndexedPayload, CurrentGroupsAreSteppedOverAndEveryDisagreementIsDamage) {
   const Case cases[] = {
@@ -94,6 +71,8 @@ TEST(IndexedPayload, CurrentGroupsAreSteppedOverAndEveryDisagreementIsDamage) {
       {L"index-entry-missing", STALE_TWO, false, {L"a\\two.txt"}},
       {L"index-missing", WHOLE, false, {}},
   };
+  std::wstring sound = harness::freshTestDir(L"-sound");
+  ASSERT_EQ(unpack(L"index-sound", sound).out, UNPACKED);
   for (const Case& c : cases) {
     std::wstring target = harness::freshTestDir() + L"\\t";
     SCOPED_TRACE(harness::narrow(c.fixture) + ", cache " + std::to_string(c.cache));
@@ -101,24 +80,21 @@ TEST(IndexedPayload, CurrentGroupsAreSteppedOverAndEveryDisagreementIsDamage) {
     if (c.cache == STALE_TWO) fillCache(target, {L"a\\two.txt"});
     if (c.cache == STALE_ONE_AND_THREE) fillCache(target, {L"a\\one.bin", L"b\\three.bin"});
     std::vector<FILETIME> before;
-    for (const File& file : indexFiles())
-      before.push_back(c.cache == EMPTY ? FILETIME{} : harness::lastWriteTime(target + L"\\" + file.name));
+    for (const std::wstring& name : ALL)
+      before.push_back(c.cache == EMPTY ? FILETIME{} : harness::lastWriteTime(target + L"\\" + name));
 
     RunResult result = unpack(c.fixture, target);
     EXPECT_EQ(result.out, c.unpacks ? UNPACKED : DECODE_FAILED) << result.err;
     EXPECT_EQ(result.exitCode, c.unpacks ? 0u : 2u);
-    std::vector<File> files = indexFiles();
-    for (size_t i = 0; i < files.size(); ++i) {
-      const File& file = files[i];
-      std::wstring path = target + L"\\" + file.name;
-      bool written = false;
-      for (const std::wstring& name : c.written) written = written || name == file.name;
-      if (c.unpacks) EXPECT_EQ(harness::readFile(path), file.content) << harness::narrow(file.name);
+    for (size_t i = 0; i < ALL.size(); ++i) {
+      std::wstring path = target + L"\\" + ALL[i];
+      if (c.unpacks) EXPECT_EQ(harness::readFile(path), harness::readFile(sound + L"\\" + ALL[i])) << harness::narrow(ALL[i]);
       if (c.damagedWhileWriting) continue;
+      bool written = isAmong(ALL[i], c.written);
       if (c.cache == EMPTY) {
-        EXPECT_EQ(harness::fileExists(path), written) << harness::narrow(file.name);
+        EXPECT_EQ(harness::fileExists(path), written) << harness::narrow(ALL[i]);
       } else {
-        EXPECT_EQ(file_times::sameTime(harness::lastWriteTime(path), before[i]), !written) << harness::narrow(file.name);
+        EXPECT_EQ(file_times::sameTime(harness::lastWriteTime(path), before[i]), !written) << harness::narrow(ALL[i]);
       }
     }
   }
