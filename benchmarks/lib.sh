@@ -50,7 +50,8 @@ wine_path() { winepath -w "$1" 2>/dev/null; }
 # "many" is dataset/many-files.sh's, BENCH_MANY_MB MB (default: its own) of
 # small files in nested folders. Made once and kept in the host build; sets
 # BENCH_CACHE to the folder holding app/, app.payload, app.zst (the bare
-# frame) and files.txt, and BENCH_LEVEL_USED to the level.
+# frame or frames), app-one-frame.payload (the folder in one frame without an
+# index, to compare sizes with) and files.txt, and BENCH_LEVEL_USED to the level.
 bench_payload() {
   local host=$1 windows=$2 shape=${3:-large} level=${BENCH_LEVEL:-}
   local benchmarks main files key size name frames offset
@@ -75,7 +76,9 @@ bench_payload() {
   cp "$main" "$BENCH_CACHE/app/main.exe"
   "$host/tools/onefile-pack/onefile-pack" payload "$BENCH_CACHE/app" --main main.exe \
     -o "$BENCH_CACHE/app.payload" ${level:+--level "$level"} >/dev/null
-  # The bare frame, where the packer's own reading puts it.
+  "$host/tools/onefile-pack/onefile-pack" payload "$BENCH_CACHE/app" --main main.exe --frame-size 0 \
+    -o "$BENCH_CACHE/app-one-frame.payload" ${level:+--level "$level"} >/dev/null
+  # The bare frames, where the packer's own reading puts them.
   frames=$("$host/tools/payload-io/payload-frames" "$BENCH_CACHE/app.payload")
   read -r offset size <<< "$frames"
   tail -c +$((offset + 1)) "$BENCH_CACHE/app.payload" | head -c "$size" > "$BENCH_CACHE/app.zst"

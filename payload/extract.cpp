@@ -12,12 +12,13 @@
 #include "payload/held-files.h"
 #include "payload/reader.h"
 #include "payload/name-inside-folder.h"
+#include "payload/record-steps.h"
 
 wchar_t firstFilePath[PATH_CAPACITY];
+RecordHeader record;
 
 namespace {
 
-RecordHeader record;
 wchar_t targetPath[PATH_CAPACITY];
 
 // targetPath = target directory, a backslash, the record's name.
@@ -81,32 +82,44 @@ bool writeRecordContent(HeldFileWait* wait) {
   }
 }
 
-// The header has been read; the content follows. A name that would leave the
-// target directory means a damaged or crafted payload: it is reported as such
-// before anything of its record is written.
-//
-// The check comes first and makes no write open: a file that is current is
-// left alone even while a running program has it loaded, which Windows would
-// not let anyone open for writing. A file in a directory that this run made
-// is not looked for: it can only be missing, unless another start has made
-// it since, which the write open finds out.
-void unpackFileRecord(void) {
+}  // namespace
+
+// A name that would leave the target directory means a damaged or crafted
+// payload: it is reported as such before anything of its record is written.
+void prepareRecord(void) {
   if (!isNameInsideFolder(record.name)) fatalError(MESSAGE_DECODE_FAILED);
   buildTargetPath();
   if (firstFilePath[0] == L'\0') appendWideBounded(firstFilePath, PATH_CAPACITY, targetPath);
-
-  HeldFileWait wait = {};
-  wait.emptyIsCurrent = record.size == 0;
-  ExistingFile missing = {NO_USABLE_FILE, false};
-  if (!isCurrent(isInCreatedDirectory(targetPath) ? missing : checkWhenFree(targetPath, &wait))) {
-    createDirectories(targetPath);
-    if (writeRecordContent(&wait)) return;
-  }
-  skipFileContent(record.size);
 }
 
-}  // namespace
+// The check makes no write open: a file that is current is left alone even
+// while a running program has it loaded, which Windows would not let anyone
+// open for writing. A file in a directory that this run made is not looked
+// for: it can only be missing, unless another start has made it since, which
+// the write open finds out.
+bool isRecordFileCurrent(HeldFileWait* wait) {
+  *wait = HeldFileWait{};
+  wait->emptyIsCurrent = record.size == 0;
+  ExistingFile missing = {NO_USABLE_FILE, false};
+  return isCurrent(isInCreatedDirectory(targetPath) ? missing : checkWhenFree(targetPath, wait));
+}
+
+void writeRecordFile(HeldFileWait* wait) {
+  createDirectories(targetPath);
+  if (!writeRecordContent(wait)) skipFileContent(record.size);
+}
+
+// The header has been read; the content follows.
+void unpackFileRecord(void) {
+  prepareRecord();
+  HeldFileWait wait;
+  if (isRecordFileCurrent(&wait))
+    skipFileContent(record.size);
+  else
+    writeRecordFile(&wait);
+}
 
 void unpackPayload(void) {
+  if (unpackIndexedGroups()) return;
   while (payloadReadRecordHeader(&record)) unpackFileRecord();
 }

@@ -10,6 +10,21 @@
 //   file record: name (UTF-16LE units, 1..RECORD_NAME_MAX_UNITS, then a zero
 //                unit) | size (u64 LE) | checksum (u32 LE) | size bytes of content
 //   end record:  a single zero unit (an empty name)
+//
+// The packer cuts the record stream into groups of whole records, one frame
+// per group, and puts an index before each frame: a zstd skippable frame,
+// which every zstd reader steps over by itself, so the record stream stays
+// the same for any reader. A start that finds every file of a group already
+// current steps over the group's frame without decoding it.
+//   index:  PAYLOAD_INDEX_MAGIC (u32 LE) | N (u32 LE): the bytes that follow |
+//           frame size (u64 LE): the compressed size of the frame after it |
+//           entries size (u32 LE) | the entries, as one zstd frame |
+//           CRC-32 (u32 LE) of every byte of the index before it
+//   entries: the headers of the group's records (everything of a file record
+//           before its content, byte for byte as in the frame), then the end
+//           record when the frame holds it
+// Either every frame has an index or none has (a payload of one frame, as
+// every packer before the index wrote it).
 #pragma once
 #include <stdint.h>
 
@@ -19,6 +34,19 @@ inline constexpr unsigned PAYLOAD_TRAILER_ZERO_BYTES = 4;
 inline constexpr unsigned PAYLOAD_LENGTH_FIELD_BYTES = 8;
 inline constexpr unsigned PAYLOAD_TRAILER_SIZE = PAYLOAD_TRAILER_ZERO_BYTES + PAYLOAD_LENGTH_FIELD_BYTES;
 inline constexpr unsigned PAYLOAD_WINDOW_LOG = 27;       // the decoder admits no larger
+
+// One of zstd's sixteen skippable-frame magics (0x184D2A50 to 0x184D2A5F).
+inline constexpr uint32_t PAYLOAD_INDEX_MAGIC = 0x184D2A5E;
+inline constexpr unsigned INDEX_MAGIC_BYTES = 4;
+inline constexpr unsigned INDEX_LENGTH_BYTES = 4;
+inline constexpr unsigned INDEX_FRAME_SIZE_BYTES = 8;
+inline constexpr unsigned INDEX_ENTRIES_SIZE_BYTES = 4;
+inline constexpr unsigned INDEX_CHECKSUM_BYTES = 4;
+inline constexpr unsigned INDEX_FIXED_BYTES = INDEX_MAGIC_BYTES + INDEX_LENGTH_BYTES + INDEX_FRAME_SIZE_BYTES +
+                                              INDEX_ENTRIES_SIZE_BYTES + INDEX_CHECKSUM_BYTES;
+// The most a group's entries may decode to: the packer starts a new group
+// before it would exceed it, and the bootstrap holds them in one block.
+inline constexpr uint32_t INDEX_ENTRIES_MAX_BYTES = 0x100000;
 
 inline constexpr unsigned RECORD_NAME_MAX_UNITS = 1023;  // without the terminator
 inline constexpr unsigned RECORD_NAME_CAPACITY = RECORD_NAME_MAX_UNITS + 1;  // a name held with its terminator

@@ -7,12 +7,16 @@
 #include "diag/release.h"
 #include "diag/report.h"
 #include "payload/format.h"
+#include "payload/frame-index.h"
 #include "resources/embedded.h"
 
 namespace {
 
 // A run reads one payload once, front to back: the reader's state exists once.
 DecodeStream payloadStream;
+// The decoded entries of the index at hand; allocated at the first index.
+unsigned char* indexEntries;
+RecordHeader decodedHeader;
 
 bool hasPayloadMagic(const unsigned char* payload, uint64_t size) {
   if (size < PAYLOAD_MAGIC_SIZE) return false;
@@ -71,12 +75,55 @@ bool payloadReadRecordHeader(RecordHeader* header) {
   }
 }
 
+bool payloadReadIndex(PayloadIndex* index) {
+  IndexFrame found;
+  size_t at = payloadStream.inputPos;
+  IndexStatus status = findIndexFrame(payloadStream.input + at, payloadStream.inputSize - at, &found);
+  if (status == INDEX_NONE) return false;
+  if (status == INDEX_DAMAGED) fatalError(MESSAGE_DECODE_FAILED);
+  if (indexEntries == nullptr) {
+    indexEntries = (unsigned char*)systemCalls.heapAlloc(GetProcessHeap(), 0, INDEX_ENTRIES_MAX_BYTES);
+    if (indexEntries == nullptr) fatalError(MESSAGE_NO_MEMORY);
+  }
+  if (!decodeIndexEntries(payloadStream.decoder, &found, indexEntries, &index->holdsEnd))
+    fatalError(MESSAGE_DECODE_FAILED);
+  index->entries = indexEntries;
+  index->entriesSize = found.entriesSize;
+  index->frameStart = at + found.indexSize;
+  index->frameSize = found.frameSize;
+  return true;
+}
+
+void payloadSkipFrame(const PayloadIndex* index) {
+  size_t end = index->frameStart + (size_t)index->frameSize;
+  decodeStreamRestartAt(&payloadStream, end, end);
+}
+
+void payloadBeginFrame(const PayloadIndex* index) {
+  decodeStreamRestartAt(&payloadStream, index->frameStart, index->frameStart + (size_t)index->frameSize);
+}
+
+void payloadReadExpectedHeader(const RecordHeader* expected) {
+  RecordStatus status = readRecordHeader(&payloadStream, &decodedHeader);
+  if ((status != RECORD_FILE && status != RECORD_END) || !isSameRecordHeader(&decodedHeader, expected))
+    fatalError(MESSAGE_DECODE_FAILED);
+}
+
+// The input after the frame is the payload's again, for the next index.
+void payloadEndFrame(const PayloadIndex* index) {
+  if (decodeStreamEndsHere(&payloadStream) != DECODE_OK) fatalError(MESSAGE_DECODE_FAILED);
+  size_t end = index->frameStart + (size_t)index->frameSize;
+  decodeStreamRestartAt(&payloadStream, end, payloadStream.inputSize);
+}
+
 unsigned payloadProgress(unsigned scale) {
   if (payloadStream.inputSize == 0) return scale;
   return (unsigned)((uint64_t)payloadStream.inputPos * scale / payloadStream.inputSize);
 }
 
 void closePayload(void) {
+  if (indexEntries != nullptr) releaseQuietly(systemCalls.heapFree(GetProcessHeap(), 0, indexEntries));
+  indexEntries = nullptr;
   releaseQuietly(systemCalls.freeDecoder(payloadStream.decoder));
   releaseQuietly(systemCalls.heapFree(GetProcessHeap(), 0, payloadStream.block));
   payloadStream.decoder = nullptr;

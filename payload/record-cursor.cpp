@@ -11,8 +11,8 @@ namespace {
 // ends do not matter: with input left, the next call simply begins the next
 // frame. Only finishing the last frame asks whether one has ended.
 DecodeStatus refill(DecodeStream* stream) {
-  if (stream->inputPos == stream->inputSize && !stream->lastCallFilled) return DECODE_ENDED;
-  ZSTD_inBuffer input = {stream->input, stream->inputSize, stream->inputPos};
+  if (stream->inputPos == stream->inputEnd && !stream->lastCallFilled) return DECODE_ENDED;
+  ZSTD_inBuffer input = {stream->input, stream->inputEnd, stream->inputPos};
   ZSTD_outBuffer output = {stream->block, stream->blockSize, 0};
   size_t result = ZSTD_decompressStream(stream->decoder, &output, &input);
   if (ZSTD_isError(result)) {
@@ -40,6 +40,7 @@ void startDecodeStream(DecodeStream* stream, ZSTD_DCtx* decoder, const unsigned 
   stream->input = frames;
   stream->inputSize = size;
   stream->inputPos = 0;
+  stream->inputEnd = size;
   stream->block = block;
   stream->blockSize = blockSize;
   stream->fill = 0;
@@ -98,6 +99,26 @@ DecodeStatus decodeStreamFinishFrame(DecodeStream* stream) {
     stream->decodedOffset += stream->fill - stream->cursor;
     stream->cursor = stream->fill;
     if (stream->frameEnded) return DECODE_OK;
+    DecodeStatus status = refill(stream);
+    if (status != DECODE_OK) return status;
+  }
+}
+
+void decodeStreamRestartAt(DecodeStream* stream, size_t position, size_t end) {
+  ZSTD_DCtx_reset(stream->decoder, ZSTD_reset_session_only);
+  stream->decodedOffset += stream->fill - stream->cursor;
+  stream->inputPos = position;
+  stream->inputEnd = end;
+  stream->fill = 0;
+  stream->cursor = 0;
+  stream->lastCallFilled = false;
+  stream->frameEnded = false;
+}
+
+DecodeStatus decodeStreamEndsHere(DecodeStream* stream) {
+  for (;;) {
+    if (stream->cursor != stream->fill) return DECODE_DAMAGED;
+    if (stream->frameEnded) return stream->inputPos == stream->inputEnd ? DECODE_OK : DECODE_DAMAGED;
     DecodeStatus status = refill(stream);
     if (status != DECODE_OK) return status;
   }

@@ -41,6 +41,7 @@ struct DecodeStream {
   const unsigned char* input;
   size_t inputSize;
   size_t inputPos;  // bytes of input the decoder has taken
+  size_t inputEnd;  // where decoding stops: inputSize, or the end of one frame
   unsigned char* block;
   size_t blockSize;
   size_t fill;
@@ -79,6 +80,17 @@ DecodeStatus decodeStreamDrain(DecodeStream* stream, uint64_t* left);
 // a mismatch comes back as DECODE_DAMAGED; a frame cut short before its end
 // as DECODE_ENDED.
 DecodeStatus decodeStreamFinishFrame(DecodeStream* stream);
+
+// Moves the stream to input[position], where a frame starts, and bounds its
+// decoding to input[position..end): what the block holds is dropped and the
+// decoder starts that frame anew. end == position steps over the input
+// without decoding it.
+void decodeStreamRestartAt(DecodeStream* stream, size_t position, size_t end);
+
+// Whether the frame ends exactly here: the block holds nothing more, the
+// decoder reaches the frame's end without yielding a byte, and the frame ends
+// at inputEnd. DECODE_DAMAGED (error 0) when more follows.
+DecodeStatus decodeStreamEndsHere(DecodeStream* stream);
 
 enum RecordStatus : unsigned {
   RECORD_FILE,           // a file record's header; its content follows

@@ -12,6 +12,8 @@
 #   warm start   the bootstrap finding every file current, to its child's end
 #   cold start   the same into an empty cache folder
 #   limits       native `zstd -d` + CRC-32 (warm), `zstd -d | tar -x` (cold);
+#                "check only": what Wine alone takes to check every file as
+#                a warm start does when it decodes nothing (a trivial program);
 #                "same calls": native `zstd -d` + what Wine alone takes for
 #                the bootstrap's file calls on the same files (trivial Windows
 #                programs); every limit includes Wine's cost of starting two
@@ -307,6 +309,7 @@ for shape in "${shapes[@]}"; do
   done
   f[${shape}_warm_native]=$(calc "${f[${shape}_decode]} + ${f[${shape}_crc]} + $m_start_two")
   f[${shape}_warm_same]=$(calc "${f[${shape}_decode]} + ${f[${shape}_check_calls]} + $m_start_two")
+  f[${shape}_warm_check]=$(calc "${f[${shape}_check_calls]} + $m_start_two")
   f[${shape}_cold_native]=$(calc "${f[${shape}_untar]} + $m_start_two")
   f[${shape}_cold_same]=$(calc "${f[${shape}_decode]} + ${f[${shape}_write_calls]} + $m_start_two")
 done
@@ -320,10 +323,19 @@ shape_description() {
   echo "- ${shape_title[$s]}: $files files in $dirs folders below the application's, $(calc "$content / 1e6") MB" \
        "($content bytes), packed to $(calc "$(stat -c %s "$cache/app.payload") / 1e6") MB at level ${level_of[$s]}"
 }
+# frames_description SHAPE: the payload's frames, and its size against the
+# same folder packed into one frame without an index.
+frames_description() {
+  local s=$1 cache=${cache_of[$1]} grouped single
+  grouped=$(stat -c %s "$cache/app.payload") single=$(stat -c %s "$cache/app-one-frame.payload")
+  echo "- ${shape_title[$s]}: $("$host/tools/onefile-pack/onefile-pack" list "$cache/app.payload" | tail -1);" \
+       "$grouped bytes against $single in one frame without an index ($(calc "($grouped / $single - 1) * 100") %)"
+}
 limit_rows() {
   local s=$1 t=${shape_title[$1]} w=${f[${1}_warm]} c=${f[${1}_cold]}
   echo "| $t | warm | $w | native: zstd -d + CRC-32 + Wine start | ${f[${s}_warm_native]} | $(calc "$w / ${f[${s}_warm_native]}") |"
   echo "| $t | warm | $w | same calls: zstd -d + Wine's file check + Wine start | ${f[${s}_warm_same]} | $(calc "$w / ${f[${s}_warm_same]}") |"
+  echo "| $t | warm | $w | check only: Wine's file check + Wine start | ${f[${s}_warm_check]} | $(calc "$w / ${f[${s}_warm_check]}") |"
   echo "| $t | cold | $c | native: zstd -d \| tar -x + Wine start | ${f[${s}_cold_native]} | $(calc "$c / ${f[${s}_cold_native]}") |"
   echo "| $t | cold | $c | same calls: zstd -d + Wine's writes + Wine start | ${f[${s}_cold_same]} | $(calc "$c / ${f[${s}_cold_same]}") |"
 }
@@ -401,6 +413,7 @@ table=$work/results.md
   echo "Data sets, medians of $rounds rounds, both shapes in the same rounds:"
   echo
   for shape in "${shapes[@]}"; do shape_description "$shape"; done
+  for shape in "${shapes[@]}"; do frames_description "$shape"; done
   echo
   echo "| Data set | Start | Time (s) | Limit | Limit (s) | Ratio |"
   echo "|---|---|---|---|---|---|"

@@ -19,9 +19,11 @@ SHARED = {  # every shared header of the table, marked and standing alone
     "payload/device-names.h": MARK,
     "payload/format.h": MARK,
     "payload/record-cursor.h": MARK + '#include "diag/limits.h"\n#include <stdint.h>\n',
+    "payload/frame-index.h": MARK + '#include "payload/record-cursor.h"\n',
     "resources/attached.h": MARK,
     "payload/crc32.cpp": MARK + '#include "payload/crc32.h"\n#include <zlib.h>\n',
     "payload/record-cursor.cpp": MARK + '#include "payload/record-cursor.h"\n',
+    "payload/frame-index.cpp": MARK + '#include "payload/frame-index.h"\n',
 }
 CASES = [
     ("downward and same-folder includes", {

@@ -33,7 +33,8 @@ BATCH=100
 rm -rf "$work"
 mkdir -p "$work/exe"
 "$mutations" app-folder "$work/app" "$bin/robust-app.exe"
-"$pack" payload "$work/app" --main app.exe -o "$work/app.payload" >/dev/null
+# Frames of 128 KiB: the damage meets indexes and the frames after them.
+"$pack" payload "$work/app" --main app.exe --frame-size 128K -o "$work/app.payload" >/dev/null
 "$mutations" mutate "$work/app" app.exe "$work/app.payload" "$work/mutations" --every "$every"
 
 # One bootstrap per payload, unpacking into {TEMP}\t.

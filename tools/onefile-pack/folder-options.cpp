@@ -2,6 +2,7 @@
 
 #include <zstd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "diag/limits.h"
@@ -33,6 +34,22 @@ void warnAboutLongNames(const std::filesystem::path& root, const std::vector<Fol
                  longestCacheFolderFor(file->recordName));
 }
 
+constexpr uint64_t LARGEST_FRAME_SIZE = uint64_t{1} << 40;
+
+// "SIZE": a count of bytes, or of KiB, MiB or GiB with K, M or G after it.
+uint64_t frameSizeFrom(const ParsedArguments& parsed) {
+  std::optional<std::string> text = parsed.value("frame-size");
+  if (!text) return DEFAULT_FRAME_CONTENT_BYTES;
+  size_t digits = std::min(text->find_first_not_of("0123456789"), text->size());
+  std::string suffix = text->substr(digits);
+  unsigned shift = suffix.empty() ? 0 : suffix == "K" ? 10 : suffix == "M" ? 20 : suffix == "G" ? 30 : 64;
+  if (digits == 0 || shift == 64 || digits > 13)
+    throw OptionError("--frame-size", "expects a size in bytes, or with K, M or G after it, not '" + *text + "'");
+  uint64_t size = std::stoull(text->substr(0, digits)) << shift;
+  if (size > LARGEST_FRAME_SIZE) throw OptionError("--frame-size", "expects at most 1024G");
+  return size;
+}
+
 }  // namespace
 
 const std::vector<OptionDefinition> FOLDER_OPTIONS = {
@@ -43,6 +60,9 @@ const std::vector<OptionDefinition> FOLDER_OPTIONS = {
     {{"--threads"}, "threads", "N",
      "compression threads (default: one per processor; 0 compresses on the calling thread). The output does not "
      "depend on it."},
+    {{"--frame-size"}, "frame-size", "SIZE",
+     "content per frame, in bytes or with K, M or G (default 128M): a start that finds every file of a frame "
+     "current steps over it without decoding it; 0 packs one frame without an index, which every start decodes"},
     {{"--cache-folder-length"}, "cache-folder-length", "N",
      "warn about files whose full path would not fit under a target folder (the cache folder the template gives) "
      "of N characters (default for build: estimated from the template, counting 259 for a system folder or the "
@@ -57,6 +77,7 @@ FolderRequest folderRequestFrom(const ParsedArguments& parsed, const std::filesy
   request.settings.level = static_cast<int>(parsed.integer("level", "--level", DEFAULT_LEVEL, 1, ZSTD_maxCLevel()));
   request.settings.threads =
       static_cast<int>(parsed.integer("threads", "--threads", defaultThreads(), 0, MAX_THREADS));
+  request.settings.frameContentBytes = frameSizeFrom(parsed);
   request.cacheFolderUnits = static_cast<size_t>(
       parsed.integer("cache-folder-length", "--cache-folder-length", static_cast<long>(assumedCacheFolderUnits), 1, PATH_CAPACITY));
   return request;

@@ -1,6 +1,7 @@
 // onefile-pack list FILE
 // Prints each record as it is validated, so that a damaged payload shows the
-// records before the damage and then says where it breaks.
+// records before the damage and then says where it breaks; then how the
+// payload is laid out in frames, every index checked against its frame.
 #include <cinttypes>
 #include <cstdio>
 
@@ -81,6 +82,13 @@ int runListCommand(const Arguments& arguments) {
     printText(stderr, "onefile-pack: %s: damaged %s: %s\n", shown.c_str(), context.c_str(), damage.what());
     return EXIT_FAILED;
   }
+  IndexLayout layout;
+  try {
+    layout = payload.checkIndexes();
+  } catch (const PayloadDamage& damage) {
+    printText(stderr, "onefile-pack: %s: %s\n", shown.c_str(), damage.what());
+    return EXIT_FAILED;
+  }
   if (!payload.location().trailerValid) {
     printText(stderr, "onefile-pack: %s: damaged trailer: not four zero bytes and the count of the bytes before it\n",
                  shown.c_str());
@@ -89,6 +97,10 @@ int runListCommand(const Arguments& arguments) {
   printText(stdout, "%s, %s of content, %" PRIu64 " bytes decoded, payload of %zu bytes\n",
             countedText(totals.files, "file").c_str(), countedText(totals.contentBytes, "byte").c_str(),
             stream->decodedOffset(), payload.location().length);
+  if (layout.indexed)
+    printText(stdout, "%s, each after its index\n", countedText(layout.frames, "frame").c_str());
+  else
+    printText(stdout, "no index: every start decodes the whole payload\n");
   return EXIT_OK;
 }
 

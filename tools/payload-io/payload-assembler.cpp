@@ -29,6 +29,12 @@ void PayloadAssembler::endFrame() {
   frame_.reset();
 }
 
+void PayloadAssembler::appendBytes(const std::string& bytes) {
+  if (frame_) throw std::logic_error("a frame is still open");
+  sink_.write(bytes.data(), bytes.size());
+  closedBytes_ += bytes.size();
+}
+
 uint64_t PayloadAssembler::offset() const { return closedBytes_ + (frame_ ? frame_->compressedBytes() : 0); }
 
 uint64_t PayloadAssembler::finish() {

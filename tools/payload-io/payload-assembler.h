@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "host/byte-sink.h"
 #include "payload-io/frame-compressor.h"
@@ -20,6 +21,8 @@ class PayloadAssembler {
   void feed(const void* bytes, size_t size);
   void flushBlock();
   void endFrame();
+  // Bytes made elsewhere (an index and the frame it precedes), as they are.
+  void appendBytes(const std::string& bytes);
   // Writes the trailer. Returns the payload's total length.
   uint64_t finish();
 

@@ -31,4 +31,10 @@ std::unique_ptr<DecodedStream> PayloadFile::openStream() const {
   return std::make_unique<DecodedStream>(file_.data() + start, frames.size, start);
 }
 
+IndexLayout PayloadFile::checkIndexes() const {
+  FrameBounds frames = frameBounds(location_.length);
+  size_t start = location_.offset + frames.offset;
+  return onefile::checkIndexes(file_.data() + start, frames.size, start);
+}
+
 }  // namespace onefile

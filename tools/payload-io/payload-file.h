@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/mapped-file.h"
+#include "payload-io/index-check.h"
 #include "payload-io/payload-locator.h"
 #include "payload-io/record-reader.h"
 
@@ -20,6 +21,8 @@ class PayloadFile {
   // The frames: everything between the magic and the trailer.
   std::unique_ptr<DecodedStream> openStream() const;
   size_t framesSize() const;
+  // The frames' layout, every index checked against its frame (index-check.h).
+  IndexLayout checkIndexes() const;
 
  private:
   MappedFile file_;

@@ -1,5 +1,6 @@
 // Packs an application folder into a payload: one record per file (main
-// program first), the end record, all in one frame.
+// program first), then the end record; in frames of about
+// settings.frameContentBytes of content, each after its index, or all in one.
 #pragma once
 #include <filesystem>
 #include <vector>

@@ -72,3 +72,40 @@ TEST(VerifyCommand, ReportsAFrameWhoseChecksumDoesNotMatchInOneLineAsExtractDoes
 }
 
 }  // namespace
+
+namespace {
+
+// Every index is checked against its frame: one that is damaged, or sound by
+// itself but naming other records than its frame holds, fails verify and
+// list, which say which frame; the sound layouts say how they are laid out.
+TEST(VerifyCommand, ChecksEveryIndexAgainstItsFrameAndListSaysTheLayout) {
+  ScratchFolder folder;
+  for (const fixtures::Fixture& fixture : fixtures::allFixtures())
+    if (fixture.name.rfind("index-", 0) == 0) writeFile(folder / (fixture.name + ".payload"), fixture.payload);
+  struct Case {
+    const char* name;
+    const char* says;  // on standard error, or for a sound payload the layout line of list
+  };
+  for (const Case& c : {Case{"index-sound", "3 frames, each after its index\n"},
+                        Case{"index-bad-checksum", "the index of frame 2 is damaged: its checksum fails"},
+                        Case{"index-beyond", "the index of frame 2 is damaged: its checksum fails or its sizes"},
+                        Case{"index-other-checksum", "the index of frame 2 names a\\two.txt (50000 bytes, checksum"},
+                        Case{"index-entry-missing", "the frame after the index of frame 2 does not end where"},
+                        Case{"index-missing", "frame 3 has no index"}}) {
+    std::string payload = (folder / (std::string(c.name) + ".payload")).string();
+    CommandResult verify = runPack({"verify", payload, folder.path().string()});
+    CommandResult list = runPack({"list", payload});
+    bool sound = std::string(c.name) == "index-sound";
+    EXPECT_EQ(verify.status, 1) << c.name;  // sound or not, the scratch folder misses every file
+    EXPECT_EQ(list.status, sound ? 0 : 1) << c.name;
+    EXPECT_NE((sound ? list.out : list.err).find(c.says), std::string::npos) << c.name << ": " << list.err;
+    if (!sound) {
+      EXPECT_NE(verify.err.find(c.says), std::string::npos) << c.name << ": " << verify.err;
+    }
+  }
+  writeFile(folder / "plain.payload", fixtures::allFixtures().front().payload);
+  EXPECT_NE(runPack({"list", (folder / "plain.payload").string()}).out.find("no index: every start decodes"),
+            std::string::npos);
+}
+
+}  // namespace

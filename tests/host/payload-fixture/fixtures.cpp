@@ -14,6 +14,7 @@
 #include "payload/format.h"
 #include "payload-io/record-encoding.h"
 #include "host/utf.h"
+#include "index-fixtures.h"
 #include "xorshift.h"
 
 namespace fixtures {
@@ -328,7 +329,7 @@ std::vector<Fixture> allFixtures() {
       wrongMagic(1),
       wrongMagic(2),
   };
-  for (auto make : {unpackFixtures, checkedFixtures, exactFill, escapeFixtures})
+  for (auto make : {unpackFixtures, checkedFixtures, exactFill, escapeFixtures, indexFixtures})
     for (Fixture& fixture : make()) all.push_back(std::move(fixture));
   return all;
 }

@@ -84,10 +84,12 @@ TEST(PayloadWriter, WritesRecordsThatReadBackWithNamesSizesAndChecksums) {
   EXPECT_EQ(records[3].checksum, 1u) << "any CRC-32 of 0 is stored as 1";
 }
 
-TEST(PayloadWriter, LaysOutMagicOneFrameAndTrailer) {
+TEST(PayloadWriter, LaysOutMagicOneFrameAndTrailerWhenAskedForOneFrame) {
   ScratchFolder folder;
   writeFile(folder / "app/app.exe", fixtures::textBytes(300000, 3));
-  std::string payload = pack(folder / "app", folder / "out.payload", quick());
+  onefile::CompressionSettings oneFrame = quick();
+  oneFrame.frameContentBytes = 0;
+  std::string payload = pack(folder / "app", folder / "out.payload", oneFrame);
   ASSERT_GT(payload.size(), 15u);
   EXPECT_EQ(payload.substr(0, 3), "ZBX");
   std::string frame = payload.substr(3, payload.size() - 15);
@@ -98,6 +100,44 @@ TEST(PayloadWriter, LaysOutMagicOneFrameAndTrailer) {
   std::string trailer = payload.substr(payload.size() - 12);
   EXPECT_EQ(trailer.substr(0, 4), std::string(4, '\0'));
   EXPECT_EQ(onefile::littleEndianAt(trailer, 4, 8), payload.size() - 8);
+}
+
+// Files go into frames of at most the frame size of content, a larger file
+// alone, each frame after an index that its frame agrees with; zstd alone
+// reads the same record stream as from one frame.
+TEST(PayloadWriter, GroupsFilesIntoFramesAfterIndexesThatDecodeToTheSameStream) {
+  ScratchFolder folder;
+  std::vector<std::pair<std::string, std::string>> files = {{"app.exe", fixtures::textBytes(300000, 3)},
+                                                            {"a.bin", fixtures::randomBytes(60000, 4)},
+                                                            {"b.txt", fixtures::textBytes(50000, 5)},
+                                                            {"c.txt", fixtures::textBytes(10000, 6)}};
+  for (const auto& [name, content] : files) writeFile(folder / ("app/" + name), content);
+  onefile::CompressionSettings grouped = quick(), oneFrame = quick();
+  grouped.frameContentBytes = 100000;
+  oneFrame.frameContentBytes = 0;
+  pack(folder / "app", folder / "grouped.payload", grouped);
+  pack(folder / "app", folder / "one.payload", oneFrame);
+  onefile::PayloadFile payload(folder / "grouped.payload");
+  onefile::IndexLayout layout = payload.checkIndexes();
+  EXPECT_TRUE(layout.indexed);
+  EXPECT_EQ(layout.frames, 3u) << "app.exe alone, a.bin, then b.txt with c.txt";
+  EXPECT_FALSE(onefile::PayloadFile(folder / "one.payload").checkIndexes().indexed);
+  auto decoded = [&](const char* name) {
+    std::string bytes = readFile(folder / name);
+    std::string frames = bytes.substr(3, bytes.size() - 15);
+    std::string out;
+    ZSTD_DCtx* decoder = ZSTD_createDCtx();
+    ZSTD_inBuffer input = {frames.data(), frames.size(), 0};
+    char block[1 << 16];
+    while (input.pos < input.size) {
+      ZSTD_outBuffer output = {block, sizeof block, 0};
+      if (ZSTD_isError(ZSTD_decompressStream(decoder, &output, &input))) break;
+      out.append(block, output.pos);
+    }
+    ZSTD_freeDCtx(decoder);
+    return out;
+  };
+  EXPECT_EQ(decoded("grouped.payload"), decoded("one.payload"));
 }
 
 // Headers are patched in place: a field takes the value's low bytes, least
@@ -127,11 +167,11 @@ TEST(LittleEndianFields, AreWrittenInPlaceAndReadBack) {
   EXPECT_EQ(onefile::littleEndianAt(bytes, 7, 2), 0xEFAAu) << "bytes above 0x7F must not sign-extend";
 }
 
-TEST(PayloadWriter, KeepsTheFullWindowAndNoSizesForEvenTheSmallestFolder) {
+TEST(PayloadWriter, KeepsTheFullWindowAndNoSizesForEvenTheSmallestFolderInOneFrame) {
   ScratchFolder folder;
   writeFile(folder / "app/app.exe", "x");
   ASSERT_EQ(runPack({"payload", (folder / "app").string(), "--main", "app.exe", "-o",
-                     (folder / "out.payload").string(), "--level", "3"})
+                     (folder / "out.payload").string(), "--level", "3", "--frame-size", "0"})
                 .status,
             0);
   std::string payload = readFile(folder / "out.payload");
