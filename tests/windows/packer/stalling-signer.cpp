@@ -1,10 +1,51 @@
 // Stands in for the signing program: copies -in to -out, but on the file
 // whose -out name starts with STALL_ON it creates the file MARKER and waits
 // to be ended, and on one whose name starts with FAIL_ON it writes part of
-// -out and fails.
+// -out and fails. With SIBLINGS set (a folder), each folder file's signer
+// waits there until another runs beside it, then fails when it holds any
+// log but its own.
 #include <windows.h>
 
+#include <cstdio>
+#include <cwctype>
 #include <cwchar>
+
+namespace {
+
+constexpr DWORD SIBLING_WAIT_MS = 10000;
+
+// Each signer leaves its name in the folder and waits until two are there.
+void meetSibling(const wchar_t* folder, const wchar_t* name) {
+  wchar_t path[MAX_PATH];
+  swprintf(path, MAX_PATH, L"%ls\\%ls", folder, name);
+  CloseHandle(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  swprintf(path, MAX_PATH, L"%ls\\*", folder);
+  for (DWORD waited = 0; waited < SIBLING_WAIT_MS; waited += 50, Sleep(50)) {
+    int count = 0;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(path, &found);
+    if (search == INVALID_HANDLE_VALUE) continue;
+    do count += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    if (count >= 2) return;
+  }
+}
+
+// A file this process holds whose name ends in ".log", other than its own
+// standard output; false when there is none.
+bool holdsOthersLog(wchar_t* name, DWORD capacity) {
+  HANDLE own = GetStdHandle(STD_OUTPUT_HANDLE);
+  for (UINT_PTR value = 4; value < 0x4000; value += 4) {
+    HANDLE handle = reinterpret_cast<HANDLE>(value);
+    if (handle == own || GetFileType(handle) != FILE_TYPE_DISK) continue;
+    DWORD length = GetFinalPathNameByHandleW(handle, name, capacity, 0);
+    if (length > 4 && length < capacity && wcscmp(name + length - 4, L".log") == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   const wchar_t *in = nullptr, *out = nullptr;
@@ -14,7 +55,16 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (in == nullptr || out == nullptr) return 2;
   const wchar_t* name = wcsrchr(out, L'\\') != nullptr ? wcsrchr(out, L'\\') + 1 : out;
-  wchar_t stall[64] = L"", marker[MAX_PATH] = L"", failOn[64] = L"";
+  wchar_t stall[64] = L"", marker[MAX_PATH] = L"", failOn[64] = L"", siblings[MAX_PATH] = L"";
+  if (GetEnvironmentVariableW(L"SIBLINGS", siblings, MAX_PATH) != 0 && wcsncmp(name, L"signed-", 7) == 0 &&
+      iswdigit(name[7])) {
+    meetSibling(siblings, name);
+    wchar_t held[MAX_PATH];
+    if (holdsOthersLog(held, MAX_PATH)) {
+      printf("holds another's log: %ls\n", held);
+      return 1;
+    }
+  }
   if (GetEnvironmentVariableW(L"FAIL_ON", failOn, 64) != 0 && wcsncmp(name, failOn, wcslen(failOn)) == 0) {
     CloseHandle(CreateFileW(out, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return 1;
