@@ -118,7 +118,10 @@ std::optional<FileRange> certificateTableRange(ByteView image) {
 bool carriesDataAfterImage(ByteView image) {
   PeHeaders headers = readPeHeaders(image);
   if (!optionalMagic(image, headers) || !headers.sectionTableInFile) return false;
-  uint64_t end = 0;
+  // The headers are the image's too, whatever the sections leave out.
+  uint64_t end = headers.sectionTable + uint64_t(SECTION_HEADER_SIZE) * headers.sectionCount;
+  if (headers.optionalSize >= OH_HEADERS_SIZE + 4)
+    end = std::max(end, *image.field(headers.optionalHeader + OH_HEADERS_SIZE, 4));
   for (size_t index = 0; index < headers.sectionCount; ++index) {
     PeSection section = peSection(image, headers, index);
     if (section.rawSize != 0) end = std::max(end, uint64_t(section.rawOffset) + section.rawSize);
