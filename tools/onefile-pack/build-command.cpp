@@ -363,9 +363,7 @@ int runBuildCommand(const Arguments& arguments) {
   ExecutableWriter::FinalStep signOutput;
   if (signer)
     signOutput = [&](const std::filesystem::path& finished) {
-      std::filesystem::path signedOutput = signer->privateFile("signed-executable");
-      signer->sign(finished, signedOutput, displayName(request.output.u8string()));
-      return signedOutput;
+      return signer->signExecutable(finished, displayName(request.output.u8string()));
     };
   uint64_t size = writer.finish(signOutput);
   if (!request.quiet) {

@@ -24,6 +24,7 @@ namespace {
 constexpr char PROBE_NAME[] = "probe.exe";
 constexpr char SIGNED_PROBE_NAME[] = "probe-signed.exe";
 constexpr char PASSWORD_NAME[] = "password";
+constexpr char UNSIGNED_EXECUTABLE_NAME[] = "unsigned-executable", SIGNED_EXECUTABLE_NAME[] = "signed-executable";
 
 // What the signing program says for the failures a user can mend.
 constexpr const char* WRONG_PASSWORD_SIGNS[] = {"Wrong password", "mac verify failure", "bad decrypt"};
@@ -148,6 +149,21 @@ void CodeSigner::sign(const std::filesystem::path& input, const std::filesystem:
                       const std::string& shown) const {
   std::unique_ptr<SecretFile> password = handOverPassword();
   signFile(input, output, shown);
+}
+
+// From a copy: the output stays open for writing until it is in place, and
+// the signing program's Windows build opens its input sharing it with no
+// writer.
+std::filesystem::path CodeSigner::signExecutable(const std::filesystem::path& finished, const std::string& shown) const {
+  std::filesystem::path copy = privateFile(UNSIGNED_EXECUTABLE_NAME), output = privateFile(SIGNED_EXECUTABLE_NAME);
+  {
+    MappedFile bytes(finished);
+    AtomicOutputFile file(copy);
+    file.write(bytes.data(), bytes.size());
+    file.commit();
+  }
+  sign(copy, output, shown);
+  return output;
 }
 
 void CodeSigner::signFile(const std::filesystem::path& input, const std::filesystem::path& output,

@@ -35,6 +35,10 @@ class CodeSigner {
   // Signs input into output; PackError naming shown when the program refuses.
   void sign(const std::filesystem::path& input, const std::filesystem::path& output, const std::string& shown) const;
 
+  // Signs the finished executable (still open for writing) into a file of
+  // the private folder, which it returns; PackError naming shown.
+  std::filesystem::path signExecutable(const std::filesystem::path& finished, const std::string& shown) const;
+
   // Points each unsigned PE image among files at a signed copy in the
   // signer's private folder; the files themselves are not changed. An image
   // with data after it is left as it is, with a warning. Signs up to threads

@@ -69,6 +69,13 @@ int wmain(int argc, wchar_t** argv) {
     CloseHandle(CreateFileW(out, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return 1;
   }
+  // Its input opened as osslsigncode's Windows build opens it, sharing it with readers only.
+  HANDLE input = CreateFileW(in, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (input == INVALID_HANDLE_VALUE) {
+    printf("cannot open its input: error %lu\n", GetLastError());
+    return 1;
+  }
+  CloseHandle(input);
   if (GetEnvironmentVariableW(L"STALL_ON", stall, 64) == 0 || wcsncmp(name, stall, wcslen(stall)) != 0)
     return CopyFileW(in, out, FALSE) ? 0 : 1;
   GetEnvironmentVariableW(L"MARKER", marker, MAX_PATH);
