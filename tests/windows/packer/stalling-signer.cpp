@@ -1,9 +1,8 @@
 // Stands in for the signing program: copies -in to -out, but on the file
 // whose -out name starts with STALL_ON it creates the file MARKER and waits
 // to be ended, and on one whose name starts with FAIL_ON it writes part of
-// -out and fails. With SIBLINGS set (a folder), each folder file's signer
-// waits there until another runs beside it, then fails when it holds any
-// log but its own.
+// -out and fails. With SIBLINGS set, each folder file's signer runs a while
+// beside the next one, then fails when it holds any log but its own.
 #include <windows.h>
 
 #include <cstdio>
@@ -12,25 +11,8 @@
 
 namespace {
 
-constexpr DWORD SIBLING_WAIT_MS = 10000;
-
-// Each signer leaves its name in the folder and waits until two are there.
-void meetSibling(const wchar_t* folder, const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  swprintf(path, MAX_PATH, L"%ls\\%ls", folder, name);
-  CloseHandle(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  swprintf(path, MAX_PATH, L"%ls\\*", folder);
-  for (DWORD waited = 0; waited < SIBLING_WAIT_MS; waited += 50, Sleep(50)) {
-    int count = 0;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(path, &found);
-    if (search == INVALID_HANDLE_VALUE) continue;
-    do count += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    while (FindNextFileW(search, &found));
-    FindClose(search);
-    if (count >= 2) return;
-  }
-}
+// Long enough for the signing of the next file to start beside this one.
+constexpr DWORD SIBLING_OVERLAP_MS = 1000;
 
 // A file this process holds whose name ends in ".log", other than its own
 // standard output; false when there is none.
@@ -55,10 +37,9 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (in == nullptr || out == nullptr) return 2;
   const wchar_t* name = wcsrchr(out, L'\\') != nullptr ? wcsrchr(out, L'\\') + 1 : out;
-  wchar_t stall[64] = L"", marker[MAX_PATH] = L"", failOn[64] = L"", siblings[MAX_PATH] = L"";
-  if (GetEnvironmentVariableW(L"SIBLINGS", siblings, MAX_PATH) != 0 && wcsncmp(name, L"signed-", 7) == 0 &&
-      iswdigit(name[7])) {
-    meetSibling(siblings, name);
+  wchar_t stall[64] = L"", marker[MAX_PATH] = L"", failOn[64] = L"";
+  if (GetEnvironmentVariableW(L"SIBLINGS", nullptr, 0) != 0 && wcsncmp(name, L"signed-", 7) == 0 && iswdigit(name[7])) {
+    Sleep(SIBLING_OVERLAP_MS);
     wchar_t held[MAX_PATH];
     if (holdsOthersLog(held, MAX_PATH)) {
       printf("holds another's log: %ls\n", held);
