@@ -54,6 +54,9 @@ int runProgram(const std::filesystem::path& program, const std::vector<std::stri
   posix_spawn_file_actions_addopen(&spawn.actions, STDOUT_FILENO, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
   posix_spawn_file_actions_adddup2(&spawn.actions, STDOUT_FILENO, STDERR_FILENO);
+  // Whatever the tool opened without close-on-exec (a program run at the same
+  // time from another thread holds none of this one's files either).
+  posix_spawn_file_actions_addclosefrom_np(&spawn.actions, STDERR_FILENO + 1);
   std::vector<std::string> argumentTexts{program.string()};
   argumentTexts.insert(argumentTexts.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
