@@ -5,7 +5,7 @@
 #   make bench                     run the benchmarks (minutes; results in docs/bench)
 #   make stress                    the long robustness runs, ending with their figures
 #   make windows-signer-check      onefile-pack.exe signing with osslsigncode's own
-#                                  Windows build (made once; half an hour the first time)
+#                                  Windows build (made once; a quarter of an hour the first time)
 #   make coverage                  branch coverage of the bootstrap under the Windows
 #                                  tests and of tools/ under the host tests (minutes)
 #   make exe PAYLOAD=f OUT=x.exe [TEMPLATE=t] [VERSION=v]
@@ -92,7 +92,7 @@ stress: host windows
 	JOBS=$(JOBS) bash scripts/run-stress.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
 
 # onefile-pack.exe signing under Wine with osslsigncode's own Windows build,
-# cross-built once from Debian's sources into DEPS_DIR (half an hour the
+# cross-built once from Debian's sources into DEPS_DIR (a quarter of an hour the
 # first time; not part of test).
 windows-signer-check: windows
 	JOBS=$(JOBS) bash scripts/windows-signer.sh $(DEPS_DIR)
