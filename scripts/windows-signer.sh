@@ -3,8 +3,8 @@
 # under Wine (make windows-signer-check): cross-built once with mingw-w64 from
 # Debian's source packages of osslsigncode and OpenSSL, statically and
 # without curl (so without timestamps), engines or the legacy provider (no
-# RC2-encrypted PKCS#12 files), into DEPS_DIR/windows-signer. A quarter of an hour on
-# two busy cores the first time (OpenSSL's library); nothing after.
+# RC2-encrypted PKCS#12 files), into DEPS_DIR/windows-signer. A quarter of
+# an hour on two busy cores the first time (OpenSSL's library); nothing after.
 #   windows-signer.sh DEPS_DIR
 set -euo pipefail
 out=$1/windows-signer
