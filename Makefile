@@ -4,6 +4,8 @@
 #                                  smoke run of the benchmarks (seconds) and make dist
 #   make bench                     run the benchmarks (minutes; results in docs/bench)
 #   make stress                    the long robustness runs, ending with their figures
+#   make windows-signer-check      onefile-pack.exe signing with osslsigncode's own
+#                                  Windows build (made once; a quarter of an hour the first time)
 #   make coverage                  branch coverage of the bootstrap under the Windows
 #                                  tests and of tools/ under the host tests (minutes)
 #   make exe PAYLOAD=f OUT=x.exe [TEMPLATE=t] [VERSION=v]
@@ -37,7 +39,7 @@ DIST_DIR ?= $(BUILD_DIR)/dist
 # The release files' time stamps: the commit's time, unless given.
 SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null || stat -c %Y CMakeLists.txt)
 
-.PHONY: all setup stub host windows test bench stress coverage exe demo install dist dist-check clean
+.PHONY: all setup stub host windows test bench stress windows-signer-check coverage exe demo install dist dist-check clean
 STUB := $(WINDOWS_BUILD)/stub/onefile-stub.exe
 ONEFILE_PACK := $(HOST_BUILD)/tools/onefile-pack/onefile-pack
 
@@ -89,6 +91,15 @@ bench: host windows
 # surroundings, round trips and fuzzing (tens of minutes; not part of test).
 stress: host windows
 	JOBS=$(JOBS) bash scripts/run-stress.sh $(HOST_BUILD) $(WINDOWS_BUILD) $(WINE_PREFIX)
+
+# onefile-pack.exe signing under Wine with osslsigncode's own Windows build,
+# cross-built once from Debian's sources into DEPS_DIR (a quarter of an hour the
+# first time; not part of test).
+windows-signer-check: windows
+	JOBS=$(JOBS) bash scripts/windows-signer.sh $(DEPS_DIR)
+	WINEPREFIX=$(WINE_PREFIX) bash tests/windows/packer/real-signer.sh \
+	  $(WINDOWS_BUILD)/tools/onefile-pack/onefile-pack.exe $(ONEFILE_PACK) \
+	  $(DEPS_DIR)/windows-signer/osslsigncode.exe $(BUILD_DIR)/windows-signer-check
 
 # Coverage: instrumented builds of their own (build/coverage-*), every test,
 # then the figures per folder and every line and branch no test reached.

@@ -18,13 +18,14 @@ void require(bool holds, const char* what) {
   if (!holds) throw std::logic_error(what);
 }
 
-// Whatever signature the image carries is read as build --sign and verify
-// --signatures read it, before the program's traits refuse any other kind.
+// Whatever signature the image carries, and whether data follows the image,
+// are read as build --sign and verify --signatures read them, before the program's traits refuse any other kind.
 void walkSignature(const uint8_t* data, size_t size) {
   onefile::ByteView image(data, size);
   std::optional<onefile::ByteView> table = onefile::certificateTable(image);
   require(!table || table->size() == 0 || (table->data() >= data && table->data() + table->size() <= data + size),
           "a certificate table outside the image");
+  require(onefile::isPeImage(image) || !onefile::carriesDataAfterImage(image), "data after what is no image");
   if (!table) return;
   if (std::optional<onefile::SignerIdentity> signer = onefile::signerOf(*table))
     require(signer->name.size() <= table->size(), "a signer's name longer than its signature");

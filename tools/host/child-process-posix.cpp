@@ -20,13 +20,6 @@ namespace {
 
 constexpr char PATH_SEPARATOR = ':';
 
-struct Descriptor {
-  int value = -1;
-  ~Descriptor() {
-    if (value >= 0) close(value);
-  }
-};
-
 struct SpawnActions {
   posix_spawn_file_actions_t actions;
   SpawnActions() { posix_spawn_file_actions_init(&actions); }
@@ -54,24 +47,16 @@ std::optional<std::filesystem::path> findOnPath(const std::string& name) {
 }
 
 int runProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-               const std::string& input, const std::filesystem::path& outputFile) {
+               const std::filesystem::path& outputFile) {
   std::string shown = displayName(program.u8string());
-  if (input.size() > CHILD_INPUT_LIMIT) throw PackError(shown, "its input is too long");
-  // The input goes into the pipe before the child exists, so that a child
-  // that never reads it cannot make the write fail or block.
-  int ends[2];
-  if (pipe2(ends, O_CLOEXEC) != 0) throw PackError(shown, std::string("cannot be started: ") + std::strerror(errno));
-  Descriptor readEnd{ends[0]}, writeEnd{ends[1]};
-  if (!input.empty() && write(writeEnd.value, input.data(), input.size()) != static_cast<ssize_t>(input.size()))
-    throw PackError(shown, std::string("cannot be started: ") + std::strerror(errno));
-  close(writeEnd.value);
-  writeEnd.value = -1;
-
   SpawnActions spawn;
-  posix_spawn_file_actions_adddup2(&spawn.actions, readEnd.value, STDIN_FILENO);
+  posix_spawn_file_actions_addopen(&spawn.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&spawn.actions, STDOUT_FILENO, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
   posix_spawn_file_actions_adddup2(&spawn.actions, STDOUT_FILENO, STDERR_FILENO);
+  // Whatever the tool opened without close-on-exec (a program run at the same
+  // time from another thread holds none of this one's files either).
+  posix_spawn_file_actions_addclosefrom_np(&spawn.actions, STDERR_FILENO + 1);
   std::vector<std::string> argumentTexts{program.string()};
   argumentTexts.insert(argumentTexts.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
@@ -85,8 +70,6 @@ int runProgram(const std::filesystem::path& program, const std::vector<std::stri
     if (errno != EINTR) throw PackError(shown, std::string("cannot be waited for: ") + std::strerror(errno));
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-
-const char* standardInputName() { return "/dev/stdin"; }
 
 std::optional<std::string> environmentVariable(const std::string& name) {
   const char* value = std::getenv(name.c_str());

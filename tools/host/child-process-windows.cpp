@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <vector>
 
 #include "host/interrupt-cleanup.h"
 #include "host/pack-error.h"
@@ -18,6 +19,24 @@ struct Handle {
   HANDLE value = nullptr;
   ~Handle() {
     if (value != nullptr && value != INVALID_HANDLE_VALUE) CloseHandle(value);
+  }
+};
+
+// The attribute list that names the handles a child inherits.
+struct AttributeList {
+  std::vector<unsigned char> storage;
+  LPPROC_THREAD_ATTRIBUTE_LIST list = nullptr;
+  bool create() {
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);  // fails, saying the size
+    storage.resize(size);
+    auto candidate = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+    if (size == 0 || !InitializeProcThreadAttributeList(candidate, 1, 0, &size)) return false;
+    list = candidate;
+    return true;
+  }
+  ~AttributeList() {
+    if (list != nullptr) DeleteProcThreadAttributeList(list);
   }
 };
 
@@ -72,42 +91,41 @@ std::optional<std::filesystem::path> findOnPath(const std::string& name) {
 }
 
 int runProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-               const std::string& input, const std::filesystem::path& outputFile) {
+               const std::filesystem::path& outputFile) {
   std::string shown = displayName(program.u8string());
-  if (input.size() > CHILD_INPUT_LIMIT) throw PackError(shown, "its input is too long");
   auto failed = [&](const char* what) { return PackError(shown, what + windowsErrorText(GetLastError())); };
+  // Inheritable, but handed to this child alone through its handle list: a
+  // program started at the same time from another thread gets none of them.
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  // The input goes into the pipe before the child exists, so that a child
-  // that never reads it cannot make the write block.
-  Handle readEnd, writeEnd;
-  if (!CreatePipe(&readEnd.value, &writeEnd.value, &inherited, static_cast<DWORD>(CHILD_INPUT_LIMIT)))
-    throw failed("cannot be started: ");
-  SetHandleInformation(writeEnd.value, HANDLE_FLAG_INHERIT, 0);
-  DWORD written = 0;
-  if (!input.empty() && (!WriteFile(writeEnd.value, input.data(), static_cast<DWORD>(input.size()), &written, nullptr) ||
-                         written != input.size()))
-    throw failed("cannot be started: ");
-  CloseHandle(writeEnd.value);
-  writeEnd.value = nullptr;
-  Handle output;
+  Handle input, output;
+  input.value = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (input.value == INVALID_HANDLE_VALUE) throw failed("cannot be started: ");
   output.value = CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (output.value == INVALID_HANDLE_VALUE) throw failed("cannot be started: ");
+  HANDLE own[] = {input.value, output.value};
+  AttributeList attributes;
+  if (!attributes.create() || !UpdateProcThreadAttribute(attributes.list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, own,
+                                                         sizeof own, nullptr, nullptr))
+    throw failed("cannot be started: ");
 
   std::wstring line;
   appendQuoted(&line, program.wstring());
   for (const std::string& argument : arguments) appendQuoted(&line, wide(argument));
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = readEnd.value;
-  startup.hStdOutput = output.value;
-  startup.hStdError = output.value;
+  STARTUPINFOEXW startup = {};
+  startup.StartupInfo.cb = sizeof startup;
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+  startup.StartupInfo.hStdInput = input.value;
+  startup.StartupInfo.hStdOutput = output.value;
+  startup.StartupInfo.hStdError = output.value;
+  startup.lpAttributeList = attributes.list;
   PROCESS_INFORMATION process = {};
   // Started suspended, so that it is in the job that ends it with the tool
   // before it can do anything; where it cannot be, it runs all the same.
-  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW | CREATE_SUSPENDED,
-                      nullptr, nullptr, &startup, &process))
+  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
+                      CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                      &startup.StartupInfo, &process))
     throw failed("cannot be started: ");
   Handle child{process.hProcess}, thread{process.hThread};
   endWithInterrupt(child.value);
@@ -122,8 +140,6 @@ int runProgram(const std::filesystem::path& program, const std::vector<std::stri
     throw failed("cannot be waited for: ");
   return static_cast<int>(status);
 }
-
-const char* standardInputName() { return "-"; }
 
 std::optional<std::string> environmentVariable(const std::string& name) {
   std::wstring key = wide(name);

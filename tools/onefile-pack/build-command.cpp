@@ -312,9 +312,12 @@ void printSigningSummary(const CodeSigner& signer, const std::optional<SignedFil
     printText(stdout, "signed%s: the executable; the payload's files as they were\n", by.c_str());
     return;
   }
-  printText(stdout, "signed%s: the executable and %s inside it; %s already signed, kept as %s\n", by.c_str(),
+  std::string leftUnsigned = files->leftUnsigned == 0 ? "" : "; " + countedText(files->leftUnsigned, "file") +
+                                                               " left unsigned (data after the image)";
+  printText(stdout, "signed%s: the executable and %s inside it; %s already signed, kept as %s%s\n", by.c_str(),
             countedText(files->signedHere, "program or library file").c_str(),
-            countedText(files->alreadySigned, "file").c_str(), files->alreadySigned == 1 ? "it was" : "they were");
+            countedText(files->alreadySigned, "file").c_str(), files->alreadySigned == 1 ? "it was" : "they were",
+            leftUnsigned.c_str());
 }
 
 }  // namespace
@@ -391,9 +394,7 @@ int runBuildCommand(const Arguments& arguments) {
   ExecutableWriter::FinalStep signOutput;
   if (signer)
     signOutput = [&](const std::filesystem::path& finished) {
-      std::filesystem::path signedOutput = signer->privateFile("signed-executable");
-      signer->sign(finished, signedOutput, displayName(request.output.u8string()));
-      return signedOutput;
+      return signer->signExecutable(finished, displayName(request.output.u8string()));
     };
   uint64_t size = writer.finish(signOutput);
   warnAboutDefaultedVersion(parsed, request);

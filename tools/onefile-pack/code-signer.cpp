@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <iterator>
+#include <memory>
 #include <optional>
 
 #include "host/byte-sink.h"
@@ -11,6 +12,7 @@
 #include "host/parallel-work.h"
 #include "host/pack-error.h"
 #include "host/progress.h"
+#include "host/secret-file.h"
 #include "host/text-output.h"
 #include "host/utf.h"
 #include "pe-image/authenticode.h"
@@ -21,10 +23,12 @@ namespace {
 
 constexpr char PROBE_NAME[] = "probe.exe";
 constexpr char SIGNED_PROBE_NAME[] = "probe-signed.exe";
+constexpr char PASSWORD_NAME[] = "password";
+constexpr char UNSIGNED_EXECUTABLE_NAME[] = "unsigned-executable", SIGNED_EXECUTABLE_NAME[] = "signed-executable";
 
 // What the signing program says for the failures a user can mend.
-constexpr const char* WRONG_PASSWORD_SIGNS[] = {"Wrong password", "mac verify failure", "bad decrypt",
-                                                "Failed to read password"};
+constexpr const char* WRONG_PASSWORD_SIGNS[] = {"Wrong password", "mac verify failure", "bad decrypt"};
+constexpr char UNREAD_PASSWORD_SIGN[] = "Failed to read password";
 constexpr const char* KEY_MISMATCH_SIGNS[] = {"consistency of a private key", "key values mismatch"};
 constexpr const char* TIMESTAMP_SIGNS[] = {"HTTP failure", "Failed to get data from", "timestamp", "Timestamp"};
 
@@ -47,10 +51,23 @@ std::string firstLine(const std::string& said) {
   return "it failed without saying why";
 }
 
+// The whole line of what the program said around position at.
+std::string lineAround(const std::string& said, size_t at) {
+  size_t start = said.rfind('\n', at);
+  start = start == std::string::npos ? 0 : start + 1;
+  std::string line = said.substr(start, said.find('\n', at) - start);
+  while (!line.empty() && line.back() == '\r') line.pop_back();
+  return displayName(line);
+}
+
 }  // namespace
 
 // The one line for each failure of the first signing that a user can mend.
 OptionError CodeSigner::probeFailure(const std::string& said) const {
+  // The password never reached the program: nothing says it is wrong.
+  if (size_t at = said.find(UNREAD_PASSWORD_SIGN); at != std::string::npos)
+    return OptionError("--sign-password-env", std::string(SIGNING_PROGRAM) +
+                                                  " cannot read the password handed to it: " + lineAround(said, at));
   if (saysAny(said, WRONG_PASSWORD_SIGNS, std::size(WRONG_PASSWORD_SIGNS))) {
     if (!request_.passwordVariable)
       return OptionError(request_.keyOption, request_.keyFileShown +
@@ -76,6 +93,7 @@ CodeSigner::CodeSigner(SigningRequest request, const std::string& probe) : reque
     file.commit();
   }
   std::string said;
+  std::unique_ptr<SecretFile> password = handOverPassword();
   if (run(unsigned_, signed_, &said) != 0) throw probeFailure(said);
   MappedFile signedProbe(signed_);
   std::optional<ByteView> table = certificateTable(ByteView(signedProbe.data(), signedProbe.size()));
@@ -99,9 +117,10 @@ std::vector<std::string> CodeSigner::arguments(const std::filesystem::path& inpu
   if (request_.pkcs12) add("-pkcs12", request_.pkcs12->u8string());
   if (request_.certificate) add("-certs", request_.certificate->u8string());
   if (request_.key) add("-key", request_.key->u8string());
-  // The password goes through the program's standard input, never its
-  // command line, where other users of the machine could read it.
-  if (request_.passwordVariable) add("-readpass", standardInputName());
+  // The password goes in a file only this user can read, never on the
+  // command line, where other users of the machine could read it. An empty
+  // one is no password (the program cannot read an empty file).
+  if (!request_.password.empty()) add("-readpass", privateFile(PASSWORD_NAME).u8string());
   if (request_.description) add("-n", *request_.description);
   if (request_.url) add("-i", *request_.url);
   if (request_.timestampServer) add("-ts", *request_.timestampServer);
@@ -115,13 +134,40 @@ std::vector<std::string> CodeSigner::arguments(const std::filesystem::path& inpu
 int CodeSigner::run(const std::filesystem::path& input, const std::filesystem::path& output, std::string* said) const {
   std::filesystem::path log = output;
   log += ".log";
-  int status = runProgram(request_.signingProgram, arguments(input, output), request_.password, log);
+  int status = runProgram(request_.signingProgram, arguments(input, output), log);
   if (status != 0) *said = readWholeFile(log, displayName(log.u8string()));
   return status;
 }
 
+// The password is on disk only while the signing program runs.
+std::unique_ptr<SecretFile> CodeSigner::handOverPassword() const {
+  if (request_.password.empty()) return nullptr;
+  return std::make_unique<SecretFile>(privateFile(PASSWORD_NAME), request_.password);
+}
+
 void CodeSigner::sign(const std::filesystem::path& input, const std::filesystem::path& output,
                       const std::string& shown) const {
+  std::unique_ptr<SecretFile> password = handOverPassword();
+  signFile(input, output, shown);
+}
+
+// From a copy: the output stays open for writing until it is in place, and
+// the signing program's Windows build opens its input sharing it with no
+// writer.
+std::filesystem::path CodeSigner::signExecutable(const std::filesystem::path& finished, const std::string& shown) const {
+  std::filesystem::path copy = privateFile(UNSIGNED_EXECUTABLE_NAME), output = privateFile(SIGNED_EXECUTABLE_NAME);
+  {
+    MappedFile bytes(finished);
+    AtomicOutputFile file(copy);
+    file.write(bytes.data(), bytes.size());
+    file.commit();
+  }
+  sign(copy, output, shown);
+  return output;
+}
+
+void CodeSigner::signFile(const std::filesystem::path& input, const std::filesystem::path& output,
+                          const std::string& shown) const {
   std::string said;
   if (run(input, output, &said) != 0)
     throw PackError(shown, std::string(SIGNING_PROGRAM) + " refuses to sign it: " + firstLine(said));
@@ -136,8 +182,17 @@ SignedFiles CodeSigner::signFolderFiles(std::vector<FolderFile>* files, unsigned
     MappedFile bytes(file.source);
     ByteView view(bytes.data(), bytes.size());
     if (!isPeImage(view)) continue;
-    if (certificateTable(view)) counts.alreadySigned += 1;
-    else toSign.push_back(i);
+    if (certificateTable(view)) {
+      counts.alreadySigned += 1;
+    } else if (carriesDataAfterImage(view)) {
+      counts.leftUnsigned += 1;
+      printText(stderr,
+                "onefile-pack: warning: %s is left unsigned: it carries data after its image, and a signature "
+                "after that data may break the program that reads it; sign it before packing\n",
+                displayName(file.source.u8string()).c_str());
+    } else {
+      toSign.push_back(i);
+    }
   }
   uint64_t total = 0;
   for (size_t index : toSign) total += (*files)[index].size;
@@ -147,7 +202,7 @@ SignedFiles CodeSigner::signFolderFiles(std::vector<FolderFile>* files, unsigned
   auto signOne = [&](size_t n) {
     const FolderFile& file = (*files)[toSign[n]];
     std::filesystem::path output = privateFile("signed-" + std::to_string(toSign[n]));
-    sign(file.source, output, displayName(file.source.u8string()));
+    signFile(file.source, output, displayName(file.source.u8string()));
     std::error_code error;
     signedSizes[n] = std::filesystem::file_size(output, error);
     if (error) throw PackError(displayName(output.u8string()), "cannot read the signed copy: " + error.message());
@@ -158,7 +213,10 @@ SignedFiles CodeSigner::signFolderFiles(std::vector<FolderFile>* files, unsigned
     file.source = privateFile("signed-" + std::to_string(toSign[n]));
     file.size = signedSizes[n];
   };
-  forEachInParallel(toSign.size(), threads, signOne, takeSigned);
+  {
+    std::unique_ptr<SecretFile> password = toSign.empty() ? nullptr : handOverPassword();
+    forEachInParallel(toSign.size(), threads, signOne, takeSigned);
+  }
   if (progress) progress->finish();
   counts.signedHere = toSign.size();
   return counts;

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,10 +16,12 @@
 namespace onefile {
 
 class Progress;
+class SecretFile;
 
 struct SignedFiles {
   uint64_t signedHere = 0;     // signed on their way into the payload
   uint64_t alreadySigned = 0;  // kept as they are
+  uint64_t leftUnsigned = 0;   // carrying data after their image, which a signature would follow
 };
 
 class CodeSigner {
@@ -32,9 +35,14 @@ class CodeSigner {
   // Signs input into output; PackError naming shown when the program refuses.
   void sign(const std::filesystem::path& input, const std::filesystem::path& output, const std::string& shown) const;
 
+  // Signs the finished executable (still open for writing) into a file of
+  // the private folder, which it returns; PackError naming shown.
+  std::filesystem::path signExecutable(const std::filesystem::path& finished, const std::string& shown) const;
+
   // Points each unsigned PE image among files at a signed copy in the
-  // signer's private folder; the files themselves are not changed. Signs up
-  // to threads files at once. progress may be null.
+  // signer's private folder; the files themselves are not changed. An image
+  // with data after it is left as it is, with a warning. Signs up to threads
+  // files at once. progress may be null.
   SignedFiles signFolderFiles(std::vector<FolderFile>* files, unsigned threads, Progress* progress) const;
 
   // A file of the signer's private folder that is removed with it. name is a
@@ -45,6 +53,8 @@ class CodeSigner {
  private:
   std::vector<std::string> arguments(const std::filesystem::path& input, const std::filesystem::path& output) const;
   OptionError probeFailure(const std::string& said) const;
+  std::unique_ptr<SecretFile> handOverPassword() const;
+  void signFile(const std::filesystem::path& input, const std::filesystem::path& output, const std::string& shown) const;
   int run(const std::filesystem::path& input, const std::filesystem::path& output, std::string* said) const;
 
   SigningRequest request_;

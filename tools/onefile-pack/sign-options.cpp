@@ -91,9 +91,9 @@ std::optional<SigningRequest> signingRequestFrom(const ParsedArguments& parsed) 
     std::optional<std::string> password = environmentVariable(*request.passwordVariable);
     if (!password)
       throw OptionError("--sign-password-env", displayName(*request.passwordVariable) + " is not set");
-    if (password->size() >= CHILD_INPUT_LIMIT)
+    if (password->size() > SIGNING_PASSWORD_LIMIT)
       throw OptionError("--sign-password-env", "the password in " + displayName(*request.passwordVariable) +
-                                                   " is longer than " + std::to_string(CHILD_INPUT_LIMIT - 1) +
+                                                   " is longer than " + std::to_string(SIGNING_PASSWORD_LIMIT) +
                                                    " bytes");
     request.password = *password;
   }

@@ -2,6 +2,7 @@
 // password's variable, the signature's texts and a timestamp server. All is
 // checked, and the signing program found, before any work.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -15,13 +16,16 @@ namespace onefile {
 extern const std::vector<OptionDefinition> SIGN_OPTIONS;
 
 inline constexpr char SIGNING_PROGRAM[] = "osslsigncode";
+// The longest password the signing program reads whole: its Windows build
+// copies the file it is given into a buffer of 4096 bytes, with a terminator.
+inline constexpr size_t SIGNING_PASSWORD_LIMIT = 4095;
 
 struct SigningRequest {
   std::filesystem::path signingProgram;
   std::optional<std::filesystem::path> pkcs12, certificate, key;
   std::string keyOption, keyFileShown;  // the option and file that hold the key, for messages
   std::optional<std::string> passwordVariable;
-  std::string password;  // never on a command line: the signing program reads it from a pipe
+  std::string password;  // never on a command line: the signing program reads it from a SecretFile
   std::optional<std::string> description, url, timestampServer;
   std::optional<int64_t> signingTime;  // from SOURCE_DATE_EPOCH
 };

@@ -5,6 +5,7 @@
 // onefile-pack verify --signatures FILE
 // Lists every program and library the payload carries, and the executable
 // itself, with who signed it or "unsigned".
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -54,15 +55,76 @@ const std::vector<OptionDefinition> VERIFY_OPTIONS = {
      "or \"unsigned\" (what a signature says; osslsigncode verify checks that it holds)"},
 };
 
-// Who signed an image, as the listing shows it; nullopt for no PE image.
-std::optional<std::string> signatureText(ByteView bytes) {
-  if (!isPeImage(bytes)) return std::nullopt;
-  std::optional<ByteView> table = certificateTable(bytes);
-  if (!table) return std::string("unsigned");
+// Who signed an image, as the listing shows it, from its certificate table
+// (nullopt: none; an empty one: broken).
+std::string signerText(const std::optional<ByteView>& table) {
+  if (!table) return "unsigned";
   std::optional<SignerIdentity> signer = signerOf(*table);
-  if (!signer) return std::string("signed, by a signer that cannot be read");
+  if (!signer) return "signed, by a signer that cannot be read";
   return "signed by " + (signer->name.empty() ? std::string("a signer without a name") : displayName(signer->name));
 }
+
+// What a record's signature is read from, as its content streams past: the
+// first bytes, which hold the headers, and then the certificate table they
+// point at. A record of any size takes no more memory than that.
+class SignatureReader {
+ public:
+  void take(const unsigned char* bytes, size_t size) {
+    if (!decided_) {
+      size_t part = std::min(size, HEADER_PREFIX - prefix_.size());
+      prefix_.append(reinterpret_cast<const char*>(bytes), part);
+      position_ += part;
+      bytes += part;
+      size -= part;
+      if (prefix_.size() < HEADER_PREFIX) return;
+      decide();
+    }
+    keepTable(bytes, position_, size);
+    position_ += size;
+  }
+
+  // Who signed the record, once it has all passed; nullopt for no PE image.
+  std::optional<std::string> text() const {
+    if (!decided_) return wholeText(view(prefix_));  // the whole record is there
+    if (!image_) return std::nullopt;
+    if (!range_) return signerText(std::nullopt);
+    bool whole = table_.size() == range_->size;  // else it runs past the record, or beyond the limit
+    return signerText(whole ? view(table_) : ByteView());
+  }
+
+ private:
+  // Headers lie in the first few KiB of every image the linkers write.
+  static constexpr size_t HEADER_PREFIX = 64 * 1024;
+  // Far above what a signature with its chain and timestamps takes.
+  static constexpr uint64_t TABLE_LIMIT = 16 * 1024 * 1024;
+
+  static ByteView view(const std::string& bytes) {
+    return ByteView(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  }
+  static std::optional<std::string> wholeText(ByteView bytes) {
+    if (!isPeImage(bytes)) return std::nullopt;
+    return signerText(certificateTable(bytes));
+  }
+
+  void decide() {
+    decided_ = true;
+    image_ = isPeImage(view(prefix_));
+    if (image_) range_ = certificateTableRange(view(prefix_));
+    keepTable(reinterpret_cast<const unsigned char*>(prefix_.data()), 0, prefix_.size());
+  }
+
+  // The part of [start, start + size) that lies in the certificate table.
+  void keepTable(const unsigned char* bytes, uint64_t start, size_t size) {
+    if (!range_ || range_->size > TABLE_LIMIT) return;
+    uint64_t from = std::max(start, range_->offset), to = std::min(start + size, range_->offset + range_->size);
+    if (from < to) table_.append(reinterpret_cast<const char*>(bytes + (from - start)), to - from);
+  }
+
+  std::string prefix_, table_;
+  uint64_t position_ = 0;
+  bool decided_ = false, image_ = false;
+  std::optional<FileRange> range_;
+};
 
 int listSignatures(const std::filesystem::path& path) {
   std::string shown = displayName(path.u8string());
@@ -71,15 +133,11 @@ int listSignatures(const std::filesystem::path& path) {
   RecordReader reader(*stream);
   uint64_t records = 0, images = 0, unsignedImages = 0;
   try {
-    std::string content;
     while (std::optional<RecordEntry> record = reader.next()) {
-      content.clear();
-      reader.readContent(record->size, [&](const unsigned char* bytes, size_t size) {
-        content.append(reinterpret_cast<const char*>(bytes), size);
-      });
+      SignatureReader signature;
+      reader.readContent(record->size, [&](const unsigned char* bytes, size_t size) { signature.take(bytes, size); });
       records += 1;
-      std::optional<std::string> text =
-          signatureText(ByteView(reinterpret_cast<const unsigned char*>(content.data()), content.size()));
+      std::optional<std::string> text = signature.text();
       if (!text) continue;
       images += 1;
       unsignedImages += *text == "unsigned";
@@ -91,13 +149,17 @@ int listSignatures(const std::filesystem::path& path) {
               damage.what());
     return EXIT_FAILED;
   }
+  // The executable is counted with the files, as it is listed with them.
   MappedFile file(path);
-  std::optional<std::string> own = signatureText(ByteView(file.data(), file.size()));
-  if (own) {
-    unsignedImages += *own == "unsigned";
-    printText(stdout, "%s (the executable): %s\n", shown.c_str(), own->c_str());
+  ByteView whole(file.data(), file.size());
+  std::string executable;
+  if (isPeImage(whole)) {
+    std::string own = signerText(certificateTable(whole));
+    unsignedImages += own == "unsigned";
+    printText(stdout, "%s (the executable): %s\n", shown.c_str(), own.c_str());
+    executable = "the executable and ";
   }
-  printText(stdout, "%" PRIu64 " %s inside, %" PRIu64 " unsigned\n", images,
+  printText(stdout, "%s%" PRIu64 " %s inside, %" PRIu64 " unsigned\n", executable.c_str(), images,
             images == 1 ? "program or library" : "programs and libraries", unsignedImages);
   return unsignedImages == 0 ? EXIT_OK : EXIT_FAILED;
 }

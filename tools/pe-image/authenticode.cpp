@@ -1,5 +1,6 @@
 #include "pe-image/authenticode.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "pe-image/der-reader.h"
@@ -14,6 +15,10 @@ namespace {
 // base of data).
 constexpr uint32_t PE32_DIRECTORY_COUNT = 92, PE32_DIRECTORIES = 96;
 constexpr uint32_t DIRECTORY_ENTRY_SIZE = 8;
+
+// The COFF symbol table: its entries, then a string table that starts with
+// its own length.
+constexpr uint32_t FH_SYMBOL_COUNT = 12, SYMBOL_SIZE = 18, STRING_TABLE_LENGTH_SIZE = 4;
 
 // WIN_CERTIFICATE: length, revision, type, then the certificate itself.
 constexpr uint32_t WIN_CERTIFICATE_HEADER = 8;
@@ -87,6 +92,15 @@ std::optional<SignerIdentity> certificateFor(const DerElement& certificate, cons
 bool isPeImage(ByteView file) { return optionalMagic(file, readPeHeaders(file)).has_value(); }
 
 std::optional<ByteView> certificateTable(ByteView image) {
+  std::optional<FileRange> range = certificateTableRange(image);
+  if (!range) return std::nullopt;
+  // The security directory holds a file offset, not an address. One that
+  // points outside the file is still a (broken) signature: Windows rejects
+  // such an image rather than taking it as unsigned.
+  return image.part(range->offset, range->size).value_or(ByteView());
+}
+
+std::optional<FileRange> certificateTableRange(ByteView image) {
   PeHeaders headers = readPeHeaders(image);
   std::optional<uint16_t> magic = optionalMagic(image, headers);
   if (!magic) return std::nullopt;
@@ -98,10 +112,33 @@ std::optional<ByteView> certificateTable(ByteView image) {
   if (entry + DIRECTORY_ENTRY_SIZE > headers.optionalHeader + headers.optionalSize) return std::nullopt;
   std::optional<uint64_t> offset = image.field(entry, 4), size = image.field(entry + 4, 4);
   if (!offset || !size || *size == 0) return std::nullopt;
-  // The security directory holds a file offset, not an address. One that
-  // points outside the file is still a (broken) signature: Windows rejects
-  // such an image rather than taking it as unsigned.
-  return image.part(*offset, *size).value_or(ByteView());
+  return FileRange{*offset, *size};
+}
+
+bool carriesDataAfterImage(ByteView image) {
+  PeHeaders headers = readPeHeaders(image);
+  if (!optionalMagic(image, headers) || !headers.sectionTableInFile) return false;
+  // The headers are the image's too, whatever the sections leave out.
+  uint64_t end = headers.sectionTable + uint64_t(SECTION_HEADER_SIZE) * headers.sectionCount;
+  if (headers.optionalSize >= OH_HEADERS_SIZE + 4)
+    end = std::max(end, *image.field(headers.optionalHeader + OH_HEADERS_SIZE, 4));
+  for (size_t index = 0; index < headers.sectionCount; ++index) {
+    PeSection section = peSection(image, headers, index);
+    if (section.rawSize != 0) end = std::max(end, uint64_t(section.rawOffset) + section.rawSize);
+  }
+  uint64_t symbols = *image.field(headers.fileHeader + FH_SYMBOL_TABLE, 4);
+  if (symbols != 0) {
+    uint64_t strings = symbols + uint64_t(SYMBOL_SIZE) * *image.field(headers.fileHeader + FH_SYMBOL_COUNT, 4);
+    end = std::max(end, strings + image.field(strings, STRING_TABLE_LENGTH_SIZE).value_or(0));
+  }
+  std::optional<ByteView> table = certificateTable(image);
+  uint64_t tableStart = table && table->size() != 0 ? uint64_t(table->data() - image.data()) : image.size();
+  uint64_t tableEnd = tableStart + (table ? table->size() : 0);
+  for (uint64_t offset = end; offset < image.size(); ++offset) {
+    if (offset == tableStart) offset = tableEnd;
+    if (offset < image.size() && image.data()[offset] != 0) return true;
+  }
+  return false;
 }
 
 std::optional<SignerIdentity> signerOf(ByteView table) {

@@ -18,6 +18,20 @@ bool isPeImage(ByteView file);
 // when the image carries none: what Windows takes as signed or not.
 std::optional<ByteView> certificateTable(ByteView image);
 
+// Where that table lies in the file, read from the headers alone: image may
+// be the file's first bytes only, as long as they hold the headers.
+struct FileRange {
+  uint64_t offset = 0, size = 0;
+};
+std::optional<FileRange> certificateTableRange(ByteView image);
+
+// Whether the image carries data after its end (after the last section's
+// bytes and the COFF symbols that linkers leave there): a self-extracting
+// archive or installer reads it there, and a signature appended after it
+// moves the file's end. A certificate table, and zero bytes that pad, are
+// not counted. False for no PE image.
+bool carriesDataAfterImage(ByteView image);
+
 struct SignerIdentity {
   std::string name;               // the certificate's common name, else its organization
   std::optional<int64_t> notAfter;  // seconds since 1970

@@ -1,6 +1,7 @@
 // build --sign interrupted while a signing program runs (a stand-in on PATH
 // that stalls on one file): the tool still ends of the signal it got, and
-// leaves neither output nor anything in the temporary-files folder.
+// leaves neither output nor anything in the temporary-files folder, the
+// password's file included.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -8,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -73,8 +75,8 @@ TEST(InterruptedBuild, LeavesNeitherOutputNorTemporaryFiles) {
     fs::remove(marker);
     pid_t build = startBuild({"build", (folder / "app").string(), "--main", "app.exe", "-o", (out / "x.exe").string(),
                               "-q", "--threads", "1", "--sign-cert", (folder / "cert.pem").string(), "--sign-key",
-                              (folder / "key.pem").string()},
-                             {"TMPDIR=" + temporary.string(), "MARKER=" + marker.string(),
+                              (folder / "key.pem").string(), "--sign-password-env", "PASS"},
+                             {"TMPDIR=" + temporary.string(), "MARKER=" + marker.string(), "PASS=a secret",
                               std::string("STALL=") + interrupt.stall,
                               "PATH=" + (folder / "bin").string() + ":/usr/bin:/bin"});
     ASSERT_GT(build, 0);
@@ -82,7 +84,8 @@ TEST(InterruptedBuild, LeavesNeitherOutputNorTemporaryFiles) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(fs::exists(marker)) << "the signing program never started";
     ASSERT_EQ(entriesOf(temporary).size(), 1u);  // the private folder, with the signed copies
-    EXPECT_FALSE(entriesOf(temporary / entriesOf(temporary)[0]).empty());
+    std::vector<std::string> held = entriesOf(temporary / entriesOf(temporary)[0]);
+    EXPECT_NE(std::find(held.begin(), held.end(), "password"), held.end());  // the signing program's to read
     bool outputPending = std::string(interrupt.stall) == "signed-executable";
     EXPECT_EQ(entriesOf(out).size(), outputPending ? 1u : 0u);
     kill(build, interrupt.signal);

@@ -71,6 +71,31 @@ TEST(VerifyCommand, ReportsAFrameWhoseChecksumDoesNotMatchInOneLineAsExtractDoes
   EXPECT_EQ(runPack({"extract", (folder / "check-sound.payload").string(), (folder / "sound-out").string()}).status, 0);
 }
 
+// verify --signatures reads each record's headers and signature as its
+// content streams past: a data file far larger than the memory the command
+// may take passes. Its summary counts the executable with what it lists.
+TEST(VerifyCommand, ListsSignaturesInBoundedMemoryAndCountsTheExecutable) {
+  constexpr uintmax_t DATA_SIZE = 512u << 20;  // more than the command is given
+  constexpr int MEMORY_LIMIT_KIB = 320 << 10;  // the decoder's window and the program, with room
+  ScratchFolder folder;
+  writeFile(folder / "app/app.exe", programImage(3));
+  writeFile(folder / "app/big.dat", "");
+  fs::resize_file(folder / "app/big.dat", DATA_SIZE);
+  fs::create_directories(folder / "app/lib");
+  fs::copy_file(fs::path(PROGRAM_REGRESSIONS_DIR) / "small-program-signed", folder / "app/lib/signed.dll");
+  fs::path executable = folder / "app-onefile.exe";
+  CommandResult built = runPack({"build", (folder / "app").string(), "--main", "app.exe", "-o", executable.string(),
+                                 "--level", "1", "-q"});
+  ASSERT_EQ(built.status, 0) << built.err;
+
+  CommandResult listed = runShell("ulimit -v " + std::to_string(MEMORY_LIMIT_KIB) + " && " + shellQuote(packPath()) +
+                                  " verify --signatures " + shellQuote(executable.string()));
+  EXPECT_EQ(listed.status, 1) << listed.err;
+  for (const char* line : {"app.exe: unsigned\n", "lib\\signed.dll: signed by ", "app-onefile.exe (the executable): unsigned\n",
+                           "\nthe executable and 2 programs and libraries inside, 2 unsigned\n"})
+    EXPECT_NE(listed.out.find(line), std::string::npos) << line << " in " << listed.out;
+}
+
 }  // namespace
 
 namespace {

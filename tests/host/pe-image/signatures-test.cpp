@@ -39,28 +39,36 @@ Reported reportedByOsslsigncode(const fs::path& image) {
   return {subject[1].str(), std::stoll(seconds.out)};
 }
 
+// With data after the image too, which build --sign leaves unsigned.
 TEST(Signatures, ImagesReadAsOsslsigncodeReportsThem) {
   struct Image {
     const char* label;
     fs::path path;
     bool isImage, isSigned;
+    std::string appended = "";
+    bool dataAfterImage = false;
   };
   const fs::path regressions = fs::path(FUZZ_REGRESSIONS_DIR) / "program";
   const Image images[] = {
       {"a signed program", regressions / "small-program-signed", true, true},
+      {"a signed program, data after its signature", regressions / "small-program-signed", true, true, "data", true},
       {"the same program unsigned", regressions / "small-program-with-icons-and-version", true, false},
       {"7-Zip's console program", sevenZip(), true, false},
-      {"a Wine library", wineProgram("version.dll"), true, false},
+      {"7-Zip's console program, an archive after it", sevenZip(), true, false, "7z\xBC\xAF\x27\x1C", true},
+      {"7-Zip's console program, zeros after it", sevenZip(), true, false, std::string(512, '\0'), false},
+      {"a Wine library, COFF symbols after its sections", wineProgram("version.dll"), true, false},
+      {"a Wine library, data after its symbols", wineProgram("version.dll"), true, false, "\x01", true},
       {"a file that only starts with MZ", regressions / "machine-i386", true, false},
       {"an empty file", regressions / "empty", false, false},
   };
   for (const Image& image : images) {
     SCOPED_TRACE(image.label);
-    std::string bytes = readFile(image.path);
+    std::string bytes = readFile(image.path) + image.appended;
     EXPECT_EQ(onefile::isPeImage(viewOf(bytes)), image.isImage);
+    EXPECT_EQ(onefile::carriesDataAfterImage(viewOf(bytes)), image.dataAfterImage);
     std::optional<onefile::ByteView> table = onefile::certificateTable(viewOf(bytes));
     ASSERT_EQ(table.has_value(), image.isSigned);
-    if (!image.isSigned) continue;
+    if (!image.isSigned || !image.appended.empty()) continue;
     std::optional<onefile::SignerIdentity> signer = onefile::signerOf(*table);
     ASSERT_TRUE(signer.has_value());
     Reported reported = reportedByOsslsigncode(image.path);

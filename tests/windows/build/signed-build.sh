@@ -82,7 +82,7 @@ done
 "$pack" verify --signatures "$work/signed.exe" >"$work/signatures.out" || fail "$(cat "$work/signatures.out")"
 for line in '7za.exe: signed by Signer' 'lib\codecs\codec.dll: signed by Signer' \
   'plugins\deep\native.node: signed by Signer' 'lib\signed-elsewhere.dll: signed by Elsewhere' \
-  'signed.exe (the executable): signed by Signer' '4 programs and libraries inside, 0 unsigned'; do
+  'signed.exe (the executable): signed by Signer' 'the executable and 4 programs and libraries inside, 0 unsigned'; do
   grep -qF -- "$line" "$work/signatures.out" || fail "verify --signatures has no '$line': $(cat "$work/signatures.out")"
 done
 
@@ -97,6 +97,20 @@ open(sys.argv[2], 'wb').write(image)
 PY
 build "$work/refused.exe" 1 "refused.dll: osslsigncode refuses to sign it: " "${pkcs12[@]}"
 rm "$work/app/lib/refused.dll"
+
+# A program carrying data after its image, as a self-extractor does: left as
+# it is, with one warning line naming it, and listed as unsigned.
+{ cat "$wine_dlls/version.dll"; printf 'archive appended to the program'; } >"$work/app/lib/self-extracting.exe"
+build "$work/trailing.exe" 0 "1 file left unsigned (data after the image)" "${pkcs12[@]}"
+[ "$(grep -c 'warning: .*self-extracting.exe is left unsigned: it carries data after its image' \
+  "$work/trailing.exe.out")" -eq 1 ] || fail "no one warning naming the file: $(cat "$work/trailing.exe.out")"
+status=0 && "$pack" verify --signatures "$work/trailing.exe" >"$work/trailing.out" || status=$?
+[ "$status" -eq 1 ] && grep -qF 'lib\self-extracting.exe: unsigned' "$work/trailing.out" &&
+  grep -qF 'the executable and 5 programs and libraries inside, 1 unsigned' "$work/trailing.out" ||
+  fail "verify --signatures ended with $status: $(cat "$work/trailing.out")"
+"$pack" extract "$work/trailing.exe" "$work/trailing" -q
+cmp -s "$work/app/lib/self-extracting.exe" "$work/trailing/lib/self-extracting.exe" || fail "self-extracting.exe was changed"
+rm "$work/app/lib/self-extracting.exe"
 
 # The signed executable starts its program, and a second start writes nothing.
 cache_state() { find "$work/cache" -printf '%P %s %T@ %i\n' | sort; }

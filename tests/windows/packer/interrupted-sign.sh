@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # onefile-pack.exe build --sign and a Ctrl+C while the signing program works,
 # on a file of the folder and on the finished executable, and a signing
-# program that fails: nothing is left in %TEMP% or beside the output. Wine turns SIGINT into the Ctrl+C event for
+# program that fails: nothing is left in %TEMP% or beside the output. Two
+# signing programs at once hold none of each other's files. Wine turns SIGINT into the Ctrl+C event for
 # the packer alone; the signing program, on no console of the packer's, gets
 # no event on Windows either and must be ended by the packer.
 #
@@ -19,15 +20,17 @@ cp "$windows_pack" "$work/app/main.exe" && cp "$signer" "$work/app/helper.dll"
 printf 'data\n' >"$work/app/data.txt" && printf 'not read\n' | tee "$work/cert.pem" >"$work/key.pem"
 w() { winepath -w "$work/$1"; }
 fresh() { rm -rf "$work/temp" "$work/out" "$work/marker" && mkdir "$work/temp" "$work/out"; }
-pack() {  # LOG: the build, its %TEMP% and output in the fresh folders
+pack() {  # LOG: the build, its %TEMP% and output in the fresh folders, THREADS signing at once
   MARKER=$(w marker) WINEPATH=$(w bin) wine cmd /c "set TEMP=$(w temp)&& set TMP=$(w temp)&& \
-    $(w interrupted-packer.exe) build $(w app) --main main.exe -o $(w out)\\x.exe -q --threads 1 \
+    $(w interrupted-packer.exe) build $(w app) --main main.exe -o $(w out)\\x.exe -q --threads ${THREADS:-1} \
     --sign-cert $(w cert.pem) --sign-key $(w key.pem)" </dev/null >"$work/$1" 2>&1
 }
 fresh
 FAIL_ON=signed- pack failed.log && fail "a build whose signing program failed succeeded"
 left=$(find "$work/temp" "$work/out" -mindepth 1)
 [ -z "$left" ] || fail "a failed signing left $left; $(cat "$work/failed.log")"
+fresh
+SIBLINGS=1 THREADS=2 pack siblings.log || fail "two signing programs at once: $(cat "$work/siblings.log")"
 for stall in signed- signed-executable; do
   fresh
   STALL_ON=$stall pack "$stall.log" &

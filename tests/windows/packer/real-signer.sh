@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# onefile-pack.exe build --sign with osslsigncode's own Windows build (made
+# by scripts/windows-signer.sh) and a password-protected PKCS#12: the
+# executable and the unsigned library inside are signed as the native
+# osslsigncode verifies, a wrong password gets its own line, and nothing is
+# left in %TEMP%, the password's file included.
+#
+#   real-signer.sh WINDOWS_PACK LINUX_PACK WINDOWS_SIGNER WORK_DIR
+set -euo pipefail
+windows_pack=$1 pack=$2 signer=$3 work=$4
+wine_dlls=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+export WINEDEBUG=-all PASS=correct-horse
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+rm -rf "$work" && mkdir -p "$work/app/lib" "$work/bin" "$work/temp"
+cp "$signer" "$work/bin/osslsigncode.exe"
+cp "$wine_dlls/notepad.exe" "$work/app/main.exe" && cp "$wine_dlls/version.dll" "$work/app/lib/codec.dll"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/ca.key" -out "$work/ca.pem" -days 30 -subj "/CN=Test CA" \
+  -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign" 2>/dev/null
+printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >"$work/ext"
+openssl req -newkey rsa:2048 -nodes -keyout "$work/signer.key" -out "$work/signer.csr" -subj "/CN=Signer" 2>/dev/null
+openssl x509 -req -in "$work/signer.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" -CAcreateserial -days 30 \
+  -extfile "$work/ext" -out "$work/signer.pem" 2>/dev/null
+openssl pkcs12 -export -in "$work/signer.pem" -inkey "$work/signer.key" -passout env:PASS -out "$work/signer.p12"
+
+w() { winepath -w "$work/$1"; }
+pack() {  # OUTPUT: the build, with its %TEMP% in temp and the Windows osslsigncode on PATH
+  WINEPATH=$(w bin) wine cmd /c "set TEMP=$(w temp)&& set TMP=$(w temp)&& $(winepath -w "$windows_pack") build \
+    $(w app) --main main.exe -o $(w "$1") -q --sign-pkcs12 $(w signer.p12) --sign-password-env PASS" \
+    </dev/null >"$work/$1.out" 2>&1
+}
+pack signed.exe || fail "the signing build failed: $(cat "$work/signed.exe.out")"
+osslsigncode verify -CAfile "$work/ca.pem" -in "$work/signed.exe" >"$work/verify.out" 2>&1 ||
+  fail "signed.exe: $(cat "$work/verify.out")"
+"$pack" extract "$work/signed.exe" "$work/extracted" -q
+for file in main.exe lib/codec.dll; do
+  osslsigncode verify -CAfile "$work/ca.pem" -in "$work/extracted/$file" >"$work/verify.out" 2>&1 ||
+    fail "$file: $(cat "$work/verify.out")"
+done
+PASS=wrong pack wrong.exe && fail "a wrong password signed"
+grep -qF -- "--sign-password-env: the password in PASS does not open" "$work/wrong.exe.out" ||
+  fail "a wrong password said: $(cat "$work/wrong.exe.out")"
+[ -z "$(ls -A "$work/temp")" ] || fail "left in %TEMP%: $(ls -AR "$work/temp")"
+echo "signed under Wine by osslsigncode's Windows build, and verified"
