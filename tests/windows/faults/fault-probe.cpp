@@ -22,6 +22,7 @@
 
 #include "bootstrap/console.h"
 #include "bootstrap/driver-seams.h"
+#include "bootstrap/progress-window-seams.h"
 #include "diag/limits.h"
 #include "diag/system-calls.h"
 #include "diag/system-libraries.h"
@@ -90,6 +91,15 @@ std::string jobOf(const char*, const wchar_t** path, LPCWSTR library, HANDLE, DW
 
 std::string jobOf(const char*, const wchar_t**, HMODULE, LPCSTR function) { return std::string(" ") + function; }
 
+// The removal of older versions reserves a deep stack; the progress window's
+// thread takes the default one.
+bool isRemovalThread(DWORD flags) { return (flags & STACK_SIZE_PARAM_IS_A_RESERVATION) != 0; }
+
+std::string jobOf(const char*, const wchar_t**, LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID,
+                  DWORD flags, LPDWORD) {
+  return isRemovalThread(flags) ? " removal" : " window";
+}
+
 const FaultRow& rowFor(const std::string& call) {
   const FaultRow* row = findFaultRow(call);
   if (row != nullptr) return *row;
@@ -117,10 +127,14 @@ Result resultOf(intptr_t failure) {
 
 // The removal of older versions runs here and now, on the calling thread,
 // rather than beside the waiting one, so that its calls come in the same
-// order in every run and each is failed in turn. The handle returned is one
-// that is already signalled, as a thread's is once it has ended.
-HANDLE runInline(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE routine, LPVOID parameter, DWORD, LPDWORD) {
-  routine(parameter);
+// order in every run and each is failed in turn. The progress window's
+// thread does not run: it stands for one that could make no window, which
+// the probe's starts (with no display of their own) need not show. The
+// handle returned is one that is already signalled, as a thread's is once
+// it has ended.
+HANDLE runInline(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE routine, LPVOID parameter, DWORD flags,
+                 LPDWORD) {
+  if (isRemovalThread(flags)) routine(parameter);
   return CreateEventW(nullptr, TRUE, TRUE, nullptr);
 }
 
@@ -203,6 +217,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   onefilePathTemplate = FAULT_TEMPLATE;
   onefileVersionText = FAULT_VERSION;
   onefileRemovesOldVersions = true;
+  // The progress window's thread is started at the first piece written.
+  onefileShowsProgress = true;
+  progressWindowDelayMs = 0;
   onefileApplicationName = L"fault-probe";
   countEveryCall();
   // The steps of runBootstrap before and after it finds its attached data.
