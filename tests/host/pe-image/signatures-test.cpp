@@ -90,18 +90,20 @@ TEST(Signatures, DerLengths) {
   } elements[] = {
       {std::string("\x04\x02" "ab", 4), 2},
       {"\x04\x81\x80" + std::string(128, 'a'), 128},
-      {"\x04\x82\x01\x00" + std::string(256, 'a'), 256},
-      {std::string("\x04\x81\x02" "ab", 5), std::nullopt},                     // fits the short form
-      {"\x04\x82\x00\x80" + std::string(128, 'a'), std::nullopt},             // a leading zero byte
-      {std::string("\x04\x80" "ab\x00\x00", 6), std::nullopt},                // indefinite
-      {std::string("\x04\x85\x00\x00\x00\x00\x02" "ab", 9), std::nullopt}, // five length bytes
-      {std::string("\x04\x03" "ab", 4), std::nullopt},                         // past the window
+      {std::string("\x04\x82\x01\x00", 4) + std::string(256, 'a'), 256},
+      {std::string("\x04\x81\x02" "ab", 5), std::nullopt},  // fits the short form
+      {std::string("\x04\x82\x00\x80", 4) + std::string(128, 'a'), std::nullopt},  // a leading zero byte
+      {std::string("\x04\x80" "ab\x00\x00", 6), std::nullopt},  // indefinite
+      {std::string("\x04\x85\x00\x00\x00\x00\x02" "ab", 9), std::nullopt},  // five length bytes
+      {std::string("\x04\x03" "ab", 4), std::nullopt},  // past the window
   };
   for (const auto& element : elements) {
-    SCOPED_TRACE(testing::PrintToString(element.bytes.substr(0, 4)));
+    SCOPED_TRACE(testing::PrintToString(std::vector<int>(element.bytes.begin(), element.bytes.begin() + 3)));
     std::optional<onefile::DerElement> read = onefile::DerCursor(viewOf(element.bytes)).next();
     ASSERT_EQ(read.has_value(), element.content.has_value());
-    if (read) EXPECT_EQ(read->content.size(), *element.content);
+    if (read) {
+      EXPECT_EQ(read->content.size(), *element.content);
+    }
   }
 }
 
