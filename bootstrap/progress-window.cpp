@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include "bootstrap/child.h"
+#include "bootstrap/progress-window-seams.h"
 #include "diag/report-window.h"
 #include "diag/report.h"
 #include "diag/system-calls.h"
@@ -171,6 +172,11 @@ DWORD WINAPI serveWindow(void*) {
   HWND made = openWindow();
   if (made == nullptr) return 0;
   InterlockedExchangePointer((void* volatile*)&window, made);
+  // The unpacking may have asked for the end before the window was published,
+  // and then found no window to post to; without a timer nothing else would
+  // see the request. Each side writes its flag before it reads the other's,
+  // so at least one of them sees the other's.
+  if (endWanted != 0) systemCalls.destroyWindow(made);
   MSG message;
   while (systemCalls.getMessage(&message, nullptr, 0, 0) > 0) {
     systemCalls.translateMessage(&message);
@@ -189,7 +195,7 @@ void closeBeforeTheProgramRuns(DWORD processId) {
 }
 
 bool startWindowThread(void) {
-  windowThread = CreateThread(nullptr, 0, serveWindow, nullptr, 0, nullptr);
+  windowThread = systemCalls.createThread(nullptr, 0, serveWindow, nullptr, 0, nullptr);
   if (windowThread == nullptr) {
     betweenContentPieces = nullptr;  // not again
     return false;
@@ -206,7 +212,7 @@ bool startWindowThread(void) {
 void betweenPieces(void) {
   ULONGLONG now = GetTickCount64();
   if (firstPieceTick == 0) firstPieceTick = now;
-  if (now - firstPieceTick < PROGRESS_WINDOW_DELAY_MS || now < nextPostTick) return;
+  if (now - firstPieceTick < progressWindowDelayMs || now < nextPostTick) return;
   nextPostTick = now + SERVICE_INTERVAL_MS;
   InterlockedExchange(&postedProgress, (LONG)payloadProgress(PROGRESS_SCALE));
   if (windowThread == nullptr && !startWindowThread()) return;
@@ -218,6 +224,8 @@ void betweenPieces(void) {
 }
 
 }  // namespace
+
+unsigned progressWindowDelayMs = PROGRESS_WINDOW_DELAY_MS;
 
 void watchUnpacking(void) { betweenContentPieces = betweenPieces; }
 

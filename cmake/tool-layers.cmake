@@ -27,7 +27,21 @@ set(ONEFILE_SHARED_HEADERS ${shared_files})
 list(FILTER ONEFILE_SHARED_HEADERS INCLUDE REGEX "\\.h$")
 set(ONEFILE_SHARED_SOURCES ${shared_files})
 list(FILTER ONEFILE_SHARED_SOURCES INCLUDE REGEX "\\.cpp$")
-list(TRANSFORM ONEFILE_SHARED_SOURCES PREPEND "${CMAKE_SOURCE_DIR}/")
+# The payload's shared sources go into every build of the tool (payload-io);
+# the others are Windows code, which onefile-pack.exe takes where it needs
+# it, through onefile_shared_source.
+set(ONEFILE_SHARED_PAYLOAD_SOURCES ${ONEFILE_SHARED_SOURCES})
+list(FILTER ONEFILE_SHARED_PAYLOAD_SOURCES INCLUDE REGEX "^payload/")
+list(TRANSFORM ONEFILE_SHARED_PAYLOAD_SOURCES PREPEND "${CMAKE_SOURCE_DIR}/")
+
+# onefile_shared_source(<variable> <file>): the path of a source of the
+# bootstrap's folders that the tool compiles; only a shared one is given.
+function(onefile_shared_source out file)
+  if(NOT file IN_LIST ONEFILE_SHARED_SOURCES)
+    message(FATAL_ERROR "${file} is compiled into the tool but not shared in ${ONEFILE_LAYERS_TABLE}")
+  endif()
+  set(${out} "${CMAKE_SOURCE_DIR}/${file}" PARENT_SCOPE)
+endfunction()
 
 # The root that holds the shared headers and nothing else.
 set(ONEFILE_SHARED_ROOT "${CMAKE_BINARY_DIR}/shared-headers")

@@ -30,7 +30,8 @@ include(cmake/bootstrap-layers.cmake)
 # link map, and checks it with objdump.
 function(onefile_search_system_folder_first target)
   set(map "${CMAKE_CURRENT_BINARY_DIR}/${target}.map")
-  target_sources(${target} PRIVATE "${CMAKE_SOURCE_DIR}/resources/load-configuration.cpp")
+  onefile_shared_source(source resources/load-configuration.cpp)
+  target_sources(${target} PRIVATE "${source}")
   # Nothing refers to the structure but the loader: kept against --gc-sections.
   target_link_options(${target} PRIVATE -Wl,--undefined=_load_config_used -Wl,-Map=${map})
   add_custom_command(TARGET ${target} POST_BUILD

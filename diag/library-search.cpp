@@ -1,3 +1,6 @@
+// Shared with onefile-pack: compiled by both sides, it stands on its own and
+// includes only system headers and the other shared headers.
+
 #include "diag/library-search.h"
 
 #include <wchar.h>

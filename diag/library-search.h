@@ -1,3 +1,6 @@
+// Shared with onefile-pack: compiled by both sides, it stands on its own and
+// includes only system headers and the other shared headers.
+//
 // Where the process looks for the libraries it loads. Windows looks in the
 // executable's own folder before the system folder, for every library that is
 // not one of its known ones, also for those that system libraries load for

@@ -22,16 +22,16 @@ extern const wchar_t* reportWindowCaption;
 
 // True when a report meant for destination, a standard handle, should be
 // shown in a window: the handle leads nowhere, the program is a windowed one
-// (a console program always has its console), and its desktop is one that a
-// user sees. In a service or a task without a desktop nobody could answer
-// the box, so there the report stays silent.
+// (a console program always has its console), and its window station is one
+// that a user sees. A service's is not: nobody could ever answer the box
+// there, so the report stays silent.
 bool isReportWindowWanted(HANDLE destination);
 
-// True when the process's window station is one that a user sees and the
-// thread's desktop is the one that takes the user's input: not a desktop of
-// its own that nobody switches to, nor the secure desktop of a locked
-// session, where a box would wait for an answer that never comes.
-bool isOnInteractiveDesktop(void);
+// True when the process's window station is one that a user sees. Any
+// desktop of it may be the one that takes the user's input later: a box
+// shown while the screen is locked, or while a consent prompt has the
+// input, waits for the user to come back to it.
+bool isOnVisibleWindowStation(void);
 
 // Shows text, the length code units (at most REPORT_TEXT_CAPACITY) of a
 // report with LF line ends, in a message box with an error icon and one OK

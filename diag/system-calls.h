@@ -93,9 +93,6 @@
   ROW(postMessage, PostMessageW)                                   \
   ROW(postQuitMessage, PostQuitMessage)                            \
   ROW(allowSetForegroundWindow, AllowSetForegroundWindow)          \
-  ROW(openInputDesktop, OpenInputDesktop)                          \
-  ROW(getThreadDesktop, GetThreadDesktop)                          \
-  ROW(closeDesktop, CloseDesktop)                                  \
   ROW(translateMessage, TranslateMessage)                          \
   ROW(dispatchMessage, DispatchMessageW)                           \
   ROW(destroyWindow, DestroyWindow)

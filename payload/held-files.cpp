@@ -35,20 +35,22 @@ DWORD nextPause(DWORD pause) {
   return pause >= HELD_FILE_LONGEST_PAUSE_MS / 2 ? HELD_FILE_LONGEST_PAUSE_MS : pause * 2;
 }
 
-}  // namespace
-
-bool isHeldByAnother(DWORD errorCode) {
-  return errorCode == ERROR_SHARING_VIOLATION || errorCode == ERROR_LOCK_VIOLATION ||
-         errorCode == ERROR_USER_MAPPED_FILE;
+// An open refused because another process holds the file open without
+// sharing it as asked: that hold ends when the other closes it.
+bool isHeldOpenByAnother(DWORD errorCode) {
+  return errorCode == ERROR_SHARING_VIOLATION || errorCode == ERROR_LOCK_VIOLATION;
 }
 
-// A running program's mapping of the file lasts as long as the program: no
-// wait would end it. Every other hold is waited out while the file changes
+}  // namespace
+
+// A running program's mapping of the file, which makes the system refuse a
+// cut (ERROR_USER_MAPPED_FILE), lasts as long as the program: no wait would
+// end it, and it is not waited for. Every other hold is waited out while the file changes
 // (another start writing it), and for a while when it does not: long for a
 // file that cannot be read (a writer, or a scanner sharing nothing), short
 // for one that can (a loaded program, or a scanner sharing reading).
 bool waitForHeldFile(HeldFileWait* wait, const wchar_t* path, DWORD errorCode) {
-  if (!isHeldByAnother(errorCode) || errorCode == ERROR_USER_MAPPED_FILE) return false;
+  if (!isHeldOpenByAnother(errorCode)) return false;
   HeldFileWait now = *wait;
   lookAt(path, &now);
   now.seen = true;

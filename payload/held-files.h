@@ -42,10 +42,6 @@ struct HeldFileWait {
   FILETIME lastWrite;
 };
 
-// True for the codes of an open that another process's handle or mapping
-// refused: a sharing or lock violation, or a mapped file that cannot be cut.
-bool isHeldByAnother(DWORD errorCode);
-
 // Called after an open of path failed with errorCode. When another process
 // holds the file in a way that will end, pauses (a little longer each time)
 // and returns true: the caller tries again. Returns false at once for any

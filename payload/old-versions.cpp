@@ -18,7 +18,7 @@ constexpr unsigned OLD_FOLDERS_PER_START = 16;
 wchar_t parentFolder[PATH_CAPACITY];
 wchar_t mainProgramName[MAX_PATH];
 VersionNumbers ownVersion;
-wchar_t processIdText[DECIMAL_TEXT_CAPACITY];
+wchar_t processIdText[PROCESS_ID_TEXT_CAPACITY];
 
 // The names taken from the parent's listing, and the version part of each
 // (the whole name, or what comes before an earlier start's mark).
@@ -126,9 +126,10 @@ bool prepareOldVersionRemoval(const wchar_t* pathTemplate, const wchar_t* versio
   wcscpy(parentFolder, target);
   cutToFolder(parentFolder);
   wcscpy(mainProgramName, programName + 1);
-  char digits[DECIMAL_TEXT_CAPACITY];
-  formatDecimal(digits, sizeof digits, (long long)GetCurrentProcessId(), 1);
-  for (unsigned i = 0; i == 0 || digits[i - 1] != '\0'; ++i) processIdText[i] = (wchar_t)digits[i];
+  char digits[PROCESS_ID_TEXT_CAPACITY];
+  formatOwnProcessId(digits);
+  processIdText[0] = L'\0';
+  widenNarrowText(processIdText, PROCESS_ID_TEXT_CAPACITY, digits);
   return parentFolder[0] != L'\0' && wcscmp(parentFolder, target) != 0;
 }
 

@@ -143,6 +143,14 @@ mkdir -p "$project/app" && cp "$scratch/$windows/bin/onefile-pack.exe" "$project
 [ "$(cd "$project" && npx --offline onefile-pack --version)" = "onefile-pack $version" ] || fail "npx onefile-pack --version"
 (cd "$project" && npx --offline onefile-pack build app --main onefile-pack.exe -o packed.exe -q &&
   grep -q onefile-pack.exe <<<"$(npx --offline onefile-pack list packed.exe)") || fail "npx onefile-pack build failed"
+# The same folder gives the same executable whichever file the packer came
+# from: the archive's and npm's carry zstd inside them, the package's uses
+# the system's libzstd1 (the same version on Debian 12).
+"$packer" build "$project/app" --main onefile-pack.exe -o "$scratch/from-archive.exe" -q
+"$scratch/deb/usr/bin/onefile-pack" build "$project/app" --main onefile-pack.exe -o "$scratch/from-deb.exe" -q
+for made in from-archive.exe from-deb.exe; do
+  cmp -s "$project/packed.exe" "$scratch/$made" || fail "$made differs from the executable npm's packer wrote"
+done
 set +e
 (cd "$project" && npx --offline onefile-pack build --no-such-option 2>/dev/null)
 status=$?

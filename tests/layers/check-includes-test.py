@@ -11,7 +11,9 @@ from pathlib import Path
 
 CHECK = Path(__file__).with_name("check-includes.py")
 MARK = "// Shared with onefile-pack: test.\n"
-SHARED = {  # every shared header of the table, marked and standing alone
+SHARED = {  # every shared file of the table, marked and standing alone
+    "diag/library-search.h": MARK + "#include <windows.h>\n",
+    "diag/library-search.cpp": MARK + '#include "diag/library-search.h"\n#include <wchar.h>\n',
     "diag/limits.h": MARK,
     "paths/placeholder-names.h": MARK,
     "paths/version-folder.h": MARK + '#include "paths/placeholder-names.h"\n#include <stdint.h>\n',
@@ -21,6 +23,8 @@ SHARED = {  # every shared header of the table, marked and standing alone
     "payload/record-cursor.h": MARK + '#include "diag/limits.h"\n#include <stdint.h>\n',
     "payload/frame-index.h": MARK + '#include "payload/record-cursor.h"\n',
     "resources/attached.h": MARK,
+    "resources/load-configuration.h": MARK,
+    "resources/load-configuration.cpp": MARK + '#include "resources/load-configuration.h"\n#include <windows.h>\n',
     "payload/crc32.cpp": MARK + '#include "payload/crc32.h"\n#include <zlib.h>\n',
     "payload/record-cursor.cpp": MARK + '#include "payload/record-cursor.h"\n',
     "payload/frame-index.cpp": MARK + '#include "payload/frame-index.h"\n',

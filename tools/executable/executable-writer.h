@@ -46,8 +46,9 @@ class ExecutableWriter {
   uint64_t maxPayloadSize() const { return maxPayload_; }
   // Takes the payload's bytes; throws PackError past maxPayloadSize().
   ByteSink& payload();
-  // Given the finished executable's path, returns a file that holds the same
-  // bytes and more after them (a signature), to take its place.
+  // Given the finished executable's path, returns a file that holds it
+  // signed (a signature after its end, its headers' checksum and certificate
+  // entry changed to match), to take its place.
   using FinalStep = std::function<std::filesystem::path(const std::filesystem::path& finished)>;
   // Completes the headers, takes the final step's file if there is one, and
   // moves the file into place. Returns its size.

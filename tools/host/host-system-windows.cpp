@@ -4,7 +4,13 @@
 #include <windows.h>
 #include <io.h>
 
+#include "diag/library-search.h"
+
 namespace onefile {
+
+void loadLibrariesFromSystemFolderOnly() {
+  if (!restrictLibrarySearch(GetProcAddress)) SetDllDirectoryW(L"");
+}
 
 unsigned processorCount() {
   DWORD count = GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);

@@ -29,4 +29,13 @@ std::string readWholeFile(const std::filesystem::path& path, const std::string& 
 // iterators, takes no path beyond 260 characters.
 std::vector<std::string> folderEntryNames(const std::filesystem::path& folder, std::error_code& error);
 
+#ifdef _WIN32
+// Users download the tool and start it from their download folder, where a
+// web page may drop any file: from here on, no library is looked for beside
+// the tool or in the current folder, only in the system folder. Where the
+// system lacks the means (Windows 7 without its loader update), the current
+// folder at least is left out. The first call of the program.
+void loadLibrariesFromSystemFolderOnly();
+#endif
+
 }  // namespace onefile

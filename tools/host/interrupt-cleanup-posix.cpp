@@ -4,6 +4,14 @@
 // rmdir, lseek, the raw getdents64 system call, sigaction, raise). A folder's
 // entries are read through a descriptor opened when it was registered, so
 // the handler needs no allocation, no stdio and no directory stream.
+//
+// The handler takes a slot before it reads it, and stop() takes it back the
+// same way, each by one compare-and-swap: whichever comes second leaves the
+// slot alone. So stop() never closes a descriptor that the handler is
+// listing (its number, reused by the next open, could name another folder,
+// whose files the handler would then unlink), and never hands out a path
+// that the handler is reading. A slot the handler took stays taken: the
+// process ends when the handler returns.
 #include "host/interrupt-cleanup.h"
 
 #include <fcntl.h>
@@ -27,7 +35,7 @@ constexpr size_t PATH_CAPACITY = 4096;
 constexpr int FOLDER_PASSES = 8;
 constexpr size_t ENTRY_BUFFER_SIZE = 4096;
 
-enum SlotState : int { FREE, CHANGING, WATCHED_FILE, WATCHED_FOLDER };
+enum SlotState : int { FREE, CHANGING, WATCHED_FILE, WATCHED_FOLDER, REMOVING };
 
 struct Slot {
   std::atomic<int> state{FREE};
@@ -71,12 +79,18 @@ void removeFolder(const Slot& slot) {
   }
 }
 
+// True when the slot watched what state says and is now the handler's.
+bool take(Slot& slot, int state) {
+  int expected = state;
+  return slot.state.compare_exchange_strong(expected, REMOVING, std::memory_order_acq_rel);
+}
+
 void removeWatched() {
   // Files first: an output may be pending inside a watched folder.
-  for (const Slot& slot : slots)
-    if (slot.state.load(std::memory_order_acquire) == WATCHED_FILE) unlink(slot.path);
-  for (const Slot& slot : slots)
-    if (slot.state.load(std::memory_order_acquire) == WATCHED_FOLDER) removeFolder(slot);
+  for (Slot& slot : slots)
+    if (take(slot, WATCHED_FILE)) unlink(slot.path);
+  for (Slot& slot : slots)
+    if (take(slot, WATCHED_FOLDER)) removeFolder(slot);
 }
 
 // The process must still end of the signal it got, as its parent (a shell,
@@ -145,14 +159,18 @@ void InterruptCleanup::watchFlatFolder(const std::filesystem::path& folder) {
   slot.state.store(WATCHED_FOLDER, std::memory_order_release);
 }
 
+// A slot that the handler has taken is left to it, descriptor and all.
 void InterruptCleanup::stop() {
   if (slot_ < 0) return;
   Slot& slot = slots[slot_];
-  slot.state.store(CHANGING, std::memory_order_release);
+  slot_ = -1;
+  int watched = slot.state.load(std::memory_order_acquire);
+  if ((watched != WATCHED_FILE && watched != WATCHED_FOLDER) ||
+      !slot.state.compare_exchange_strong(watched, CHANGING, std::memory_order_acq_rel))
+    return;
   if (slot.folder >= 0) close(slot.folder);
   slot.folder = -1;
   slot.state.store(FREE, std::memory_order_release);
-  slot_ = -1;
 }
 
 }  // namespace onefile

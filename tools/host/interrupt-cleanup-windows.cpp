@@ -9,7 +9,7 @@
 
 #include <system_error>
 
-#include "host/temporary-folder.h"
+#include "host/flat-folder.h"
 
 namespace onefile {
 namespace {

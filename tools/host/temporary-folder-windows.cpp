@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "host/flat-folder.h"
 #include "host/pack-error.h"
 #include "host/windows-error.h"
 
@@ -15,10 +16,6 @@ constexpr int NAME_ATTEMPTS = 100;
 // Wine its end is reported before they are closed): up to 2 s in all.
 constexpr int REMOVAL_ATTEMPTS = 40;
 constexpr DWORD RETRY_PAUSE_MS = 50;
-
-bool removeFile(const std::filesystem::path& file) {
-  return DeleteFileW(file.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
-}
 
 }  // namespace
 
@@ -47,16 +44,6 @@ TemporaryFolder::TemporaryFolder() {
 // left, silently.
 TemporaryFolder::~TemporaryFolder() {
   for (int attempt = 1; !removeFlatFolder(path_) && attempt < REMOVAL_ATTEMPTS; ++attempt) Sleep(RETRY_PAUSE_MS);
-}
-
-bool removeFlatFolder(const std::filesystem::path& folder) {
-  std::error_code error;
-  bool emptied = true;
-  for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(folder, error))
-    if (!removeFile(entry.path())) emptied = false;
-  if (error) return !std::filesystem::exists(folder, error) && !error;
-  if (!emptied || !std::filesystem::is_empty(folder, error) || error) return false;
-  return RemoveDirectoryW(folder.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 }  // namespace onefile

@@ -22,12 +22,4 @@ class TemporaryFolder {
   InterruptCleanup interruptCleanup_;
 };
 
-#ifdef _WIN32
-// Removes a folder that holds files only; true when it is gone. The folder
-// itself is removed only once it lists no file: a file deleted while another
-// handle holds it stays listed until that closes, and a folder removed
-// before then may stay behind, pending deletion, refusing every later attempt.
-bool removeFlatFolder(const std::filesystem::path& folder);
-#endif
-
 }  // namespace onefile

@@ -45,6 +45,9 @@ std::optional<DerElement> DerCursor::next() {
       if (!byte) return std::nullopt;
       length = length << 8 | *byte;
     }
+    // DER writes each length in its one shortest form: a long form that
+    // would fit in fewer bytes (or in the short form) is not DER.
+    if (length < LONG_LENGTH || length >> (8 * (count - 1)) == 0) return std::nullopt;
     header += count;
   }
   std::optional<ByteView> whole = bytes_.part(offset_, header + length);

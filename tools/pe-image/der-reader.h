@@ -27,7 +27,8 @@ class DerCursor {
  public:
   explicit DerCursor(ByteView bytes) : bytes_(bytes) {}
   // The next element; nullopt at the end or where the encoding is broken
-  // (indefinite or overlong lengths, an element past the window).
+  // or not DER (an indefinite length, a length in more bytes than it needs
+  // or longer than 4 bytes, an element past the window).
   std::optional<DerElement> next();
   // The next element if it has the tag; otherwise nullopt, and nothing is taken.
   std::optional<DerElement> next(uint8_t tag);

@@ -1,11 +1,16 @@
 // Work spread over threads: every piece once, finished() one at a time, and
 // the first failure in the pieces' order, whichever thread met it first.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
+#include <fstream>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -60,6 +65,42 @@ TEST(ParallelWork, TheFirstFailureInOrderIsThrownAndNothingAfterItStarts) {
     }
     if (threads == 1) EXPECT_EQ(startedAfterEarly, 0u);
   }
+}
+
+// In a child process: with room for one more thread's stack only, the first
+// thread starts and the second cannot. Ends with 0 when every piece was done.
+// The stacks are made larger than those the earlier tests' threads left for
+// reuse, so that every thread needs room of its own.
+void runWithRoomForOneThread() {
+  pthread_attr_t defaults;
+  size_t stack = 0, pages = 0;
+  pthread_getattr_default_np(&defaults);
+  pthread_attr_getstacksize(&defaults, &stack);
+  stack *= 2;
+  pthread_attr_setstacksize(&defaults, stack);
+  pthread_setattr_default_np(&defaults);
+  std::ifstream("/proc/self/statm") >> pages;
+  rlim_t limit = pages * sysconf(_SC_PAGESIZE) + stack + (1 << 20);
+  struct rlimit space = {limit, limit};
+  setrlimit(RLIMIT_AS, &space);
+  std::thread first([] {});
+  try {
+    std::thread([] {}).join();
+    _exit(3);  // a second thread started after all: the test shows nothing
+  } catch (const std::system_error&) {
+  }
+  first.join();  // its stack stays mapped for the next thread to take
+  std::atomic<size_t> done{0};
+  onefile::forEachInParallel(100, 4, [&](size_t) { done += 1; }, [](size_t) {});
+  _exit(done == 100 ? 0 : 1);
+}
+
+// A thread that the system will not start (here, for want of address space
+// for its stack) leaves its pieces to the threads that did start, the
+// calling one among them: the one already started is joined, and nothing
+// ends the program.
+TEST(ParallelWork, ThreadsThatCannotStartLeaveTheirPiecesToTheOthers) {
+  EXPECT_EXIT(runWithRoomForOneThread(), testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -74,10 +74,43 @@ TEST(Signatures, ImagesReadAsOsslsigncodeReportsThem) {
     Reported reported = reportedByOsslsigncode(image.path);
     EXPECT_EQ(signer->name, reported.signer);
     EXPECT_EQ(signer->notAfter, reported.notAfter);
-    // A signature cut short anywhere names no signer, and reads nothing past its end.
-    for (size_t length = 0; length < table->size(); ++length) {
+    // A signature cut short anywhere names no signer, and reads nothing past
+    // its end. The table's own length is cut with it, so that the cut reaches
+    // the DER reader rather than the table's check; the padding after the
+    // DER is no part of the signature.
+    std::optional<onefile::DerElement> der = onefile::DerCursor(*table->part(8, table->size() - 8)).next();
+    ASSERT_TRUE(der.has_value());
+    for (size_t length = 8; length < 8 + der->whole.size(); ++length) {
       std::string cut(reinterpret_cast<const char*>(table->data()), length);
+      for (int i = 0; i < 4; ++i) cut[i] = static_cast<char>(length >> (8 * i));
       EXPECT_FALSE(onefile::signerOf(viewOf(cut)).has_value()) << length;
+    }
+  }
+}
+
+// DER's lengths: the short form below 128, else the long form in as few
+// bytes as the length needs; any other form, or an element past the window,
+// is refused.
+TEST(Signatures, DerLengths) {
+  const struct {
+    std::string bytes;
+    std::optional<size_t> content;  // the element's content size, when it is read
+  } elements[] = {
+      {std::string("\x04\x02" "ab", 4), 2},
+      {"\x04\x81\x80" + std::string(128, 'a'), 128},
+      {std::string("\x04\x82\x01\x00", 4) + std::string(256, 'a'), 256},
+      {std::string("\x04\x81\x02" "ab", 5), std::nullopt},  // fits the short form
+      {std::string("\x04\x82\x00\x80", 4) + std::string(128, 'a'), std::nullopt},  // a leading zero byte
+      {std::string("\x04\x80" "ab\x00\x00", 6), std::nullopt},  // indefinite
+      {std::string("\x04\x85\x00\x00\x00\x00\x02" "ab", 9), std::nullopt},  // five length bytes
+      {std::string("\x04\x03" "ab", 4), std::nullopt},  // past the window
+  };
+  for (const auto& element : elements) {
+    SCOPED_TRACE(testing::PrintToString(std::vector<int>(element.bytes.begin(), element.bytes.begin() + 3)));
+    std::optional<onefile::DerElement> read = onefile::DerCursor(viewOf(element.bytes)).next();
+    ASSERT_EQ(read.has_value(), element.content.has_value());
+    if (read) {
+      EXPECT_EQ(read->content.size(), *element.content);
     }
   }
 }

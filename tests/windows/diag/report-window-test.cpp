@@ -62,11 +62,77 @@ TEST(ReportWindow, AReportWithNoConsoleAndNoHandlesIsShownInAMessageBoxUntilAnsw
   CloseHandle(process);
 }
 
+// Started as Explorer starts a program, on the desktop named "station\desktop".
+HANDLE startOn(const wchar_t* place) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  std::wstring desktopName = place;
+  startup.lpDesktop = &desktopName[0];
+  PROCESS_INFORMATION started = {};
+  std::wstring commandLine = harness::quoteArgument(harness::binPath(APP));
+  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &startup,
+                      &started))
+    return nullptr;
+  CloseHandle(started.hThread);
+  return started.hProcess;
+}
+
+// Windows are listed by desktop: the search runs on a thread of the process's.
+Window waitForWindowOn(HDESK desktop, HANDLE process, DWORD timeoutMs) {
+  struct Search {
+    HDESK desktop;
+    HANDLE process;
+    DWORD timeoutMs;
+    Window found;
+  } search = {desktop, process, timeoutMs, {}};
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](void* parameter) -> DWORD {
+        Search* on = static_cast<Search*>(parameter);
+        if (SetThreadDesktop(on->desktop)) on->found = waitForWindow(on->process, on->timeoutMs);
+        return 0;
+      },
+      &search, 0, nullptr);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  return search.found;
+}
+
+// A report while the program's desktop does not take the input (the screen
+// is locked, or a consent prompt has the secure desktop) waits in a box for
+// the user to come back, and so does one on any desktop of the window
+// station the user sees. Wine's SwitchDesktop succeeds but leaves the input
+// with the default desktop, so there only the start on a desktop of its own
+// meets an input desktop that is not its own.
+TEST(ReportWindow, ABoxWaitsOnEveryDesktopOfTheStationAUserSees) {
+  HDESK own = GetThreadDesktop(GetCurrentThreadId());
+  HDESK aside = CreateDesktopW(L"onefile-aside", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  ASSERT_NE(aside, nullptr);
+  const struct {
+    const wchar_t* place;
+    HDESK desktop, input;
+  } starts[] = {{L"WinSta0\\Default", own, aside}, {L"WinSta0\\onefile-aside", aside, own}};
+  for (const auto& start : starts) {
+    SCOPED_TRACE(harness::narrow(start.place));
+    ASSERT_TRUE(SwitchDesktop(start.input));
+    HANDLE process = startOn(start.place);
+    ASSERT_NE(process, nullptr);
+    Window window = waitForWindowOn(start.desktop, process, 30000);
+    SwitchDesktop(start.desktop);  // the user is back
+    EXPECT_NE(window.handle, nullptr) << "no box";
+    EXPECT_EQ(window.caption, L"Report Window Test");
+    if (window.handle != nullptr) PostMessageW(window.handle, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(harness::waitForExit(process, 30000), STATUS_ABORTED);
+    CloseHandle(process);
+  }
+  SwitchDesktop(own);
+  CloseDesktop(aside);
+}
+
 // A window station that no user sees, as a service or a task without a
-// desktop has, or a desktop of the visible one that does not take the input
-// (a program's own, the secure desktop of a locked session): nobody could
-// answer a box there, so none is shown and the run ends.
-TEST(ReportWindow, NoWindowIsShownOnADesktopThatNoUserSeesOrTypesOn) {
+// desktop has: nobody could ever answer a box there, so none is shown and
+// the run ends.
+TEST(ReportWindow, NoWindowIsShownOnAWindowStationThatNoUserSees) {
   HWINSTA visible = GetProcessWindowStation();
   HWINSTA hidden = CreateWindowStationW(L"onefile-hidden", 0, WINSTA_ALL_ACCESS, nullptr);
   ASSERT_NE(hidden, nullptr);
@@ -74,26 +140,14 @@ TEST(ReportWindow, NoWindowIsShownOnADesktopThatNoUserSeesOrTypesOn) {
   HDESK hiddenDesktop = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
   SetProcessWindowStation(visible);
   ASSERT_NE(hiddenDesktop, nullptr);
-  HDESK asideDesktop = CreateDesktopW(L"onefile-aside", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-  ASSERT_NE(asideDesktop, nullptr);
-
-  for (const wchar_t* place : {L"onefile-hidden\\Default", L"WinSta0\\onefile-aside"}) {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    std::wstring desktopName = place;
-    startup.lpDesktop = &desktopName[0];
-    PROCESS_INFORMATION started = {};
-    std::wstring commandLine = harness::quoteArgument(harness::binPath(APP));
-    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
-                               &startup, &started));
-    CloseHandle(started.hThread);
-    Window window = waitForWindow(started.hProcess, 30000);
-    if (window.handle != nullptr) PostMessageW(window.handle, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(window.handle, nullptr) << harness::narrow(place) << ": a box was shown: " << harness::narrow(window.text);
-    EXPECT_EQ(harness::waitForExit(started.hProcess, 30000), STATUS_ABORTED) << harness::narrow(place);
-    CloseHandle(started.hProcess);
-  }
-  CloseDesktop(asideDesktop);
+  HANDLE process = startOn(L"onefile-hidden\\Default");
+  ASSERT_NE(process, nullptr);
+  // No window of another station can be listed from here: a box shows as a
+  // run that waits for its answer.
+  DWORD status = harness::waitForExit(process, 30000);
+  if (status == STILL_ACTIVE) TerminateProcess(process, 1);
+  EXPECT_EQ(status, STATUS_ABORTED) << "the run waited, as for the answer to a box";
+  CloseHandle(process);
   CloseDesktop(hiddenDesktop);
   CloseWindowStation(hidden);
 }

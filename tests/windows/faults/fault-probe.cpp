@@ -26,6 +26,7 @@
 
 #include "bootstrap/console.h"
 #include "bootstrap/driver-seams.h"
+#include "bootstrap/progress-window-seams.h"
 #include "diag/limits.h"
 #include "diag/system-calls.h"
 #include "diag/system-libraries.h"
@@ -95,6 +96,19 @@ std::string jobOf(const char*, const wchar_t** path, LPCWSTR library, HANDLE, DW
 
 std::string jobOf(const char*, const wchar_t**, HMODULE, LPCSTR function) { return std::string(" ") + function; }
 
+// The closing threads are known by their routine; of the others, the removal
+// of older versions reserves a deep stack, and the progress window's thread
+// takes the default one.
+bool isRemovalThread(LPTHREAD_START_ROUTINE routine, DWORD flags) {
+  return routine != closeQueuedFiles && (flags & STACK_SIZE_PARAM_IS_A_RESERVATION) != 0;
+}
+
+std::string jobOf(const char*, const wchar_t**, LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE routine, LPVOID,
+                  DWORD flags, LPDWORD) {
+  if (routine == closeQueuedFiles) return " closing";
+  return isRemovalThread(routine, flags) ? " removal" : " window";
+}
+
 const FaultRow& rowFor(const std::string& call) {
   const FaultRow* row = findFaultRow(call);
   if (row != nullptr) return *row;
@@ -122,13 +136,15 @@ Result resultOf(intptr_t failure) {
 
 // The removal of older versions runs here and now, on the calling thread,
 // rather than beside the waiting one, so that its calls come in the same
-// order in every run and each is failed in turn. The handle returned is one
-// that is already signalled, as a thread's is once it has ended. The
-// closing threads wait for files, and start as threads.
+// order in every run and each is failed in turn. The progress window's
+// thread does not run: it stands for one that could make no window, which
+// the probe's starts (with no display of their own) need not show. The
+// handle returned is one that is already signalled, as a thread's is once
+// it has ended. The closing threads wait for files, and start as threads.
 HANDLE runInline(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE routine, LPVOID parameter,
                  DWORD flags, LPDWORD id) {
   if (routine == closeQueuedFiles) return realCalls.createThread(security, stack, routine, parameter, flags, id);
-  routine(parameter);
+  if (isRemovalThread(routine, flags)) routine(parameter);
   return CreateEventW(nullptr, TRUE, TRUE, nullptr);
 }
 
@@ -213,6 +229,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   onefilePathTemplate = FAULT_TEMPLATE;
   onefileVersionText = FAULT_VERSION;
   onefileRemovesOldVersions = true;
+  // The progress window's thread is started at the first piece written.
+  onefileShowsProgress = true;
+  progressWindowDelayMs = 0;
   onefileApplicationName = L"fault-probe";
   countEveryCall();
   // The steps of runBootstrap before and after it finds its attached data.

@@ -82,9 +82,12 @@ inline constexpr FaultRow FAULT_ROWS[] = {
     {"CommandLineToArgvW", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::FULL_BUFFER, ""},
     {"CreateProcessW", FALSE, ERROR_FILE_NOT_FOUND, false, Ending::SYSTEM_REPORT, "Error, couldn't launch child"},
     {"GetExitCodeProcess", FALSE, ERROR_ACCESS_DENIED, false, Ending::STATUS_UNREAD, ""},
-    // The removal of older versions is housekeeping: no failure of it shows;
-    // closing threads that cannot start leave the closing to the unpacking.
-    {"CreateThread", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::STARTS, ""},
+    // A first start's progress window is no part of the run: the start goes on without it.
+    {"CreateThread window", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::STARTS, ""},
+    // The removal of older versions is housekeeping: no failure of it shows.
+    {"CreateThread removal", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::STARTS, ""},
+    // Closing threads that cannot start leave the closing to the unpacking.
+    {"CreateThread closing", 0, ERROR_NOT_ENOUGH_MEMORY, false, Ending::STARTS, ""},
     {"FindFirstFileExW", -1, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
     {"FindNextFileW", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
     {"FindClose", FALSE, ERROR_INVALID_HANDLE, true, Ending::STARTS, ""},

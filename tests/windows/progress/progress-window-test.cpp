@@ -140,4 +140,14 @@ TEST(ProgressWindow, NoWindowForAWarmStartOrASmallFirstStart) {
   }
 }
 
+// Without its timer, a window asked to go while it is being made, before
+// its thread has published it, still goes when the run asks (progress-probe).
+TEST(ProgressWindow, AWindowAskedToGoWhileItIsMadeGoesWithoutItsTimer) {
+  harness::RunOptions options;
+  options.noStandardHandles = true;
+  HANDLE probe = harness::start(harness::binPath(L"progress-probe.exe"), options);
+  EXPECT_EQ(harness::waitForExit(probe, 60000), 0u) << "the window stayed";
+  CloseHandle(probe);
+}
+
 }  // namespace
