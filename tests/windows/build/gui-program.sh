@@ -11,7 +11,7 @@ command -v wrestool >/dev/null || fail "no wrestool (scripts/setup.sh installs i
 rm -rf "$work" && mkdir -p "$work/app"
 cp "$program" "$work/app/iexplore.exe"
 "$pack" build "$work/app" --main iexplore.exe -o "$work/packed.exe" >"$work/build.out"
-grep -qF '; from iexplore.exe: --windows --name iexplore --version 9.0.8112.16421 --icon --company --description --product --copyright' \
+grep -qF '; from iexplore.exe: --windows --name iexplore --version 9.0.8112.16421 --icon --company "Microsoft Corporation" --description "Wine Internet Explorer" --product Wine --copyright "Copyright (c) 1993-' \
   "$work/build.out" || fail "the summary does not say what came from iexplore.exe: $(cat "$work/build.out")"
 
 x86_64-w64-mingw32-objdump -p "$work/packed.exe" >"$work/headers.txt"
