@@ -86,7 +86,9 @@ compare_signing() {
     [ $((round % 2)) -eq 1 ] && timed_build signed "$level" --sign-cert "$work/sign.pem" --sign-key "$work/sign.key"
   done
   unsigned_time=$(median <"$work/unsigned.times") signed_time=$(median <"$work/signed.times")
-  images=$("$pack" verify --signatures "$work/signed.exe" | tail -1 | cut -d' ' -f1)
+  # The summary: "the executable and N programs and libraries inside, M unsigned".
+  images=$("$pack" verify --signatures "$work/signed.exe" | tail -1 |
+    sed -n 's/^\(the executable and \)\{0,1\}\([0-9]*\) program.*/\2/p')
   printf 'signing: %d files, %d of them programs and libraries (%d of Wine'"'"'s added), %d MB; %d threads, level %d, median of %d rounds\n' \
     "$(find "$signing_app" -type f | wc -l)" "$images" "$(find "$signing_app/wine-libraries" -type f | wc -l)" \
     "$(du -sm "$signing_app" | cut -f1)" "$threads" "$level" "${BENCH_SIGN_ROUNDS:-3}"
