@@ -56,7 +56,12 @@ TEST(InterruptCleanup, AFolderTakenBackWhileTheHandlerEmptiesItIsLeftToTheHandle
   for (int i = 0; i < OTHER_FILES; ++i) writeFile(folder / ("other/" + std::to_string(i)), "keep");
   EXPECT_EXIT(takeBackWhileTheHandlerRuns(folder / "watched", folder / "other"), testing::KilledBySignal(SIGTERM), "");
   EXPECT_EQ(entriesOf(folder / "other").size(), size_t{OTHER_FILES}) << "the handler unlinked another folder's files";
-  EXPECT_FALSE(fs::exists(folder / "watched")) << "the handler did not finish";
+  // Whichever of the two takes the slot first has it: the handler removes
+  // the whole folder, or stop() came first and the handler never touched it.
+  // A folder half emptied is a handler that lost its descriptor mid-way.
+  if (fs::exists(folder / "watched")) {
+    EXPECT_EQ(entriesOf(folder / "watched").size(), size_t{WATCHED_FILES}) << "the handler did not finish";
+  }
 }
 
 }  // namespace
