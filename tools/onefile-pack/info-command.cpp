@@ -165,6 +165,7 @@ std::optional<ProgramDefaults> mainProgramDefaults(const std::filesystem::path& 
 
 std::string nameSource(const std::string& name, const std::optional<ProgramDefaults>& carried) {
   if (carried && name == carried->name) return "from " + carried->source + "'s file name";
+  if (carried && name == carried->product) return "from " + carried->source + "'s product name";
   if (name == DEFAULT_NAME) return "the default";
   return "given with --name";
 }
@@ -175,6 +176,16 @@ std::string versionSource(const std::string& version, const std::optional<Progra
   if (version == DEFAULT_VERSION && (!carried || carried->version.empty()))
     return "the default: every build of this name without --version shares its cache folder";
   return "given with --version";
+}
+
+// The level the executable's own manifest asks for, and whether the main
+// program's asks for the same.
+std::string executionLevelText(const ProgramTraits& traits, const std::optional<ProgramDefaults>& carried) {
+  ExecutionLevel level = traits.executionLevel.value_or(ExecutionLevel::asInvoker);
+  std::string source = carried && carried->executionLevel == level ? "from " + carried->source + "'s manifest"
+                       : level == ExecutionLevel::asInvoker        ? "the default"
+                                                                   : "given with --execution-level";
+  return std::string(executionLevelName(level)) + " (" + source + ")";
 }
 
 std::string signerText(const MappedFile& file) {
@@ -196,6 +207,7 @@ void printExecutableInfo(const MappedFile& file, const AttachedData& attached, c
   printField("kind:", traits.subsystem == SUBSYSTEM_CONSOLE ? "console program"
                       : traits.subsystem == SUBSYSTEM_GUI   ? "GUI program"
                                                             : "subsystem " + std::to_string(traits.subsystem));
+  printField("elevation:", executionLevelText(traits, carried));
   printField("template:", displayName(utf16ToUtf8(attached.pathTemplate)));
   printField("cache folder:", cacheFolderText(attached.pathTemplate, attached.version));
   printField("flags:", flagsText(attached.flags));

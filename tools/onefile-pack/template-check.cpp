@@ -37,6 +37,19 @@ std::optional<std::string> templateProblem(std::u16string_view text) {
   return std::nullopt;
 }
 
+std::optional<std::string> versionFolderProblem(const std::string& text) {
+  size_t dash = text.find('-'), plus = std::min(text.find('+'), text.size());
+  if (dash != std::string::npos && dash < plus && plus - dash - 1 > VERSION_PRERELEASE_UNITS)
+    return "has a prerelease of " + std::to_string(plus - dash - 1) + " characters; at most " +
+           std::to_string(VERSION_PRERELEASE_UNITS) + " are taken";
+  std::string mark(REMOVAL_MARK, REMOVAL_MARK + sizeof REMOVAL_MARK / sizeof REMOVAL_MARK[0] - 1);
+  if (text.find(mark) != std::string::npos)
+    return "holds '" + mark + "', which marks the folder of a version being removed";
+  return std::nullopt;
+}
+
+bool hasPrereleaseOrBuild(const std::string& text) { return text.find_first_of("-+") != std::string::npos; }
+
 std::optional<std::array<uint16_t, 4>> parseVersionNumbers(const std::string& text) {
   VersionNumbers version;
   if (!parseVersionText(text.data(), text.size(), &version)) return std::nullopt;
