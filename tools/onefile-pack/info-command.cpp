@@ -182,9 +182,10 @@ std::string versionSource(const std::string& version, const std::optional<Progra
 // program's asks for the same.
 std::string executionLevelText(const ProgramTraits& traits, const std::optional<ProgramDefaults>& carried) {
   ExecutionLevel level = traits.executionLevel.value_or(ExecutionLevel::asInvoker);
-  std::string source = carried && carried->executionLevel == level ? "from " + carried->source + "'s manifest"
-                       : level == ExecutionLevel::asInvoker        ? "the default"
-                                                                   : "given with --execution-level";
+  bool carriesOne = carried && carried->executionLevel;
+  std::string source = carriesOne && carried->executionLevel == level                ? "from " + carried->source + "'s manifest"
+                       : !carriesOne && level == ExecutionLevel::asInvoker ? "the default"
+                                                                           : "given with --execution-level";
   return std::string(executionLevelName(level)) + " (" + source + ")";
 }
 

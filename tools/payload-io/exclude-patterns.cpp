@@ -55,15 +55,18 @@ bool segmentMatches(std::u16string_view pattern, std::u16string_view name) {
   return p == pattern.size();
 }
 
-// Segments against names, '**' taking any number of names: matched[i][j]
-// tells whether pattern segments from i match names from j.
+// Segments against names, '**' taking any number of names (one or more at
+// the end of a pattern): matched[i][j] tells whether pattern segments from i
+// match names from j.
 bool pathMatches(const std::vector<std::u16string>& pattern, size_t patternEnd,
                  const std::vector<std::u16string_view>& names) {
   std::vector<std::vector<char>> matched(patternEnd + 1, std::vector<char>(names.size() + 1, 0));
   matched[patternEnd][names.size()] = 1;
   for (size_t i = patternEnd; i-- > 0;)
     for (size_t j = names.size() + 1; j-- > 0;) {
-      if (pattern[i] == ANY_FOLDERS)
+      if (pattern[i] == ANY_FOLDERS && i > 0 && i + 1 == pattern.size() && patternEnd == pattern.size())
+        matched[i][j] = j < names.size();  // "tests/**": what tests holds, not a file called tests
+      else if (pattern[i] == ANY_FOLDERS)
         matched[i][j] = matched[i + 1][j] || (j < names.size() && matched[i][j + 1]);
       else
         matched[i][j] = j < names.size() && segmentMatches(pattern[i], names[j]) && matched[i + 1][j + 1];
