@@ -38,7 +38,6 @@
 #include "onefile-pack/target-length.h"
 #include "onefile-pack/sign-options.h"
 #include "onefile-pack/template-check.h"
-#include "paths/placeholder-names.h"
 #include "paths/version-folder.h"
 #include "host/text-output.h"
 #include "host/utf.h"
@@ -356,18 +355,6 @@ void warnAboutOutputName(const BuildRequest& request) {
   if (!isExecutableName(request.output.filename().u8string()))
     printText(stderr, "onefile-pack: warning: %s does not end in .exe, so Explorer and cmd will not start it as a program\n",
               displayName(request.output.u8string()).c_str());
-}
-
-// Whether the template's folder changes with the version: {VERSION},
-// {FILE_VERSION} or {PRODUCT_VERSION} in it.
-bool templateNamesVersion(const std::u16string& pathTemplate) {
-  for (size_t open = pathTemplate.find(u'{'); open != std::u16string::npos; open = pathTemplate.find(u'{', open + 1)) {
-    size_t close = pathTemplate.find(u'}', open);
-    if (close == std::u16string::npos) return false;
-    PlaceholderId id = findPlaceholderId(pathTemplate.data() + open + 1, close - open - 1);
-    if (id == PLACEHOLDER_VERSION || id == PLACEHOLDER_FILE_VERSION || id == PLACEHOLDER_PRODUCT_VERSION) return true;
-  }
-  return false;
 }
 
 // Said of a finished build: two different programs of one name, neither

@@ -20,6 +20,7 @@
 #include "onefile-pack/close-threads-option.h"
 #include "onefile-pack/command-line.h"
 #include "onefile-pack/commands.h"
+#include "onefile-pack/template-check.h"
 #include "payload-io/payload-file.h"
 #include "payload-io/payload-locator.h"
 #include "pe-image/authenticode.h"
@@ -170,11 +171,14 @@ std::string nameSource(const std::string& name, const std::optional<ProgramDefau
   return "given with --name";
 }
 
-std::string versionSource(const std::string& version, const std::optional<ProgramDefaults>& carried) {
+std::string versionSource(const std::string& version, const std::optional<ProgramDefaults>& carried,
+                          const std::u16string& pathTemplate) {
   if (carried && !carried->version.empty() && version == carried->version)
     return "from " + carried->source + "'s file version";
   if (version == DEFAULT_VERSION && (!carried || carried->version.empty()))
-    return "the default: every build of this name without --version shares its cache folder";
+    return templateNamesVersion(pathTemplate)
+               ? "the default: every build of this name without --version shares its cache folder"
+               : "the default";
   return "given with --version";
 }
 
@@ -203,7 +207,7 @@ void printExecutableInfo(const MappedFile& file, const AttachedData& attached, c
   std::optional<ProgramDefaults> carried = mainProgramDefaults(path, shown);
   std::string name = utf16ToUtf8(attached.name), version = utf16ToUtf8(attached.version);
   printField("name:", displayName(name) + " (" + nameSource(name, carried) + ")");
-  printField("version:", displayName(version) + " (" + versionSource(version, carried) + ")");
+  printField("version:", displayName(version) + " (" + versionSource(version, carried, attached.pathTemplate) + ")");
   ProgramTraits traits = readProgramTraits(file.data(), file.size(), shown);
   printField("kind:", traits.subsystem == SUBSYSTEM_CONSOLE ? "console program"
                       : traits.subsystem == SUBSYSTEM_GUI   ? "GUI program"

@@ -37,6 +37,16 @@ std::optional<std::string> templateProblem(std::u16string_view text) {
   return std::nullopt;
 }
 
+bool templateNamesVersion(std::u16string_view pathTemplate) {
+  for (size_t open = pathTemplate.find(u'{'); open != std::u16string_view::npos; open = pathTemplate.find(u'{', open + 1)) {
+    size_t close = pathTemplate.find(u'}', open);
+    if (close == std::u16string_view::npos) return false;
+    PlaceholderId id = findPlaceholderId(pathTemplate.data() + open + 1, close - open - 1);
+    if (id == PLACEHOLDER_VERSION || id == PLACEHOLDER_FILE_VERSION || id == PLACEHOLDER_PRODUCT_VERSION) return true;
+  }
+  return false;
+}
+
 std::optional<std::string> versionFolderProblem(const std::string& text) {
   size_t dash = text.find('-'), plus = std::min(text.find('+'), text.size());
   if (dash != std::string::npos && dash < plus && plus - dash - 1 > VERSION_PRERELEASE_UNITS)

@@ -6,12 +6,17 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace onefile {
 
 // Why the template would fail to expand, naming the placeholder or brace at
 // fault; nullopt when every placeholder is known and the braces balance.
 std::optional<std::string> templateProblem(std::u16string_view pathTemplate);
+
+// Whether the template's folder changes with the version: {VERSION},
+// {FILE_VERSION} or {PRODUCT_VERSION} in it.
+bool templateNamesVersion(std::u16string_view pathTemplate);
 
 // What a version that parseVersionNumbers refuses is not (to follow the text).
 inline constexpr char VERSION_FORM[] =
