@@ -311,7 +311,8 @@ std::string sourcesText(const ParsedArguments& parsed, const BuildRequest& reque
       request.subsystem == SUBSYSTEM_CONSOLE ? "--console" : "--windows");
   add(parsed.has("name"), !carried.name.empty(), "--name " + displayName(identity.name));
   add(parsed.has("version"), !carried.version.empty(), "--version " + displayName(utf16ToUtf8(request.versionText)));
-  if (parsed.has("execution-level") || carried.executionLevel)
+  // asInvoker, as Windows takes any program without a manifest, goes unsaid.
+  if (parsed.has("execution-level") || request.executionLevel != ExecutionLevel::asInvoker)
     add(parsed.has("execution-level"), true,
         std::string("--execution-level ") + executionLevelName(request.executionLevel));
   add(parsed.has("icon"), !carried.icon.empty(), "--icon");
