@@ -18,6 +18,9 @@ constexpr unsigned OLD_FOLDERS_PER_START = 16;
 wchar_t parentFolder[PATH_CAPACITY];
 wchar_t mainProgramName[MAX_PATH];
 VersionNumbers ownVersion;
+// The target folder's own name: versions that differ only in case (1.0.0-Beta
+// and 1.0.0-beta, which SemVer orders) name this one folder on Windows.
+wchar_t ownFolderName[MAX_PATH];
 wchar_t processIdText[PROCESS_ID_TEXT_CAPACITY];
 
 // The names taken from the parent's listing, and the version part of each
@@ -78,6 +81,7 @@ size_t oldFolderVersion(const WIN32_FIND_DATAW& entry) {
   size_t marked = markedVersionLength(entry.cFileName);
   if (marked != 0) return marked;
   size_t length = wcslen(entry.cFileName);
+  if (_wcsicmp(entry.cFileName, ownFolderName) == 0) return 0;
   VersionNumbers version;
   // Only lower versions: a newer one may be running from a newer executable.
   if (!parseVersionText(entry.cFileName, length, &version) || compareVersions(version, ownVersion) >= 0) return 0;
@@ -126,6 +130,9 @@ bool prepareOldVersionRemoval(const wchar_t* pathTemplate, const wchar_t* versio
   wcscpy(parentFolder, target);
   cutToFolder(parentFolder);
   wcscpy(mainProgramName, programName + 1);
+  size_t folderName = wcslen(parentFolder) + 1;
+  if (folderName >= wcslen(target) || wcslen(target + folderName) >= MAX_PATH) return false;
+  wcscpy(ownFolderName, target + folderName);
   char digits[PROCESS_ID_TEXT_CAPACITY];
   formatOwnProcessId(digits);
   processIdText[0] = L'\0';

@@ -3,8 +3,7 @@
 #pragma once
 #include <wchar.h>
 
-// The mark of a folder being removed: "<version>.removing.<process ID>".
-inline constexpr wchar_t REMOVAL_MARK[] = L".removing.";
+#include "paths/version-folder.h"  // REMOVAL_MARK
 
 // Takes what the removal works from: the parent of the target folder, this
 // version and the main program's file name. False, and nothing to remove,

@@ -7,6 +7,7 @@
 #include "host/pack-error.h"
 #include "payload/format.h"
 #include "pe-image/authenticode.h"
+#include "pe-image/execution-level.h"
 #include "pe-image/program-traits.h"
 
 namespace fuzz_walk {
@@ -31,10 +32,19 @@ void walkSignature(const uint8_t* data, size_t size) {
     require(signer->name.size() <= table->size(), "a signer's name longer than its signature");
 }
 
+// The bytes as a manifest too: reaching the manifest reader through a valid
+// image and resource directory is rare for mutated bytes.
+void walkManifest(const uint8_t* data, size_t size) {
+  onefile::ExecutionLevelFound found = onefile::readExecutionLevel(onefile::ByteView(data, size));
+  require(found.fault.find('\n') == std::string::npos, "a manifest fault that is not one line");
+  require(!found.level || found.fault.empty(), "a level taken from a manifest said to be faulty");
+}
+
 }  // namespace
 
 void walkProgram(const uint8_t* data, size_t size) {
   walkSignature(data, size);
+  walkManifest(data, size);
   onefile::ProgramTraits traits;
   try {
     traits = onefile::readProgramTraits(data, size, "main.exe");

@@ -43,6 +43,8 @@ for fuzzer in $fuzzers; do
     for seed in winver.exe icinfo.exe control.exe; do
       if [ -f "$WINE_PROGRAMS/$seed" ]; then cp "$WINE_PROGRAMS/$seed" "$corpus/wine-$seed"; fi
     done
+    # The walk reads the bytes as a manifest too.
+    cp "$root/resources/app.manifest" "$corpus/manifest-seed"
   fi
   for seeds in "$@"; do
     case $fuzzer in

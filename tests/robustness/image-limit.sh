@@ -23,7 +23,7 @@ cp "$windows/bin/robust-app.exe" "$work/app/app.exe"
 head -c "$PAST_THE_LIMIT" /dev/urandom > "$work/app/data.bin"
 
 status=0
-"$pack" build "$work/app" --main app.exe -o "$work/out/app.exe" --level 1 -q 2> "$work/err" || status=$?
+"$pack" build "$work/app" --main app.exe --name Robust.App -o "$work/out/app.exe" --level 1 -q 2> "$work/err" || status=$?
 shown=$(printf '%s' "$work/out/app.exe" | sed 's/[][\\.*^$+?(){}|]/\\&/g')
 expected="^onefile-pack: $shown: the payload grows past [0-9]+ bytes, the most an executable can carry: Windows loads no image of $IMAGE_LIMIT bytes or more\$"
 refused=1

@@ -21,7 +21,8 @@ std::vector<IconImage> defaultIcon() {
   return parseIconFile(std::string(embeddedFile(onefileDefaultIcon, onefileDefaultIconEnd)), "the default icon");
 }
 
-std::vector<Resource> applicationResources(const ApplicationIdentity& identity, const std::vector<IconImage>& icon) {
+std::vector<Resource> applicationResources(const ApplicationIdentity& identity, const std::vector<IconImage>& icon,
+                                           ExecutionLevel level) {
   VersionInfo version;
   version.numbers = identity.version;
   std::string number = versionText(identity.version);
@@ -33,12 +34,12 @@ std::vector<Resource> applicationResources(const ApplicationIdentity& identity, 
       {"LegalCopyright", identity.copyright},
       {"OriginalFilename", identity.name + ".exe"},
       {"ProductName", identity.product.empty() ? identity.name : identity.product},
-      {"ProductVersion", number},
+      {"ProductVersion", identity.versionText.empty() ? number : identity.versionText},
   };
   std::vector<Resource> resources = iconResources(icon);
   resources.push_back(Resource{RESOURCE_VERSION, VERSION_ID, LANGUAGE_ENGLISH_US, buildVersionResource(version)});
   resources.push_back(Resource{RESOURCE_MANIFEST, MANIFEST_ID, LANGUAGE_ENGLISH_US,
-                               std::string(embeddedFile(onefileManifest, onefileManifestEnd))});
+                               withExecutionLevel(std::string(embeddedFile(onefileManifest, onefileManifestEnd)), level)});
   return resources;
 }
 

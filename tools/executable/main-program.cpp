@@ -85,6 +85,7 @@ ProgramDefaults programDefaults(const MainProgram& program) {
   defaults.name = nameOf(program.fileName);
   if (traits.fileVersion) defaults.version = fileVersionText(*traits.fileVersion);
   defaults.icon = std::move(traits.icon);
+  defaults.executionLevel = traits.executionLevel;
   defaults.company = usableText(shown, "CompanyName", traits.company);
   defaults.description = usableText(shown, "FileDescription", traits.description);
   defaults.product = usableText(shown, "ProductName", traits.product);

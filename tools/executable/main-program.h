@@ -1,6 +1,6 @@
 // The program a build starts, and what the executable takes over from it
 // where no option says otherwise: its subsystem, its name, its version, its
-// icon and the texts of its version resource.
+// icon, the texts of its version resource and its execution level.
 #pragma once
 #include <cstdint>
 #include <filesystem>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "pe-image/execution-level.h"
 #include "pe-image/icon-group.h"
 
 namespace onefile {
@@ -31,6 +32,7 @@ struct ProgramDefaults {
   std::string name, version;  // empty: the program gives none
   std::vector<IconImage> icon;
   std::string company, description, product, copyright;
+  std::optional<ExecutionLevel> executionLevel;  // none: its manifest asks for none
 };
 
 // Reads what the program carries. Throws PackError when it is not a program

@@ -14,6 +14,8 @@
 
 #include "executable/application-resources.h"
 #include "onefile-pack/build-defaults.h"
+#include "onefile-pack/cache-folder-name.h"
+#include "onefile-pack/execution-level-option.h"
 #include "onefile-pack/close-threads-option.h"
 #include "onefile-pack/code-signer.h"
 #include "onefile-pack/command-line.h"
@@ -52,10 +54,11 @@ const std::vector<OptionDefinition> BUILD_OPTIONS = {
      "instead of a folder, embed a payload written by onefile-pack payload, byte for byte"},
     {{"--name"}, "name", "NAME",
      "the application's name: the cache folder's name and the version resource's names (default: the main "
-     "program's file name without .exe)"},
+     "program's file name without .exe; with --remove-old-versions, its product name)"},
     {{"--version"}, "version", "X.Y.Z",
-     "up to four dot-separated numbers (default: the main program's file version, else 1.7.0): the {VERSION} of "
-     "the cache folder, and the file and product version (with .0 added: 1.7.0.0)"},
+     "up to four dot-separated numbers, then optionally a prerelease and build part as SemVer has them "
+     "(2.1.0-beta.3+7) (default: the main program's file version, else 1.7.0): the {VERSION} of the cache folder "
+     "and the product version text, whole; the file version, its numbers with .0 added (1.7.0.0)"},
     {{"--template"}, "template", "T",
      "the cache folder's path template (default {CACHE_DIR}\\<name>\\{VERSION}); its placeholders are in "
      "the guide's Path templates"},
@@ -73,6 +76,7 @@ const std::vector<OptionDefinition> BUILD_OPTIONS = {
     {{"--console"}, "console", "",
      "make a console program, which cmd waits for (default: the main program's own kind)"},
     {{"--windows"}, "windows", "", "make a GUI program, which cmd does not wait for"},
+    executionLevelOption(),
     {{"--progress-window"}, "progress-window", "",
      "show a small window with the unpacking's progress when a first start takes more than half a second "
      "(GUI programs only)"},
@@ -94,6 +98,7 @@ struct BuildRequest {
   std::optional<FolderRequest> folder;
   ApplicationIdentity identity;
   uint16_t subsystem = SUBSYSTEM_GUI;
+  ExecutionLevel executionLevel = ExecutionLevel::asInvoker;
   ProgramDefaults carried;
   std::u16string pathTemplate, versionText;
   size_t targetFolderUnits = 0;  // estimated from the template
@@ -128,9 +133,17 @@ std::string checkedText(const ParsedArguments& parsed, const std::string& key) {
   return text;
 }
 
+// Without --name, the main program's file name; but a removal of older
+// versions needs a name of the application's own, which a file name alone is
+// not: another vendor's app.exe would share the folder, and lose its versions.
+std::string defaultName(const ParsedArguments& parsed, const BuildRequest& request) {
+  if (request.removeOldVersions && !request.unchecked && !parsed.has("template"))
+    return nameForOldVersionRemoval(request.carried);
+  return request.carried.name.empty() ? DEFAULT_NAME : request.carried.name;
+}
+
 void readNameAndVersion(const ParsedArguments& parsed, BuildRequest* request) {
-  request->identity.name = checkedText(parsed, "name");
-  if (!parsed.has("name")) request->identity.name = request->carried.name.empty() ? DEFAULT_NAME : request->carried.name;
+  request->identity.name = parsed.has("name") ? checkedText(parsed, "name") : defaultName(parsed, *request);
   // The name is a folder of the default template and the executable's own name.
   std::u16string name = wideText("--name", request->identity.name);
   const std::string pass = parsed.has("name") ? "" : " (taken from the main program's name; pass --name)";
@@ -140,10 +153,13 @@ void readNameAndVersion(const ParsedArguments& parsed, BuildRequest* request) {
   std::string carriedVersion = request->carried.version.empty() ? DEFAULT_VERSION : request->carried.version;
   std::string version = parsed.value("version").value_or(carriedVersion);
   request->versionText = wideText("--version", version);
+  if (std::optional<std::string> problem = versionFolderProblem(version); problem && !request->unchecked)
+    throw OptionError("--version", "'" + displayName(version) + "' " + *problem);
   std::optional<std::array<uint16_t, 4>> numbers = parseVersionNumbers(version);
   if (numbers) request->identity.version = *numbers;
   else if (!request->unchecked)
-    throw OptionError("--version", "'" + displayName(version) + "' is not up to four dot-separated numbers from 0 to 65535");
+    throw OptionError("--version", "'" + displayName(version) + "' " + VERSION_FORM);
+  if (numbers && hasPrereleaseOrBuild(version)) request->identity.versionText = version;
 
   std::string defaultTemplate = "{CACHE_DIR}\\" + request->identity.name + "\\{VERSION}";
   request->pathTemplate = wideText("--template", parsed.value("template").value_or(defaultTemplate));
@@ -207,6 +223,8 @@ BuildRequest requestFrom(const ParsedArguments& parsed) {
   if (!request.payloadFile) request.folder = folderRequestFrom(parsed, std::filesystem::u8path(parsed.positional[0]));
   for (const char* key : {"name", "company", "description", "product", "copyright"}) checkedText(parsed, key);
   readMainProgram(parsed, &request);
+  request.executionLevel = executionLevelFrom(parsed).value_or(
+      request.carried.executionLevel.value_or(ExecutionLevel::asInvoker));
   if (request.progressWindow && request.subsystem == SUBSYSTEM_CONSOLE)
     throw OptionError("--progress-window", "is for GUI programs: a console program's user sees its console wait");
   readNameAndVersion(parsed, &request);
@@ -293,6 +311,10 @@ std::string sourcesText(const ParsedArguments& parsed, const BuildRequest& reque
       request.subsystem == SUBSYSTEM_CONSOLE ? "--console" : "--windows");
   add(parsed.has("name"), !carried.name.empty(), "--name " + displayName(identity.name));
   add(parsed.has("version"), !carried.version.empty(), "--version " + displayName(utf16ToUtf8(request.versionText)));
+  // asInvoker, as Windows takes any program without a manifest, goes unsaid.
+  if (parsed.has("execution-level") || request.executionLevel != ExecutionLevel::asInvoker)
+    add(parsed.has("execution-level"), true,
+        std::string("--execution-level ") + executionLevelName(request.executionLevel));
   add(parsed.has("icon"), !carried.icon.empty(), "--icon");
   add(parsed.has("company"), !carried.company.empty(), valued("--company", identity.company));
   add(parsed.has("description"), !carried.description.empty(), valued("--description", identity.description));
@@ -338,18 +360,39 @@ void warnAboutOutputName(const BuildRequest& request) {
 
 // Said of a finished build: two different programs of one name, neither
 // with a version, would unpack into one folder, over each other's files.
+// Where the template has no version in it, the folder is shared whatever the
+// version, and what the default gives every such build is the version
+// resource's number.
 void warnAboutDefaultedVersion(const ParsedArguments& parsed, const BuildRequest& request) {
   if (request.carried.source.empty() || parsed.has("version") || !request.carried.version.empty()) return;
-  printText(stderr,
-            "onefile-pack: warning: no --version given and %s has no file version: every such build named %s "
-            "unpacks into the one cache folder of version %s, over another's files; pass --version\n",
-            request.carried.source.c_str(), displayName(request.identity.name).c_str(), DEFAULT_VERSION);
+  if (templateNamesVersion(request.pathTemplate))
+    printText(stderr,
+              "onefile-pack: warning: no --version given and %s has no file version: every such build named %s "
+              "unpacks into the one cache folder of version %s, over another's files; pass --version\n",
+              request.carried.source.c_str(), displayName(request.identity.name).c_str(), DEFAULT_VERSION);
+  else
+    printText(stderr,
+              "onefile-pack: warning: no --version given and %s has no file version: the executable's version "
+              "resource says %s, as every such build's does; pass --version (the template has no {VERSION}, so "
+              "every build of it shares its one cache folder whatever its version)\n",
+              request.carried.source.c_str(), DEFAULT_VERSION);
+}
+
+// A folder name that other vendors' programs use too, whether it comes from
+// the name or from a given template.
+void warnAboutGenericName(const ParsedArguments& parsed, const BuildRequest& request) {
+  if (request.unchecked) return;
+  bool fromTemplate = parsed.has("template");
+  std::optional<std::string> folder =
+      fromTemplate ? applicationFolderName(request.pathTemplate) : std::optional<std::string>(request.identity.name);
+  if (folder && isGenericFolderName(*folder)) warnAboutGenericFolderName(*folder, fromTemplate);
 }
 
 int runBuildCommand(const Arguments& arguments) {
   ParsedArguments parsed = parseArguments(arguments, buildOptions());
   BuildRequest request = requestFrom(parsed);
   warnAboutOutputName(request);
+  warnAboutGenericName(parsed, request);
   // Not refused: the allowances are generous, and most machines' folders
   // are far shorter than they allow for.
   if (request.targetFolderUnits >= PATH_CAPACITY)
@@ -381,7 +424,7 @@ int runBuildCommand(const Arguments& arguments) {
   StubImage stub(stubBytes, "the built-in bootstrap");
   ExecutableContent content{request.pathTemplate, request.versionText,
                             wideText("--name", request.identity.name),
-                            applicationResources(request.identity, request.icon), request.subsystem,
+                            applicationResources(request.identity, request.icon, request.executionLevel), request.subsystem,
                             request.progressWindow, request.removeOldVersions, request.closeThreads};
   ExecutableWriter writer(stub, content, request.output);
   PackSummary summary;

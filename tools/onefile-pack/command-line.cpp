@@ -30,7 +30,12 @@ bool asksForHelp(const std::vector<std::string>& arguments) {
 std::optional<std::string> ParsedArguments::value(const std::string& key) const {
   auto it = values_.find(key);
   if (it == values_.end()) return std::nullopt;
-  return it->second;
+  return it->second.back();
+}
+
+std::vector<std::string> ParsedArguments::values(const std::string& key) const {
+  auto it = values_.find(key);
+  return it == values_.end() ? std::vector<std::string>{} : it->second;
 }
 
 std::string ParsedArguments::required(const std::string& key, const std::string& spelling) const {
@@ -70,7 +75,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments,
     std::string spelling = argument.substr(0, equals);
     const OptionDefinition* option = findOption(options, spelling);
     if (option == nullptr) throw UnknownOption("unknown option " + spelling);
-    if (parsed.values_.count(option->key) != 0) throw UsageError(spelling + " is given twice");
+    if (parsed.values_.count(option->key) != 0 && !option->repeatable) throw UsageError(spelling + " is given twice");
     std::string value;
     if (!option->takesValue()) {
       if (equals != std::string::npos) throw UsageError(spelling + " takes no value");
@@ -81,7 +86,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments,
     } else {
       throw UsageError(spelling + " needs a value");
     }
-    parsed.values_[option->key] = value;
+    parsed.values_[option->key].push_back(value);
   }
   return parsed;
 }

@@ -35,6 +35,7 @@ struct OptionDefinition {
   std::string key;
   std::string valueName;  // e.g. "FILE"; empty for an option without a value
   std::string help;       // one line of what it does
+  bool repeatable = false;  // may be given more than once; values() has each
 
   bool takesValue() const { return !valueName.empty(); }
 };
@@ -52,14 +53,17 @@ class ParsedArguments {
   std::vector<std::string> positional;
 
   bool has(const std::string& key) const { return values_.count(key) != 0; }
+  // The last value given (the only one, but for a repeatable option).
   std::optional<std::string> value(const std::string& key) const;
+  // Every value given, in order.
+  std::vector<std::string> values(const std::string& key) const;
   std::string required(const std::string& key, const std::string& spelling) const;
   // An integer option within [minimum, maximum], or fallback when absent.
   long integer(const std::string& key, const std::string& spelling, long fallback, long minimum, long maximum) const;
 
  private:
   friend ParsedArguments parseArguments(const std::vector<std::string>&, const std::vector<OptionDefinition>&);
-  std::map<std::string, std::string> values_;
+  std::map<std::string, std::vector<std::string>> values_;
 };
 
 // Throws UsageError for an unknown option, a missing value or a repeated option.

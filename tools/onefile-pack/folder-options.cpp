@@ -34,6 +34,21 @@ void warnAboutLongNames(const std::filesystem::path& root, const std::vector<Fol
                  longestCacheFolderFor(file->recordName));
 }
 
+// A pattern that leaves nothing out is most often one that was meant for
+// every folder and matches only at the top (*.pdb for **/*.pdb).
+void warnAboutExcludePatterns(const FolderRequest& request, const ExcludePatterns& excluded) {
+  std::vector<std::string> unused = excluded.unused();
+  const char* others = request.excluded.size() > 1 ? " that the other patterns do not" : "";
+  for (const std::string& pattern : unused)
+    printText(stderr,
+              "onefile-pack: warning: --exclude '%s' leaves out nothing%s; a pattern matches the whole path inside "
+              "the folder (**/*.pdb in every folder, *.pdb only at its top)\n",
+              displayName(pattern).c_str(), others);
+  if (excluded.matches(request.mainProgram))
+    printText(stderr, "onefile-pack: warning: --exclude matches the main program %s, which is packed all the same\n",
+              displayName(request.mainProgram).c_str());
+}
+
 constexpr uint64_t LARGEST_FRAME_SIZE = uint64_t{1} << 40;
 
 // "SIZE": a count of bytes, or of KiB, MiB or GiB with K, M or G after it.
@@ -54,6 +69,10 @@ uint64_t frameSizeFrom(const ParsedArguments& parsed) {
 
 const std::vector<OptionDefinition> FOLDER_OPTIONS = {
     {{"--main"}, "main", "REL", "the program to start: an .exe at the top of the folder"},
+    {{"--exclude"}, "exclude", "PATTERN",
+     "leave out the files whose path inside the folder matches, with / between folders on every system: * any "
+     "part of a name, ? one character, ** any folders (**/*.pdb, tests/**); repeatable; never the main program",
+     true},
     {{"--level"}, "level", "N",
      "zstd compression level, 1 to 22 (default 19); higher packs smaller and slower, and unpacking speed hardly "
      "changes"},
@@ -74,6 +93,11 @@ FolderRequest folderRequestFrom(const ParsedArguments& parsed, const std::filesy
   FolderRequest request;
   request.root = root;
   request.mainProgram = mainProgramOnDisk(root, mainProgramName(parsed.required("main", "--main")));
+  for (const std::string& pattern : parsed.values("exclude")) {
+    if (std::optional<std::string> problem = ExcludePatterns::problem(pattern))
+      throw OptionError("--exclude", "'" + displayName(pattern) + "' " + *problem);
+    request.excluded.add(pattern);
+  }
   request.settings.level = static_cast<int>(parsed.integer("level", "--level", DEFAULT_LEVEL, 1, ZSTD_maxCLevel()));
   request.settings.threads =
       static_cast<int>(parsed.integer("threads", "--threads", defaultThreads(), 0, MAX_THREADS));
@@ -84,8 +108,10 @@ FolderRequest folderRequestFrom(const ParsedArguments& parsed, const std::filesy
 }
 
 std::vector<FolderFile> scanRequestedFolder(const FolderRequest& request) {
-  std::vector<FolderFile> files = scanAppFolder(request.root, request.mainProgram);
+  ExcludePatterns excluded = request.excluded;
+  std::vector<FolderFile> files = scanAppFolder(request.root, request.mainProgram, excluded);
   warnAboutLongNames(request.root, files, request.cacheFolderUnits);
+  warnAboutExcludePatterns(request, excluded);
   return files;
 }
 

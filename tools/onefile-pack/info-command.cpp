@@ -20,6 +20,7 @@
 #include "onefile-pack/close-threads-option.h"
 #include "onefile-pack/command-line.h"
 #include "onefile-pack/commands.h"
+#include "onefile-pack/template-check.h"
 #include "payload-io/payload-file.h"
 #include "payload-io/payload-locator.h"
 #include "pe-image/authenticode.h"
@@ -165,16 +166,31 @@ std::optional<ProgramDefaults> mainProgramDefaults(const std::filesystem::path& 
 
 std::string nameSource(const std::string& name, const std::optional<ProgramDefaults>& carried) {
   if (carried && name == carried->name) return "from " + carried->source + "'s file name";
+  if (carried && name == carried->product) return "from " + carried->source + "'s product name";
   if (name == DEFAULT_NAME) return "the default";
   return "given with --name";
 }
 
-std::string versionSource(const std::string& version, const std::optional<ProgramDefaults>& carried) {
+std::string versionSource(const std::string& version, const std::optional<ProgramDefaults>& carried,
+                          const std::u16string& pathTemplate) {
   if (carried && !carried->version.empty() && version == carried->version)
     return "from " + carried->source + "'s file version";
   if (version == DEFAULT_VERSION && (!carried || carried->version.empty()))
-    return "the default: every build of this name without --version shares its cache folder";
+    return templateNamesVersion(pathTemplate)
+               ? "the default: every build of this name without --version shares its cache folder"
+               : "the default";
   return "given with --version";
+}
+
+// The level the executable's own manifest asks for, and whether the main
+// program's asks for the same.
+std::string executionLevelText(const ProgramTraits& traits, const std::optional<ProgramDefaults>& carried) {
+  ExecutionLevel level = traits.executionLevel.value_or(ExecutionLevel::asInvoker);
+  bool carriesOne = carried && carried->executionLevel;
+  std::string source = carriesOne && carried->executionLevel == level                ? "from " + carried->source + "'s manifest"
+                       : !carriesOne && level == ExecutionLevel::asInvoker ? "the default"
+                                                                           : "given with --execution-level";
+  return std::string(executionLevelName(level)) + " (" + source + ")";
 }
 
 std::string signerText(const MappedFile& file) {
@@ -191,11 +207,12 @@ void printExecutableInfo(const MappedFile& file, const AttachedData& attached, c
   std::optional<ProgramDefaults> carried = mainProgramDefaults(path, shown);
   std::string name = utf16ToUtf8(attached.name), version = utf16ToUtf8(attached.version);
   printField("name:", displayName(name) + " (" + nameSource(name, carried) + ")");
-  printField("version:", displayName(version) + " (" + versionSource(version, carried) + ")");
+  printField("version:", displayName(version) + " (" + versionSource(version, carried, attached.pathTemplate) + ")");
   ProgramTraits traits = readProgramTraits(file.data(), file.size(), shown);
   printField("kind:", traits.subsystem == SUBSYSTEM_CONSOLE ? "console program"
                       : traits.subsystem == SUBSYSTEM_GUI   ? "GUI program"
                                                             : "subsystem " + std::to_string(traits.subsystem));
+  printField("elevation:", executionLevelText(traits, carried));
   printField("template:", displayName(utf16ToUtf8(attached.pathTemplate)));
   printField("cache folder:", cacheFolderText(attached.pathTemplate, attached.version));
   printField("flags:", flagsText(attached.flags));

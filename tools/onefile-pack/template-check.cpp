@@ -37,6 +37,29 @@ std::optional<std::string> templateProblem(std::u16string_view text) {
   return std::nullopt;
 }
 
+bool templateNamesVersion(std::u16string_view pathTemplate) {
+  for (size_t open = pathTemplate.find(u'{'); open != std::u16string_view::npos; open = pathTemplate.find(u'{', open + 1)) {
+    size_t close = pathTemplate.find(u'}', open);
+    if (close == std::u16string_view::npos) return false;
+    PlaceholderId id = findPlaceholderId(pathTemplate.data() + open + 1, close - open - 1);
+    if (id == PLACEHOLDER_VERSION || id == PLACEHOLDER_FILE_VERSION || id == PLACEHOLDER_PRODUCT_VERSION) return true;
+  }
+  return false;
+}
+
+std::optional<std::string> versionFolderProblem(const std::string& text) {
+  size_t dash = text.find('-'), plus = std::min(text.find('+'), text.size());
+  if (dash != std::string::npos && dash < plus && plus - dash - 1 > VERSION_PRERELEASE_UNITS)
+    return "has a prerelease of " + std::to_string(plus - dash - 1) + " characters; at most " +
+           std::to_string(VERSION_PRERELEASE_UNITS) + " are taken";
+  std::string mark(REMOVAL_MARK, REMOVAL_MARK + sizeof REMOVAL_MARK / sizeof REMOVAL_MARK[0] - 1);
+  if (text.find(mark) != std::string::npos)
+    return "holds '" + mark + "', which marks the folder of a version being removed";
+  return std::nullopt;
+}
+
+bool hasPrereleaseOrBuild(const std::string& text) { return text.find_first_of("-+") != std::string::npos; }
+
 std::optional<std::array<uint16_t, 4>> parseVersionNumbers(const std::string& text) {
   VersionNumbers version;
   if (!parseVersionText(text.data(), text.size(), &version)) return std::nullopt;

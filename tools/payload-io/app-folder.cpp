@@ -23,6 +23,8 @@ constexpr size_t MAX_MAIN_PROGRAM_CANDIDATES = 3;
 
 struct Walk {
   fs::path root;
+  std::string mainProgram;
+  ExcludePatterns* excluded;
   fs::path canonicalRoot;
   std::vector<fs::path> openFolders;  // canonical folders from the root down to the current one
   std::vector<FolderFile> files;
@@ -70,6 +72,9 @@ void visitCheckedEntry(Walk& walk, const fs::path& path, const std::string& rela
 // An entry that cannot be packed is noted and left out, so that one run
 // names every such file; a folder's problem stands for all that it holds.
 void visitEntry(Walk& walk, const fs::path& path, const std::string& relative) {
+  std::error_code error;
+  bool excluded = walk.excluded->excludes(relative, fs::is_directory(path, error));
+  if (excluded && relative != walk.mainProgram) return;
   try {
     visitCheckedEntry(walk, path, relative);
   } catch (const PackError& refusal) {
@@ -263,6 +268,11 @@ std::string displayPath(const fs::path& root, const std::string& relative) {
 }
 
 std::vector<FolderFile> scanAppFolder(const fs::path& root, const std::string& mainProgram) {
+  ExcludePatterns none;
+  return scanAppFolder(root, mainProgram, none);
+}
+
+std::vector<FolderFile> scanAppFolder(const fs::path& root, const std::string& mainProgram, ExcludePatterns& excluded) {
   std::error_code error;
   fs::file_status status = fs::status(root, error);
   if (!fs::exists(status)) throw PackError(displayName(root.u8string()), "no such folder");
@@ -270,6 +280,8 @@ std::vector<FolderFile> scanAppFolder(const fs::path& root, const std::string& m
   checkMainProgramForm(root, mainProgram);
   Walk walk;
   walk.root = root;
+  walk.mainProgram = mainProgram;
+  walk.excluded = &excluded;
   walk.canonicalRoot = fs::canonical(root);
   walk.openFolders.push_back(walk.canonicalRoot);
   walkFolder(walk, root, "");

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "payload-io/exclude-patterns.h"
+
 namespace onefile {
 
 struct FolderFile {
@@ -21,8 +23,11 @@ struct FolderFile {
 };
 
 // Throws PackError naming the file that cannot be packed, and why, or
-// RefusedFiles naming each of several.
+// RefusedFiles naming each of several. An excluded entry is not looked at,
+// so nothing in it is refused; the main program is never excluded.
 std::vector<FolderFile> scanAppFolder(const std::filesystem::path& root, const std::string& mainProgram);
+std::vector<FolderFile> scanAppFolder(const std::filesystem::path& root, const std::string& mainProgram,
+                                      ExcludePatterns& excluded);
 
 // The main program's name as the folder spells it: a name given in another
 // case names the file as Windows would find it. Any other name is returned

@@ -51,6 +51,17 @@ void takeVersion(const ImageResources& resources, ProgramTraits* traits) {
   }
 }
 
+// The manifest Windows reads when it starts a program is the one of ID 1.
+constexpr uint16_t PROGRAM_MANIFEST_ID = 1;
+
+void takeExecutionLevel(const ImageResources& resources, ProgramTraits* traits) {
+  std::optional<ByteView> manifest = resources.byId(RESOURCE_MANIFEST, PROGRAM_MANIFEST_ID);
+  if (!manifest) return;
+  ExecutionLevelFound found = readExecutionLevel(*manifest);
+  traits->executionLevel = found.level;
+  if (!found.fault.empty()) traits->warnings.push_back(found.fault);
+}
+
 void takeIcon(const ImageResources& resources, ProgramTraits* traits) {
   std::optional<ByteView> group = resources.first(RESOURCE_GROUP_ICON);
   if (group) traits->icon = readIconGroup(resources, *group);
@@ -82,6 +93,8 @@ ProgramTraits readProgramTraits(const unsigned char* data, size_t size, const st
   // Each reading throws before it sets anything, so that a fault leaves all its items at their defaults.
   tolerating(
       &traits, [&] { takeVersion(*resources, &traits); }, "no version information is taken over");
+  tolerating(
+      &traits, [&] { takeExecutionLevel(*resources, &traits); }, "its manifest's execution level is not taken over");
   return traits;
 }
 

@@ -1,5 +1,6 @@
 // What a packed executable takes over from its main program: subsystem,
-// file version, version strings and icon. The main program is input the user
+// file version, version strings, icon and the execution level its manifest
+// asks for. The main program is input the user
 // did not write, so its headers and resources are read defensively: every
 // read is bounded, and anything malformed beyond the headers adds a warning
 // and leaves that item at its default.
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "pe-image/execution-level.h"
 #include "pe-image/icon-group.h"
 
 namespace onefile {
@@ -23,6 +25,7 @@ struct ProgramTraits {
   std::vector<IconImage> icon;  // the first icon group's images in the group's order, data byte for byte,
                                 // each directoryEntry a 16-byte .ico entry, so that iconResources()
                                 // writes the same group back; empty when there is no usable group
+  std::optional<ExecutionLevel> executionLevel;  // what its manifest asks for; none without a usable one
   std::vector<std::string> warnings;  // one line each (no prefix, no newline): what was malformed and ignored
 };
 

@@ -56,7 +56,8 @@ TEST(BuildCommand, RefusesEachBadOptionWithOneLineAndWritesNothing) {
   fs::create_directory(folder / "out");
   std::string app = (folder / "app").string(), out = (folder / "out/x.exe").string();
   std::vector<std::string> base = {"build", app, "--main", "app.exe"};
-  const std::string notVersion = "is not up to four dot-separated numbers from 0 to 65535";
+  const std::string notVersion = "is not up to four dot-separated numbers from 0 to 65535, then optionally "
+                                 "-PRERELEASE and +BUILD as SemVer writes them (2.1.0-beta.3)";
   const std::string outFolder = (folder / "out").string(), missing = (folder / "missing").string();
   struct Case {
     std::vector<std::string> extra;
@@ -70,6 +71,29 @@ TEST(BuildCommand, RefusesEachBadOptionWithOneLineAndWritesNothing) {
       {{"--version", "65536"}, "--version: '65536' " + notVersion, 2},
       {{"--version", "1..2"}, "--version: '1..2' " + notVersion, 2},
       {{"--version", ""}, "--version: '' " + notVersion, 2},
+      {{"--version", "2.1.0-beta.03"}, "--version: '2.1.0-beta.03' " + notVersion, 2},
+      {{"--version", "2.1.0-beta..3"}, "--version: '2.1.0-beta..3' " + notVersion, 2},
+      {{"--version", "2.1.0-"}, "--version: '2.1.0-' " + notVersion, 2},
+      {{"--version", "2.1.0+a+b"}, "--version: '2.1.0+a+b' " + notVersion, 2},
+      {{"--version", "2.1.0-beta_1"}, "--version: '2.1.0-beta_1' " + notVersion, 2},
+      {{"--version", "2.1.0-" + std::string(65, 'p')},
+       "--version: '2.1.0-" + std::string(65, 'p') + "' has a prerelease of 65 characters; at most 64 are taken", 2},
+      {{"--version", "2.1.0-x.removing.5"},
+       "--version: '2.1.0-x.removing.5' holds '.removing.', which marks the folder of a version being removed", 2},
+      {{"--remove-old-versions"},
+       "--remove-old-versions: the cache folder's name app comes from the main program's file name alone, which "
+       "another vendor's program may share, and their folders would be removed as older versions; pass a name that "
+       "says whose application it is (for example --name Contoso.Notes)", 2},
+      {{"--execution-level", "admin"},
+       "--execution-level: takes asInvoker, highestAvailable or requireAdministrator, not 'admin'", 2},
+      {{"--exclude", ""}, "--exclude: '' is empty", 2},
+      {{"--exclude", "lib\\*.pdb"},
+       "--exclude: 'lib\\*.pdb' holds '\\': patterns separate folders with '/' on every system, as in tests/**", 2},
+      {{"--exclude", "/tests/**"},
+       "--exclude: '/tests/**' starts with '/': patterns are matched against paths inside the folder, as in **/*.pdb", 2},
+      {{"--exclude", "**.pdb"},
+       "--exclude: '**.pdb' holds '**' inside a name: '**' stands for whole folders, as in **/*.pdb; '*' for part "
+       "of a name", 2},
       {{"--template", "{NOPE}\\x"}, "--template: unknown placeholder '{NOPE}'", 2},
       {{"--template", "{}\\x"}, "--template: an empty placeholder '{}'", 2},
       {{"--template", "{CACHE_DIR}\\{VERSION"}, "--template: unbalanced braces: the placeholder '{VERSION' is not closed", 2},
@@ -273,6 +297,14 @@ TEST(BuildCommand, TakesTheSubsystemAndNameOfItsMainProgramUnlessTold) {
     EXPECT_NE(headers.out.find(c.header), std::string::npos) << label;
     EXPECT_NE(readFile(exe).find(utf16z("{CACHE_DIR}\\" + c.name + "\\{VERSION}")), std::string::npos) << label;
   }
+  // With no {VERSION} in the template, the folder is shared whatever the
+  // version: what the default gives every such build is the resource's number.
+  CommandResult unversioned = runPack({"build", (folder / "app").string(), "--main", "Tool.exe", "-q", "--level", "1",
+                                       "-o", (folder / "out.exe").string(), "--template", "{TEMP}\\Tool"});
+  EXPECT_EQ(unversioned.err, "onefile-pack: warning: no --version given and Tool.exe has no file version: the "
+                             "executable's version resource says 1.7.0, as every such build's does; pass --version (the "
+                             "template has no {VERSION}, so every build of it shares its one cache folder whatever its "
+                             "version)\n");
   // A ready payload's main program is its first file.
   writeFile(folder / "run.payload", payloadOf({{u"Run.EXE", programImage(3)}, {u"data.txt", "x"}}));
   CommandResult built = runPack({"build", "--payload", (folder / "run.payload").string(), "-o", (folder / "run.exe").string()});
@@ -328,10 +360,12 @@ TEST(BuildCommand, RefusesAMainProgramWindowsCouldNotStart) {
 
 // A program of the given identity, written as onefile-pack writes one (a GUI
 // program with the project's icon), with texts no option would take.
-std::string programWith(const onefile::ApplicationIdentity& identity) {
+std::string programWith(const onefile::ApplicationIdentity& identity,
+                        onefile::ExecutionLevel level = onefile::ExecutionLevel::asInvoker) {
   ScratchFolder folder;
   onefile::StubImage stub(std::string(onefile::embeddedFile(onefileStub, onefileStubEnd)), "stub");
-  onefile::ExecutableContent content{u"{CACHE_DIR}\\x", u"1", u"x", onefile::applicationResources(identity, onefile::defaultIcon())};
+  onefile::ExecutableContent content{u"{CACHE_DIR}\\x", u"1", u"x",
+                                     onefile::applicationResources(identity, onefile::defaultIcon(), level)};
   onefile::ExecutableWriter writer(stub, content, folder / "program.exe");
   writer.finish();
   return readFile(folder / "program.exe");
@@ -343,7 +377,7 @@ TEST(BuildCommand, TakesTheMainProgramsDetailsUnlessGivenOrUnfit) {
   ScratchFolder folder;
   onefile::ApplicationIdentity identity{"Own", {4, 3, 2, 0}, "Comp\x01any", std::string(1025, 'd'), "Own Suite",
                                         "(c) Own"};
-  writeFile(folder / "app/Own Tool.exe", programWith(identity));
+  writeFile(folder / "app/Own Tool.exe", programWith(identity, onefile::ExecutionLevel::requireAdministrator));
   fs::path exe = folder / "out.exe", main = folder / "app/Own Tool.exe";
   CommandResult built = runPack({"build", (folder / "app").string(), "--main", "Own Tool.exe", "-o", exe.string(),
                                  "--level", "1", "--copyright", "(c) Given"});
@@ -352,17 +386,29 @@ TEST(BuildCommand, TakesTheMainProgramsDetailsUnlessGivenOrUnfit) {
                            ": its CompanyName is left out: it holds a control character\n"
                            "onefile-pack: warning: " + main.string() +
                            ": its FileDescription is left out: it is 1025 characters long; at most 1024 are taken\n");
-  EXPECT_NE(built.out.find("; from Own Tool.exe: --windows --name Own Tool --version 4.3.2 --icon --product \"Own "
-                           "Suite\"; given: --copyright \"(c) Given\"; default: --company --description\n"),
+  EXPECT_NE(built.out.find("; from Own Tool.exe: --windows --name Own Tool --version 4.3.2 --execution-level "
+                           "requireAdministrator --icon --product \"Own Suite\"; given: --copyright \"(c) Given\"; "
+                           "default: --company --description\n"),
             std::string::npos)
       << built.out;
   CommandResult rc = runShell(tool("windres") + " -i " + shellQuote(exe.string()) + " -O rc");
   for (const char* expected : {" FILEVERSION 4, 3, 2, 0", "VALUE \"ProductName\", \"Own Suite\"",
                                "VALUE \"LegalCopyright\", \"(c) Given\"", "VALUE \"FileDescription\", \"Own Tool\"",
-                               "VALUE \"OriginalFilename\", \"Own Tool.exe\"", "Has 6 elements"})
+                               "VALUE \"OriginalFilename\", \"Own Tool.exe\"", "Has 6 elements",
+                               "requestedExecutionLevel level=\"\"requireAdministrator\"\""})
     EXPECT_NE(rc.out.find(expected), std::string::npos) << expected;
   EXPECT_EQ(rc.out.find("CompanyName"), std::string::npos);
   EXPECT_NE(readFile(exe).find(utf16z("{CACHE_DIR}\\Own Tool\\{VERSION}") + utf16z("4.3.2")), std::string::npos);
+  // The option wins over the manifest's level; a removal of old versions
+  // names the folder after the product, not the file.
+  ASSERT_EQ(runPack({"build", (folder / "app").string(), "--main", "Own Tool.exe", "-o", exe.string(), "-q",
+                     "--level", "1", "--execution-level", "asInvoker", "--remove-old-versions"})
+                .status,
+            0);
+  EXPECT_NE(runShell(tool("windres") + " -i " + shellQuote(exe.string()) + " -O rc")
+                .out.find("requestedExecutionLevel level=\"\"asInvoker\"\""),
+            std::string::npos);
+  EXPECT_NE(readFile(exe).find(utf16z("{CACHE_DIR}\\Own Suite\\{VERSION}")), std::string::npos);
 
   // A program name that cannot name the cache folder asks for --name.
   writeFile(folder / "app/Tool..exe", programImage(3));
@@ -383,7 +429,8 @@ TEST(BuildCommand, SaysWhatItIgnoredInAMalformedMainProgram) {
     std::string bytes = readFile(kept.path());
     writeFile(main, bytes);
     CommandResult result =
-        runPack({"build", (folder / "app").string(), "--main", "app.exe", "-o", out.string(), "-q", "--version", "1"});
+        runPack({"build", (folder / "app").string(), "--main", "app.exe", "-o", out.string(), "-q", "--version", "1",
+                 "--name", "Acme.App"});
     std::string expected;
     int status = 0;
     try {
@@ -407,6 +454,10 @@ TEST(BuildCommand, SaysWhatItIgnoredInAMalformedMainProgram) {
   }
 }
 
+const std::string GENERIC_NAME_WARNING =
+    "onefile-pack: warning: the cache folder's name app is generic: another vendor's program of that name would "
+    "share its folder; pass a name that says whose application it is (for example --name Contoso.Notes)\n";
+
 TEST(BuildCommand, HeadersAndResourcesReadBackWithOtherTools) {
   ScratchFolder folder;
   writeApp(folder / "app");
@@ -415,7 +466,8 @@ TEST(BuildCommand, HeadersAndResourcesReadBackWithOtherTools) {
                                  "--level", "3", "--company", "Acme Ltd", "--product", "Tool Suite", "--copyright",
                                  "(c) Acme", "--description", "A tool"});
   ASSERT_EQ(built.status, 0) << built.err;
-  EXPECT_EQ(built.err, "onefile-pack: warning: no --version given and app.exe has no file version: every such build "
+  EXPECT_EQ(built.err, GENERIC_NAME_WARNING +
+                       "onefile-pack: warning: no --version given and app.exe has no file version: every such build "
                        "named app unpacks into the one cache folder of version 1.7.0, over another's files; pass "
                        "--version\n");
   EXPECT_NE(fs::status(exe).permissions() & fs::perms::owner_exec, fs::perms::none);
@@ -449,6 +501,19 @@ TEST(BuildCommand, HeadersAndResourcesReadBackWithOtherTools) {
            "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
            "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
     EXPECT_NE(rc.out.find(expected), std::string::npos) << expected;
+
+  // A level asked for, and a prerelease: its numbers in the file version,
+  // its whole text in the product version and the cache folder.
+  ASSERT_EQ(runPack({"build", (folder / "app").string(), "--main", "app.exe", "-o", exe.string(), "-q", "--level", "1",
+                     "--name", "Acme.App", "--version", "2.1.0-beta.3+7", "--execution-level", "requireAdministrator"})
+                .status,
+            0);
+  rc = runShell(tool("windres") + " -i " + shellQuote(exe.string()) + " -O rc");
+  for (const char* expected : {" FILEVERSION 2, 1, 0, 0", " PRODUCTVERSION 2, 1, 0, 0", "VALUE \"FileVersion\", \"2.1.0.0\"",
+                               "VALUE \"ProductVersion\", \"2.1.0-beta.3+7\"",
+                               "requestedExecutionLevel level=\"\"requireAdministrator\"\" uiAccess=\"\"false\"\""})
+    EXPECT_NE(rc.out.find(expected), std::string::npos) << expected;
+  EXPECT_NE(readFile(exe).find(utf16z("{CACHE_DIR}\\Acme.App\\{VERSION}") + utf16z("2.1.0-beta.3+7")), std::string::npos);
 }
 
 TEST(BuildCommand, AGivenIconVersionAndNameReplaceTheDefaults) {
@@ -525,7 +590,9 @@ TEST(BuildCommand, LeavesItsOwnOutputOutAndNamesWhatDeservesAWarning) {
   writeApp(folder / "app");
   auto build = [&](const std::vector<std::string>& extra) {
     return runPack(
-        with({"build", (folder / "app").string(), "--main", "app.exe", "-q", "--level", "1", "--version", "1"}, extra));
+        with({"build", (folder / "app").string(), "--main", "app.exe", "-q", "--level", "1", "--version", "1", "--name",
+              "Acme.App"},
+             extra));
   };
   std::string out = (folder / "app/out.exe").string();
   ASSERT_EQ(build({"-o", out}).status, 0);
@@ -544,17 +611,23 @@ TEST(BuildCommand, LeavesItsOwnOutputOutAndNamesWhatDeservesAWarning) {
   EXPECT_NE(runPack({"list", (folder / "elsewhere.exe").string()}).out.find("tool.exe"), std::string::npos);
   fs::remove(folder / "app/tool.exe");
 
+  // The application's folder of a given template: named when generic.
+  const std::string genericInTemplate =
+      "onefile-pack: warning: the cache folder's name Setup is generic: another vendor's program of that name would "
+      "share its folder; put a name that says whose application it is in --template\n";
   struct Case {
     std::string pathTemplate;
-    bool warned;
+    std::string warning;
   };
-  const Case templates[] = {{"{CACHE_DIR}\\x\\{VERSION}", false}, {"{HOME}\\x", false}, {"{TEMP}\\x", false},
-                            {"C:\\x", true}, {"\\\\server\\share\\x", true}, {"{PROGRAM_DIR}\\x", true},
-                            {"x\\{VERSION}", true}};
+  const Case templates[] = {{"{CACHE_DIR}\\x\\{VERSION}", ""}, {"{HOME}\\x", ""}, {"{TEMP}\\x", ""},
+                            {"C:\\x", TEMPLATE_WARNING}, {"\\\\server\\share\\x", TEMPLATE_WARNING},
+                            {"{PROGRAM_DIR}\\x", TEMPLATE_WARNING}, {"x\\{VERSION}", TEMPLATE_WARNING},
+                            {"{CACHE_DIR}\\Setup\\{VERSION}", genericInTemplate}, {"{TEMP}\\Setup", genericInTemplate},
+                            {"{CACHE_DIR}\\Contoso\\Setup\\{VERSION}", ""}};
   for (const Case& c : templates) {
     CommandResult result = build({"-o", (folder / "t.exe").string(), "--template", c.pathTemplate});
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.err, c.warned ? TEMPLATE_WARNING : "") << c.pathTemplate;
+    EXPECT_EQ(result.err, c.warning) << c.pathTemplate;
   }
 
   EXPECT_EQ(attachedFlags(first), 0u);
@@ -598,7 +671,8 @@ TEST(BuildCommand, MarksOldVersionRemovalAndNamesTemplatesWhereItDoesNothing) {
                         {"{TEMP}\\..\\{VERSION}", true}};
   for (const Case& c : cases) {
     std::vector<std::string> arguments = {"build", (folder / "app").string(), "--main", "app.exe", "-q", "--level", "1",
-                                          "-o", (folder / "r.exe").string(), "--remove-old-versions", "--version", "1"};
+                                          "-o", (folder / "r.exe").string(), "--remove-old-versions", "--version", "1",
+                                          "--name", "Acme.App"};
     if (!c.pathTemplate.empty()) arguments.insert(arguments.end(), {"--template", c.pathTemplate});
     CommandResult result = runPack(arguments);
     EXPECT_EQ(result.status, 0) << result.err;
@@ -617,7 +691,7 @@ TEST(BuildCommand, WarnsAboutLongNamesAgainstTheFolderTheTemplateGives) {
     // As long as the default, which is warned about.
     if (std::find(extra.begin(), extra.end(), "--version") == extra.end()) extra.insert(extra.end(), {"--version", "1.2.3"});
     CommandResult result = runPack(with({"build", (folder / "app").string(), "--main", "app.exe", "-o",
-                                         (folder / out).string(), "--level", "1", "-q"},
+                                         (folder / out).string(), "--level", "1", "-q", "--name", "Acme.App"},
                                         extra));
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_TRUE(fs::exists(folder / out));
@@ -660,7 +734,8 @@ TEST(BuildCommand, ShowsProgressOnATerminalUnlessQuiet) {
   writeFile(folder / "app/app.exe", programImage(2) + fixtures::textBytes(500000, 1));
   auto onTerminal = [&](const std::string& out, const std::string& extra) {
     std::string command = shellQuote(packPath()) + " build " + shellQuote((folder / "app").string()) +
-                          " --main app.exe --level 3 --version 1 -o " + shellQuote((folder / out).string()) + extra;
+                          " --main app.exe --level 3 --version 1 --name Acme.App -o " + shellQuote((folder / out).string()) +
+                          extra;
     return runShell("script -qec " + shellQuote(command) + " /dev/null");
   };
   CommandResult shown = onTerminal("1.exe", "");

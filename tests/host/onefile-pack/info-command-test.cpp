@@ -20,14 +20,16 @@ TEST(InfoCommand, ShowsEachValueAndWhereItCameFrom) {
        "name:         Tool (from Tool.exe's file name)\n"
        "version:      1.7.0 (the default: every build of this name without --version shares its cache folder)\n"
        "kind:         console program\n"
+       "elevation:    asInvoker (the default)\n"
        "template:     {CACHE_DIR}\\Tool\\{VERSION}\n"
        "cache folder: %LOCALAPPDATA%\\Tool\\1.7.0\n"
        "flags:        none\n"},
-      {{"--name", "Other", "--version", "2.5", "--windows", "--progress-window", "--remove-old-versions", "--template",
+      {{"--name", "Other", "--version", "2.5", "--windows", "--progress-window", "--remove-old-versions", "--execution-level", "highestAvailable", "--template",
         "{temp}\\x\\{VERSION}"},
        "name:         Other (given with --name)\n"
        "version:      2.5 (given with --version)\n"
        "kind:         GUI program\n"
+       "elevation:    highestAvailable (given with --execution-level)\n"
        "template:     {temp}\\x\\{VERSION}\n"
        "cache folder: %TEMP%\\x\\2.5\n"
        "flags:        progress window (--progress-window), old versions removed (--remove-old-versions)\n"},

@@ -188,6 +188,40 @@ TEST(ScanAppFolder, NamesEveryFileThatCannotBePackedInOneRun) {
     for (const PackError& refusal : refused.refusals()) named.push_back(refusal.what());
   }
   EXPECT_EQ(named, expected);
+  // Left out, they are not looked at, and nothing in them is refused ("Lib"
+  // is the folder lib too, as on Windows).
+  onefile::ExcludePatterns excluded;
+  for (const char* pattern : {"a:b", "**/CON.*", "*.", "SUB./**", "Lib"}) excluded.add(pattern);
+  EXPECT_EQ(recordNames(onefile::scanAppFolder(folder.path(), "app.exe", excluded)),
+            std::vector<std::u16string>{u"app.exe"});
+  EXPECT_TRUE(excluded.unused().empty());
+}
+
+// Whole paths inside the folder, '/' between folders, case ignored as
+// Windows ignores it; '?' is one character, whatever its UTF-16 length.
+TEST(ExcludePatterns, MatchWholePathsInsideTheFolder) {
+  struct Case {
+    const char* pattern;
+    const char* path;
+    bool isFolder;
+    bool excluded;
+  } cases[] = {
+      {"**/*.pdb", "a.pdb", false, true},          {"**/*.pdb", "x/y/A.PDB", false, true},
+      {"*.pdb", "x/a.pdb", false, false},          {"lib/*", "lib/x/y.dll", false, false},
+      {"tests/**", "tests", true, true},           {"tests/**", "tests", false, false},
+      {"tests/**", "tests/a/b.txt", false, true},  {"**/__pycache__/**", "a/__pycache__", true, true},
+      {"build/", "build", true, true},             {"a/**/b", "a/b", false, true},
+      {"a/**/b", "a/x/y/b", false, true},          {"a*b*c", "aXbYbZc", false, true},
+      {"a*b*c", "aXbYbZ", false, false},           {"?.txt", "\xc3\xa9.txt", false, true},
+      {"?.txt", "\xf0\x9f\x98\x80.txt", false, true}, {"?.txt", "ab.txt", false, false},
+      {"**", "any/thing", false, true},
+  };
+  for (const Case& c : cases) {
+    onefile::ExcludePatterns patterns;
+    ASSERT_FALSE(onefile::ExcludePatterns::problem(c.pattern)) << c.pattern;
+    patterns.add(c.pattern);
+    EXPECT_EQ(patterns.excludes(c.path, c.isFolder), c.excluded) << c.pattern << " " << c.path;
+  }
 }
 
 TEST(ScanAppFolder, FindsTheMainProgramInAnyCaseOrNamesTheClosest) {

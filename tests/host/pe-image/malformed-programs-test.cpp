@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "host/pack-error.h"
+#include "pe-image/execution-level.h"
 #include "pe-image/pe-layout.h"
 #include "program-samples.h"
 
@@ -102,7 +103,7 @@ TEST(ProgramTraits, ResourceFaultsWarnOnceAndLeaveTheirItemAtItsDefault) {
        },
        "its resource directory is damaged (it is deeper than three levels)", 1, false, true, true},
       {"huge entry counts", [](std::string* b) { putField(b, resourceDirectory(*b) + 12, 0xFFFFFFFFu, 4); },
-       "its resource directory is damaged (a directory's entries run past its end)", 2, false, false, false},
+       "its resource directory is damaged (a directory's entries run past its end)", 3, false, false, false},
       {"an empty icon image",
        [](std::string* b) {
          size_t root = resourceDirectory(*b);
@@ -139,6 +140,10 @@ TEST(ProgramTraits, ResourceFaultsWarnOnceAndLeaveTheirItemAtItsDefault) {
       {"fixed information with a bad signature",
        [](std::string* b) { putField(b, offsetOf(*b, std::string("\xBD\x04\xEF\xFE", 4)), 0xFEEF04BC, 4); },
        "its fixed file information has a wrong signature", 1, true, false, true},
+      {"a manifest asking for a level Windows does not know",
+       [](std::string* b) { b->replace(offsetOf(*b, "\"asInvoker\""), 11, "\"asNobody1\""); },
+       "its manifest asks for the execution level 'asNobody1', which Windows does not know; the executable asks for "
+       "asInvoker unless --execution-level says otherwise", 1, true, true, true},
   };
   for (const ResourceFault& fault : faults) {
     SCOPED_TRACE(fault.label);
@@ -155,6 +160,44 @@ TEST(ProgramTraits, ResourceFaultsWarnOnceAndLeaveTheirItemAtItsDefault) {
     EXPECT_EQ(traits.fileVersion.has_value(), fault.versionKept);
     EXPECT_EQ(traits.company, fault.stringsKept ? WRITTEN_COMPANY : "");
     EXPECT_EQ(traits.copyright, fault.stringsKept ? WRITTEN_COPYRIGHT : "");
+  }
+}
+
+// The manifest is another program's text: only a requestedExecutionLevel
+// element outside comments counts, and anything else says what it is in one
+// line and asks for nothing.
+TEST(ExecutionLevel, ReadFromTheFirstElementOutsideComments) {
+  using onefile::ExecutionLevel;
+  struct Case {
+    std::string manifest;
+    std::optional<ExecutionLevel> level;
+    std::string fault;  // its start
+  } cases[] = {
+      {"<a><requestedExecutionLevel level=\"highestAvailable\" uiAccess=\"false\"/></a>",
+       ExecutionLevel::highestAvailable, ""},
+      {"<!-- <requestedExecutionLevel level=\"asInvoker\"/> --><v3:requestedExecutionLevel uiAccess='false'\n"
+       "  level = 'requireAdministrator'/>",
+       ExecutionLevel::requireAdministrator, ""},
+      {"<![CDATA[<requestedExecutionLevel level=\"requireAdministrator\"/>]]><requestedPrivileges/>", std::nullopt, ""},
+      {"<requestedExecutionLevelX level=\"requireAdministrator\"/>", std::nullopt, ""},
+      {std::string("\xFF\xFE<\0r\0e\0q\0u\0e\0s\0t\0e\0d\0E\0x\0e\0c\0u\0t\0i\0o\0n\0L\0e\0v\0e\0l\0 \0"
+                   "l\0e\0v\0e\0l\0=\0'\0a\0s\0I\0n\0v\0o\0k\0e\0r\0'\0/\0>\0", 90),
+       ExecutionLevel::asInvoker, ""},
+      {"<requestedExecutionLevel level=\"Administrator\"/>", std::nullopt,
+       "its manifest asks for the execution level 'Administrator', which Windows does not know"},
+      {"<requestedExecutionLevel uiAccess=\"false\"/>", std::nullopt, "its manifest's requestedExecutionLevel has no level"},
+      {"<requestedExecutionLevel level=\"asInvoker", std::nullopt,
+       "its manifest's requestedExecutionLevel element has a value without its closing quote"},
+      {"<requestedExecutionLevel level asInvoker/>", std::nullopt,
+       "its manifest's requestedExecutionLevel element cannot be read"},
+      {"<!-- <requestedExecutionLevel level=\"requireAdministrator\"/>", std::nullopt, ""},
+  };
+  for (const Case& c : cases) {
+    onefile::ExecutionLevelFound found = onefile::readExecutionLevel(
+        onefile::ByteView(reinterpret_cast<const unsigned char*>(c.manifest.data()), c.manifest.size()));
+    EXPECT_EQ(found.level, c.level) << c.manifest;
+    EXPECT_EQ(found.fault.rfind(c.fault, 0), 0u) << found.fault;
+    EXPECT_EQ(found.fault.empty(), c.fault.empty()) << found.fault;
   }
 }
 
@@ -183,7 +226,7 @@ TEST(ProgramTraits, ATruncatedProgramIsRefusedOrReadWithWarningsAtEveryCut) {
       EXPECT_TRUE(traits.icon.empty());
       EXPECT_FALSE(traits.fileVersion);
     } else {
-      EXPECT_LE(traits.warnings.size(), 2u);
+      EXPECT_LE(traits.warnings.size(), 3u);  // the icon, the version and the manifest
       EXPECT_EQ(traits.icon.empty(), traits.icon.size() != complete.icon.size());
     }
   }

@@ -15,27 +15,43 @@
 
 namespace {
 
-const std::wstring VERSION = L"1.2.0";
+const std::wstring VERSION = L"1.2.0", PRERELEASE = L"1.2.0-beta.3";
 
 struct Scene {
   const char* name;
   const wchar_t* bootstrap;
+  std::wstring version;                 // the bootstrap's: its own folder
   const wchar_t* parent;                // below TEMP: where the versions' folders lie
   std::vector<std::wstring> planted;    // a folder holding main.exe, or a file below the parent
   std::vector<std::wstring> left;       // what the parent holds afterwards, beside this version
 };
 
 const Scene SCENES[] = {
-    {"OlderVersionsGo", L"old-versions-removed.exe", L"scenes", {L"1.0.0", L"1.1.0", L"1.1.0\\data\\deep\\x.txt"}, {}},
+    {"OlderVersionsGo", L"old-versions-removed.exe", VERSION, L"scenes",
+     {L"1.0.0", L"1.1.0", L"1.1.0\\data\\deep\\x.txt", L"1.0.0-beta", L"1.2.0-rc.1"}, {}},
     {"NewerForeignAndProgramlessFoldersStay",
      L"old-versions-removed.exe",
+     VERSION,
      L"scenes",
-     {L"2.0.0", L"1.2", L"old", L"1.0.0-beta", L"0.5.0\\other.exe", L"1.0.0.removing.x\\f.txt", L"0.9\\main.exe\\f.txt"},
-     {L"0.5.0", L"0.9", L"1.0.0-beta", L"1.0.0.removing.x", L"1.2", L"2.0.0", L"old"}},
-    {"WhatAnInterruptedStartMarkedIsFinished", L"old-versions-removed.exe", L"scenes",
-     {L"1.0.0.removing.77\\data\\x.txt"}, {}},
-    {"WithoutTheOptionNothingGoes", L"old-versions-kept.exe", L"scenes", {L"1.0.0"}, {L"1.0.0"}},
-    {"ABareVersionTemplateRemovesNothing", L"old-versions-bare-template.exe", L"", {L"1.0.0"}, {L"1.0.0"}},
+     {L"2.0.0", L"1.2", L"1.2.0+build.5", L"old", L"v1.0.0", L"1.0.0-beta.01", L"0.5.0\\other.exe",
+      L"1.0.0.removing.x\\f.txt", L"0.9\\main.exe\\f.txt"},
+     {L"0.5.0", L"0.9", L"1.0.0-beta.01", L"1.0.0.removing.x", L"1.2", L"1.2.0+build.5", L"2.0.0", L"old", L"v1.0.0"}},
+    // SemVer's order: a release after its prereleases, numbers by value,
+    // numbers before words, a longer list after the one it begins with.
+    {"APrereleaseRemovesOnlyEarlierPrereleases",
+     L"old-versions-prerelease.exe",
+     PRERELEASE,
+     L"scenes",
+     {L"1.2.0", L"1.2.0-beta.10", L"1.2.0-beta.3.1", L"1.2.0-rc", L"1.2.0-beta.2", L"1.2.0-beta", L"1.2.0-alpha.9",
+      L"1.2.0-3", L"1.1.9"},
+     {L"1.2.0", L"1.2.0-beta.10", L"1.2.0-beta.3.1", L"1.2.0-rc"}},
+    // Another spelling of its own version is its own folder on Windows.
+    {"ItsOwnFolderInAnotherCaseStays", L"old-versions-prerelease.exe", PRERELEASE, L"scenes",
+     {L"1.2.0-BETA.3", L"1.2.0-alpha"}, {}},
+    {"WhatAnInterruptedStartMarkedIsFinished", L"old-versions-removed.exe", VERSION, L"scenes",
+     {L"1.0.0.removing.77\\data\\x.txt", L"1.0.0-rc.1.removing.78\\x.txt"}, {}},
+    {"WithoutTheOptionNothingGoes", L"old-versions-kept.exe", VERSION, L"scenes", {L"1.0.0"}, {L"1.0.0"}},
+    {"ABareVersionTemplateRemovesNothing", L"old-versions-bare-template.exe", VERSION, L"", {L"1.0.0"}, {L"1.0.0"}},
 };
 
 void plant(const std::wstring& parent, const std::wstring& entry) {
@@ -45,10 +61,11 @@ void plant(const std::wstring& parent, const std::wstring& entry) {
   harness::writeFile(file, "an older version");
 }
 
-std::vector<std::wstring> besideVersion(const std::wstring& parent) {
+// Beside its own folder, spelt in any case.
+std::vector<std::wstring> besideVersion(const std::wstring& parent, const std::wstring& version = VERSION) {
   std::vector<std::wstring> found;
   for (const std::wstring& name : harness::listTree(parent))
-    if (name.find(L'\\') == std::wstring::npos && name != VERSION) found.push_back(name);
+    if (name.find(L'\\') == std::wstring::npos && _wcsicmp(name.c_str(), version.c_str()) != 0) found.push_back(name);
   return found;
 }
 
@@ -76,8 +93,8 @@ TEST_P(OldVersions, StartRemovesOnlyOlderVersionsOfItsOwnProgram) {
   harness::RunResult run = start(scene.bootstrap, temp);
   EXPECT_EQ(run.exitCode, FAULT_APP_STATUS);
   EXPECT_EQ(run.out + run.err, "");
-  EXPECT_EQ(harness::treeDifference(harness::binPath(L"fault-app"), parent + L"\\" + VERSION), "");
-  EXPECT_EQ(besideVersion(parent), scene.left);
+  EXPECT_EQ(harness::treeDifference(harness::binPath(L"fault-app"), parent + L"\\" + scene.version), "");
+  EXPECT_EQ(besideVersion(parent, scene.version), scene.left);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, OldVersions, testing::ValuesIn(SCENES),
