@@ -124,10 +124,11 @@ std::optional<OptionError> CodeSigner::tokenFailure(const std::string& said) con
                                          " asks for a PIN: name the variable that holds it with --sign-password-env");
   if (said.find(NO_TOKEN_SIGN) != std::string::npos)
     return OptionError("--sign-key", "no token that " + module + " reaches matches " + request_.keyFileShown);
-  if (saysAny(said, NO_KEY_SIGNS, std::size(NO_KEY_SIGNS)))
-    return OptionError("--sign-key", "no private key at " + request_.keyFileShown + " on the token");
+  // The engine says "object not found" of either; the certificate's own line comes first.
   if (request_.certificateUri && saysAny(said, NO_CERTIFICATE_SIGNS, std::size(NO_CERTIFICATE_SIGNS)))
     return OptionError("--sign-cert", "no certificate at " + displayName(*request_.certificateUri) + " on the token");
+  if (saysAny(said, NO_KEY_SIGNS, std::size(NO_KEY_SIGNS)))
+    return OptionError("--sign-key", "no private key at " + request_.keyFileShown + " on the token");
   return std::nullopt;
 }
 
