@@ -109,7 +109,7 @@ std::optional<OptionError> CodeSigner::tokenFailure(const std::string& said) con
                                                    " reaches a token through OpenSSL's pkcs11 engine, which is not "
                                                    "installed (Debian and Ubuntu: apt-get install "
                                                    "libengine-pkcs11-openssl)");
-  if (size_t at = said.find(MODULE_NOT_LOADED_SIGN); at != std::string::npos)
+  if (said.find(MODULE_NOT_LOADED_SIGN) != std::string::npos)
     return OptionError("--sign-pkcs11-module", std::string(SIGNING_PROGRAM) + " cannot load " + module +
                                                    " as a PKCS#11 library: " + firstLine(said));
   if (saysAny(said, LOCKED_PIN_SIGNS, std::size(LOCKED_PIN_SIGNS)))
