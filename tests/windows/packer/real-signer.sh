@@ -27,10 +27,14 @@ openssl x509 -req -in "$work/signer.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key
 openssl pkcs12 -export -in "$work/signer.pem" -inkey "$work/signer.key" -passout env:PASS -out "$work/signer.p12"
 
 w() { winepath -w "$work/$1"; }
-pack() {  # OUTPUT [OPTIONS]: the build, with its %TEMP% in temp and the Windows osslsigncode on PATH
+# OUTPUT [OPTIONS]: the build, with its %TEMP% in temp and the Windows
+# osslsigncode on PATH, from a batch file, so that quoted options reach it
+# as written.
+pack() {
   local output=$1 options=${2:-"--sign-pkcs12 $(w signer.p12) --sign-password-env PASS"}
-  WINEPATH=$(w bin) wine cmd /c "set TEMP=$(w temp)&& set TMP=$(w temp)&& $(winepath -w "$windows_pack") build \
-    $(w app) --main main.exe -o $(w "$output") -q $options" </dev/null >"$work/$output.out" 2>&1
+  printf '@set TEMP=%s\r\n@set TMP=%s\r\n@%s build %s --main main.exe -o %s -q %s\r\n' "$(w temp)" "$(w temp)" \
+    "$(winepath -w "$windows_pack")" "$(w app)" "$(w "$output")" "$options" >"$work/pack.bat"
+  WINEPATH=$(w bin) wine cmd /c "$(w pack.bat)" </dev/null >"$work/$output.out" 2>&1
 }
 pack signed.exe || fail "the signing build failed: $(cat "$work/signed.exe.out")"
 osslsigncode verify -CAfile "$work/ca.pem" -in "$work/signed.exe" >"$work/verify.out" 2>&1 ||
@@ -44,8 +48,9 @@ PASS=wrong pack wrong.exe && fail "a wrong password signed"
 grep -qF -- "--sign-password-env: the password in PASS does not open" "$work/wrong.exe.out" ||
   fail "a wrong password said: $(cat "$work/wrong.exe.out")"
 
-# The publisher's batch file signs the file it is given in place.
-printf '@echo off\r\nosslsigncode.exe sign -certs %s -key %s -h sha256 -in "%%~1" -out "%%~1.signed" >nul || exit /b 3\r\nmove /y "%%~1.signed" "%%~1" >nul\r\n' \
+# The publisher's batch file signs the file it is given in place. (Wine's
+# cmd leaves a batch file at "a || exit /b 3" even when a succeeds.)
+printf '@echo off\r\nosslsigncode.exe sign -certs %s -key %s -h sha256 -in "%%~1" -out "%%~1.signed" >nul\r\nif errorlevel 1 exit /b 3\r\nmove /y "%%~1.signed" "%%~1" >nul\r\n' \
   "$(w signer.pem)" "$(w signer.key)" >"$work/sign.bat"
 hostile="it's a %OS%; & mkdir pwned.dll"
 cp "$wine_dlls/version.dll" "$work/app/lib/$hostile"
