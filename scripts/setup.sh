@@ -19,6 +19,9 @@ packages=(
   wine wine64 libz-mingw-w64-dev
   googletest libzstd-dev zlib1g-dev zstd cmake make g++ dpkg-dev python3
   osslsigncode openssl
+  # a key on a token for the signing tests: SoftHSM2, and the OpenSSL engine
+  # through which osslsigncode reaches a PKCS#11 module
+  softhsm2 libengine-pkcs11-openssl
   # what the tests drive and read back with: terminals (script, tmux) and
   # resources (wrestool); GNU time for the benchmarks
   bsdutils tmux icoutils time

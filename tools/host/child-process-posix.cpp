@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/command-words.h"
 #include "host/pack-error.h"
 #include "host/utf.h"
 
@@ -26,6 +27,11 @@ struct SpawnActions {
   ~SpawnActions() { posix_spawn_file_actions_destroy(&actions); }
 };
 
+bool isRunnableFile(const std::filesystem::path& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
 }  // namespace
 
 std::optional<std::filesystem::path> findOnPath(const std::string& name) {
@@ -39,12 +45,20 @@ std::optional<std::filesystem::path> findOnPath(const std::string& name) {
     start = end + 1;
     if (folder.empty()) continue;  // an empty entry means the current folder: not searched unasked
     std::filesystem::path candidate = std::filesystem::path(folder) / name;
-    struct stat status;
-    if (stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) && access(candidate.c_str(), X_OK) == 0)
-      return candidate;
+    if (isRunnableFile(candidate)) return candidate;
   }
   return std::nullopt;
 }
+
+std::optional<std::filesystem::path> findCommand(const std::string& word) {
+  if (word.find('/') == std::string::npos) return findOnPath(word);
+  if (!isRunnableFile(word)) return std::nullopt;
+  return std::filesystem::path(word);
+}
+
+std::string commandSafeFileName(const std::string& name) { return name; }
+
+std::vector<std::string> splitCommandWords(const std::string& text) { return splitShellWords(text); }
 
 int runProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                const std::filesystem::path& outputFile) {

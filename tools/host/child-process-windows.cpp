@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
+#include "host/command-words.h"
 #include "host/interrupt-cleanup.h"
 #include "host/pack-error.h"
 #include "host/utf.h"
@@ -45,11 +47,17 @@ std::wstring wide(const std::string& utf8) {
   return text ? std::wstring(text->begin(), text->end()) : std::wstring();
 }
 
+// What cmd acts on in a batch file's arguments, outside quotes.
+constexpr char CMD_SPECIAL_CHARACTERS[] = "&|<>^()%!,;=";
+
 // One argument as the C runtime's parser splits it back: quoted when it has
-// blanks or quotes, with the backslashes before a quote doubled.
+// blanks or quotes, with the backslashes before a quote doubled. Quoted too
+// when it holds what cmd acts on, so that a batch file takes it as one
+// argument and runs none of it; the runtime's parser drops those quotes.
 void appendQuoted(std::wstring* line, const std::wstring& argument) {
+  static const std::wstring quoted = L" \t\"" + wide(CMD_SPECIAL_CHARACTERS);
   if (!line->empty()) *line += L' ';
-  if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) {
+  if (!argument.empty() && argument.find_first_of(quoted) == std::wstring::npos) {
     *line += argument;
     return;
   }
@@ -68,14 +76,17 @@ void appendQuoted(std::wstring* line, const std::wstring& argument) {
   *line += L'"';
 }
 
-}  // namespace
+bool isFile(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
-std::optional<std::filesystem::path> findOnPath(const std::string& name) {
+// The first folder of PATH that holds a file of one of the names.
+std::optional<std::filesystem::path> firstOnPath(const std::vector<std::wstring>& names) {
   DWORD size = GetEnvironmentVariableW(L"PATH", nullptr, 0);
   if (size == 0) return std::nullopt;
   std::wstring folders(size, L'\0');
   folders.resize(GetEnvironmentVariableW(L"PATH", folders.data(), size));
-  std::wstring file = wide(name) + L".exe";
   for (size_t start = 0; start <= folders.size();) {
     size_t end = folders.find(PATH_SEPARATOR, start);
     if (end == std::wstring::npos) end = folders.size();
@@ -83,12 +94,38 @@ std::optional<std::filesystem::path> findOnPath(const std::string& name) {
     start = end + 1;
     if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"') folder = folder.substr(1, folder.size() - 2);
     if (folder.empty()) continue;
-    std::filesystem::path candidate = std::filesystem::path(folder) / file;
-    DWORD attributes = GetFileAttributesW(candidate.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return candidate;
+    for (const std::wstring& name : names) {
+      std::filesystem::path candidate = std::filesystem::path(folder) / name;
+      if (isFile(candidate.wstring())) return candidate;
+    }
   }
   return std::nullopt;
 }
+
+}  // namespace
+
+std::optional<std::filesystem::path> findOnPath(const std::string& name) {
+  return firstOnPath({wide(name) + L".exe"});
+}
+
+std::optional<std::filesystem::path> findCommand(const std::string& word) {
+  std::wstring name = wide(word);
+  std::vector<std::wstring> names{name};
+  if (std::filesystem::path(name).extension().empty()) names = {name + L".exe", name + L".bat", name + L".cmd"};
+  if (name.find_first_of(L"\\/:") == std::wstring::npos) return firstOnPath(names);
+  for (const std::wstring& candidate : names)
+    if (isFile(candidate)) return std::filesystem::path(candidate);
+  return std::nullopt;
+}
+
+std::string commandSafeFileName(const std::string& name) {
+  std::string safe = name;
+  for (char& c : safe)
+    if (std::strchr(CMD_SPECIAL_CHARACTERS, c) != nullptr) c = '_';
+  return safe;
+}
+
+std::vector<std::string> splitCommandWords(const std::string& text) { return splitWindowsWords(text); }
 
 int runProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                const std::filesystem::path& outputFile) {

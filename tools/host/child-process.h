@@ -13,6 +13,18 @@ namespace onefile {
 // unless PATH names it.
 std::optional<std::filesystem::path> findOnPath(const std::string& name);
 
+// The program a command's first word names: a path when it holds a folder
+// separator, else the first such file in the folders of PATH (on Windows,
+// as given when it has an extension, else with .exe, .bat or .cmd added).
+// nullopt when there is none.
+std::optional<std::filesystem::path> findCommand(const std::string& word);
+
+// A file name as any program can be handed it safely. On Windows, a batch
+// file's arguments are read again by cmd, for which & | < > ^ ( ) % ! , ;
+// and = mean something: each becomes _, so that no name can become a
+// command. Elsewhere no shell reads arguments, and the name stays as it is.
+std::string commandSafeFileName(const std::string& name);
+
 // Runs the program with the arguments (UTF-8), an empty standard input, and
 // its standard output and error written to outputFile. It inherits no other
 // file of the tool's: programs run at once from several threads hold none of

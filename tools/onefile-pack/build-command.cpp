@@ -437,7 +437,7 @@ int runBuildCommand(const Arguments& arguments) {
   ExecutableWriter::FinalStep signOutput;
   if (signer)
     signOutput = [&](const std::filesystem::path& finished) {
-      return signer->signExecutable(finished, displayName(request.output.u8string()));
+      return signer->signExecutable(finished, request.output);
     };
   uint64_t size = writer.finish(signOutput);
   warnAboutDefaultedVersion(parsed, request);

@@ -1,10 +1,13 @@
-// Authenticode signing through the signing program: one file at a time, or
-// every unsigned program and library of a folder in parallel. What the
-// program refuses becomes one line naming the file or the option at fault.
+// Authenticode signing through the signing program, with a key in a file or
+// on a token, or through a command of the publisher's: one file at a time,
+// or every unsigned program and library of a folder (in parallel with a key
+// in a file). What the program refuses becomes one line naming the file or
+// the option at fault.
 #pragma once
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,13 +39,15 @@ class CodeSigner {
   void sign(const std::filesystem::path& input, const std::filesystem::path& output, const std::string& shown) const;
 
   // Signs the finished executable (still open for writing) into a file of
-  // the private folder, which it returns; PackError naming shown.
-  std::filesystem::path signExecutable(const std::filesystem::path& finished, const std::string& shown) const;
+  // the private folder, which it returns; PackError naming output, the
+  // executable's own path.
+  std::filesystem::path signExecutable(const std::filesystem::path& finished, const std::filesystem::path& output) const;
 
   // Points each unsigned PE image among files at a signed copy in the
   // signer's private folder; the files themselves are not changed. An image
   // with data after it is left as it is, with a warning. Signs up to threads
-  // files at once. progress may be null.
+  // files at once with a key in a file, one at a time with a token or a
+  // command. progress may be null.
   SignedFiles signFolderFiles(std::vector<FolderFile>* files, unsigned threads, Progress* progress) const;
 
   // A file of the signer's private folder that is removed with it. name is a
@@ -53,6 +58,7 @@ class CodeSigner {
  private:
   std::vector<std::string> arguments(const std::filesystem::path& input, const std::filesystem::path& output) const;
   OptionError probeFailure(const std::string& said) const;
+  std::optional<OptionError> tokenFailure(const std::string& said) const;
   std::unique_ptr<SecretFile> handOverPassword() const;
   void signFile(const std::filesystem::path& input, const std::filesystem::path& output, const std::string& shown) const;
   int run(const std::filesystem::path& input, const std::filesystem::path& output, std::string* said) const;

@@ -14,7 +14,6 @@ namespace {
 // 16 bytes before where PE32+ does (its image base is 4 bytes, and it has a
 // base of data).
 constexpr uint32_t PE32_DIRECTORY_COUNT = 92, PE32_DIRECTORIES = 96;
-constexpr uint32_t DIRECTORY_ENTRY_SIZE = 8;
 
 // The COFF symbol table: its entries, then a string table that starts with
 // its own length.
@@ -100,7 +99,7 @@ std::optional<ByteView> certificateTable(ByteView image) {
   return image.part(range->offset, range->size).value_or(ByteView());
 }
 
-std::optional<FileRange> certificateTableRange(ByteView image) {
+std::optional<uint64_t> securityEntryOffset(ByteView image) {
   PeHeaders headers = readPeHeaders(image);
   std::optional<uint16_t> magic = optionalMagic(image, headers);
   if (!magic) return std::nullopt;
@@ -108,9 +107,15 @@ std::optional<FileRange> certificateTableRange(ByteView image) {
   uint64_t directories = headers.optionalHeader + (plus ? OH_DIRECTORIES : PE32_DIRECTORIES);
   std::optional<uint64_t> count = image.field(headers.optionalHeader + (plus ? OH_DIRECTORY_COUNT : PE32_DIRECTORY_COUNT), 4);
   if (!count || *count <= SECURITY_DIRECTORY) return std::nullopt;
-  uint64_t entry = directories + SECURITY_DIRECTORY * DIRECTORY_ENTRY_SIZE;
-  if (entry + DIRECTORY_ENTRY_SIZE > headers.optionalHeader + headers.optionalSize) return std::nullopt;
-  std::optional<uint64_t> offset = image.field(entry, 4), size = image.field(entry + 4, 4);
+  uint64_t entry = directories + SECURITY_DIRECTORY * SECURITY_ENTRY_SIZE;
+  if (entry + SECURITY_ENTRY_SIZE > headers.optionalHeader + headers.optionalSize) return std::nullopt;
+  return entry;
+}
+
+std::optional<FileRange> certificateTableRange(ByteView image) {
+  std::optional<uint64_t> entry = securityEntryOffset(image);
+  if (!entry) return std::nullopt;
+  std::optional<uint64_t> offset = image.field(*entry, 4), size = image.field(*entry + 4, 4);
   if (!offset || !size || *size == 0) return std::nullopt;
   return FileRange{*offset, *size};
 }

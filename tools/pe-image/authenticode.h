@@ -18,6 +18,12 @@ bool isPeImage(ByteView file);
 // when the image carries none: what Windows takes as signed or not.
 std::optional<ByteView> certificateTable(ByteView image);
 
+// Where the security directory's entry lies in the headers: the table's
+// file offset, then its size, SECURITY_ENTRY_SIZE bytes in all; nullopt
+// when the image has no such entry.
+inline constexpr uint32_t SECURITY_ENTRY_SIZE = 8;
+std::optional<uint64_t> securityEntryOffset(ByteView image);
+
 // Where that table lies in the file, read from the headers alone: image may
 // be the file's first bytes only, as long as they hold the headers.
 struct FileRange {

@@ -1,12 +1,14 @@
 // Programs run as the signer is: arguments as given, a secret in a file only
 // the user can read, an empty standard input, what they say in one file, and
-// their exit status.
+// their exit status; and a command's words split as each system's users
+// write them.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <string>
 
 #include "host/child-process.h"
+#include "host/command-words.h"
 #include "host/pack-error.h"
 #include "host/secret-file.h"
 #include "test-support.h"
@@ -48,6 +50,38 @@ TEST(ChildProcess, RunsWithSecretFileAndTellsStatusAndOutput) {
   }
   EXPECT_FALSE(std::filesystem::exists(secret));
   EXPECT_THROW(onefile::runProgram(folder / "missing", {}, folder / "said"), onefile::PackError);
+}
+
+TEST(CommandWords, SplitAsAShellOrCommandLineToArgvWWould) {
+  using Words = std::vector<std::string>;
+  const struct {
+    std::string text;
+    Words shell, windows;
+  } cases[] = {
+      {"  sign  /fd SHA256\t{file} ", {"sign", "/fd", "SHA256", "{file}"}, {"sign", "/fd", "SHA256", "{file}"}},
+      {"'my signer' \"a b\" x\\ y", {"my signer", "a b", "x y"}, {"'my", "signer'", "a b", "x\\", "y"}},
+      // Nothing is expanded, and an operator is a word like any other.
+      {"s $HOME %PATH% *.dll ; rm", {"s", "$HOME", "%PATH%", "*.dll", ";", "rm"}, {"s", "$HOME", "%PATH%", "*.dll", ";", "rm"}},
+      {"s \"q\\\"q\" \"\\$x\" 'it'\\''s' \"\\n\"", {"s", "q\"q", "$x", "it's", "\\n"}, {"s", "q\"q", "\\$x", "'it'\\''s'", "\\n"}},
+      {"s '' a\\\nb", {"s", "", "ab"}, {"s", "''", "a\\\nb"}},
+      // CommandLineToArgvW's own: the program's name keeps its backslashes,
+      // 2n backslashes and a quote give n, 2n+1 give n and a quote ...
+      {"C:\\Tools\\sign.exe a\\\\\"b c\" d\\\\\\\"e", {"C:Toolssign.exe", "a\\b c", "d\\\"e"},
+       {"C:\\Tools\\sign.exe", "a\\b c", "d\\\"e"}},
+      // ... and a run of quotes inside a quote gives one for each three.
+      {"\"C:\\Program Files\\s.exe\" /v \"a\"\"\"b\"\"", {"C:\\Program Files\\s.exe", "/v", "ab"},
+       {"C:\\Program Files\\s.exe", "/v", "a\"b\""}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(onefile::splitShellWords(c.text), c.shell) << c.text;
+    EXPECT_EQ(onefile::splitWindowsWords(c.text), c.windows) << c.text;
+  }
+  for (const char* open : {"s 'a", "s \"a", "s a\\"}) EXPECT_THROW(onefile::splitShellWords(open), onefile::CommandWordsError) << open;
+  EXPECT_EQ(onefile::splitWindowsWords("s \"a b"), (Words{"s", "a b"})) << "an open quote ends with the text";
+  for (const char* blank : {"", " \t "}) {
+    EXPECT_THROW(onefile::splitShellWords(blank), onefile::CommandWordsError);
+    EXPECT_THROW(onefile::splitWindowsWords(blank), onefile::CommandWordsError);
+  }
 }
 
 }  // namespace

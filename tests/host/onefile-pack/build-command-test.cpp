@@ -49,7 +49,7 @@ TEST(BuildCommand, RefusesEachBadOptionWithOneLineAndWritesNothing) {
   ScratchFolder folder;
   writeApp(folder / "app");
   writeFile(folder / "text.ico", "not an icon");
-  std::string icon = readFile(folder / "text.ico");
+  const std::string anyFile = (folder / "text.ico").string();
   // A directory that says its one image lies beyond the file's end.
   std::string cut("\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0\0\x10\0\0\x16\0\0\0", 22);
   writeFile(folder / "cut.ico", cut);
@@ -118,6 +118,21 @@ TEST(BuildCommand, RefusesEachBadOptionWithOneLineAndWritesNothing) {
       {{"--console", "--windows"}, "--windows: cannot be given with --console", 2},
       {{"--progress-window", "--console"},
        "--progress-window: is for GUI programs: a console program's user sees its console wait", 2},
+      // Signing: one way at a time, and a token's PIN never in its URI.
+      {{"--sign-command", "osslsigncode sign", "--sign-password-env", "PASS"},
+       "--sign-password-env: cannot be given with --sign-command, which signs with settings of its own", 2},
+      {{"--sign-command", "sign.sh 'unclosed {file}"}, "--sign-command: a ' quote is not closed", 2},
+      {{"--sign-command", " "}, "--sign-command: names no program", 2},
+      {{"--sign-command", "no-such-signer {file}"}, "--sign-command: no-such-signer is not on PATH", 2},
+      {{"--sign-pkcs11-module", anyFile}, "--sign-pkcs11-module: needs --sign-key, the key's pkcs11: URI, and --sign-cert", 2},
+      {{"--sign-cert", anyFile, "--sign-key", "pkcs11:token=t;object=k"},
+       "--sign-key: a pkcs11: URI needs --sign-pkcs11-module, the token's PKCS#11 library", 2},
+      {{"--sign-pkcs11-module", anyFile, "--sign-cert", anyFile, "--sign-key", anyFile},
+       "--sign-key: with --sign-pkcs11-module, takes the key's pkcs11: URI (such as "
+       "pkcs11:token=MyToken;object=MyKey;type=private), not a file", 2},
+      {{"--sign-pkcs11-module", anyFile, "--sign-cert", anyFile, "--sign-key", "pkcs11:token=t;object=k?pin-value=1234"},
+       "--sign-key: the URI holds the PIN (pin-value), which would stand on a command line: put it in a variable "
+       "that --sign-password-env names", 2},
       // The output is checked before the folder is read.
       {{}, "-o: " + outFolder + " is a folder; name the file to write in it, such as " + outFolder + "/app.exe", 2,
        outFolder},
