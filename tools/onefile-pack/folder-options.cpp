@@ -34,6 +34,17 @@ void warnAboutLongNames(const std::filesystem::path& root, const std::vector<Fol
                  longestCacheFolderFor(file->recordName));
 }
 
+// --main, or what the folder suggests in its place: the user sees the
+// option to pass.
+std::string mainProgramFrom(const ParsedArguments& parsed, const std::filesystem::path& root) {
+  if (std::optional<std::string> given = parsed.value("main")) return mainProgramName(*given);
+  std::optional<std::string> likely = likelyMainProgram(root);
+  if (!likely) throw UsageError("missing --main");
+  std::string shown = displayName(*likely);
+  if (shown.find(' ') != std::string::npos) shown = "\"" + shown + "\"";
+  throw UsageError("missing --main; did you mean --main " + shown + "?");
+}
+
 constexpr uint64_t LARGEST_FRAME_SIZE = uint64_t{1} << 40;
 
 // "SIZE": a count of bytes, or of KiB, MiB or GiB with K, M or G after it.
@@ -73,7 +84,7 @@ FolderRequest folderRequestFrom(const ParsedArguments& parsed, const std::filesy
                                 size_t assumedCacheFolderUnits) {
   FolderRequest request;
   request.root = root;
-  request.mainProgram = mainProgramOnDisk(root, mainProgramName(parsed.required("main", "--main")));
+  request.mainProgram = mainProgramOnDisk(root, mainProgramFrom(parsed, root));
   request.settings.level = static_cast<int>(parsed.integer("level", "--level", DEFAULT_LEVEL, 1, ZSTD_maxCLevel()));
   request.settings.threads =
       static_cast<int>(parsed.integer("threads", "--threads", defaultThreads(), 0, MAX_THREADS));
