@@ -79,7 +79,13 @@ npm install --silent --save-optional ./onefile-pack-linux-x64-"$version".tgz ./o
   fail "onefile-pack from its file is no development dependency"
 echo "npm-registry: from the release files, the guide's commands installed $(installed_packages)"
 packs_as_archive "from the release files"
-npm uninstall --silent onefile-pack-linux-x64
+# The script's file alone, as one who misses the guide's first command has it.
+alone_project=$work/alone-project
+mkdir -p "$alone_project" && cp "$dist"/onefile-pack*-"$version".tgz "$alone_project/"
+cd "$alone_project"
+npm init -y >/dev/null
+npm install --silent --save-dev ./onefile-pack-"$version".tgz || fail "npm install of onefile-pack-$version.tgz alone"
+[ "$(installed_packages)" = "onefile-pack " ] || fail "npm installed $(installed_packages) from onefile-pack-$version.tgz alone"
 set +e
 missing=$(npm exec --no -- onefile-pack --version 2>&1)
 status=$?
