@@ -3,8 +3,7 @@
 # writes a depfile naming every file and folder of the application folder.
 #   cmake -DSETTINGS=<settings file> -DDEPFILE=<depfile> -P onefile-pack-step.cmake
 include("${SETTINGS}")
-execute_process(COMMAND "${pack}" build "${app_dir}" --main "${arg_MAIN}" -o "${output}" ${options} -q
-                RESULT_VARIABLE status)
+execute_process(COMMAND "${pack}" build ${arguments} -o "${output}" -q RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "onefile-pack build failed (${status})")
 endif()
@@ -18,12 +17,16 @@ function(depfile_entry path out)
   set(${out} "${path}" PARENT_SCOPE)
 endfunction()
 
-file(GLOB_RECURSE entries LIST_DIRECTORIES true "${app_dir}/*")
-list(SORT entries)
+# A ready payload is the one file packed; the settings name it already.
+set(entries "")
+if(app_dir)
+  file(GLOB_RECURSE entries LIST_DIRECTORIES true "${app_dir}/*")
+  list(SORT entries)
+  # A folder's time changes when a file is added to it or removed from it.
+  list(PREPEND entries "${app_dir}")
+endif()
 depfile_entry("${output}" target)
 set(text "${target}: \\\n")
-# A folder's time changes when a file is added to it or removed from it.
-list(PREPEND entries "${app_dir}")
 foreach(entry IN LISTS entries)
   depfile_entry("${entry}" dependency)
   string(APPEND text "  ${dependency} \\\n")

@@ -29,6 +29,7 @@ tar -tvzf "$dist/$linux.tar.gz" --numeric-owner >"$scratch/tar.list"
 awk '{print $2}' "$scratch/tar.list" | sort -u | grep -qvx '0/0' && fail "the Linux archive has an owner other than root"
 [ "$(awk '{print $4 $5}' "$scratch/tar.list" | sort -u | wc -l)" -eq 1 ] || fail "the Linux archive's time stamps differ"
 for path in bin/onefile-pack lib/cmake/onefile/onefileConfig.cmake lib/cmake/onefile/onefileConfigVersion.cmake \
+  lib/cmake/onefile/mingw-toolchain.cmake \
   share/man/man1/onefile-pack.1.gz share/doc/onefile-pack/guide.md share/doc/onefile-pack/copyright \
   licenses/LGPL-2.1 licenses/LICENSE; do
   grep -q " $linux/$path\$" "$scratch/tar.list" || fail "the Linux archive lacks $path"
@@ -41,7 +42,8 @@ grep -q 'Requesting program interpreter' <<<"$(readelf -l "$packer")" && fail "t
 # The Windows archive: onefile-pack.exe, an x86-64 console program, and the
 # same documents.
 unzip -Z1 "$dist/$windows.zip" >"$scratch/zip.list"
-for path in bin/onefile-pack.exe lib/cmake/onefile/onefileConfig.cmake share/doc/onefile-pack/guide.md \
+for path in bin/onefile-pack.exe lib/cmake/onefile/onefileConfig.cmake lib/cmake/onefile/mingw-toolchain.cmake \
+  share/doc/onefile-pack/guide.md \
   share/doc/onefile-pack/copyright licenses/mingw-w64-runtime.copyright; do
   grep -qx "$windows/$path" "$scratch/zip.list" || fail "the Windows archive lacks $path"
 done
@@ -58,7 +60,8 @@ fields=$(for field in Package Version Architecture; do dpkg-deb -f "$dist/$deb" 
 [ "$fields" = "onefile-pack $version amd64 " ] || fail "the Debian package's fields are $fields"
 grep -q 'libc6' <<<"$(dpkg-deb -f "$dist/$deb" Depends)" || fail "the Debian package depends on no libc6"
 dpkg-deb -c "$dist/$deb" | awk '{print $6}' >"$scratch/deb.list"
-for path in usr/bin/onefile-pack usr/lib/cmake/onefile/onefileConfig.cmake usr/share/man/man1/onefile-pack.1.gz \
+for path in usr/bin/onefile-pack usr/lib/cmake/onefile/onefileConfig.cmake usr/lib/cmake/onefile/mingw-toolchain.cmake \
+  usr/share/man/man1/onefile-pack.1.gz \
   usr/share/doc/onefile-pack/copyright usr/share/doc/onefile-pack/changelog.gz usr/share/doc/onefile-pack/guide.md; do
   grep -qx "./$path" "$scratch/deb.list" || fail "the Debian package lacks /$path"
 done
@@ -130,13 +133,15 @@ for run in traps:TERM:7 sleeps:INT:130 sleeps:HUP:129; do
   fi
 done
 
-# The three package files installed into an empty project as a user would,
-# offline: npx runs the Linux program, which packs a folder (onefile-pack.exe
+# The three package files installed into an empty project as the guide
+# does, offline: npx runs the Linux program, which packs a folder (onefile-pack.exe
 # itself as its main program), and an unknown option's status 2 comes back.
 project=$scratch/npm-project
 mkdir -p "$project/app" && cp "$scratch/$windows/bin/onefile-pack.exe" "$project/app/"
-(cd "$project" && npm init -y >/dev/null && npm install --offline --no-audit --no-fund --silent --save-optional \
-  "$dist/onefile-pack-$version.tgz" "$dist/onefile-pack-linux-x64-$version.tgz" "$dist/onefile-pack-win32-x64-$version.tgz") ||
+(cd "$project" && npm init -y >/dev/null &&
+  npm install --offline --no-audit --no-fund --silent --save-optional \
+    "$dist/onefile-pack-linux-x64-$version.tgz" "$dist/onefile-pack-win32-x64-$version.tgz" &&
+  npm install --offline --no-audit --no-fund --silent --save-dev "$dist/onefile-pack-$version.tgz") ||
   fail "npm install failed"
 [ "$(cd "$project/node_modules" && ls -d onefile-pack*)" = "$(printf 'onefile-pack\nonefile-pack-linux-x64')" ] ||
   fail "npm installed $(cd "$project/node_modules" && ls -d onefile-pack*), not onefile-pack and the Linux program"

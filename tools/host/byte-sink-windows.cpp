@@ -5,7 +5,8 @@
 // cannot be opened again (the executable's checksum is read from it, the
 // signing program signs it); from then until commit() moves it into place,
 // discarding deletes it by name, and so does the console control handler
-// when the run is interrupted.
+// when the run is interrupted. A run killed in that time leaves the file,
+// for a later run to the same output to remove once nothing holds it open.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -46,6 +47,16 @@ HANDLE createTemporary(const std::filesystem::path& destination, std::filesystem
 }
 
 }  // namespace
+
+// Opened without sharing, the file is refused while any process has it open:
+// the run writing it, or a signing program reading it.
+bool removeIfUnheld(const std::filesystem::path& file) {
+  HANDLE handle = CreateFileW(file.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  bool removed = markForDeletion(handle, true);
+  CloseHandle(handle);  // marked: closing removes it
+  return removed;
+}
 
 // Windows marks programs by their name, not by permission bits: there is
 // nothing to set.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "host/interrupt-cleanup.h"
 
@@ -25,10 +26,12 @@ class StringSink : public ByteSink {
   std::string bytes_;
 };
 
-// Writes to a temporary file beside the destination; commit() renames it into
-// place. Destroyed or interrupted (SIGINT, SIGTERM, SIGHUP; Ctrl+C, Ctrl+Break,
-// closing the console) before that, it removes the temporary file, so a failed
-// run never leaves a half-written output behind.
+// Writes to a temporary file beside the destination ("OUT.exe.partial-" and
+// six characters); commit() renames it into place. Destroyed or interrupted
+// (SIGINT, SIGTERM, SIGHUP; Ctrl+C, Ctrl+Break, closing the console) before
+// that, it removes the temporary file, so a failed run never leaves a
+// half-written output behind. The temporary file is held for as long as it
+// is written: locked on POSIX, open on Windows.
 class AtomicOutputFile : public ByteSink {
  public:
   // permissions are those of a new file before the umask: 0666 for data,
@@ -55,5 +58,14 @@ class AtomicOutputFile : public ByteSink {
   std::FILE* file_ = nullptr;
   InterruptCleanup interruptCleanup_;
 };
+
+// The temporary files of earlier runs to destination that were killed, and so
+// could not remove their own: each one that no process holds any more is
+// removed. Returns the names of those removed.
+std::vector<std::filesystem::path> removeAbandonedPartials(const std::filesystem::path& destination);
+
+// Removes file unless a process holds it as AtomicOutputFile holds its
+// temporary file; false when it is held or cannot be removed.
+bool removeIfUnheld(const std::filesystem::path& file);
 
 }  // namespace onefile

@@ -49,6 +49,17 @@ void warnAboutExcludePatterns(const FolderRequest& request, const ExcludePattern
               displayName(request.mainProgram).c_str());
 }
 
+// --main, or what the folder suggests in its place: the user sees the
+// option to pass.
+std::string mainProgramFrom(const ParsedArguments& parsed, const std::filesystem::path& root) {
+  if (std::optional<std::string> given = parsed.value("main")) return mainProgramName(*given);
+  std::optional<std::string> likely = likelyMainProgram(root);
+  if (!likely) throw UsageError("missing --main");
+  std::string shown = displayName(*likely);
+  if (shown.find(' ') != std::string::npos) shown = "\"" + shown + "\"";
+  throw UsageError("missing --main; did you mean --main " + shown + "?");
+}
+
 constexpr uint64_t LARGEST_FRAME_SIZE = uint64_t{1} << 40;
 
 // "SIZE": a count of bytes, or of KiB, MiB or GiB with K, M or G after it.
@@ -92,7 +103,7 @@ FolderRequest folderRequestFrom(const ParsedArguments& parsed, const std::filesy
                                 size_t assumedCacheFolderUnits) {
   FolderRequest request;
   request.root = root;
-  request.mainProgram = mainProgramOnDisk(root, mainProgramName(parsed.required("main", "--main")));
+  request.mainProgram = mainProgramOnDisk(root, mainProgramFrom(parsed, root));
   for (const std::string& pattern : parsed.values("exclude")) {
     if (std::optional<std::string> problem = ExcludePatterns::problem(pattern))
       throw OptionError("--exclude", "'" + displayName(pattern) + "' " + *problem);

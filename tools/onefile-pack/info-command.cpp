@@ -228,8 +228,10 @@ int runInfoCommand(const Arguments& arguments) {
   PayloadFile payload(path);
   MappedFile file(path);
   std::optional<AttachedData> attached = payload.location().embedded ? readAttachedData(file) : std::nullopt;
-  printText(stdout, "%s: %s of %s\n", shown.c_str(), attached ? "executable" : "payload file",
-            sizeText(file.size()).c_str());
+  bool embedded = payload.location().embedded;
+  printText(stdout, "%s: %s of %s%s\n", shown.c_str(), embedded ? "executable" : "payload file",
+            sizeText(file.size()).c_str(),
+            embedded && !attached ? ", whose name, version and path template cannot be read (damaged)" : "");
   if (attached) printExecutableInfo(file, *attached, path, shown);
   Contents contents = payloadContents(payload, shown);
   printField("payload:", sizeText(payload.location().length) + " packed, " + sizeText(contents.bytes) + " in " +

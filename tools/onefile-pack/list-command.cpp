@@ -12,6 +12,7 @@
 #include "host/counted-text.h"
 #include "payload-io/payload-file.h"
 #include "payload/format.h"
+#include "resources/attached.h"
 #include "host/text-output.h"
 #include "host/utf.h"
 
@@ -27,7 +28,9 @@ void printWhere(const std::string& file, const PayloadLocation& location) {
   if (location.embedded) {
     printText(stdout, "%s: executable carrying a payload of %zu bytes at byte %zu\n", file.c_str(), location.length,
               location.offset);
-    printText(stdout, "closes the files a start writes %s\n", closeThreadsText(location.attachedFlags).c_str());
+    // The default, closing where the files are written, goes without saying.
+    if (attachedCloseThreads(location.attachedFlags) != 0)
+      printText(stdout, "closes the files a start writes %s\n", closeThreadsText(location.attachedFlags).c_str());
   } else
     printText(stdout, "%s: payload file of %zu bytes\n", file.c_str(), location.length);
   printText(stdout, "%14s  %-8s  %s\n", "Size", "Checksum", "Name");
@@ -98,7 +101,8 @@ int runListCommand(const Arguments& arguments) {
             countedText(totals.files, "file").c_str(), countedText(totals.contentBytes, "byte").c_str(),
             stream->decodedOffset(), payload.location().length);
   if (layout.indexed)
-    printText(stdout, "%s, each after its index\n", countedText(layout.frames, "frame").c_str());
+    printText(stdout, "%s, %safter its index\n", countedText(layout.frames, "frame").c_str(),
+              layout.frames == 1 ? "" : "each ");
   else
     printText(stdout, "no index: every start decodes the whole payload\n");
   return EXIT_OK;

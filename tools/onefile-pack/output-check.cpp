@@ -2,6 +2,7 @@
 
 #include "host/byte-sink.h"
 #include "host/pack-error.h"
+#include "host/text-output.h"
 #include "host/utf.h"
 #include "onefile-pack/command-line.h"
 
@@ -31,12 +32,20 @@ void checkOutputPath(const std::string& given, const std::string& spelling) {
   fs::path folder = output.parent_path().empty() ? fs::path(".") : output.parent_path();
   std::string shownFolder = displayName(folder.u8string());
   fs::file_status status = fs::status(folder, error);
-  if (!fs::exists(status)) throw PackError(shownFolder, "the output's folder does not exist");
-  if (!fs::is_directory(status)) throw PackError(shownFolder, "the output's folder is not a folder");
+  if (!fs::exists(status)) throw OptionError(spelling, shown + ": the folder " + shownFolder + " does not exist");
+  if (!fs::is_directory(status)) throw OptionError(spelling, shown + ": " + shownFolder + " is not a folder");
+  // What killed runs left here goes before this run adds its own.
+  for (const fs::path& removed : removeAbandonedPartials(output))
+    printText(stderr, "onefile-pack: removed %s, the unfinished output of an earlier run that was killed\n",
+              displayName(removed.u8string()).c_str());
   // The output is written beside its final name and moved there: making that
   // file (removed at once) is the one test of writing that every system and
   // file system answers truly.
-  AtomicOutputFile probe(output);
+  try {
+    AtomicOutputFile probe(output);
+  } catch (const PackError& refused) {
+    throw OptionError(spelling, shown + ": " + refused.reason());
+  }
 }
 
 }  // namespace onefile

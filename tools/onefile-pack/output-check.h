@@ -7,8 +7,9 @@
 
 namespace onefile {
 
-// Throws OptionError (for spelling, e.g. "-o") when given names a folder, and
-// PackError when its folder is missing or refuses a new file.
+// Throws OptionError (for spelling, e.g. "-o") when given names a folder, or
+// one in a folder that is missing or refuses a new file. Removes, and names,
+// the unfinished outputs that killed runs to the same file left.
 void checkOutputPath(const std::string& given, const std::string& spelling);
 
 }  // namespace onefile

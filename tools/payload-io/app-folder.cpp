@@ -256,6 +256,21 @@ std::string mainProgramOnDisk(const fs::path& root, const std::string& mainProgr
   return mainProgram;
 }
 
+std::optional<std::string> likelyMainProgram(const fs::path& root) {
+  std::error_code error;
+  std::vector<std::string> programs;
+  for (const std::string& name : folderEntryNames(root, error))
+    if (hasExeExtension(std::string_view(name)) && fs::is_regular_file(root / fs::u8path(name), error))
+      programs.push_back(name);
+  if (programs.size() == 1) return programs.front();
+  fs::path folder = fs::absolute(root, error).lexically_normal();
+  if (folder.filename().empty()) folder = folder.parent_path();
+  std::u16string namedLikeFolder = caseFoldKey(utf8ToUtf16(folder.filename().u8string() + ".exe").value_or(u""));
+  for (const std::string& name : programs)
+    if (caseFoldKey(utf8ToUtf16(name).value_or(u"")) == namedLikeFolder) return name;
+  return std::nullopt;
+}
+
 // Shown with the host's own separator, so a Windows user sees Windows paths.
 std::string displayPath(const fs::path& root, const std::string& relative) {
   constexpr char separator = HOST_SEPARATOR;

@@ -8,6 +8,7 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ std::vector<FolderFile> scanAppFolder(const std::filesystem::path& root, const s
 // case names the file as Windows would find it. Any other name is returned
 // as given, for the scan to say what is wrong with it.
 std::string mainProgramOnDisk(const std::filesystem::path& root, const std::string& mainProgram);
+
+// The program a command line that names none most likely means: the
+// folder's only .exe at its top, else the one named like the folder.
+std::optional<std::string> likelyMainProgram(const std::filesystem::path& root);
 
 // "root/relative" for messages, with unprintable bytes escaped.
 std::string displayPath(const std::filesystem::path& root, const std::string& relative);

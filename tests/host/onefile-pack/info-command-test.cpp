@@ -2,6 +2,8 @@
 // came from, told apart from the main program's own and the defaults.
 #include <gtest/gtest.h>
 
+#include "host/byte-fields.h"
+#include "resources/attached.h"
 #include "test-support.h"
 
 namespace {
@@ -46,6 +48,17 @@ TEST(InfoCommand, ShowsEachValueAndWhereItCameFrom) {
     EXPECT_NE(info.out.find(" in 2 files unpacked\nsigner:       not signed\n"), std::string::npos)
         << info.out;
   }
+  // An executable whose header's texts run past its section is still named one.
+  std::string built = readFile(folder / "out.exe");
+  size_t header = built.rfind(std::string(reinterpret_cast<const char*>(ATTACHED_DATA_TAG), sizeof ATTACHED_DATA_TAG));
+  ASSERT_NE(header, std::string::npos);
+  onefile::putLittleEndian(&built, header + ATTACHED_TEMPLATE_OFFSET_AT, 0x7fffff00, 4);
+  writeFile(folder / "unreadable.exe", built);
+  CommandResult unreadable = runPack({"info", (folder / "unreadable.exe").string()});
+  EXPECT_EQ(unreadable.status, 0) << unreadable.err;
+  EXPECT_NE(unreadable.out.find(", whose name, version and path template cannot be read (damaged)\npayload:"),
+            std::string::npos)
+      << unreadable.out;
   // A payload file has only its sizes to show.
   ASSERT_EQ(packFolder(folder / "app", folder / "app.payload", "Tool.exe").status, 0);
   CommandResult payload = runPack({"info", (folder / "app.payload").string()});

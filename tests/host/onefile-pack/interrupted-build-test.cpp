@@ -1,7 +1,9 @@
 // build --sign interrupted while a signing program runs (a stand-in on PATH
 // that stalls on one file): the tool still ends of the signal it got, and
 // leaves neither output nor anything in the temporary-files folder, the
-// password's file included.
+// password's file included. Killed, it can remove nothing: the next build to
+// the same output removes its unfinished output, which no build removes
+// while it is still written.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -65,7 +67,8 @@ TEST(InterruptedBuild, LeavesNeitherOutputNorTemporaryFiles) {
     const char* stall;  // signed-N: a file of the folder; signed-executable: the output, written and pending
   };
   for (Case interrupt : {Case{SIGINT, "signed-"}, Case{SIGTERM, "signed-"}, Case{SIGHUP, "signed-"},
-                         Case{SIGINT, "signed-executable"}, Case{SIGTERM, "signed-executable"}}) {
+                         Case{SIGINT, "signed-executable"}, Case{SIGTERM, "signed-executable"},
+                         Case{SIGKILL, "signed-executable"}}) {
     SCOPED_TRACE(std::string(strsignal(interrupt.signal)) + " while signing " + interrupt.stall);
     fs::path temporary = folder / "tmp", marker = folder / "marker", out = folder / "out";
     fs::remove_all(temporary);
@@ -88,14 +91,33 @@ TEST(InterruptedBuild, LeavesNeitherOutputNorTemporaryFiles) {
     EXPECT_NE(std::find(held.begin(), held.end(), "password"), held.end());  // the signing program's to read
     bool outputPending = std::string(interrupt.stall) == "signed-executable";
     EXPECT_EQ(entriesOf(out).size(), outputPending ? 1u : 0u);
+    bool killed = interrupt.signal == SIGKILL;
+    const std::vector<std::string> plainBuild = {"build", (folder / "app").string(), "--main", "app.exe", "-o",
+                                                 (out / "x.exe").string(), "-q", "--level", "1", "--version", "1"};
+    if (killed) {
+      CommandResult beside = runPack(plainBuild);
+      EXPECT_EQ(beside.status, 0) << beside.err;
+      EXPECT_EQ(beside.err, "");
+      EXPECT_EQ(entriesOf(out).size(), 2u) << "x.exe, and the unfinished output still written";
+    }
     kill(build, interrupt.signal);
     int status = 0;
     ASSERT_EQ(waitpid(build, &status, 0), build);
     kill(std::stoi(readFile(marker)), SIGKILL);  // the stand-in, which only a terminal would interrupt too
     ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
     EXPECT_EQ(WTERMSIG(status), interrupt.signal);
-    EXPECT_EQ(entriesOf(temporary), std::vector<std::string>{});
-    EXPECT_EQ(entriesOf(out), std::vector<std::string>{});  // neither x.exe nor its .partial- file
+    if (killed) {
+      std::vector<std::string> left = entriesOf(out);
+      ASSERT_EQ(left.size(), 2u);
+      std::string partial = left[0] == "x.exe" ? left[1] : left[0];
+      CommandResult next = runPack(plainBuild);
+      EXPECT_EQ(next.err, "onefile-pack: removed " + (out / partial).string() +
+                              ", the unfinished output of an earlier run that was killed\n");
+      EXPECT_EQ(entriesOf(out), std::vector<std::string>{"x.exe"});
+    } else {
+      EXPECT_EQ(entriesOf(temporary), std::vector<std::string>{});
+      EXPECT_EQ(entriesOf(out), std::vector<std::string>{});  // neither x.exe nor its .partial- file
+    }
     EXPECT_EQ(entriesOf(folder / "app/lib"), appBefore);
     EXPECT_EQ(readFile(folder / "app/app.exe"), mainBefore);
   }

@@ -37,6 +37,7 @@ TEST(ListCommand, ShowsEveryRecordWithTotals) {
             std::string::npos)
       << result.out;
   EXPECT_NE(result.out.find("3 files, 1012 bytes of content"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("\n1 frame, after its index\n"), std::string::npos) << result.out;
 }
 
 TEST(ListCommand, FindsThePayloadInsideABuiltExecutableWhateverFollowsIt) {

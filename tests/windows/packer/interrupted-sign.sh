@@ -13,8 +13,10 @@ export WINEDEBUG=-all
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 rm -rf "$work" && mkdir -p "$work/app" "$work/bin"
-# A copy of its own, so that the interrupt by name reaches no other test's packer.
-cp "$windows_pack" "$work/interrupted-packer.exe"
+# A copy of its own, so that the interrupt by name reaches no other test's
+# packer, nor that of another checkout testing on the same machine.
+packer=interrupted-packer-$$.exe
+cp "$windows_pack" "$work/$packer"
 cp "$signer" "$work/bin/osslsigncode.exe"
 cp "$windows_pack" "$work/app/main.exe" && cp "$signer" "$work/app/helper.dll"
 printf 'data\n' >"$work/app/data.txt" && printf 'not read\n' | tee "$work/cert.pem" >"$work/key.pem"
@@ -22,7 +24,7 @@ w() { winepath -w "$work/$1"; }
 fresh() { rm -rf "$work/temp" "$work/out" "$work/marker" && mkdir "$work/temp" "$work/out"; }
 pack() {  # LOG: the build, its %TEMP% and output in the fresh folders, THREADS signing at once
   MARKER=$(w marker) WINEPATH=$(w bin) wine cmd /c "set TEMP=$(w temp)&& set TMP=$(w temp)&& \
-    $(w interrupted-packer.exe) build $(w app) --main main.exe -o $(w out)\\x.exe -q --threads ${THREADS:-1} \
+    $(w "$packer") build $(w app) --main main.exe -o $(w out)\\x.exe -q --threads ${THREADS:-1} \
     --sign-cert $(w cert.pem) --sign-key $(w key.pem)" </dev/null >"$work/$1" 2>&1
 }
 fresh
@@ -37,7 +39,7 @@ for stall in signed- signed-executable; do
   for _ in $(seq 300); do [ -e "$work/marker" ] && break; sleep 0.1; done
   [ -e "$work/marker" ] || fail "stalled on $stall: the signing program never started: $(cat "$work/$stall.log")"
   [ -n "$(ls "$work/temp")" ] || fail "stalled on $stall: no private folder"
-  kill -INT "$(pgrep -f '^[^ ]*interrupted-packer\.exe build')"
+  kill -INT "$(pgrep -f "^[^ ]*${packer//./\\.} build")"
   wait $! || true
   left=$(find "$work/temp" "$work/out" -mindepth 1)
   [ -z "$left" ] || fail "stalled on $stall: left $left; $(cat "$work/$stall.log")"

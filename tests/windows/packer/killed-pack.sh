@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # onefile-pack.exe killed while it writes (TerminateProcess, as Task Manager
 # or a cancelled CI job does) leaves neither its output nor a partial file.
+# One killed once its output was complete (while signing) leaves its partial
+# file: the next run to the same output removes it, and says so.
 #
 #   killed-pack.sh WINDOWS_PACK WORK_DIR
 set -euo pipefail
@@ -30,4 +32,13 @@ wait "$launcher" || true
 
 left=$(find "$work" -maxdepth 1 -name 'out.payload*')
 [ -z "$left" ] || fail "the killed run left $left"
-echo "a killed pack left nothing behind"
+
+printf 'left by a killed run\n' >"$work/out.payload.partial-0a1b2c"
+rm "$work/app/big.bin"
+wine "$killed" payload "$(winepath -w "$work/app")" --main Start.exe -o "$out_windows" -q </dev/null \
+  >"$work/next.log" 2>&1 || { cat "$work/next.log"; fail "the next run"; }
+grep -qF "removed $out_windows.partial-0a1b2c, the unfinished output of an earlier run that was killed" "$work/next.log" ||
+  { cat "$work/next.log"; fail "the next run did not say it removed the partial file"; }
+left=$(find "$work" -maxdepth 1 -name 'out.payload*' | sed "s|^$work/||")
+[ "$left" = out.payload ] || fail "after the next run: $left"
+echo "a killed pack left nothing behind, and the next run removed a partial file left before"

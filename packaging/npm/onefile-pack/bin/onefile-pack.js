@@ -30,9 +30,12 @@ function binaryPath() {
   try {
     return path.join(path.dirname(require.resolve(`${wanted.name}/package.json`)), "bin", wanted.binary);
   } catch (error) {
+    // Whatever left it out (a registry without it, the package file installed
+    // alone, --omit=optional), the remedy is the same.
     const version = require("../package.json").version;
-    fail(`the package ${wanted.name} is not installed (installed with --omit=optional or --no-optional?); ` +
-      `npm install --save-dev ${wanted.name}@${version} adds it`);
+    fail(`${wanted.name}@${version}, the package that holds the program for ${platform}, is not installed\n` +
+      `onefile-pack: install it from its release file with npm install --save-optional ./${wanted.name}-${version}.tgz ` +
+      `(or from a registry that has it: npm install --save-optional ${wanted.name}@${version})`);
   }
 }
 
