@@ -37,6 +37,9 @@ for stall in signed- signed-executable; do
   for _ in $(seq 300); do [ -e "$work/marker" ] && break; sleep 0.1; done
   [ -e "$work/marker" ] || fail "stalled on $stall: the signing program never started: $(cat "$work/$stall.log")"
   [ -n "$(ls "$work/temp")" ] || fail "stalled on $stall: no private folder"
+  # Only this user may enter it, whatever %TEMP% allows (Wine shows a folder
+  # that grants everyone nothing with no permission bits for others).
+  [ "$(stat -c %A "$work"/temp/* | cut -c8-10)" = --- ] || fail "stalled on $stall: others may enter the private folder"
   kill -INT "$(pgrep -f '^[^ ]*interrupted-packer\.exe build')"
   wait $! || true
   left=$(find "$work/temp" "$work/out" -mindepth 1)
