@@ -195,7 +195,6 @@ bool takesTheFault(bool rest, std::string* number) {
   return made == (onClosingThread ? failingClosingCall : failingCall);
 }
 
-
 // One wrapper per table entry: counts the call, and fails it when its turn has come.
 template <auto Entry>
 struct Counted;
