@@ -40,7 +40,8 @@ for stall in signed- signed-executable; do
   # Only this user may enter it, whatever %TEMP% allows (Wine shows a folder
   # that grants everyone nothing with no permission bits for others).
   [ "$(stat -c %A "$work"/temp/* | cut -c8-10)" = --- ] || fail "stalled on $stall: others may enter the private folder"
-  kill -INT "$(pgrep -f '^[^ ]*interrupted-packer\.exe build')"
+  # This run's packer alone: another checkout's run of this test may be under way.
+  kill -INT "$(pgrep -f "^$(w interrupted-packer.exe | sed 's/[\\.]/\\&/g') build")"
   wait $! || true
   left=$(find "$work/temp" "$work/out" -mindepth 1)
   [ -z "$left" ] || fail "stalled on $stall: left $left; $(cat "$work/$stall.log")"
