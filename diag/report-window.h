@@ -33,7 +33,14 @@ bool isReportWindowWanted(HANDLE destination);
 // input, waits for the user to come back to it.
 bool isOnVisibleWindowStation(void);
 
+// How long a box waits for its answer on a desktop that nobody may ever look
+// at: one whose name is not the station's "Default" (a person's own desktop)
+// and which does not take the input. Automation that starts programs on a
+// desktop of its own then sees a failed start end, with its status.
+enum : DWORD { REPORT_BOX_UNWATCHED_LIMIT_MS = 5 * 60 * 1000 };
+
 // Shows text, the length code units (at most REPORT_TEXT_CAPACITY) of a
 // report with LF line ends, in a message box with an error icon and one OK
-// button, and returns once the user has answered it.
+// button, and returns once the user has answered it, or once the box's time
+// on an unwatched desktop has run out.
 void showReportWindow(const wchar_t* text, size_t length);

@@ -76,7 +76,11 @@
 #define BOOTSTRAP_USER32_CALLS(ROW)                                \
   ROW(getProcessWindowStation, GetProcessWindowStation)            \
   ROW(getUserObjectInformation, GetUserObjectInformationW)         \
+  ROW(getThreadDesktop, GetThreadDesktop)                          \
+  ROW(openInputDesktop, OpenInputDesktop)                          \
+  ROW(closeDesktop, CloseDesktop)                                  \
   ROW(messageBox, MessageBoxW)                                     \
+  ROW(killTimer, KillTimer)                                        \
   ROW(defWindowProc, DefWindowProcW)                               \
   ROW(systemParametersInfo, SystemParametersInfoW)                 \
   ROW(sendMessage, SendMessageW)                                   \

@@ -3,6 +3,7 @@
 #include "diag/release.h"
 #include "diag/system-calls.h"
 #include "payload/close-pool-seams.h"
+#include "resources/attached.h"
 
 namespace {
 
@@ -33,17 +34,18 @@ struct ClosePool {
   unsigned wanted;
   bool startTried;
   unsigned threadCount;
-  HANDLE threads[CLOSE_THREADS_CAPACITY];
+  HANDLE threads[ATTACHED_MAX_CLOSE_THREADS];
   SRWLOCK lock;  // guards everything below
   CONDITION_VARIABLE filesWaiting;
   HANDLE files[CLOSE_QUEUE_CAPACITY];
   unsigned first, count;
   unsigned closing;  // files that a thread has taken and not closed yet
   unsigned resting;  // threads asleep on filesWaiting
+  unsigned running;  // threads started that have not yet left their loop
   bool finishing;
 };
 
-ClosePool pool = {0, false, 0, {}, SRWLOCK_INIT, CONDITION_VARIABLE_INIT, {}, 0, 0, 0, 0, false};
+ClosePool pool = {0, false, 0, {}, SRWLOCK_INIT, CONDITION_VARIABLE_INIT, {}, 0, 0, 0, 0, 0, false};
 
 // nullptr when the queue is empty; a file's handle is never null. Called
 // under the lock.
@@ -68,24 +70,34 @@ bool queueFile(HANDLE file) {
 
 // Without a thread every file is closed where it was written, as without
 // the choice.
+// A thread is counted before it starts, so that the end never misses one
+// that has yet to run.
 void startClosingThreads(void) {
   pool.startTried = true;
+  AcquireSRWLockExclusive(&pool.lock);
+  pool.running = pool.wanted;
+  ReleaseSRWLockExclusive(&pool.lock);
   while (pool.threadCount < pool.wanted) {
     HANDLE thread = systemCalls.createThread(nullptr, CLOSE_THREAD_STACK, closeQueuedFiles, nullptr,
                                              STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (thread == nullptr) break;  // the ones started do the work
     pool.threads[pool.threadCount++] = thread;
   }
+  AcquireSRWLockExclusive(&pool.lock);
+  pool.running -= pool.wanted - pool.threadCount;
+  ReleaseSRWLockExclusive(&pool.lock);
 }
 
 // Closes here what no thread took, then waits for the files that threads
-// are closing. After the threads have ended both are already done; this is
-// what makes it so when they could not be waited for.
+// are closing and for every thread to leave its loop. After the threads
+// have ended all this is already done; this is what makes it so when they
+// could not be waited for. A thread woken late would otherwise find the
+// end undone and rest on, and take files that nobody hands it any more.
 void closeLeftoverFiles(void) {
   for (;;) {
     AcquireSRWLockExclusive(&pool.lock);
     HANDLE file = takeQueuedFile();
-    bool busy = pool.closing > 0;
+    bool busy = pool.closing > 0 || pool.running > 0;
     ReleaseSRWLockExclusive(&pool.lock);
     if (file != nullptr) closeQuietly(file);
     else if (!busy) return;
@@ -113,12 +125,13 @@ DWORD WINAPI closeQueuedFiles(void*) {
     --pool.resting;
     if (!woken && GetLastError() != ERROR_TIMEOUT) break;
   }
+  --pool.running;
   ReleaseSRWLockExclusive(&pool.lock);
   return 0;
 }
 
 void closeWrittenFilesOn(unsigned threads) {
-  pool.wanted = threads < CLOSE_THREADS_CAPACITY ? threads : CLOSE_THREADS_CAPACITY;
+  pool.wanted = threads < ATTACHED_MAX_CLOSE_THREADS ? threads : ATTACHED_MAX_CLOSE_THREADS;
 }
 
 void closeWrittenFile(HANDLE file) {

@@ -7,13 +7,11 @@
 #pragma once
 #include <windows.h>
 
-// The most threads that may close files.
-enum : unsigned { CLOSE_THREADS_CAPACITY = 16 };
-
 // How many threads close this run's written files: 0 (none: the unpacking
-// thread closes them) up to CLOSE_THREADS_CAPACITY. Chosen before the first
-// file is written; the threads start with the first file handed over, so a
-// run that writes nothing starts none.
+// thread closes them) up to ATTACHED_MAX_CLOSE_THREADS, the most an
+// executable can ask for (resources/attached.h); more are taken as that.
+// Chosen before the first file is written; the threads start with the first
+// file handed over, so a run that writes nothing starts none.
 void closeWrittenFilesOn(unsigned threads);
 
 // Takes a file whose every byte has been written, and closes it: on one of

@@ -111,14 +111,19 @@ set -e
 [ "$passed$status" = "[two words][][--x=\$y]42" ] || fail "the bin script passed '$passed', status $status"
 # A signal to the bin script reaches the program, and the script ends as the
 # program did: with the status it chose, or by the same signal; the program
-# is not left running.
+# is not left running. On Windows (the script told it runs there), where the
+# console's own event reaches the program, the script relays nothing and
+# waits for the program's end.
 printf '#!/bin/sh\necho $$ >"$1"\ntrap "exit 7" TERM\nfor i in $(seq 600); do sleep 0.1; done\n' >"$scratch/traps"
 printf '#!/bin/sh\necho $$ >"$1"\nexec sleep 60\n' >"$scratch/sleeps"
-chmod +x "$scratch/traps" "$scratch/sleeps"
-for run in traps:TERM:7 sleeps:INT:130 sleeps:HUP:129; do
-  IFS=: read -r named signal expected <<<"$run"
+printf '#!/bin/sh\necho $$ >"$1"\ntrap "exit 9" INT\nfor i in $(seq 20); do sleep 0.1; done\nexit 5\n' >"$scratch/ends"
+printf 'Object.defineProperty(process, "platform", { value: "win32" });\n' >"$scratch/on-windows.js"
+chmod +x "$scratch/traps" "$scratch/sleeps" "$scratch/ends"
+for run in traps:TERM:7 sleeps:INT:130 sleeps:HUP:129 ends:INT:5:on-windows; do
+  IFS=: read -r named signal expected platform <<<"$run"
   rm -f "$scratch/pid"
-  ONEFILE_PACK_BINARY=$scratch/$named node "$scratch/package/bin/onefile-pack.js" "$scratch/pid" &
+  NODE_OPTIONS=${platform:+--require=$scratch/$platform.js} \
+    ONEFILE_PACK_BINARY=$scratch/$named node "$scratch/package/bin/onefile-pack.js" "$scratch/pid" &
   wrapper=$!
   for _ in $(seq 100); do [ -s "$scratch/pid" ] && break; sleep 0.05; done
   kill -"$signal" "$wrapper"

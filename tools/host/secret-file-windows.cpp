@@ -8,10 +8,9 @@
 
 namespace onefile {
 
-// The file takes the access of the private folder, in the user's own
-// %TEMP%, which other users cannot enter (as the signed copies beside it
-// do): no security call of advapi32, which the tool does not import. A
-// temporary file, which the system keeps in memory where it can.
+// The file takes the access of the private folder, which only this user
+// has (as the signed copies beside it do). A temporary file, which the
+// system keeps in memory where it can.
 SecretFile::SecretFile(std::filesystem::path path, const std::string& secret) : path_(std::move(path)) {
   auto failed = [&] {
     return PackError(displayName(path_.u8string()), "cannot be written: " + windowsErrorText(GetLastError()));

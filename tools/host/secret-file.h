@@ -1,8 +1,9 @@
 // A secret handed to a program the tool runs (the key's password for the
 // signing program), which reads it from a named file: a file of the private
 // temporary folder that only this user can read (mode 0600 in a folder of
-// mode 0700; on Windows in the user's own %TEMP%), never a command line, and
-// removed when the object goes (an interrupt removes it with its folder).
+// mode 0700; on Windows, access for this user alone, from the folder),
+// never a command line, and removed when the object goes (an interrupt
+// removes it with its folder).
 // A file rather than a pipe on every system: the signing program's Windows
 // build maps the file it is given, which a pipe cannot be.
 #pragma once

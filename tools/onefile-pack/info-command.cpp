@@ -193,15 +193,6 @@ std::string executionLevelText(const ProgramTraits& traits, const std::optional<
   return std::string(executionLevelName(level)) + " (" + source + ")";
 }
 
-std::string signerText(const MappedFile& file) {
-  ByteView image(file.data(), file.size());
-  std::optional<ByteView> table = certificateTable(image);
-  if (!table) return "not signed";
-  std::optional<SignerIdentity> signer = signerOf(*table);
-  if (!signer || signer->name.empty()) return "signed, by a signer that cannot be read";
-  return displayName(signer->name);
-}
-
 void printExecutableInfo(const MappedFile& file, const AttachedData& attached, const std::filesystem::path& path,
                          const std::string& shown) {
   std::optional<ProgramDefaults> carried = mainProgramDefaults(path, shown);
@@ -236,7 +227,7 @@ int runInfoCommand(const Arguments& arguments) {
   Contents contents = payloadContents(payload, shown);
   printField("payload:", sizeText(payload.location().length) + " packed, " + sizeText(contents.bytes) + " in " +
                              countedText(contents.files, "file") + " unpacked");
-  if (attached) printField("signer:", signerText(file));
+  if (attached) printField("signature:", signatureText(certificateTable(ByteView(file.data(), file.size()))));
   return EXIT_OK;
 }
 

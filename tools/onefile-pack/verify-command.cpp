@@ -22,6 +22,7 @@
 #include "host/text-output.h"
 #include "host/utf.h"
 #include "pe-image/authenticode.h"
+#include "pe-image/pe-headers.h"
 
 namespace onefile {
 namespace {
@@ -55,73 +56,82 @@ const std::vector<OptionDefinition> VERIFY_OPTIONS = {
      "or \"unsigned\" (what a signature says; osslsigncode verify checks that it holds)"},
 };
 
-// Who signed an image, as the listing shows it, from its certificate table
-// (nullopt: none; an empty one: broken).
-std::string signerText(const std::optional<ByteView>& table) {
-  if (!table) return "unsigned";
-  std::optional<SignerIdentity> signer = signerOf(*table);
-  if (!signer) return "signed, by a signer that cannot be read";
-  return "signed by " + (signer->name.empty() ? std::string("a signer without a name") : displayName(signer->name));
-}
-
 // What a record's signature is read from, as its content streams past: the
-// first bytes, which hold the headers, and then the certificate table they
-// point at. A record of any size takes no more memory than that.
+// first bytes, the headers where the DOS header says they lie (far in or
+// not), and then the certificate table they point at. A record of any size
+// takes no more memory than that.
 class SignatureReader {
  public:
   void take(const unsigned char* bytes, size_t size) {
-    if (!decided_) {
-      size_t part = std::min(size, HEADER_PREFIX - prefix_.size());
-      prefix_.append(reinterpret_cast<const char*>(bytes), part);
-      position_ += part;
-      bytes += part;
-      size -= part;
-      if (prefix_.size() < HEADER_PREFIX) return;
-      decide();
-    }
-    keepTable(bytes, position_, size);
+    keepPart(&prefix_, 0, PREFIX, bytes, position_, size);
+    if (!headersAt_ && prefix_.size() >= DOS_HEADER_SIZE) findHeaders();
+    if (headersAt_) keepPart(&headers_, *headersAt_, PE_HEADERS_SPAN, bytes, position_, size);
+    if (!decided_ && headersAt_ && position_ + size >= *headersAt_ + PE_HEADERS_SPAN) decide();
+    if (decided_) keepTable(bytes, position_, size);
     position_ += size;
   }
 
   // Who signed the record, once it has all passed; nullopt for no PE image.
-  std::optional<std::string> text() const {
-    if (!decided_) return wholeText(view(prefix_));  // the whole record is there
+  std::optional<std::string> text() {
+    if (!decided_) decide();  // the record ended before the headers' room
     if (!image_) return std::nullopt;
-    if (!range_) return signerText(std::nullopt);
+    if (!range_) return signatureText(std::nullopt);
     bool whole = table_.size() == range_->size;  // else it runs past the record, or beyond the limit
-    return signerText(whole ? view(table_) : ByteView());
+    return signatureText(whole ? view(table_) : ByteView());
   }
 
  private:
-  // Headers lie in the first few KiB of every image the linkers write.
-  static constexpr size_t HEADER_PREFIX = 64 * 1024;
+  // Every record's first bytes: a small image whole, and the DOS header.
+  static constexpr size_t PREFIX = 64 * 1024;
   // Far above what a signature with its chain and timestamps takes.
   static constexpr uint64_t TABLE_LIMIT = 16 * 1024 * 1024;
 
   static ByteView view(const std::string& bytes) {
     return ByteView(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
   }
-  static std::optional<std::string> wholeText(ByteView bytes) {
-    if (!isPeImage(bytes)) return std::nullopt;
-    return signerText(certificateTable(bytes));
+
+  // Appends to kept, which holds the record's bytes from `from` on, the next
+  // of them up to from + length that lie in the bytes at [start, start + size).
+  static void keepPart(std::string* kept, uint64_t from, uint64_t length, const unsigned char* bytes, uint64_t start,
+                       size_t size) {
+    uint64_t next = from + kept->size(), end = std::min<uint64_t>(start + size, from + length);
+    if (start > next || next >= end) return;  // no more wanted here, or some were missed
+    kept->append(reinterpret_cast<const char*>(bytes + (next - start)), end - next);
   }
 
+  // Known once the DOS header has passed: it lies in the prefix, and so do
+  // the bytes of the headers that passed with it.
+  void findHeaders() {
+    headersAt_ = peHeadersOffset(view(prefix_));
+    if (!headersAt_) {
+      decided_ = true;  // no image
+      return;
+    }
+    keepPart(&headers_, *headersAt_, PE_HEADERS_SPAN, reinterpret_cast<const unsigned char*>(prefix_.data()), 0,
+             std::min<size_t>(prefix_.size(), position_));
+  }
+
+  // A table that starts before the bytes at position_ is taken from what was
+  // kept of those that passed.
   void decide() {
     decided_ = true;
-    image_ = isPeImage(view(prefix_));
-    if (image_) range_ = certificateTableRange(view(prefix_));
-    keepTable(reinterpret_cast<const unsigned char*>(prefix_.data()), 0, prefix_.size());
+    std::string headers = headersMovedUp(view(prefix_), view(headers_));
+    image_ = isPeImage(view(headers));
+    if (!image_) return;
+    range_ = certificateTableRange(view(headers));
+    keepTable(reinterpret_cast<const unsigned char*>(prefix_.data()), 0, std::min<size_t>(prefix_.size(), position_));
+    uint64_t headersPassed = position_ > *headersAt_ ? position_ - *headersAt_ : 0;
+    keepTable(reinterpret_cast<const unsigned char*>(headers_.data()), *headersAt_,
+              std::min<uint64_t>(headers_.size(), headersPassed));
   }
 
-  // The part of [start, start + size) that lies in the certificate table.
   void keepTable(const unsigned char* bytes, uint64_t start, size_t size) {
-    if (!range_ || range_->size > TABLE_LIMIT) return;
-    uint64_t from = std::max(start, range_->offset), to = std::min(start + size, range_->offset + range_->size);
-    if (from < to) table_.append(reinterpret_cast<const char*>(bytes + (from - start)), to - from);
+    if (range_ && range_->size <= TABLE_LIMIT) keepPart(&table_, range_->offset, range_->size, bytes, start, size);
   }
 
-  std::string prefix_, table_;
+  std::string prefix_, headers_, table_;
   uint64_t position_ = 0;
+  std::optional<uint64_t> headersAt_;
   bool decided_ = false, image_ = false;
   std::optional<FileRange> range_;
 };
@@ -154,7 +164,7 @@ int listSignatures(const std::filesystem::path& path) {
   ByteView whole(file.data(), file.size());
   std::string executable;
   if (isPeImage(whole)) {
-    std::string own = signerText(certificateTable(whole));
+    std::string own = signatureText(certificateTable(whole));
     unsignedImages += own == "unsigned";
     printText(stdout, "%s (the executable): %s\n", shown.c_str(), own.c_str());
     executable = "the executable and ";

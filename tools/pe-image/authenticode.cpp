@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "host/utf.h"
 #include "pe-image/der-reader.h"
 #include "pe-image/pe-headers.h"
 #include "pe-image/pe-layout.h"
@@ -181,6 +182,13 @@ std::optional<SignerIdentity> signerOf(ByteView table) {
   while (std::optional<DerElement> certificate = each.next(DER_SEQUENCE))
     if (std::optional<SignerIdentity> identity = certificateFor(*certificate, *issuer, *serial)) return identity;
   return std::nullopt;
+}
+
+std::string signatureText(const std::optional<ByteView>& table) {
+  if (!table) return "unsigned";
+  std::optional<SignerIdentity> signer = signerOf(*table);
+  if (!signer) return "signed, by a signer that cannot be read";
+  return "signed by " + (signer->name.empty() ? std::string("a signer without a name") : displayName(signer->name));
 }
 
 }  // namespace onefile

@@ -47,4 +47,9 @@ struct SignerIdentity {
 // SignedData in a WIN_CERTIFICATE); nullopt when it cannot be read.
 std::optional<SignerIdentity> signerOf(ByteView table);
 
+// What the tool says of an image's signature, from its certificate table
+// (nullopt: none, an empty one: broken): "unsigned", "signed by <name>", or
+// why no name can be given.
+std::string signatureText(const std::optional<ByteView>& table);
+
 }  // namespace onefile

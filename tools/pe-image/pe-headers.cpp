@@ -1,14 +1,31 @@
 #include "pe-image/pe-headers.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "host/byte-fields.h"
 
 namespace onefile {
 
+std::optional<uint64_t> peHeadersOffset(ByteView file) {
+  if (!file.holds(0, DOS_HEADER_SIZE) || file.data()[0] != 'M' || file.data()[1] != 'Z') return std::nullopt;
+  return file.field(DOS_NEW_HEADER_FIELD, 4);
+}
+
+std::string headersMovedUp(ByteView dosHeader, ByteView headers) {
+  std::string moved(reinterpret_cast<const char*>(dosHeader.data()), std::min<size_t>(dosHeader.size(), DOS_HEADER_SIZE));
+  if (moved.size() < DOS_HEADER_SIZE) return moved;
+  putLittleEndian(&moved, DOS_NEW_HEADER_FIELD, DOS_HEADER_SIZE, 4);
+  moved.append(reinterpret_cast<const char*>(headers.data()), std::min<uint64_t>(headers.size(), PE_HEADERS_SPAN));
+  return moved;
+}
+
 PeHeaders readPeHeaders(ByteView file) {
   PeHeaders headers;
-  if (!file.holds(0, DOS_NEW_HEADER_FIELD + 4) || file.data()[0] != 'M' || file.data()[1] != 'Z') return headers;
+  std::optional<uint64_t> offset = peHeadersOffset(file);
+  if (!offset) return headers;
   headers.fault = PeHeaderFault::noPeHeader;
-  uint64_t pe = *file.field(DOS_NEW_HEADER_FIELD, 4);
+  uint64_t pe = *offset;
   if (!file.holds(pe, sizeof PE_SIGNATURE + FILE_HEADER_SIZE) ||
       std::memcmp(file.data() + pe, PE_SIGNATURE, sizeof PE_SIGNATURE) != 0)
     return headers;

@@ -5,6 +5,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "host/byte-view.h"
 #include "pe-image/pe-layout.h"
@@ -39,6 +41,23 @@ struct PeSection {
 };
 
 PeHeaders readPeHeaders(ByteView file);
+
+// The DOS header: the file's first bytes, "MZ" and the offset of the PE
+// headers at DOS_NEW_HEADER_FIELD.
+inline constexpr uint32_t DOS_HEADER_SIZE = DOS_NEW_HEADER_FIELD + 4;
+// Where the DOS header says the PE headers start; nullopt without one.
+std::optional<uint64_t> peHeadersOffset(ByteView file);
+// The most bytes of those headers that say whether a file is a program and
+// where its signature lies: "PE\0\0", the COFF header, the largest optional
+// header.
+inline constexpr uint64_t PE_HEADERS_SPAN = sizeof PE_SIGNATURE + FILE_HEADER_SIZE + 0xFFFF;
+
+// A small stand-in for a file whose headers lie far in, for a reader that
+// has only dosHeader (DOS_HEADER_SIZE bytes) and headers (up to
+// PE_HEADERS_SPAN bytes from where the DOS header points): the DOS header
+// pointing right after itself, then the headers. Those name file offsets
+// only, such as the signature's, which the move leaves as they were.
+std::string headersMovedUp(ByteView dosHeader, ByteView headers);
 
 // The index-th section header; headers.sectionTableInFile must hold and index
 // be below headers.sectionCount.

@@ -45,7 +45,7 @@ TEST(InfoCommand, ShowsEachValueAndWhereItCameFrom) {
     ASSERT_EQ(info.status, 0) << info.err;
     EXPECT_EQ(info.out.rfind((folder / "out.exe").string() + ": executable of ", 0), 0u) << info.out;
     EXPECT_NE(info.out.find("\n" + c.lines + "payload:      "), std::string::npos) << info.out;
-    EXPECT_NE(info.out.find(" in 2 files unpacked\nsigner:       not signed\n"), std::string::npos)
+    EXPECT_NE(info.out.find(" in 2 files unpacked\nsignature:    unsigned\n"), std::string::npos)
         << info.out;
   }
   // An executable whose header's texts run past its section is still named one.

@@ -71,6 +71,16 @@ TEST(VerifyCommand, ReportsAFrameWhoseChecksumDoesNotMatchInOneLineAsExtractDoes
   EXPECT_EQ(runPack({"extract", (folder / "check-sound.payload").string(), (folder / "sound-out").string()}).status, 0);
 }
 
+// A program whose headers lie beyond its first 64 KiB, where the DOS header
+// says: Windows runs it all the same.
+std::string programWithHeadersFarIn() {
+  constexpr size_t DOS_HEADER = 0x40, FAR_IN = 0x30000;
+  std::string image = programImage(2);
+  std::string far = image.substr(0, DOS_HEADER) + std::string(FAR_IN - DOS_HEADER, '\0') + image.substr(DOS_HEADER);
+  for (int i = 0; i < 4; ++i) far[0x3C + i] = static_cast<char>(FAR_IN >> (8 * i));
+  return far;
+}
+
 // verify --signatures reads each record's headers and signature as its
 // content streams past: a data file far larger than the memory the command
 // may take passes. Its summary counts the executable with what it lists.
@@ -83,6 +93,7 @@ TEST(VerifyCommand, ListsSignaturesInBoundedMemoryAndCountsTheExecutable) {
   fs::resize_file(folder / "app/big.dat", DATA_SIZE);
   fs::create_directories(folder / "app/lib");
   fs::copy_file(fs::path(PROGRAM_REGRESSIONS_DIR) / "small-program-signed", folder / "app/lib/signed.dll");
+  writeFile(folder / "app/lib/far.dll", programWithHeadersFarIn());
   fs::path executable = folder / "app-onefile.exe";
   CommandResult built = runPack({"build", (folder / "app").string(), "--main", "app.exe", "-o", executable.string(),
                                  "--level", "1", "-q"});
@@ -91,8 +102,9 @@ TEST(VerifyCommand, ListsSignaturesInBoundedMemoryAndCountsTheExecutable) {
   CommandResult listed = runShell("ulimit -v " + std::to_string(MEMORY_LIMIT_KIB) + " && " + shellQuote(packPath()) +
                                   " verify --signatures " + shellQuote(executable.string()));
   EXPECT_EQ(listed.status, 1) << listed.err;
-  for (const char* line : {"app.exe: unsigned\n", "lib\\signed.dll: signed by ", "app-onefile.exe (the executable): unsigned\n",
-                           "\nthe executable and 2 programs and libraries inside, 2 unsigned\n"})
+  for (const char* line : {"app.exe: unsigned\n", "lib\\signed.dll: signed by ", "lib\\far.dll: unsigned\n",
+                           "app-onefile.exe (the executable): unsigned\n",
+                           "\nthe executable and 3 programs and libraries inside, 3 unsigned\n"})
     EXPECT_NE(listed.out.find(line), std::string::npos) << line << " in " << listed.out;
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "diag/report-window-seams.h"
+#include "diag/report-window.h"
 #include "harness.h"
 #include "on-screen.h"
 
@@ -99,11 +101,12 @@ Window waitForWindowOn(HDESK desktop, HANDLE process, DWORD timeoutMs) {
 }
 
 // A report while the program's desktop does not take the input (the screen
-// is locked, or a consent prompt has the secure desktop) waits in a box for
-// the user to come back, and so does one on any desktop of the window
+// is locked, or a consent prompt has the secure desktop) is shown in a box
+// for the user to come back to, and so is one on any desktop of the window
 // station the user sees. Wine's SwitchDesktop succeeds but leaves the input
 // with the default desktop, so there only the start on a desktop of its own
-// meets an input desktop that is not its own.
+// meets an input desktop that is not its own (its box has a time limit,
+// which the next tests show).
 TEST(ReportWindow, ABoxWaitsOnEveryDesktopOfTheStationAUserSees) {
   HDESK own = GetThreadDesktop(GetCurrentThreadId());
   HDESK aside = CreateDesktopW(L"onefile-aside", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
@@ -127,6 +130,50 @@ TEST(ReportWindow, ABoxWaitsOnEveryDesktopOfTheStationAUserSees) {
   }
   SwitchDesktop(own);
   CloseDesktop(aside);
+}
+
+// A person's own desktop is the station's "Default": its box waits, also
+// while the screen is locked and the input desktop cannot be read. A box on
+// a desktop of another name waits only while that desktop has the input.
+// Wine takes "Default" for the input desktop whatever has the input, so the
+// rule is shown on the routine here.
+TEST(ReportWindow, ABoxOnADesktopNobodyLooksAtHasATimeLimit) {
+  constexpr DWORD LIMIT = REPORT_BOX_UNWATCHED_LIMIT_MS;
+  const struct {
+    const wchar_t *own, *input;
+    DWORD limit;
+  } desktops[] = {
+      {L"Default", L"Default", INFINITE},       {L"Default", L"Winlogon", INFINITE},
+      {L"Default", nullptr, INFINITE},          {L"default", L"automation", INFINITE},
+      {L"automation", L"automation", INFINITE}, {L"automation", L"Default", LIMIT},
+      {L"automation", nullptr, LIMIT},          {L"Defaults", L"Default", LIMIT},
+  };
+  for (const auto& desktop : desktops)
+    EXPECT_EQ(reportBoxWaitLimit(desktop.own, desktop.input), desktop.limit)
+        << harness::narrow(desktop.own) << " while the input is "
+        << (desktop.input != nullptr ? harness::narrow(desktop.input) : "unknown");
+  EXPECT_EQ(LIMIT, 5u * 60 * 1000);
+}
+
+// When its time runs out the box goes without an answer, and the report's
+// ending goes on.
+TEST(ReportWindow, ABoxWhoseTimeRunsOutClosesWithoutAnAnswer) {
+  HANDLE shown = CreateThread(
+      nullptr, 0,
+      [](void*) -> DWORD {
+        showReportBox(L"Error, a report.\n", 17, 3000);
+        return 0;
+      },
+      nullptr, 0, nullptr);
+  ASSERT_NE(shown, nullptr);
+  HANDLE self = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId());
+  Window window = waitForWindow(self, 30000);
+  EXPECT_NE(window.handle, nullptr) << "no box";
+  EXPECT_EQ(window.text, L"Error, a report.");
+  EXPECT_EQ(WaitForSingleObject(shown, 60000), WAIT_OBJECT_0) << "the box is still there";
+  if (window.handle != nullptr) EXPECT_FALSE(IsWindow(window.handle));
+  CloseHandle(self);
+  CloseHandle(shown);
 }
 
 // A window station that no user sees, as a service or a task without a

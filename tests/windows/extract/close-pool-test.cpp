@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "diag/system-calls.h"
+#include "payload/close-pool-seams.h"
 #include "payload/close-pool.h"
 
 namespace {
@@ -46,6 +47,35 @@ DWORD WINAPI failedWait(DWORD, const HANDLE*, BOOL, DWORD) {
   SetLastError(ERROR_INVALID_HANDLE);
   return WAIT_FAILED;
 }
+// A thread that the system runs only a while after each wake, with the lock
+// free meanwhile: long enough for the unpacking thread to close every queued
+// file itself, so that the end finds nothing left to wait for.
+constexpr DWORD LATE_WAKE_MS = 200;
+BOOL WINAPI lateWake(PCONDITION_VARIABLE condition, PSRWLOCK lock, DWORD ms, ULONG flags) {
+  BOOL woken = realCalls.sleepConditionVariable(condition, lock, ms, flags);
+  DWORD error = GetLastError();
+  ReleaseSRWLockExclusive(lock);
+  Sleep(LATE_WAKE_MS);
+  AcquireSRWLockExclusive(lock);
+  SetLastError(error);
+  return woken;
+}
+
+// The closing threads of a case, so that it can wait for them to end: once
+// they have, no close can come late.
+std::vector<HANDLE>* closingThreads;
+HANDLE WINAPI recordedThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE routine,
+                             LPVOID parameter, DWORD flags, LPDWORD id) {
+  HANDLE thread = realCalls.createThread(security, stack, routine, parameter, flags, id);
+  HANDLE copy = nullptr;
+  if (thread != nullptr && routine == closeQueuedFiles)
+    DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0);
+  if (copy != nullptr) closingThreads->push_back(copy);
+  return thread;
+}
+// Far longer than a woken thread takes to end; a thread still there then
+// would rest on and close files of a later start.
+constexpr DWORD THREAD_END_LIMIT_MS = 10000;
 
 enum class Closer { HERE_AT_ONCE, THREADS, EITHER };
 
@@ -63,9 +93,16 @@ const PoolCase CASES[] = {
     {"no thread starts", 4, [](SystemCalls* calls) { calls->createThread = noThread; }, Closer::HERE_AT_ONCE},
     // Threads that end at their first rest, leaving the files to the unpacking thread.
     {"no rest", 4, [](SystemCalls* calls) { calls->sleepConditionVariable = failedSleep; }, Closer::EITHER},
-    // An end that cannot wait for the threads waits for their closes.
+    // An end that cannot wait for the threads waits for their closes, and
+    // for each thread to leave, even one that runs late after its wake.
     {"no wait for the end", 4, [](SystemCalls* calls) { calls->waitForMultipleObjects = failedWait; },
      Closer::THREADS},
+    {"no wait for the end, late wakes", 4,
+     [](SystemCalls* calls) {
+       calls->waitForMultipleObjects = failedWait;
+       calls->sleepConditionVariable = lateWake;
+     },
+     Closer::EITHER},
 };
 
 TEST(ClosePool, ClosesEveryFileOnceAndAllBeforeItFinishes) {
@@ -81,7 +118,10 @@ TEST(ClosePool, ClosesEveryFileOnceAndAllBeforeItFinishes) {
     }
     closesOf = &closes;
     closesOffThisThread = 0;
+    std::vector<HANDLE> threads;
+    closingThreads = &threads;
     systemCalls.closeHandle = recordedClose;
+    systemCalls.createThread = recordedThread;
     c.breakCalls(&systemCalls);
 
     closeWrittenFilesOn(c.threads);
@@ -95,7 +135,10 @@ TEST(ClosePool, ClosesEveryFileOnceAndAllBeforeItFinishes) {
     std::map<HANDLE, int> atTheEnd = closes;
     int offThisThread = closesOffThisThread;
     ReleaseSRWLockExclusive(&closesLock);
-    Sleep(50);  // a close that came late would show now
+    for (HANDLE thread : threads) {
+      EXPECT_EQ(WaitForSingleObject(thread, THREAD_END_LIMIT_MS), WAIT_OBJECT_0) << "a closing thread outlived the end";
+      CloseHandle(thread);
+    }
     systemCalls = realCalls;
 
     for (HANDLE file : files) EXPECT_EQ(atTheEnd[file], 1) << "file " << file;

@@ -6,15 +6,21 @@
 // application's folder; and a start without faults right after it must
 // repair the cache, start the program and finish removing the older versions
 // that each start finds beside its target folder. A cold start whose written
-// files are closed on threads beside the unpacking runs the same loop; its
-// calls come in an order, and the threads' rests in a number, that vary from
-// run to run, so the loop may end a call or two early there: the other
-// starts fail the calls after the unpacking in turn.
+// files are closed on threads beside the unpacking runs the same loop. Its
+// closing threads' calls come in an order that depends on timing, so they
+// are failed in a sequence of their own (each thread's rests, whose number
+// depends on timing too, take no number: a start with the first rest failing
+// comes first). The start that ends a sequence has made every call of it but
+// the n-th: one that made fewer would leave the last calls of a longer start
+// never failed. The calls before the bootstrap looks for its attached data
+// (the system's libraries, the console, the environment) are the same in
+// every start: the cold start fails them, the others begin after them.
 #include <gtest/gtest.h>
 
 #include <iostream>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "fault-table.h"
 #include "harness.h"
@@ -53,6 +59,27 @@ Note takeNote(std::string* err) {
     err->erase(0, end + 1);
   }
   return note;
+}
+
+struct CallCount {
+  long made = -1, atStartUp = -1, onClosingThreads = -1;  // -1: not said
+};
+
+// Takes the count of calls made off standard error, where a start that did
+// not reach its failing call leaves it.
+CallCount takeCallCount(std::string* err) {
+  const std::string front = "calls: ";
+  CallCount count;
+  size_t at = err->rfind(front);
+  if (at == std::string::npos || (at > 0 && (*err)[at - 1] != '\n')) return count;
+  size_t end = err->find('\n', at);
+  std::string line = err->substr(at + front.size(), end - at - front.size());
+  size_t second = line.find(", ") + 2, third = line.find(", ", second) + 2;
+  count.made = std::stol(line);
+  count.atStartUp = std::stol(line.substr(second));
+  count.onClosingThreads = std::stol(line.substr(third));
+  err->erase(at, end + 1 - at);
+  return count;
 }
 
 const char* const ENDING_NAMES[] = {"starts",      "report",      "system report", "expansion",
@@ -105,21 +132,23 @@ struct LoopTarget {
   std::wstring target = parent + L"\\" + FAULT_VERSION;
   unsigned closeThreads = 0;
 
-  harness::RunResult start(unsigned long failing) const {
+  // failing: the number of the call that fails, 0 for none, or "rest".
+  harness::RunResult start(const std::wstring& failing) const {
     harness::RunOptions options;
     harness::pointTempAt(&options, temp);
     options.currentDirectory = temp;
     options.timeoutMs = RUN_LIMIT_MS;
     options.commandLine = harness::quoteArgument(harness::binPath(PROBE)) + L" " +
                           harness::quoteArgument(harness::binPath(L"fault-app.payload")) + L" " +
-                          std::to_wstring(failing) + L" " + std::to_wstring(closeThreads);
+                          failing + L" " + std::to_wstring(closeThreads);
     return harness::run(harness::binPath(PROBE), options);
   }
 
-  // A start in which nothing fails, started again when Wine could not start the application.
-  harness::RunResult startWithoutFaults() const {
-    harness::RunResult run = start(0);
-    for (int again = 0; again < WINE_RETRIES && harness::wineCouldNotStartTheChild(run); ++again) run = start(0);
+  // A start in which nothing fails, started again when Wine could not start
+  // the application; "none" in place of "0" has it say its calls' count.
+  harness::RunResult startWithoutFaults(const std::wstring& failing = L"0") const {
+    harness::RunResult run = start(failing);
+    for (int again = 0; again < WINE_RETRIES && harness::wineCouldNotStartTheChild(run); ++again) run = start(failing);
     return run;
   }
 
@@ -169,15 +198,16 @@ struct Scenario {
   const char* name;
   void (*prepare)(const std::wstring& target);
   unsigned closeThreads;
+  bool failsStartUp;  // the calls before the attached data is looked for
 };
 
 void removeCache(const std::wstring& target) { harness::removeTree(target); }
 
 const Scenario SCENARIOS[] = {
-    {"Cold", removeCache, 0},
-    {"Warm", [](const std::wstring&) {}, 0},  // each repairing start leaves the cache whole
-    {"Damaged", damage, 0},
-    {"ColdClosingOnThreads", removeCache, 2},
+    {"Cold", removeCache, 0, true},
+    {"Warm", [](const std::wstring&) {}, 0, false},  // each repairing start leaves the cache whole
+    {"Damaged", damage, 0, false},
+    {"ColdClosingOnThreads", removeCache, 2, false},
 };
 
 struct Tally {
@@ -189,66 +219,101 @@ struct Tally {
 // ctest names the runs by their start.
 void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
 
+// The calls a loop fails in turn: the unpacking thread's (a number), the
+// closing threads' ("c" and a number), and the first rest ("rest", once).
+struct Sequence {
+  std::wstring prefix;
+  unsigned long first;
+  bool once;
+};
+
 class FaultLoop : public testing::TestWithParam<Scenario> {};
 
 TEST_P(FaultLoop, EveryFailingCallEndsAsDocumentedAndTheNextStartRepairs) {
   const Scenario& scenario = GetParam();
   LoopTarget loop;
   loop.closeThreads = scenario.closeThreads;
-  ASSERT_EQ(loop.startWithoutFaults().exitCode, FAULT_APP_STATUS) << "the first start, which makes the cache";
+  harness::RunResult first = loop.startWithoutFaults(L"none");
+  ASSERT_EQ(first.exitCode, FAULT_APP_STATUS) << "the first start, which makes the cache";
+  long atStartUp = takeCallCount(&first.err).atStartUp;
+  ASSERT_GT(atStartUp, 0) << first.err;
+  std::vector<Sequence> sequences;
+  if (scenario.closeThreads > 0) sequences = {{L"rest", 0, true}, {L"c", 1, false}};
+  sequences.push_back({L"", scenario.failsStartUp ? 1 : (unsigned long)atStartUp + 1, false});
   Tally tally;
+  long onClosingThreads = 0;
   int wineRetries = 0;  // of the start in which no call fails
-  for (unsigned long n = 1;; ++n) {
-    SCOPED_TRACE(std::string(scenario.name) + " start, call " + std::to_string(n) + " failing");
-    scenario.prepare(loop.target);
-    loop.plantOldVersions();
-    harness::RunResult run = loop.start(n);
-    ASSERT_FALSE(run.timedOut) << "hung";
-    Note note = takeNote(&run.err);
-    if (!note.reached) {
-      if (harness::wineCouldNotStartTheChild(run) && wineRetries++ < WINE_RETRIES) {
-        --n;  // the same start again: the bootstrap was not at fault
-        continue;
+  for (const Sequence& sequence : sequences) {
+    for (unsigned long n = sequence.first;; ++n) {
+      std::wstring failing = sequence.once ? sequence.prefix : sequence.prefix + std::to_wstring(n);
+      SCOPED_TRACE(std::string(scenario.name) + " start, call " + harness::narrow(failing) + " failing");
+      scenario.prepare(loop.target);
+      loop.plantOldVersions();
+      harness::RunResult run = loop.start(failing);
+      ASSERT_FALSE(run.timedOut) << "hung";
+      Note note = takeNote(&run.err);
+      CallCount count = takeCallCount(&run.err);
+      if (!note.reached) {
+        if (harness::wineCouldNotStartTheChild(run) && wineRetries++ < WINE_RETRIES) {
+          --n;  // the same start again: the bootstrap was not at fault
+          continue;
+        }
+        if (sequence.once) break;  // no thread rested in this start
+        bool closing = sequence.prefix == L"c";
+        long made = closing ? count.onClosingThreads : count.made;
+        EXPECT_EQ(made, (long)n - 1) << "this start made fewer calls than an earlier one";
+        EXPECT_EQ(run.exitCode, FAULT_APP_STATUS);
+        EXPECT_EQ(run.out + run.err, "");
+        EXPECT_EQ(harness::treeDifference(sourceFolder(), loop.target), "");
+        EXPECT_EQ(loop.besideTarget(), "");
+        if (closing) onClosingThreads = made;
+        if (closing) break;
+        tally.calls = n - 1;
+        scenario.prepare(loop.target);
+        loop.plantOldVersions();
+        harness::RunResult again = loop.start(failing);
+        CallCount repeated = takeCallCount(&again.err);
+        EXPECT_EQ(repeated.made, count.made) << "the same start, made again, made another number of calls";
+        EXPECT_EQ(repeated.onClosingThreads, count.onClosingThreads) << "and another number on closing threads";
+        break;
       }
-      tally.calls = n - 1;
-      EXPECT_EQ(run.exitCode, FAULT_APP_STATUS);
-      EXPECT_EQ(run.out + run.err, "");
-      EXPECT_EQ(harness::treeDifference(sourceFolder(), loop.target), "");
-      EXPECT_EQ(loop.besideTarget(), "");
-      break;
-    }
-    const FaultRow* row = findFaultRow(note.call);
-    ASSERT_NE(row, nullptr) << note.call;
-    if (row->ending == Ending::AS_ITS_CALLS) {
-      static const FaultRow STARTS_ROW = {"", 0, 0, false, Ending::STARTS, ""};
-      row = note.unavailableCall.empty() ? &STARTS_ROW : findFaultRow(note.unavailableCall);
-      ASSERT_NE(row, nullptr) << note.unavailableCall;
-    }
-    if (row->ending == Ending::STARTS && harness::wineCouldNotStartTheChild(run)) {
-      tally.endings[note.call]["Wine could not start the program"]++;
-      continue;  // the fault did not end the run; Wine ended it later
-    }
-    Expected expected = expectedFor(*row, note, run.err);
-    EXPECT_EQ(run.exitCode, expected.status) << note.call;
-    EXPECT_EQ(run.out, expected.out) << note.call;
-    EXPECT_EQ(run.err, expected.err) << note.call;
-    EXPECT_EQ(loop.outside(), "") << note.call;
-    bool asDocumented = run.exitCode == expected.status && run.out == expected.out && run.err == expected.err;
-    tally.endings[note.call][asDocumented ? ENDING_NAMES[(int)row->ending] : "UNEXPECTED"]++;
-    tally.failures += asDocumented ? 0 : 1;
+      const FaultRow* row = findFaultRow(note.call);
+      ASSERT_NE(row, nullptr) << note.call;
+      if (row->ending == Ending::AS_ITS_CALLS) {
+        static const FaultRow STARTS_ROW = {"", 0, 0, false, Ending::STARTS, ""};
+        row = note.unavailableCall.empty() ? &STARTS_ROW : findFaultRow(note.unavailableCall);
+        ASSERT_NE(row, nullptr) << note.unavailableCall;
+      }
+      if (row->ending == Ending::STARTS && harness::wineCouldNotStartTheChild(run)) {
+        tally.endings[note.call]["Wine could not start the program"]++;
+        continue;  // the fault did not end the run; Wine ended it later
+      }
+      Expected expected = expectedFor(*row, note, run.err);
+      EXPECT_EQ(run.exitCode, expected.status) << note.call;
+      EXPECT_EQ(run.out, expected.out) << note.call;
+      EXPECT_EQ(run.err, expected.err) << note.call;
+      EXPECT_EQ(loop.outside(), "") << note.call;
+      bool asDocumented = run.exitCode == expected.status && run.out == expected.out && run.err == expected.err;
+      tally.endings[note.call][asDocumented ? ENDING_NAMES[(int)row->ending] : "UNEXPECTED"]++;
+      tally.failures += asDocumented ? 0 : 1;
 
-    harness::RunResult repair = loop.startWithoutFaults();
-    ASSERT_FALSE(repair.timedOut) << "the repairing start hung";
-    EXPECT_EQ(repair.exitCode, FAULT_APP_STATUS) << note.call;
-    EXPECT_EQ(repair.out + repair.err, "") << note.call;
-    EXPECT_EQ(harness::treeDifference(sourceFolder(), loop.target), "") << note.call;
-    EXPECT_EQ(loop.besideTarget(), "") << note.call;
-    ASSERT_LT(n, 1000u) << "the start never completed";
+      harness::RunResult repair = loop.startWithoutFaults();
+      ASSERT_FALSE(repair.timedOut) << "the repairing start hung";
+      EXPECT_EQ(repair.exitCode, FAULT_APP_STATUS) << note.call;
+      EXPECT_EQ(repair.out + repair.err, "") << note.call;
+      EXPECT_EQ(harness::treeDifference(sourceFolder(), loop.target), "") << note.call;
+      EXPECT_EQ(loop.besideTarget(), "") << note.call;
+      if (sequence.once) break;
+      ASSERT_LT(n, 1000u) << "the start never completed";
+    }
   }
 
   // The loop's figures, for whoever reads the test's output.
-  std::cout << scenario.name << " start: " << tally.calls << " calls, each failed once; " << tally.failures
-            << " runs not as documented\n";
+  std::cout << scenario.name << " start: " << tally.calls << " calls, "
+            << (scenario.failsStartUp ? "each" : "each after the " + std::to_string(atStartUp) + " of the start-up")
+            << " failed once";
+  if (scenario.closeThreads > 0) std::cout << ", and " << onClosingThreads << " on closing threads";
+  std::cout << "; " << tally.failures << " runs not as documented\n";
   for (const auto& [call, endings] : tally.endings)
     for (const auto& [ending, runs] : endings) std::cout << "  " << call << ": " << runs << " x " << ending << "\n";
 }

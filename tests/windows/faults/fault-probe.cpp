@@ -13,9 +13,21 @@
 //
 //   fault-probe <payload file> <n> [<closing threads>]
 //
+// A start that completes without reaching call n says on standard error how
+// many calls it made, and how many of them came before the bootstrap looked
+// for its attached data (loading the system's libraries, the console, the
+// environment: the same calls whatever the cache holds):
+//
+//   calls: <count>, <count before> at start-up, <count> on closing threads
+//
+// "none" in place of n fails no call and says the same.
+//
 // With closing threads, the files written are closed on that many threads
-// beside the unpacking: the calls are then counted in the order they come,
-// and how often a thread rests differs a little from run to run.
+// beside the unpacking. Their calls come in an order that depends on timing,
+// so they are numbered apart: "c<k>" in place of n fails the k-th of them.
+// How often a thread rests depends on timing too, so a rest takes no number
+// at all: "rest" fails the first one. Every start then makes the same calls
+// in each sequence.
 #include <windows.h>
 #include <stdlib.h>
 #include <string.h>
@@ -38,7 +50,12 @@
 namespace {
 
 LONG failingCall;  // n of the call that fails; 0 for none
-LONG volatile callsMade;
+bool failingRest;  // the first rest fails instead
+LONG failingClosingCall;  // k of the closing threads' call that fails instead
+bool countingOnly;  // none fails, and the counts are said
+LONG startUpCalls;
+LONG volatile callsMade, closingCallsMade, restFailed, faultTaken;
+DWORD closingThreadSlot;  // set on the closing threads
 // The real table, for the probe's own use and for the calls that do not fail;
 // its library rows are filled by the start-up's loads, which are counted.
 SystemCalls realCalls = systemCalls;
@@ -134,6 +151,12 @@ Result resultOf(intptr_t failure) {
   }
 }
 
+// A closing thread, marked so that its calls are numbered apart.
+DWORD WINAPI closeQueuedFilesMarked(void* parameter) {
+  TlsSetValue(closingThreadSlot, (void*)1);
+  return closeQueuedFiles(parameter);
+}
+
 // The removal of older versions runs here and now, on the calling thread,
 // rather than beside the waiting one, so that its calls come in the same
 // order in every run and each is failed in turn. The progress window's
@@ -143,7 +166,8 @@ Result resultOf(intptr_t failure) {
 // it has ended. The closing threads wait for files, and start as threads.
 HANDLE runInline(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE routine, LPVOID parameter,
                  DWORD flags, LPDWORD id) {
-  if (routine == closeQueuedFiles) return realCalls.createThread(security, stack, routine, parameter, flags, id);
+  if (routine == closeQueuedFiles)
+    return realCalls.createThread(security, stack, closeQueuedFilesMarked, parameter, flags, id);
   if (isRemovalThread(routine, flags)) routine(parameter);
   return CreateEventW(nullptr, TRUE, TRUE, nullptr);
 }
@@ -152,6 +176,24 @@ template <auto Entry>
 constexpr bool RUNS_INLINE = false;
 template <>
 constexpr bool RUNS_INLINE<&SystemCalls::createThread> = true;
+template <auto Entry>
+constexpr bool IS_REST = false;
+template <>
+constexpr bool IS_REST<&SystemCalls::sleepConditionVariable> = true;
+
+// Whether this call is the one that fails; number is what the note calls it.
+bool takesTheFault(bool rest, std::string* number) {
+  if (rest) {
+    *number = "rest";
+    return failingRest && InterlockedExchange(&restFailed, 1) == 0;
+  }
+  DWORD error = GetLastError();  // which TlsGetValue clears
+  bool onClosingThread = TlsGetValue(closingThreadSlot) != nullptr;
+  SetLastError(error);
+  LONG made = InterlockedIncrement(onClosingThread ? &closingCallsMade : &callsMade);
+  *number = (onClosingThread ? "c" : "") + std::to_string(made);
+  return made == (onClosingThread ? failingClosingCall : failingCall);
+}
 
 // One wrapper per table entry: counts the call, and fails it when its turn has come.
 template <auto Entry>
@@ -165,14 +207,15 @@ struct Counted<Entry> {
     const wchar_t* path = nullptr;
     std::string job = jobOf(function, &path, arguments...);  // kept for every call: "again" needs the history
     noteIfUnavailable(realCalls.*Entry, function);
-    LONG made = InterlockedIncrement(&callsMade);
-    if (made != failingCall) {
+    std::string number;
+    if (!takesTheFault(IS_REST<Entry>, &number)) {
       if constexpr (RUNS_INLINE<Entry>) return runInline(arguments...);
       return (realCalls.*Entry)(arguments...);
     }
     std::string call = std::string(function) + job;
     const FaultRow& row = rowFor(call);
-    writeNote("fault: " + std::to_string(made) + " " + call + "|" + narrowPath(path) + "\n");
+    faultTaken = 1;
+    writeNote("fault: " + number + " " + call + "|" + narrowPath(path) + "\n");
     if (row.releases) (realCalls.*Entry)(arguments...);
     SetLastError(row.errorCode);
     return resultOf<Result>(row.failure);
@@ -224,7 +267,12 @@ bool readPayload(const wchar_t* path) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if ((__argc != 3 && __argc != 4) || !readPayload(__wargv[1])) return 98;
-  failingCall = (LONG)wcstoul(__wargv[2], nullptr, 10);
+  const wchar_t* failing = __wargv[2];
+  failingRest = wcscmp(failing, L"rest") == 0;
+  countingOnly = wcscmp(failing, L"none") == 0;
+  if (failing[0] == L'c') failingClosingCall = (LONG)wcstoul(failing + 1, nullptr, 10);
+  else if (!failingRest && !countingOnly) failingCall = (LONG)wcstoul(failing, nullptr, 10);
+  closingThreadSlot = TlsAlloc();
   onefileCloseThreads = __argc == 4 ? wcstoul(__wargv[3], nullptr, 10) : 0;
   onefilePathTemplate = FAULT_TEMPLATE;
   onefileVersionText = FAULT_VERSION;
@@ -240,5 +288,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   loadSystemLibraries(&realCalls, true);
   setupConsole();
   resetRunEnvironment();
-  return (int)runAttachedApplication(__wargv);
+  startUpCalls = callsMade;
+  uint32_t status = runAttachedApplication(__wargv);
+  bool faultWanted = failingCall != 0 || failingClosingCall != 0 || failingRest;
+  if (countingOnly || (faultWanted && !faultTaken))
+    writeNote("calls: " + std::to_string(callsMade) + ", " + std::to_string(startUpCalls) + " at start-up, " +
+              std::to_string(closingCallsMade) + " on closing threads\n");
+  return (int)status;
 }

@@ -39,6 +39,10 @@ for stall in signed- signed-executable; do
   for _ in $(seq 300); do [ -e "$work/marker" ] && break; sleep 0.1; done
   [ -e "$work/marker" ] || fail "stalled on $stall: the signing program never started: $(cat "$work/$stall.log")"
   [ -n "$(ls "$work/temp")" ] || fail "stalled on $stall: no private folder"
+  # Only this user may enter it, whatever %TEMP% allows (Wine shows a folder
+  # that grants everyone nothing with no permission bits for others).
+  [ "$(stat -c %A "$work"/temp/* | cut -c8-10)" = --- ] || fail "stalled on $stall: others may enter the private folder"
+  # This run's packer alone: another checkout's run of this test may be under way.
   kill -INT "$(pgrep -f "^[^ ]*${packer//./\\.} build")"
   wait $! || true
   left=$(find "$work/temp" "$work/out" -mindepth 1)

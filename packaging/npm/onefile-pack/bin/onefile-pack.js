@@ -12,9 +12,17 @@ const PLATFORM_PACKAGES = {
   "linux-x64": { name: "onefile-pack-linux-x64", binary: "onefile-pack" },
   "win32-x64": { name: "onefile-pack-win32-x64", binary: "onefile-pack.exe" },
 };
-// A CI timeout or a process manager stops only the process it started: these
-// go on to the program, which removes its unfinished output and ends.
+// On POSIX a CI timeout or a process manager stops only the process it
+// started: these go on to the program, which removes its unfinished output
+// and ends.
 const RELAYED_SIGNALS = ["SIGINT", "SIGTERM", "SIGHUP"];
+// On Windows the console's Ctrl+C, Ctrl+Break and closing reach the program
+// itself, which may take seconds to end its signing programs and remove its
+// private folder and unfinished output; a relay would end it at once
+// (child.kill terminates, whatever the signal). This script stays for them,
+// and ends as the program does.
+const CONSOLE_SIGNALS = ["SIGINT", "SIGBREAK", "SIGHUP"];
+const HANDLED_SIGNALS = process.platform === "win32" ? CONSOLE_SIGNALS : RELAYED_SIGNALS;
 
 function fail(message) {
   process.stderr.write(`onefile-pack: ${message}\n`);
@@ -43,7 +51,7 @@ function binaryPath() {
 // the caller sees it as such, or with its status.
 function endAsProgram(status, signal) {
   if (signal) {
-    for (const relayed of RELAYED_SIGNALS) process.removeAllListeners(relayed);
+    for (const handled of HANDLED_SIGNALS) process.removeAllListeners(handled);
     process.kill(process.pid, signal);
     // A signal Node keeps a handler of its own for may not end it.
     process.exit(128 + (os.constants.signals[signal] || 0));
@@ -53,6 +61,8 @@ function endAsProgram(status, signal) {
 
 const binary = binaryPath();
 const program = spawn(binary, process.argv.slice(2), { stdio: "inherit" });
-for (const signal of RELAYED_SIGNALS) process.on(signal, () => program.kill(signal));
+// Listening alone keeps Node from ending this script at the signal.
+const onSignal = process.platform === "win32" ? () => {} : (signal) => program.kill(signal);
+for (const signal of HANDLED_SIGNALS) process.on(signal, onSignal);
 program.on("error", (error) => fail(`cannot run ${binary}: ${error.message}`));
 program.on("exit", endAsProgram);
