@@ -195,14 +195,23 @@ TEST(PayloadWriter, GivesTheSameBytesForTheSameFolderAlsoWithThreads) {
   for (auto it = files.rbegin(); it != files.rend(); ++it) writeFile(folder / ("second/" + it->first), it->second);
 
   onefile::CompressionSettings threaded = quick();
-  threaded.threads = 2;
   threaded.jobSize = 1 << 20;  // several jobs from a few MiB
   threaded.overlapLog = 2;
-  std::string first = pack(folder / "first", folder / "1.payload", threaded);
-  EXPECT_EQ(pack(folder / "second", folder / "2.payload", threaded), first) << "creation order must not matter";
-  threaded.threads = 3;
-  EXPECT_EQ(pack(folder / "first", folder / "3.payload", threaded), first) << "nor the number of threads";
-  EXPECT_EQ(readRecords(folder / "1.payload").size(), files.size());
+  // One frame, and three groups compressed side by side, the tiny one
+  // finished first and kept aside until the one before it is written.
+  for (uint64_t frameSize : {uint64_t{0}, uint64_t{1000000}}) {
+    SCOPED_TRACE("frame size " + std::to_string(frameSize));
+    threaded.frameContentBytes = frameSize;
+    threaded.threads = 2;
+    std::string first = pack(folder / "first", folder / "1.payload", threaded);
+    EXPECT_EQ(pack(folder / "second", folder / "2.payload", threaded), first) << "creation order must not matter";
+    for (int threads : {0, 1, 3, 8}) {
+      threaded.threads = threads;
+      EXPECT_EQ(pack(folder / "first", folder / "3.payload", threaded), first) << "nor the threads: " << threads;
+    }
+    EXPECT_EQ(readRecords(folder / "1.payload").size(), files.size());
+    EXPECT_EQ(onefile::PayloadFile(folder / "1.payload").checkIndexes().frames, frameSize == 0 ? 0u : 3u);
+  }
 }
 
 TEST(PayloadWriter, OutputAppearsOnlyWhenComplete) {
