@@ -133,7 +133,7 @@ uint64_t ExecutableWriter::takeFinalStep(const FinalStep& finalStep) {
   return bytes.size();
 }
 
-uint64_t ExecutableWriter::finish(const FinalStep& finalStep) {
+uint64_t ExecutableWriter::finish(const FinalStep& finalStep, const Inspection& inspection) {
   uint64_t payloadSize = sink_->written();
   NewSection& attached = sections_.back();
   attached.virtualSize = static_cast<uint32_t>(payloadOffset_ + payloadSize);
@@ -156,6 +156,10 @@ uint64_t ExecutableWriter::finish(const FinalStep& finalStep) {
   std::string field;
   appendLittleEndian(&field, checksum, 4);
   file_.overwrite(stub_.checksumOffset(), field.data(), field.size());
+  if (inspection) {
+    file_.flush();
+    inspection(std::filesystem::u8path(file_.temporaryPath()));
+  }
   if (finalStep) end = takeFinalStep(finalStep);
   file_.commit();
   return end;

@@ -17,6 +17,7 @@
 #include "payload-io/ordered-groups.h"
 #include "payload-io/payload-assembler.h"
 #include "payload/format.h"
+#include "payload-io/read-back-check.h"
 #include "payload-io/record-encoding.h"
 #include "host/utf.h"
 
@@ -232,9 +233,11 @@ PackSummary writePayload(const std::vector<FolderFile>& files, const Compression
 }
 
 PackSummary writePayloadFile(const std::vector<FolderFile>& files, const CompressionSettings& settings,
-                             const std::filesystem::path& output, Progress* progress) {
+                             const std::filesystem::path& output, Progress* progress, Progress* checking) {
   AtomicOutputFile sink(output);
   PackSummary summary = writePayload(files, settings, sink, progress);
+  sink.flush();
+  checkReadBack(std::filesystem::u8path(sink.temporaryPath()), summary, displayName(output.u8string()), checking);
   sink.commit();
   return summary;
 }
