@@ -31,13 +31,13 @@ void checkReadBack(const std::filesystem::path& file, const PackSummary& summary
       reader.readContent(record->size, [&](const unsigned char* piece, size_t size) {
         crc = crc32Update(crc, piece, size);
         if (progress) progress->advance(size);
+        if (stream->fileOffset() - released >= RELEASE_STEP) payload.releaseBefore(released = stream->fileOffset());
       });
       if (record->checksum != recordChecksum(crc))
         throw PayloadDamage("the content of the record of " + utf16ToUtf8(record->name) + " does not match its checksum",
                             stream->decodedOffset(), stream->fileOffset());
       files += 1;
       bytes += record->size;
-      if (stream->fileOffset() - released >= RELEASE_STEP) payload.releaseBefore(released = stream->fileOffset());
     }
     stream->finishFrame();
   } catch (const PayloadDamage& damage) {
