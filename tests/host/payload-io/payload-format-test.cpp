@@ -7,6 +7,7 @@
 #include "payload-io/checksum.h"
 #include "fixture-layout.h"
 #include "fixtures.h"
+#include "payload-io/ordered-groups.h"
 #include "payload-io/payload-file.h"
 #include "payload-io/payload-writer.h"
 #include "payload-io/record-encoding.h"
@@ -212,6 +213,30 @@ TEST(PayloadWriter, GivesTheSameBytesForTheSameFolderAlsoWithThreads) {
     EXPECT_EQ(readRecords(folder / "1.payload").size(), files.size());
     EXPECT_EQ(onefile::PayloadFile(folder / "1.payload").checkIndexes().frames, frameSize == 0 ? 0u : 3u);
   }
+}
+
+// Groups compressed side by side reach the payload in their order: the
+// first unfinished one writes straight out, the others wait aside until
+// their turn, and each can replace its first bytes (its index) in either place.
+TEST(OrderedGroups, WriteEachGroupInItsPlaceWhateverOrderTheyFinishIn) {
+  onefile::StringSink sink;
+  sink.write("M", 1);
+  onefile::OrderedGroups groups(sink, 1, 3);
+  groups.group(2).write("cc-2", 4);
+  groups.group(1).write("bb-1", 4);
+  groups.group(2).overwrite(0, "C", 1);
+  groups.finish(2);
+  groups.group(0).write("aa-0", 4);
+  groups.group(1).write("+", 1);
+  EXPECT_EQ(sink.bytes(), "Maa-0");
+  groups.group(0).overwrite(0, "A", 1);
+  groups.finish(0);
+  EXPECT_EQ(sink.bytes(), "MAa-0") << "the third waits behind the unfinished second";
+  groups.group(1).write("!", 1);
+  EXPECT_EQ(sink.bytes(), "MAa-0bb-1+!");
+  groups.group(1).overwrite(0, "B", 1);
+  groups.finish(1);
+  EXPECT_EQ(sink.bytes(), "MAa-0Bb-1+!Cc-2");
 }
 
 TEST(PayloadWriter, OutputAppearsOnlyWhenComplete) {
