@@ -195,10 +195,12 @@ void add(PackSummary* total, const PackSummary& part) {
 
 }  // namespace
 
-// Up to `threads` groups are compressed side by side, the threads shared
-// among them as zstd's workers. zstd cuts a frame into jobs of a fixed size
-// whatever the count of its workers (never none, which would compress
-// otherwise), so the bytes do not depend on the thread count.
+// Up to `threads` groups are compressed side by side, each with twice its
+// share of the threads as zstd's workers (as many as there are, at most):
+// while one group waits for its last jobs, the others' keep every processor
+// busy, and the last group alone still has them all. zstd cuts a frame into
+// jobs of a fixed size whatever the count of its workers (never none, which
+// would compress otherwise), so the bytes do not depend on the thread count.
 PackSummary writePayload(const std::vector<FolderFile>& files, const CompressionSettings& settings, ByteSink& sink,
                          Progress* progress) {
   // Progress counts the record stream as the compressors get through it.
@@ -211,7 +213,7 @@ PackSummary writePayload(const std::vector<FolderFile>& files, const Compression
   std::optional<SharedProgress> shared;
   if (progress) shared.emplace(progress);
   GroupWork work{files, settings, settings.frameContentBytes != 0, shared ? &*shared : nullptr};
-  work.settings.threads = static_cast<int>(threads / sideBySide);
+  work.settings.threads = static_cast<int>(std::min(threads, std::max(1u, 2 * threads / sideBySide)));
 
   sink.write(PAYLOAD_MAGIC, PAYLOAD_MAGIC_SIZE);
   PackSummary summary;
