@@ -39,9 +39,11 @@ std::optional<IndexedContents> contentsFromIndexes(const unsigned char* frames, 
     if (status == INDEX_NONE)
       throw PayloadDamage("frame " + std::to_string(frame) + " has no index, as every frame before it has", 0,
                           fileOffset + at);
+    if (status == INDEX_DAMAGED) throw PayloadDamage(which + " is damaged", 0, fileOffset + at);
+    // Its sizes are believed only now that its checksum holds.
     entries.resize(index.entriesSize);
     bool holdsEnd = false;
-    if (status == INDEX_DAMAGED || !decodeIndexEntries(decoder.get(), &index, entries.data(), &holdsEnd))
+    if (!decodeIndexEntries(decoder.get(), &index, entries.data(), &holdsEnd))
       throw PayloadDamage(which + " is damaged", 0, fileOffset + at);
     RecordHeader entry;
     for (size_t position = 0; readIndexEntry(entries.data(), entries.size(), &position, &entry) == INDEX_ENTRY_FILE;) {
