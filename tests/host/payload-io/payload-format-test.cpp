@@ -10,6 +10,8 @@
 #include "payload-io/ordered-groups.h"
 #include "payload-io/payload-file.h"
 #include "payload-io/payload-writer.h"
+#include "payload-io/read-back-check.h"
+#include "host/pack-error.h"
 #include "payload-io/record-encoding.h"
 #include "test-support.h"
 
@@ -237,6 +239,35 @@ TEST(OrderedGroups, WriteEachGroupInItsPlaceWhateverOrderTheyFinishIn) {
   groups.group(1).overwrite(0, "B", 1);
   groups.finish(1);
   EXPECT_EQ(sink.bytes(), "MAa-0Bb-1+!Cc-2");
+}
+
+// What build and payload check before they keep an output: a faulty
+// writer's index, or other counts than were packed, are refused.
+TEST(ReadBack, RefusesAnIndexThatDisagreesWithItsFrameAndOtherCountsThanPacked) {
+  ScratchFolder folder;
+  onefile::PackSummary packed;
+  for (const fixtures::Fixture& fixture : fixtures::allFixtures()) {
+    if (fixture.name != "index-sound" && fixture.name != "index-entry-missing") continue;
+    writeFile(folder / (fixture.name + ".payload"), fixture.payload);
+  }
+  for (const DecodedRecord& record : readRecords(folder / "index-sound.payload")) {
+    packed.files += 1;
+    packed.contentBytes += record.size;
+  }
+  auto refusal = [&](const char* name, const onefile::PackSummary& summary) {
+    try {
+      onefile::checkReadBack(folder / name, summary, "out", nullptr);
+    } catch (const onefile::PackError& error) {
+      return std::string(error.what());
+    }
+    return std::string();
+  };
+  EXPECT_EQ(refusal("index-sound.payload", packed), "");
+  EXPECT_NE(refusal("index-entry-missing.payload", packed).find("the frame after the index of frame 2 does not end"),
+            std::string::npos);
+  onefile::PackSummary fewer = packed;
+  fewer.files -= 1;
+  EXPECT_NE(refusal("index-sound.payload", fewer).find("reads back as 5 files of"), std::string::npos);
 }
 
 TEST(PayloadWriter, OutputAppearsOnlyWhenComplete) {
