@@ -16,7 +16,7 @@ if [ "${1:-}" = --smoke ]; then smoke=1; shift; fi
 [ $# -eq 3 ] || { echo "usage: $0 [--smoke] HOST_BUILD WINDOWS_BUILD WINE_PREFIX" >&2; exit 2; }
 host=$(cd "$1" && pwd) windows=$(cd "$2" && pwd)
 if [ $smoke -eq 1 ]; then
-  export BENCH_MB=4 BENCH_MANY_MB=2 BENCH_ROUNDS=1 BENCH_LEVEL=3 BENCH_SIGN_PE=20 BENCH_SIGN_ROUNDS=1 BENCH_RESULTS=$windows/bench-smoke
+  export BENCH_MB=4 BENCH_MANY_MB=2 BENCH_ROUNDS=1 BENCH_LEVEL=3 BENCH_SIGN_PE=20 BENCH_SIGN_ROUNDS=1 BENCH_MEMORY_MB=4 BENCH_RESULTS=$windows/bench-smoke
   rm -rf "$BENCH_RESULTS"
 else
   export BENCH_RESULTS=${BENCH_RESULTS:-$(cd "$here/.." && pwd)/docs/bench}

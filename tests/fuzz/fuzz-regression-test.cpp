@@ -35,6 +35,10 @@ TEST(FuzzRegressions, EveryKeptRecordStreamIsReadToItsEndOrItsDamage) {
   EXPECT_GT(replayAll("records", fuzz_walk::walkRecordStream), 0);
 }
 
+TEST(FuzzRegressions, EveryKeptIndexIsReadToItsEndOrItsDamage) {
+  EXPECT_GT(replayAll("index", fuzz_walk::walkIndexes), 0);
+}
+
 TEST(FuzzRegressions, EveryKeptProgramIsRefusedOrReadWithWarnings) {
   EXPECT_GT(replayAll("program", fuzz_walk::walkProgram), 0);
 }

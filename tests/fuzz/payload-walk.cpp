@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "payload-io/index-check.h"
 #include "payload-io/payload-locator.h"
 #include "payload-io/record-reader.h"
 #include "host/utf.h"
@@ -36,6 +37,24 @@ void walkPayload(const uint8_t* data, size_t size) {
   if (!where) return;
   onefile::FrameBounds frames = onefile::frameBounds(where->length);
   walkFrames(data + where->offset + frames.offset, frames.size, frames.offset);
+}
+
+void walkIndexes(const uint8_t* data, size_t size) {
+  auto walk = [](const unsigned char* frames, size_t length, size_t fileOffset) {
+    try {
+      onefile::contentsFromIndexes(frames, length, fileOffset);
+    } catch (const onefile::PayloadDamage&) {
+    }
+    try {
+      onefile::checkIndexes(frames, length, fileOffset);
+    } catch (const onefile::PayloadDamage&) {
+    }
+  };
+  walk(data, size, 0);
+  std::optional<onefile::PayloadLocation> where = onefile::locatePayload(data, size);
+  if (!where) return;
+  onefile::FrameBounds frames = onefile::frameBounds(where->length);
+  walk(data + where->offset + frames.offset, frames.size, frames.offset);
 }
 
 void walkRecordStream(const uint8_t* data, size_t size) {

@@ -11,5 +11,9 @@ namespace fuzz_walk {
 void walkPayload(const uint8_t* data, size_t size);
 // data: a decoded record stream, compressed into one frame and walked.
 void walkRecordStream(const uint8_t* data, size_t size);
+// data: a payload file or an executable carrying one, or the frames alone:
+// the indexes read by themselves (as info reads them) and checked against
+// their frames.
+void walkIndexes(const uint8_t* data, size_t size);
 
 }  // namespace fuzz_walk

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Builds the payload parser's and the program reader's fuzzers with Debian's
-# clang (address and undefined-behaviour sanitizers) and runs each for a
-# bounded time, starting from the kept regressions, the test payloads and a
-# few of Wine's programs. A crash is copied into regressions/, where the host
-# tests replay it from then on, and fails the run.
+# Builds the payload parser's, the index reader's and the program reader's
+# fuzzers with Debian's clang (address and undefined-behaviour sanitizers)
+# and runs each for a bounded time, starting from the kept regressions, the
+# test payloads and a few of Wine's programs. A crash is copied into
+# regressions/, where the host tests replay it from then on, and fails the run.
 #
 #   run-fuzzers.sh BUILD_DIR SECONDS_PER_FUZZER [SEED_DIR...]
-# FUZZERS names the fuzzers to run (default: payload records program).
+# FUZZERS names the fuzzers to run (default: payload records index program).
 # ONEFILE_STRESS_SUMMARY, when set, gets "fuzz_seconds" and "fuzz_runs".
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -17,7 +17,7 @@ MAX_LEN=65536
 # Programs are larger: room for a small real one whole.
 PROGRAM_MAX_LEN=131072
 WINE_PROGRAMS=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
-fuzzers=${FUZZERS:-payload records program}
+fuzzers=${FUZZERS:-payload records index program}
 
 if ! command -v clang++-14 >/dev/null || ! ls /usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
   echo "run-fuzzers: installing clang and its fuzzing runtime" >&2
@@ -29,7 +29,7 @@ cmake -S "$root" -B "$build" -DONEFILE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
-cmake --build "$build" -j "${JOBS:-2}" --target payload-fuzz records-fuzz program-fuzz >/dev/null
+cmake --build "$build" -j "${JOBS:-2}" --target payload-fuzz records-fuzz index-fuzz program-fuzz >/dev/null
 
 total_runs=0 failed=0
 for fuzzer in $fuzzers; do
@@ -50,6 +50,7 @@ for fuzzer in $fuzzers; do
     case $fuzzer in
       payload) find "$seeds" -maxdepth 1 -name '*.payload' -size -1M -exec cp {} "$corpus/" \; ;;
       records) find "$seeds" -maxdepth 1 -name '*.stream' -size -1M -exec cp {} "$corpus/" \; ;;
+      index) find "$seeds" -maxdepth 1 -name 'index-*.payload' -size -1M -exec cp {} "$corpus/" \; ;;
     esac
   done
   log=$build/$fuzzer.log

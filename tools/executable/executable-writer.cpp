@@ -55,8 +55,9 @@ std::string imageSizeLimitReason() {
 
 class ExecutableWriter::PayloadSink : public ByteSink {
  public:
-  PayloadSink(AtomicOutputFile& file, uint64_t limit, std::string shown)
-      : file_(file), limit_(limit), shown_(std::move(shown)) {}
+  // start: where the payload's first byte lies in the file.
+  PayloadSink(AtomicOutputFile& file, uint64_t start, uint64_t limit, std::string shown)
+      : file_(file), start_(start), limit_(limit), shown_(std::move(shown)) {}
   void write(const void* bytes, size_t size) override {
     if (size > limit_ - written_)
       throw PackError(shown_, "the payload grows past " + std::to_string(limit_) +
@@ -64,10 +65,14 @@ class ExecutableWriter::PayloadSink : public ByteSink {
     file_.write(bytes, size);
     written_ += size;
   }
+  void overwrite(uint64_t offset, const void* bytes, size_t size) override {
+    file_.overwrite(start_ + offset, bytes, size);
+  }
   uint64_t written() const { return written_; }
 
  private:
   AtomicOutputFile& file_;
+  uint64_t start_;
   uint64_t limit_;
   uint64_t written_ = 0;
   std::string shown_;
@@ -106,7 +111,8 @@ ExecutableWriter::ExecutableWriter(const StubImage& stub, const ExecutableConten
   padding.assign(attachedRawOffset_ - written, '\0');
   file_.write(padding.data(), padding.size());
   file_.write(prefix.data(), prefix.size());
-  sink_ = std::make_unique<PayloadSink>(file_, maxPayload_, displayName(output.u8string()));
+  sink_ = std::make_unique<PayloadSink>(file_, attachedRawOffset_ + payloadOffset_, maxPayload_,
+                                        displayName(output.u8string()));
 }
 
 ExecutableWriter::~ExecutableWriter() = default;
@@ -127,7 +133,7 @@ uint64_t ExecutableWriter::takeFinalStep(const FinalStep& finalStep) {
   return bytes.size();
 }
 
-uint64_t ExecutableWriter::finish(const FinalStep& finalStep) {
+uint64_t ExecutableWriter::finish(const FinalStep& finalStep, const Inspection& inspection) {
   uint64_t payloadSize = sink_->written();
   NewSection& attached = sections_.back();
   attached.virtualSize = static_cast<uint32_t>(payloadOffset_ + payloadSize);
@@ -150,6 +156,10 @@ uint64_t ExecutableWriter::finish(const FinalStep& finalStep) {
   std::string field;
   appendLittleEndian(&field, checksum, 4);
   file_.overwrite(stub_.checksumOffset(), field.data(), field.size());
+  if (inspection) {
+    file_.flush();
+    inspection(std::filesystem::u8path(file_.temporaryPath()));
+  }
   if (finalStep) end = takeFinalStep(finalStep);
   file_.commit();
   return end;

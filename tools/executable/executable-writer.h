@@ -50,9 +50,11 @@ class ExecutableWriter {
   // signed (a signature after its end, its headers' checksum and certificate
   // entry changed to match), to take its place.
   using FinalStep = std::function<std::filesystem::path(const std::filesystem::path& finished)>;
-  // Completes the headers, takes the final step's file if there is one, and
-  // moves the file into place. Returns its size.
-  uint64_t finish(const FinalStep& finalStep = nullptr);
+  // Given the finished executable's path, throws if it must not be kept.
+  using Inspection = std::function<void(const std::filesystem::path& finished)>;
+  // Completes the headers, has the file inspected, takes the final step's
+  // file if there is one, and moves the file into place. Returns its size.
+  uint64_t finish(const FinalStep& finalStep = nullptr, const Inspection& inspection = nullptr);
 
  private:
   class PayloadSink;

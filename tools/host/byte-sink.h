@@ -1,5 +1,7 @@
 // Where encoded bytes go: a growing string (tests, fixtures) or an output file
-// that appears under its final name only when it is complete.
+// that appears under its final name only when it is complete. Bytes already
+// written can be replaced, so that a header is written before the sizes it
+// states are known.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -15,11 +17,16 @@ class ByteSink {
  public:
   virtual ~ByteSink() = default;
   virtual void write(const void* bytes, size_t size) = 0;
+  // Replaces bytes already written, at offset from the first byte written.
+  virtual void overwrite(uint64_t offset, const void* bytes, size_t size) = 0;
 };
 
 class StringSink : public ByteSink {
  public:
   void write(const void* bytes, size_t size) override { bytes_.append(static_cast<const char*>(bytes), size); }
+  void overwrite(uint64_t offset, const void* bytes, size_t size) override {
+    bytes_.replace(static_cast<size_t>(offset), size, static_cast<const char*>(bytes), size);
+  }
   const std::string& bytes() const { return bytes_; }
 
  private:
@@ -43,7 +50,7 @@ class AtomicOutputFile : public ByteSink {
 
   void write(const void* bytes, size_t size) override;
   // Replaces bytes already written, at offset from the file's start.
-  void overwrite(uint64_t offset, const void* bytes, size_t size);
+  void overwrite(uint64_t offset, const void* bytes, size_t size) override;
   // Everything written so far is in the file at temporaryPath() (UTF-8 on
   // Windows), where it can be opened for reading.
   void flush();

@@ -26,6 +26,8 @@ bool isTerminal(std::FILE* stream) {
 
 std::FILE* openForReading(const std::filesystem::path& path) { return _wfopen(path.c_str(), L"rb"); }
 
+std::FILE* openScratchFile(const std::filesystem::path& path) { return _wfopen(path.c_str(), L"w+b"); }
+
 std::vector<std::string> folderEntryNames(const std::filesystem::path& folder, std::error_code& error) {
   std::vector<std::string> names;
   WIN32_FIND_DATAW found;

@@ -20,6 +20,10 @@ bool isTerminal(std::FILE* stream);
 // nullptr with errno set on failure.
 std::FILE* openForReading(const std::filesystem::path& path);
 
+// Creates (or empties) a file for binary writing and reading back; nullptr
+// with errno set on failure.
+std::FILE* openScratchFile(const std::filesystem::path& path);
+
 // A whole file's bytes; throws PackError naming shownName when it cannot be read.
 std::string readWholeFile(const std::filesystem::path& path, const std::string& shownName);
 

@@ -40,3 +40,12 @@ MappedFile::~MappedFile() {
 }
 
 }  // namespace onefile
+
+namespace onefile {
+
+void MappedFile::releaseBefore(size_t offset) const {
+  size_t pages = offset / static_cast<size_t>(sysconf(_SC_PAGESIZE)) * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  if (data_ != nullptr && pages > 0) madvise(const_cast<unsigned char*>(data_), pages, MADV_DONTNEED);
+}
+
+}  // namespace onefile

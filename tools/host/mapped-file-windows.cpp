@@ -42,3 +42,12 @@ MappedFile::~MappedFile() {
 }
 
 }  // namespace onefile
+
+namespace onefile {
+
+// Unlocking pages that were never locked takes them out of the working set.
+void MappedFile::releaseBefore(size_t offset) const {
+  if (data_ != nullptr && offset > 0) VirtualUnlock(const_cast<unsigned char*>(data_), offset);
+}
+
+}  // namespace onefile

@@ -14,6 +14,10 @@ class MappedFile {
 
   const unsigned char* data() const { return data_; }
   size_t size() const { return size_; }
+  // The bytes before offset will not be read again: their pages leave this
+  // process's memory (they stay in the system's file cache), so that reading
+  // a large file through costs no more memory than a piece of it.
+  void releaseBefore(size_t offset) const;
 
  private:
   const unsigned char* data_ = nullptr;

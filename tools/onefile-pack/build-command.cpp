@@ -32,6 +32,7 @@
 #include "payload-io/payload-locator.h"
 #include "payload-io/payload-names.h"
 #include "payload-io/payload-writer.h"
+#include "payload-io/read-back-check.h"
 #include "payload/format.h"
 #include "payload-io/windows-names.h"
 #include "onefile-pack/output-check.h"
@@ -439,7 +440,15 @@ int runBuildCommand(const Arguments& arguments) {
     signOutput = [&](const std::filesystem::path& finished) {
       return signer->signExecutable(finished, request.output);
     };
-  uint64_t size = writer.finish(signOutput);
+  // What was packed here is read back before it is kept; a ready payload was read before it was copied.
+  ExecutableWriter::Inspection readBack;
+  std::unique_ptr<TerminalProgressBar> checking =
+      request.quiet ? nullptr : TerminalProgressBar::ifWatched(stderr, "Checking");
+  if (request.folder)
+    readBack = [&](const std::filesystem::path& finished) {
+      checkReadBack(finished, summary, displayName(request.output.u8string()), checking.get());
+    };
+  uint64_t size = writer.finish(signOutput, readBack);
   warnAboutDefaultedVersion(parsed, request);
   if (!request.quiet) {
     printText(stdout, "%s: executable of %s, payload of %s%s\n", displayName(request.output.u8string()).c_str(),

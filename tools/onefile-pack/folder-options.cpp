@@ -71,9 +71,10 @@ uint64_t frameSizeFrom(const ParsedArguments& parsed) {
   unsigned shift = suffix.empty() ? 0 : suffix == "K" ? 10 : suffix == "M" ? 20 : suffix == "G" ? 30 : 64;
   if (digits == 0 || shift == 64 || digits > 13)
     throw OptionError("--frame-size", "expects a size in bytes, or with K, M or G after it, not '" + *text + "'");
-  uint64_t size = std::stoull(text->substr(0, digits)) << shift;
-  if (size > LARGEST_FRAME_SIZE) throw OptionError("--frame-size", "expects at most 1024G");
-  return size;
+  // Compared before it is scaled, which could wrap around.
+  uint64_t count = std::stoull(text->substr(0, digits));
+  if (count > LARGEST_FRAME_SIZE >> shift) throw OptionError("--frame-size", "expects at most 1024G");
+  return count << shift;
 }
 
 }  // namespace
@@ -88,8 +89,7 @@ const std::vector<OptionDefinition> FOLDER_OPTIONS = {
      "zstd compression level, 1 to 22 (default 19); higher packs smaller and slower, and unpacking speed hardly "
      "changes"},
     {{"--threads"}, "threads", "N",
-     "compression threads (default: one per processor; 0 compresses on the calling thread). The output does not "
-     "depend on it."},
+     "compression threads (default: one per processor; 0 counts as 1). The output does not depend on it."},
     {{"--frame-size"}, "frame-size", "SIZE",
      "content per frame, in bytes or with K, M or G (default 128M): a start that finds every file of a frame "
      "current steps over it without decoding it; 0 packs one frame without an index, which every start decodes"},

@@ -137,13 +137,15 @@ struct Contents {
   uint64_t files = 0, bytes = 0;
 };
 
-// Every record is read (and so decompressed): the payload says its unpacked
-// size nowhere else.
+// The indexes hold every file's size; a payload without them says its
+// unpacked size nowhere else, and every record is read (and so decompressed).
 Contents payloadContents(const PayloadFile& payload, const std::string& shown) {
-  std::unique_ptr<DecodedStream> stream = payload.openStream();
-  RecordReader reader(*stream);
   Contents contents;
   try {
+    if (std::optional<IndexedContents> indexed = payload.contentsFromIndexes())
+      return Contents{indexed->files, indexed->contentBytes};
+    std::unique_ptr<DecodedStream> stream = payload.openStream();
+    RecordReader reader(*stream);
     while (std::optional<RecordEntry> record = reader.next()) {
       reader.readContent(record->size, [](const unsigned char*, size_t) {});
       contents.files += 1;

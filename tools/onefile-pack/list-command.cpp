@@ -1,7 +1,8 @@
 // onefile-pack list FILE
 // Prints each record as it is validated, so that a damaged payload shows the
 // records before the damage and then says where it breaks; then how the
-// payload is laid out in frames, every index checked against its frame.
+// payload is laid out in frames, every index checked against its frame on
+// the way.
 #include <cinttypes>
 #include <cstdio>
 
@@ -85,13 +86,7 @@ int runListCommand(const Arguments& arguments) {
     printText(stderr, "onefile-pack: %s: damaged %s: %s\n", shown.c_str(), context.c_str(), damage.what());
     return EXIT_FAILED;
   }
-  IndexLayout layout;
-  try {
-    layout = payload.checkIndexes();
-  } catch (const PayloadDamage& damage) {
-    printText(stderr, "onefile-pack: %s: %s\n", shown.c_str(), damage.what());
-    return EXIT_FAILED;
-  }
+  const IndexLayout& layout = reader.layout();
   if (!payload.location().trailerValid) {
     printText(stderr, "onefile-pack: %s: damaged trailer: not four zero bytes and the count of the bytes before it\n",
                  shown.c_str());

@@ -33,7 +33,8 @@ int runPayloadCommand(const Arguments& arguments) {
 
   std::vector<FolderFile> files = scanRequestedFolder(request);
   std::unique_ptr<TerminalProgressBar> bar = quiet ? nullptr : TerminalProgressBar::ifWatched(stderr);
-  PackSummary summary = writePayloadFile(files, request.settings, output, bar.get());
+  std::unique_ptr<TerminalProgressBar> checking = quiet ? nullptr : TerminalProgressBar::ifWatched(stderr, "Checking");
+  PackSummary summary = writePayloadFile(files, request.settings, output, bar.get(), checking.get());
   if (!quiet)
     printText(stdout, "%s: %s, %s of content, payload of %llu bytes\n", displayName(output.u8string()).c_str(),
               countedText(summary.files, "file").c_str(), countedText(summary.contentBytes, "byte").c_str(),

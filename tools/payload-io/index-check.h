@@ -1,22 +1,30 @@
 // The indexes of a payload's frames (payload/format.h), each checked against
-// the records of the frame it describes, for verify and list.
+// the records of the frame it describes.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+
+#include "payload-io/record-reader.h"
 
 namespace onefile {
 
-struct IndexLayout {
-  bool indexed = false;  // false: one frame (or frames) without an index
-  uint64_t frames = 0;   // frames with an index
+// frames[0..size) are the bytes between the magic and the trailer, which lie
+// at fileOffset in the file. Reads the records through (record-reader.h),
+// which checks each index against its frame, and says how the frames are
+// laid out. Throws PayloadDamage saying which frame differs, and how, or
+// where the payload is damaged otherwise.
+IndexLayout checkIndexes(const unsigned char* frames, size_t size, uint64_t fileOffset);
+
+struct IndexedContents {
+  uint64_t files = 0;
+  uint64_t contentBytes = 0;
 };
 
-// frames[0..size) are the bytes between the magic and the trailer, which lie
-// at fileOffset in the file. For an indexed payload, checks each index (its
-// own checksum and sizes), decodes its frame alone, and requires the frame to
-// hold exactly the records its entries name, in order, and to end right
-// after them; the last frame must hold the end record. Throws PayloadDamage
-// saying which frame differs, and how.
-IndexLayout checkIndexes(const unsigned char* frames, size_t size, uint64_t fileOffset);
+// What the indexes name, read from them alone without decoding a frame;
+// nullopt for a payload without indexes. Each index is checked by itself
+// (checksum, sizes, entries), not against its frame. Throws PayloadDamage for
+// a damaged index, or when the indexes end before the end record.
+std::optional<IndexedContents> contentsFromIndexes(const unsigned char* frames, size_t size, uint64_t fileOffset);
 
 }  // namespace onefile

@@ -26,18 +26,30 @@ std::string compressEntries(const std::string& entries) {
 
 }  // namespace
 
-std::string encodeIndexFrame(uint64_t frameSize, const std::string& entries) {
+std::string encodeIndex(const std::string& entries) {
   if (entries.size() > INDEX_ENTRIES_MAX_BYTES) throw std::logic_error("an index's entries are too large");
   std::string compressed = compressEntries(entries);
   std::string index;
   appendLittleEndian(&index, PAYLOAD_INDEX_MAGIC, INDEX_MAGIC_BYTES);
   appendLittleEndian(&index, INDEX_FIXED_BYTES - INDEX_MAGIC_BYTES - INDEX_LENGTH_BYTES + compressed.size(),
                      INDEX_LENGTH_BYTES);
-  appendLittleEndian(&index, frameSize, INDEX_FRAME_SIZE_BYTES);
+  appendLittleEndian(&index, 0, INDEX_FRAME_SIZE_BYTES);
   appendLittleEndian(&index, entries.size(), INDEX_ENTRIES_SIZE_BYTES);
   index += compressed;
-  appendLittleEndian(&index, crc32Update(0, reinterpret_cast<const unsigned char*>(index.data()), index.size()),
-                     INDEX_CHECKSUM_BYTES);
+  appendLittleEndian(&index, 0, INDEX_CHECKSUM_BYTES);
+  return index;
+}
+
+void sealIndex(std::string* index, uint64_t frameSize) {
+  putLittleEndian(index, INDEX_MAGIC_BYTES + INDEX_LENGTH_BYTES, frameSize, INDEX_FRAME_SIZE_BYTES);
+  size_t checked = index->size() - INDEX_CHECKSUM_BYTES;
+  putLittleEndian(index, checked, crc32Update(0, reinterpret_cast<const unsigned char*>(index->data()), checked),
+                  INDEX_CHECKSUM_BYTES);
+}
+
+std::string encodeIndexFrame(uint64_t frameSize, const std::string& entries) {
+  std::string index = encodeIndex(entries);
+  sealIndex(&index, frameSize);
   return index;
 }
 

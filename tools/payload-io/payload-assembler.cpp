@@ -8,6 +8,12 @@
 
 namespace onefile {
 
+std::string payloadTrailer(uint64_t bytesBefore) {
+  std::string trailer(PAYLOAD_TRAILER_ZERO_BYTES, '\0');
+  appendLittleEndian(&trailer, bytesBefore + PAYLOAD_TRAILER_ZERO_BYTES, PAYLOAD_LENGTH_FIELD_BYTES);
+  return trailer;
+}
+
 PayloadAssembler::PayloadAssembler(ByteSink& sink, Progress* progress)
     : sink_(sink), progress_(progress), closedBytes_(PAYLOAD_MAGIC_SIZE) {
   sink_.write(PAYLOAD_MAGIC, PAYLOAD_MAGIC_SIZE);
@@ -39,8 +45,7 @@ uint64_t PayloadAssembler::offset() const { return closedBytes_ + (frame_ ? fram
 
 uint64_t PayloadAssembler::finish() {
   if (frame_) throw std::logic_error("a frame is still open");
-  std::string trailer(PAYLOAD_TRAILER_ZERO_BYTES, '\0');
-  appendLittleEndian(&trailer, closedBytes_ + PAYLOAD_TRAILER_ZERO_BYTES, PAYLOAD_LENGTH_FIELD_BYTES);
+  std::string trailer = payloadTrailer(closedBytes_);
   sink_.write(trailer.data(), trailer.size());
   return closedBytes_ + trailer.size();
 }

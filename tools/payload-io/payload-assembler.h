@@ -10,6 +10,10 @@
 
 namespace onefile {
 
+// The trailer after a payload's frames: four zero bytes and the count of the
+// bytes before it (bytesBefore, magic and frames, plus the zero bytes).
+std::string payloadTrailer(uint64_t bytesBefore);
+
 class PayloadAssembler {
  public:
   // progress, if given, advances by the decoded bytes each frame compresses.

@@ -37,4 +37,10 @@ IndexLayout PayloadFile::checkIndexes() const {
   return onefile::checkIndexes(file_.data() + start, frames.size, start);
 }
 
+std::optional<IndexedContents> PayloadFile::contentsFromIndexes() const {
+  FrameBounds frames = frameBounds(location_.length);
+  size_t start = location_.offset + frames.offset;
+  return onefile::contentsFromIndexes(file_.data() + start, frames.size, start);
+}
+
 }  // namespace onefile

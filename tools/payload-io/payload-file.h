@@ -21,8 +21,12 @@ class PayloadFile {
   // The frames: everything between the magic and the trailer.
   std::unique_ptr<DecodedStream> openStream() const;
   size_t framesSize() const;
+  // The file's bytes before fileOffset will not be read again (MappedFile).
+  void releaseBefore(uint64_t fileOffset) const { file_.releaseBefore(static_cast<size_t>(fileOffset)); }
   // The frames' layout, every index checked against its frame (index-check.h).
   IndexLayout checkIndexes() const;
+  // What the indexes name, none of the frames decoded (index-check.h).
+  std::optional<IndexedContents> contentsFromIndexes() const;
 
  private:
   MappedFile file_;

@@ -1,16 +1,23 @@
 #include "payload-io/payload-writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <optional>
 
 #include "payload-io/checksum.h"
 #include "payload-io/index-encoding.h"
 #include "host/host-system.h"
 #include "host/pack-error.h"
+#include "host/parallel-work.h"
+#include "host/thread-group.h"
+#include "payload-io/ordered-groups.h"
 #include "payload-io/payload-assembler.h"
 #include "payload/format.h"
+#include "payload-io/read-back-check.h"
 #include "payload-io/record-encoding.h"
 #include "host/utf.h"
 
@@ -63,7 +70,7 @@ struct FileRecord {
   std::string header;
 };
 
-FileRecord readRecordHeader(const FolderFile& file, std::vector<unsigned char>* buffer) {
+FileRecord measureFile(const FolderFile& file, std::vector<unsigned char>* buffer) {
   FileRecord record{&file, displayName(file.source.u8string()), {}, {}};
   record.digest = readContent(file, record.shown, buffer, [](const unsigned char*, size_t) {});
   record.header = encodeRecordHeader(file.recordName, record.digest.size, recordChecksum(record.digest.crc));
@@ -72,11 +79,11 @@ FileRecord readRecordHeader(const FolderFile& file, std::vector<unsigned char>* 
 
 // Progress is not advanced here: the compressor reports the input it has
 // got through, which with worker threads lags far behind what was fed.
-template <typename Feed>
-void packRecord(const FileRecord& record, Feed feed, std::vector<unsigned char>* buffer, PackSummary* summary) {
-  feed(record.header.data(), record.header.size());
+void packRecord(const FileRecord& record, FrameCompressor& compressor, std::vector<unsigned char>* buffer,
+                PackSummary* summary) {
+  compressor.feed(record.header.data(), record.header.size());
   ContentDigest after = readContent(*record.file, record.shown, buffer,
-                                    [&](const unsigned char* bytes, size_t size) { feed(bytes, size); });
+                                    [&](const unsigned char* bytes, size_t size) { compressor.feed(bytes, size); });
   if (after.size != record.digest.size || after.crc != record.digest.crc)
     throw PackError(record.shown, "changed while it was being packed");
   summary->files += 1;
@@ -84,23 +91,30 @@ void packRecord(const FileRecord& record, Feed feed, std::vector<unsigned char>*
   summary->decodedBytes += record.header.size() + after.size;
 }
 
-// Where each group of files starts: about frameBytes of content each (a
-// larger file alone), and never more index entries than the bootstrap holds.
-std::vector<size_t> groupStarts(const std::vector<FolderFile>& files, uint64_t frameBytes) {
-  std::vector<size_t> starts = {0};
+// files[first, last) in one frame, after its index when the payload has them.
+struct Group {
+  size_t first, last;
+};
+
+// About frameBytes of content each (a larger file alone), and never more
+// index entries than the bootstrap holds; 0: all in one.
+std::vector<Group> groupsOf(const std::vector<FolderFile>& files, uint64_t frameBytes) {
+  std::vector<Group> groups = {{0, 0}};
   uint64_t content = 0, entries = RECORD_NAME_UNIT_BYTES;  // room for the end record
   for (size_t i = 0; i < files.size(); ++i) {
     uint64_t header = (files[i].recordName.size() + 1) * RECORD_NAME_UNIT_BYTES + RECORD_SIZE_BYTES +
                       RECORD_CHECKSUM_BYTES;
-    if (i > starts.back() && (content + files[i].size > frameBytes || entries + header > INDEX_ENTRIES_MAX_BYTES)) {
-      starts.push_back(i);
+    if (frameBytes != 0 && i > groups.back().first &&
+        (content + files[i].size > frameBytes || entries + header > INDEX_ENTRIES_MAX_BYTES)) {
+      groups.push_back({i, i});
       content = 0;
       entries = RECORD_NAME_UNIT_BYTES;
     }
     content += files[i].size;
     entries += header;
+    groups.back().last = i + 1;
   }
-  return starts;
+  return groups;
 }
 
 // A frame needs no window larger than what it decodes to; a smaller one is
@@ -113,74 +127,119 @@ int windowLogFor(uint64_t decodedBytes, int largest) {
   return log;
 }
 
-// One group as its index and its frame, made in memory: the index tells the
-// frame's compressed size.
-void packGroup(const std::vector<FolderFile>& files, size_t first, size_t last, const CompressionSettings& settings,
-               PayloadAssembler& assembler, std::vector<unsigned char>* buffer, Progress* progress,
-               PackSummary* summary) {
+// The progress of groups compressed side by side, one report at a time.
+class SharedProgress : public Progress {
+ public:
+  explicit SharedProgress(Progress* progress) : progress_(progress) {}
+  void start(uint64_t totalBytes) override { progress_->start(totalBytes); }
+  void advance(uint64_t bytes) override {
+    std::lock_guard<ThreadLock> held(lock_);
+    progress_->advance(bytes);
+  }
+  void finish() override { progress_->finish(); }
+
+ private:
+  Progress* progress_;
+  ThreadLock lock_;
+};
+
+// What every group shares: how it is compressed and where it goes.
+struct GroupWork {
+  const std::vector<FolderFile>& files;
+  CompressionSettings settings;  // with the workers each group's compressor gets
+  bool indexed;
+  Progress* progress;
+};
+
+// One group: its index first, with the frame's size left open, then its
+// frame, streamed out as it is compressed, then the index sealed in place.
+PackSummary packGroup(const GroupWork& work, const Group& group, bool last, ByteSink& out) {
+  std::vector<unsigned char> buffer(READ_CHUNK);
   std::vector<FileRecord> records;
   std::string entries;
   uint64_t decoded = 0;
-  for (size_t i = first; i < last; ++i) {
-    records.push_back(readRecordHeader(files[i], buffer));
+  for (size_t i = group.first; i < group.last; ++i) {
+    records.push_back(measureFile(work.files[i], &buffer));
     entries += records.back().header;
     decoded += records.back().header.size() + records.back().digest.size;
   }
-  std::string end = last == files.size() ? encodeEndRecord() : std::string();
+  std::string end = last ? encodeEndRecord() : std::string();
   entries += end;
-  CompressionSettings frameSettings = settings;
-  frameSettings.windowLog = windowLogFor(decoded + end.size(), settings.windowLog);
-  StringSink frame;
-  FrameCompressor compressor(frameSettings, frame);
-  compressor.reportTo(progress);
-  auto feed = [&](const void* bytes, size_t size) { compressor.feed(bytes, size); };
-  for (const FileRecord& record : records) packRecord(record, feed, buffer, summary);
+  std::string index = work.indexed ? encodeIndex(entries) : std::string();
+  out.write(index.data(), index.size());
+  CompressionSettings frameSettings = work.settings;
+  // A frame without an index is a payload's only one, with the whole window
+  // as every payload had it before the index.
+  if (work.indexed) frameSettings.windowLog = windowLogFor(decoded + end.size(), work.settings.windowLog);
+  FrameCompressor compressor(frameSettings, out);
+  compressor.reportTo(work.progress);
+  PackSummary summary;
+  for (const FileRecord& record : records) packRecord(record, compressor, &buffer, &summary);
   compressor.feed(end.data(), end.size());
-  summary->decodedBytes += end.size();
+  summary.decodedBytes += end.size();
   compressor.finish();
-  assembler.appendBytes(encodeIndexFrame(frame.bytes().size(), entries));
-  assembler.appendBytes(frame.bytes());
+  if (work.indexed) {
+    sealIndex(&index, compressor.compressedBytes());
+    out.overwrite(0, index.data(), index.size());
+  }
+  summary.payloadBytes = index.size() + compressor.compressedBytes();
+  return summary;
 }
 
-void packOneFrame(const std::vector<FolderFile>& files, const CompressionSettings& settings,
-                  PayloadAssembler& assembler, std::vector<unsigned char>* buffer, PackSummary* summary) {
-  assembler.beginFrame(settings);
-  auto feed = [&](const void* bytes, size_t size) { assembler.feed(bytes, size); };
-  for (const FolderFile& file : files) packRecord(readRecordHeader(file, buffer), feed, buffer, summary);
-  std::string end = encodeEndRecord();
-  assembler.feed(end.data(), end.size());
-  summary->decodedBytes += end.size();
-  assembler.endFrame();
+void add(PackSummary* total, const PackSummary& part) {
+  total->files += part.files;
+  total->contentBytes += part.contentBytes;
+  total->decodedBytes += part.decodedBytes;
+  total->payloadBytes += part.payloadBytes;
 }
 
 }  // namespace
 
+// Up to `threads` groups are compressed side by side, each with twice its
+// share of the threads as zstd's workers (as many as there are, at most):
+// while one group waits for its last jobs, the others' keep every processor
+// busy, and the last group alone still has them all. zstd cuts a frame into
+// jobs of a fixed size whatever the count of its workers (never none, which
+// would compress otherwise), so the bytes do not depend on the thread count.
 PackSummary writePayload(const std::vector<FolderFile>& files, const CompressionSettings& settings, ByteSink& sink,
                          Progress* progress) {
-  // Progress counts the record stream as the compressor gets through it.
+  // Progress counts the record stream as the compressors get through it.
   uint64_t total = encodeEndRecord().size();
   for (const FolderFile& file : files) total += encodeRecordHeader(file.recordName, file.size, 0).size() + file.size;
   if (progress) progress->start(total);
+  std::vector<Group> groups = groupsOf(files, settings.frameContentBytes);
+  unsigned threads = static_cast<unsigned>(std::max(settings.threads, 1));
+  unsigned sideBySide = static_cast<unsigned>(std::min<size_t>(threads, groups.size()));
+  std::optional<SharedProgress> shared;
+  if (progress) shared.emplace(progress);
+  GroupWork work{files, settings, settings.frameContentBytes != 0, shared ? &*shared : nullptr};
+  work.settings.threads = static_cast<int>(std::min(threads, std::max(1u, 2 * threads / sideBySide)));
+
+  sink.write(PAYLOAD_MAGIC, PAYLOAD_MAGIC_SIZE);
   PackSummary summary;
-  std::vector<unsigned char> buffer(READ_CHUNK);
-  PayloadAssembler assembler(sink, progress);
-  if (settings.frameContentBytes == 0) {
-    packOneFrame(files, settings, assembler, &buffer, &summary);
-  } else {
-    std::vector<size_t> starts = groupStarts(files, settings.frameContentBytes);
-    starts.push_back(files.size());
-    for (size_t g = 0; g + 1 < starts.size(); ++g)
-      packGroup(files, starts[g], starts[g + 1], settings, assembler, &buffer, progress, &summary);
-  }
-  summary.payloadBytes = assembler.finish();
+  summary.payloadBytes = PAYLOAD_MAGIC_SIZE;
+  std::vector<PackSummary> parts(groups.size());
+  OrderedGroups ordered(sink, PAYLOAD_MAGIC_SIZE, groups.size());
+  forEachInParallel(
+      groups.size(), sideBySide,
+      [&](size_t g) { parts[g] = packGroup(work, groups[g], g + 1 == groups.size(), ordered.group(g)); },
+      [&](size_t g) {
+        ordered.finish(g);
+        add(&summary, parts[g]);
+      });
+  std::string trailer = payloadTrailer(summary.payloadBytes);
+  sink.write(trailer.data(), trailer.size());
+  summary.payloadBytes += trailer.size();
   if (progress) progress->finish();
   return summary;
 }
 
 PackSummary writePayloadFile(const std::vector<FolderFile>& files, const CompressionSettings& settings,
-                             const std::filesystem::path& output, Progress* progress) {
+                             const std::filesystem::path& output, Progress* progress, Progress* checking) {
   AtomicOutputFile sink(output);
   PackSummary summary = writePayload(files, settings, sink, progress);
+  sink.flush();
+  checkReadBack(std::filesystem::u8path(sink.temporaryPath()), summary, displayName(output.u8string()), checking);
   sink.commit();
   return summary;
 }

@@ -24,8 +24,10 @@ struct PackSummary {
 PackSummary writePayload(const std::vector<FolderFile>& files, const CompressionSettings& settings, ByteSink& sink,
                          Progress* progress);
 
-// writePayload into a file that appears only when it is complete.
+// writePayload into a file that appears only when it is complete, and once
+// it has been read back (read-back-check.h). checking, the progress of that
+// reading, may be null.
 PackSummary writePayloadFile(const std::vector<FolderFile>& files, const CompressionSettings& settings,
-                             const std::filesystem::path& output, Progress* progress);
+                             const std::filesystem::path& output, Progress* progress, Progress* checking = nullptr);
 
 }  // namespace onefile

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 
+#include "host/utf.h"
 #include "payload/format.h"
+#include "payload/frame-index.h"
 
 namespace onefile {
 namespace {
@@ -57,7 +59,7 @@ void DecodedStream::finishFrame() {
   if (status == DECODE_ENDED) throw PayloadDamage("the last frame ends too early", stream_.decodedOffset, fileOffset());
 }
 
-std::optional<RecordEntry> RecordReader::next() {
+std::optional<RecordEntry> RecordReader::readRecord() {
   uint64_t start = stream_.decodedOffset();
   switch (readRecordHeader(&stream_.cursor(), &cursorHeader_)) {
     case RECORD_FILE:
@@ -75,6 +77,91 @@ std::optional<RecordEntry> RecordReader::next() {
       break;
   }
   stream_.throwDamage();
+}
+
+std::optional<RecordEntry> RecordReader::next() {
+  if (!started_) {
+    started_ = true;
+    openIndex();
+  }
+  return layout_.indexed ? nextIndexed() : readRecord();
+}
+
+std::string RecordReader::indexName() const { return "the index of frame " + std::to_string(layout_.frames); }
+
+namespace {
+
+std::string entryText(const std::u16string& name, uint64_t size, uint32_t checksum) {
+  return utf16ToUtf8(name) + " (" + std::to_string(size) + " bytes, checksum " + std::to_string(checksum) + ")";
+}
+
+}  // namespace
+
+// The index at the input's current place, its frame next to decode: false
+// where none starts, which only the first frame may lack.
+bool RecordReader::openIndex() {
+  DecodeStream& cursor = stream_.cursor();
+  size_t at = cursor.inputPos;
+  uint64_t where = stream_.fileOffset();
+  IndexFrame index;
+  IndexStatus status = findIndexFrame(cursor.input + at, cursor.inputSize - at, &index);
+  if (status == INDEX_NONE && !layout_.indexed) return false;
+  layout_.frames += 1;
+  if (status == INDEX_NONE)
+    throw PayloadDamage("frame " + std::to_string(layout_.frames) + " has no index, as every frame before it has",
+                        stream_.decodedOffset(), where);
+  if (status == INDEX_DAMAGED)
+    throw PayloadDamage(indexName() + " is damaged, or the payload cut short: its checksum fails or its sizes leave "
+                        "the payload",
+                        stream_.decodedOffset(), where);
+  entries_.resize(index.entriesSize);
+  bool holdsEnd = false;
+  if (!decodeIndexEntries(cursor.decoder, &index, entries_.data(), &holdsEnd))
+    throw PayloadDamage(indexName() + " is damaged: its entries do not decode to a list of records",
+                        stream_.decodedOffset(), where);
+  layout_.indexed = true;
+  entryPosition_ = 0;
+  frameEnd_ = at + index.indexSize + static_cast<size_t>(index.frameSize);
+  decodeStreamRestartAt(&cursor, at + index.indexSize, frameEnd_);
+  return true;
+}
+
+// The frame must end right after its last entry's record, its content
+// checksum holding.
+void RecordReader::endFrame() {
+  DecodeStream& cursor = stream_.cursor();
+  DecodeStatus end = decodeStreamEndsHere(&cursor);
+  if (end == DECODE_DAMAGED && cursor.error != 0) stream_.throwDamage();
+  if (end != DECODE_OK)
+    throw PayloadDamage("the frame after " + indexName() + " does not end where its entries do",
+                        stream_.decodedOffset(), stream_.fileOffset());
+}
+
+std::optional<RecordEntry> RecordReader::nextIndexed() {
+  for (;;) {
+    ::RecordHeader entry;
+    // The entries were checked whole when the index was opened.
+    IndexEntryStatus status = readIndexEntry(entries_.data(), entries_.size(), &entryPosition_, &entry);
+    if (status == INDEX_ENTRIES_DONE) {
+      endFrame();
+      decodeStreamRestartAt(&stream_.cursor(), frameEnd_, stream_.cursor().inputSize);
+      openIndex();
+      continue;
+    }
+    std::optional<RecordEntry> record = readRecord();
+    std::u16string name(entry.name, entry.name + entry.nameLength);
+    bool same = status == INDEX_ENTRY_END ? !record
+                                          : record && record->name == name && record->size == entry.size &&
+                                                record->checksum == entry.checksum;
+    if (!same)
+      throw PayloadDamage(indexName() + " names " +
+                              (status == INDEX_ENTRY_END ? "the end record" : entryText(name, entry.size, entry.checksum)) +
+                              ", but its frame holds " +
+                              (record ? entryText(record->name, record->size, record->checksum) : "the end record"),
+                          stream_.decodedOffset(), stream_.fileOffset());
+    if (!record) endFrame();
+    return record;
+  }
 }
 
 void RecordReader::readContent(uint64_t size, const std::function<void(const unsigned char*, size_t)>& visit) {

@@ -62,6 +62,18 @@ struct RecordEntry {
   uint64_t decodedOffset = 0;  // where the record starts
 };
 
+// How a payload's frames are laid out, as far as they have been read.
+struct IndexLayout {
+  bool indexed = false;  // false: one frame (or frames) without an index
+  uint64_t frames = 0;   // frames with an index
+};
+
+// The records of a payload, in one pass. Where the frames follow indexes
+// (payload/format.h), each index is checked on the way (its own checksum and
+// sizes), each frame is decoded alone, and its records must be exactly those
+// its entries name, in order, the frame ending right after them; the last
+// frame must hold the end record. A difference throws PayloadDamage saying
+// which frame differs, and how.
 class RecordReader {
  public:
   explicit RecordReader(DecodedStream& stream) : stream_(stream) {}
@@ -70,11 +82,23 @@ class RecordReader {
   std::optional<RecordEntry> next();
   // The current record's content, in pieces.
   void readContent(uint64_t size, const std::function<void(const unsigned char*, size_t)>& visit);
+  const IndexLayout& layout() const { return layout_; }
 
  private:
+  std::optional<RecordEntry> readRecord();
+  std::optional<RecordEntry> nextIndexed();
+  bool openIndex();
+  void endFrame();
+  std::string indexName() const;
+
   DecodedStream& stream_;
   ::RecordHeader cursorHeader_;
   std::vector<unsigned char> chunk_ = std::vector<unsigned char>(size_t{1} << 16);
+  bool started_ = false;
+  IndexLayout layout_;
+  std::vector<unsigned char> entries_;  // of the current frame's index
+  size_t entryPosition_ = 0;
+  size_t frameEnd_ = 0;  // in the stream's input
 };
 
 }  // namespace onefile

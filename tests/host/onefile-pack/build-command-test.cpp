@@ -111,6 +111,10 @@ TEST(BuildCommand, RefusesEachBadOptionWithOneLineAndWritesNothing) {
       {{"--copyright", std::string(1025, 'c')}, "--copyright: is 1025 characters long; at most 1024 are taken", 2},
       {{"--level", "23"}, "--level: takes a whole number from 1 to 22, not '23'", 2},
       {{"--threads", "x"}, "--threads: takes a whole number from 0 to 256, not 'x'", 2},
+      // Past the largest size, also where scaling the count would wrap around to 0 or to 1G.
+      {{"--frame-size", "1025G"}, "--frame-size: expects at most 1024G", 2},
+      {{"--frame-size", "17179869184G"}, "--frame-size: expects at most 1024G", 2},
+      {{"--frame-size", "17179869185G"}, "--frame-size: expects at most 1024G", 2},
       {{"--close-threads", "17"}, "--close-threads: takes a whole number from 0 to 16, not '17'", 2},
       {{"--icon", (folder / "text.ico").string()}, (folder / "text.ico").string() + ": not an icon file (.ico)", 1},
       {{"--icon", (folder / "cut.ico").string()}, (folder / "cut.ico").string() + ": image 1 lies outside the icon file", 1},

@@ -2,6 +2,7 @@
 // came from, told apart from the main program's own and the defaults.
 #include <gtest/gtest.h>
 
+#include "fixtures.h"
 #include "host/byte-fields.h"
 #include "resources/attached.h"
 #include "test-support.h"
@@ -64,6 +65,13 @@ TEST(InfoCommand, ShowsEachValueAndWhereItCameFrom) {
   CommandResult payload = runPack({"info", (folder / "app.payload").string()});
   EXPECT_EQ(payload.status, 0) << payload.err;
   EXPECT_EQ(lineCount(payload.out), 2u) << payload.out;
+  // The sizes are read from the indexes where there are some: a frame that
+  // no start would decode is not decoded here either.
+  for (const fixtures::Fixture& fixture : fixtures::allFixtures())
+    if (fixture.name == "index-frame-damaged") writeFile(folder / "indexed.payload", fixture.payload);
+  CommandResult indexed = runPack({"info", (folder / "indexed.payload").string()});
+  EXPECT_EQ(indexed.status, 0) << indexed.err;
+  EXPECT_NE(indexed.out.find(" in 5 files unpacked\n"), std::string::npos) << indexed.out;
 }
 
 }  // namespace

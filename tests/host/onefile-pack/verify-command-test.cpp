@@ -114,7 +114,9 @@ namespace {
 
 // Every index is checked against its frame: one that is damaged, or sound by
 // itself but naming other records than its frame holds, fails verify and
-// list, which say which frame; the sound layouts say how they are laid out.
+// list, which say which frame, and build refuses to carry it (a faulty
+// packer's index: a start over a whole cache would trust it); the sound
+// layouts say how they are laid out.
 TEST(VerifyCommand, ChecksEveryIndexAgainstItsFrameAndListSaysTheLayout) {
   ScratchFolder folder;
   for (const fixtures::Fixture& fixture : fixtures::allFixtures())
@@ -124,8 +126,8 @@ TEST(VerifyCommand, ChecksEveryIndexAgainstItsFrameAndListSaysTheLayout) {
     const char* says;  // on standard error, or for a sound payload the layout line of list
   };
   for (const Case& c : {Case{"index-sound", "3 frames, each after its index\n"},
-                        Case{"index-bad-checksum", "the index of frame 2 is damaged: its checksum fails"},
-                        Case{"index-beyond", "the index of frame 2 is damaged: its checksum fails or its sizes"},
+                        Case{"index-bad-checksum", "the index of frame 2 is damaged, or the payload cut short"},
+                        Case{"index-beyond", "the index of frame 2 is damaged, or the payload cut short: its checksum fails"},
                         Case{"index-other-checksum", "the index of frame 2 names a\\two.txt (50000 bytes, checksum"},
                         Case{"index-entry-missing", "the frame after the index of frame 2 does not end where"},
                         Case{"index-missing", "frame 3 has no index"}}) {
@@ -138,6 +140,10 @@ TEST(VerifyCommand, ChecksEveryIndexAgainstItsFrameAndListSaysTheLayout) {
     EXPECT_NE((sound ? list.out : list.err).find(c.says), std::string::npos) << c.name << ": " << list.err;
     if (!sound) {
       EXPECT_NE(verify.err.find(c.says), std::string::npos) << c.name << ": " << verify.err;
+      CommandResult build = runPack({"build", "--payload", payload, "-o", (folder / "out.exe").string()});
+      EXPECT_EQ(build.status, 1) << c.name;
+      EXPECT_NE(build.err.find(c.says), std::string::npos) << c.name << ": " << build.err;
+      EXPECT_FALSE(fs::exists(folder / "out.exe")) << c.name;
     }
   }
   writeFile(folder / "plain.payload", fixtures::allFixtures().front().payload);

@@ -7,8 +7,11 @@
 #include "payload-io/checksum.h"
 #include "fixture-layout.h"
 #include "fixtures.h"
+#include "payload-io/ordered-groups.h"
 #include "payload-io/payload-file.h"
 #include "payload-io/payload-writer.h"
+#include "payload-io/read-back-check.h"
+#include "host/pack-error.h"
 #include "payload-io/record-encoding.h"
 #include "test-support.h"
 
@@ -195,14 +198,76 @@ TEST(PayloadWriter, GivesTheSameBytesForTheSameFolderAlsoWithThreads) {
   for (auto it = files.rbegin(); it != files.rend(); ++it) writeFile(folder / ("second/" + it->first), it->second);
 
   onefile::CompressionSettings threaded = quick();
-  threaded.threads = 2;
   threaded.jobSize = 1 << 20;  // several jobs from a few MiB
   threaded.overlapLog = 2;
-  std::string first = pack(folder / "first", folder / "1.payload", threaded);
-  EXPECT_EQ(pack(folder / "second", folder / "2.payload", threaded), first) << "creation order must not matter";
-  threaded.threads = 3;
-  EXPECT_EQ(pack(folder / "first", folder / "3.payload", threaded), first) << "nor the number of threads";
-  EXPECT_EQ(readRecords(folder / "1.payload").size(), files.size());
+  // One frame, and three groups compressed side by side, the tiny one
+  // finished first and kept aside until the one before it is written.
+  for (uint64_t frameSize : {uint64_t{0}, uint64_t{1000000}}) {
+    SCOPED_TRACE("frame size " + std::to_string(frameSize));
+    threaded.frameContentBytes = frameSize;
+    threaded.threads = 2;
+    std::string first = pack(folder / "first", folder / "1.payload", threaded);
+    EXPECT_EQ(pack(folder / "second", folder / "2.payload", threaded), first) << "creation order must not matter";
+    for (int threads : {0, 1, 3, 8}) {
+      threaded.threads = threads;
+      EXPECT_EQ(pack(folder / "first", folder / "3.payload", threaded), first) << "nor the threads: " << threads;
+    }
+    EXPECT_EQ(readRecords(folder / "1.payload").size(), files.size());
+    EXPECT_EQ(onefile::PayloadFile(folder / "1.payload").checkIndexes().frames, frameSize == 0 ? 0u : 3u);
+  }
+}
+
+// Groups compressed side by side reach the payload in their order: the
+// first unfinished one writes straight out, the others wait aside until
+// their turn, and each can replace its first bytes (its index) in either place.
+TEST(OrderedGroups, WriteEachGroupInItsPlaceWhateverOrderTheyFinishIn) {
+  onefile::StringSink sink;
+  sink.write("M", 1);
+  onefile::OrderedGroups groups(sink, 1, 3);
+  groups.group(2).write("cc-2", 4);
+  groups.group(1).write("bb-1", 4);
+  groups.group(2).overwrite(0, "C", 1);
+  groups.finish(2);
+  groups.group(0).write("aa-0", 4);
+  groups.group(1).write("+", 1);
+  EXPECT_EQ(sink.bytes(), "Maa-0");
+  groups.group(0).overwrite(0, "A", 1);
+  groups.finish(0);
+  EXPECT_EQ(sink.bytes(), "MAa-0") << "the third waits behind the unfinished second";
+  groups.group(1).write("!", 1);
+  EXPECT_EQ(sink.bytes(), "MAa-0bb-1+!");
+  groups.group(1).overwrite(0, "B", 1);
+  groups.finish(1);
+  EXPECT_EQ(sink.bytes(), "MAa-0Bb-1+!Cc-2");
+}
+
+// What build and payload check before they keep an output: a faulty
+// writer's index, or other counts than were packed, are refused.
+TEST(ReadBack, RefusesAnIndexThatDisagreesWithItsFrameAndOtherCountsThanPacked) {
+  ScratchFolder folder;
+  onefile::PackSummary packed;
+  for (const fixtures::Fixture& fixture : fixtures::allFixtures()) {
+    if (fixture.name != "index-sound" && fixture.name != "index-entry-missing") continue;
+    writeFile(folder / (fixture.name + ".payload"), fixture.payload);
+  }
+  for (const DecodedRecord& record : readRecords(folder / "index-sound.payload")) {
+    packed.files += 1;
+    packed.contentBytes += record.size;
+  }
+  auto refusal = [&](const char* name, const onefile::PackSummary& summary) {
+    try {
+      onefile::checkReadBack(folder / name, summary, "out", nullptr);
+    } catch (const onefile::PackError& error) {
+      return std::string(error.what());
+    }
+    return std::string();
+  };
+  EXPECT_EQ(refusal("index-sound.payload", packed), "");
+  EXPECT_NE(refusal("index-entry-missing.payload", packed).find("the frame after the index of frame 2 does not end"),
+            std::string::npos);
+  onefile::PackSummary fewer = packed;
+  fewer.files -= 1;
+  EXPECT_NE(refusal("index-sound.payload", fewer).find("reads back as 5 files of"), std::string::npos);
 }
 
 TEST(PayloadWriter, OutputAppearsOnlyWhenComplete) {

@@ -2,7 +2,10 @@
 // whose files are all current is stepped over undecoded, a group with one
 // stale file is decoded and only that file written, and an index that is
 // damaged, or that disagrees with its frame, ends the run as a damaged frame
-// does. Each run is a process of its own (payload-probe unpack).
+// does, as soon as the frame is decoded. An index that leaves a file out with
+// a sound checksum is trusted by a start that need not decode its frame: only
+// the packer can refuse it (it reads back what it wrote). Each run is a
+// process of its own (payload-probe unpack).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -45,7 +48,10 @@ void fillCache(const std::wstring& target, const std::vector<std::wstring>& stal
   }
 }
 
-enum Cache { EMPTY, WHOLE, STALE_TWO, STALE_ONE_AND_THREE };
+enum Cache { EMPTY, WHOLE, STALE_TWO, STALE_ONE_AND_THREE, WHOLE_BUT_EMPTY };
+
+// The file index-entry-missing's second index leaves out.
+const std::wstring LEFT_OUT = L"b\\empty";
 
 struct Case {
   const wchar_t* fixture;
@@ -69,6 +75,9 @@ TEST(IndexedPayload, CurrentGroupsAreSteppedOverAndEveryDisagreementIsDamage) {
       {L"index-other-checksum", WHOLE, false, {}},
       {L"index-other-checksum", EMPTY, false, {L"main.exe", L"a\\one.bin"}},
       {L"index-entry-missing", STALE_TWO, false, {L"a\\two.txt"}},
+      // Every file the index names is current: the frame is stepped over and
+      // the file it leaves out stays missing.
+      {L"index-entry-missing", WHOLE_BUT_EMPTY, true, {}},
       {L"index-missing", WHOLE, false, {}},
   };
   std::wstring sound = harness::freshTestDir(L"-sound");
@@ -76,18 +85,25 @@ TEST(IndexedPayload, CurrentGroupsAreSteppedOverAndEveryDisagreementIsDamage) {
   for (const Case& c : cases) {
     std::wstring target = harness::freshTestDir() + L"\\t";
     SCOPED_TRACE(harness::narrow(c.fixture) + ", cache " + std::to_string(c.cache));
-    if (c.cache == WHOLE) fillCache(target, {});
+    if (c.cache == WHOLE || c.cache == WHOLE_BUT_EMPTY) fillCache(target, {});
+    if (c.cache == WHOLE_BUT_EMPTY) ASSERT_TRUE(DeleteFileW((target + L"\\" + LEFT_OUT).c_str()));
     if (c.cache == STALE_TWO) fillCache(target, {L"a\\two.txt"});
     if (c.cache == STALE_ONE_AND_THREE) fillCache(target, {L"a\\one.bin", L"b\\three.bin"});
     std::vector<FILETIME> before;
     for (const std::wstring& name : ALL)
-      before.push_back(c.cache == EMPTY ? FILETIME{} : harness::lastWriteTime(target + L"\\" + name));
+      before.push_back(c.cache == EMPTY || !harness::fileExists(target + L"\\" + name)
+                           ? FILETIME{}
+                           : harness::lastWriteTime(target + L"\\" + name));
 
     RunResult result = unpack(c.fixture, target);
     EXPECT_EQ(result.out, c.unpacks ? UNPACKED : DECODE_FAILED) << result.err;
     EXPECT_EQ(result.exitCode, c.unpacks ? 0u : 2u);
     for (size_t i = 0; i < ALL.size(); ++i) {
       std::wstring path = target + L"\\" + ALL[i];
+      if (c.cache == WHOLE_BUT_EMPTY && ALL[i] == LEFT_OUT) {
+        EXPECT_FALSE(harness::fileExists(path));
+        continue;
+      }
       if (c.unpacks) EXPECT_EQ(harness::readFile(path), harness::readFile(sound + L"\\" + ALL[i])) << harness::narrow(ALL[i]);
       if (c.damagedWhileWriting) continue;
       bool written = isAmong(ALL[i], c.written);
