@@ -93,7 +93,8 @@ TEST(InterruptedBuild, LeavesNeitherOutputNorTemporaryFiles) {
     EXPECT_EQ(entriesOf(out).size(), outputPending ? 1u : 0u);
     bool killed = interrupt.signal == SIGKILL;
     const std::vector<std::string> plainBuild = {"build", (folder / "app").string(), "--main", "app.exe", "-o",
-                                                 (out / "x.exe").string(), "-q", "--level", "1", "--version", "1"};
+                                                 (out / "x.exe").string(), "-q", "--level", "1", "--version", "1",
+                                                 "--name", "Acme.App"};
     if (killed) {
       CommandResult beside = runPack(plainBuild);
       EXPECT_EQ(beside.status, 0) << beside.err;
