@@ -1,7 +1,8 @@
-// The fault loop: a start (cold, then warm, then over a damaged cache) run
-// again and again by the fault probe, with the n-th call of the bootstrap's
-// system-call table failing, for n = 1, 2, ... until a start completes
-// without reaching its fault. Every run must end as the fault table says for
+// The fault loop: a start (cold, an update beside an older version's folder,
+// warm, over a damaged cache) run again and again by the fault probe, with
+// the n-th call of the bootstrap's system-call table failing, for n = 1, 2,
+// ... until a start completes without reaching its fault. Every run must end
+// as the fault table says for
 // the call that failed, within its time, leaving nothing outside its
 // application's folder; and a start without faults right after it must
 // repair the cache, start the program and finish removing the older versions
@@ -173,8 +174,19 @@ struct Scenario {
 
 void removeCache(const std::wstring& target) { harness::removeTree(target); }
 
+// An update: the cache is gone, and a newer one of the older versions
+// beside holds all but one of the files, which the start takes from there.
+void updateBeside(const std::wstring& target) {
+  removeCache(target);
+  std::wstring beside = target.substr(0, target.rfind(L'\\')) + L"\\0.9.5";
+  for (const wchar_t* folder : {L"", L"\\a", L"\\a\\b"}) CreateDirectoryW((beside + folder).c_str(), nullptr);
+  for (const wchar_t* file : {L"\\main.exe", L"\\a\\b\\c.dat", L"\\a\\empty.txt"})
+    harness::writeFile(beside + file, harness::readFile(sourceFolder() + file));
+}
+
 const Scenario SCENARIOS[] = {
     {"Cold", removeCache, 0},
+    {"Update", updateBeside, 0},
     {"Warm", [](const std::wstring&) {}, 0},  // each repairing start leaves the cache whole
     {"Damaged", damage, 0},
     {"ColdClosingOnThreads", removeCache, 2},

@@ -13,6 +13,10 @@
 //
 //   fault-probe <payload file> <n> [<closing threads>]
 //
+// With ONEFILE_FAULT_REFUSE=<function>:<code> in its environment, every call
+// of that function fails as its row says, with that error code instead (a
+// file system that refuses every link, say), and the calls are not noted.
+//
 // With closing threads, the files written are closed on that many threads
 // beside the unpacking: the calls are then counted in the order they come,
 // and how often a thread rests differs a little from run to run.
@@ -38,6 +42,8 @@
 namespace {
 
 LONG failingCall;  // n of the call that fails; 0 for none
+std::string refusedFunction;  // every call of it fails, with refusedCode
+DWORD refusedCode;
 LONG volatile callsMade;
 // The real table, for the probe's own use and for the calls that do not fail;
 // its library rows are filled by the start-up's loads, which are counted.
@@ -63,15 +69,46 @@ std::string jobOf(const char*, const wchar_t**, Arguments...) {
 }
 
 std::wstring lastWriteOpen;  // the path of the latest open for writing, which a cut then names
+std::string lastOpenJob;     // the job of the latest open, which a query of its handle shares
 
-std::string jobOf(const char*, const wchar_t** path, LPCWSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
-                  DWORD disposition, DWORD flags, HANDLE) {
-  *path = name;
-  if ((flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0) return " folder";
+std::string openJob(LPCWSTR name, DWORD access, DWORD disposition, DWORD flags) {
+  if ((flags & FILE_FLAG_BACKUP_SEMANTICS) != 0) return " folder";
+  if ((flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0) return " beside";
   if (access == GENERIC_READ) return " check";
   if (disposition != OPEN_ALWAYS) return " console";
   lastWriteOpen = name;
   return " write";
+}
+
+std::string jobOf(const char*, const wchar_t** path, LPCWSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
+                  DWORD disposition, DWORD flags, HANDLE) {
+  *path = name;
+  lastOpenJob = openJob(name, access, disposition, flags);
+  return lastOpenJob;
+}
+
+// The removal of older versions asks whether a folder it holds is a plain
+// one; taking a file asks which file a handle names.
+std::string jobOf(const char*, const wchar_t**, HANDLE, LPBY_HANDLE_FILE_INFORMATION) {
+  return lastOpenJob == " folder" ? " folder" : " identity";
+}
+
+// The listing of the versions beside the target asks for no short names.
+std::string jobOf(const char*, const wchar_t** path, LPCWSTR pattern, FINDEX_INFO_LEVELS level, LPVOID,
+                  FINDEX_SEARCH_OPS, LPVOID, DWORD) {
+  *path = pattern;
+  return level == FindExInfoBasic ? " versions" : "";
+}
+
+// A name removed so that a file another name shares is made anew.
+std::string jobOf(const char* function, const wchar_t** path, LPCWSTR name) {
+  *path = name;
+  return strcmp(function, "DeleteFileW") == 0 && lastOpenJob == " write" ? " shared" : "";
+}
+
+std::string jobOf(const char*, const wchar_t** path, LPCWSTR newName, LPCWSTR, LPSECURITY_ATTRIBUTES) {
+  *path = newName;
+  return "";
 }
 
 std::string jobOf(const char* function, const wchar_t** path, HANDLE) {
@@ -165,6 +202,10 @@ struct Counted<Entry> {
     const wchar_t* path = nullptr;
     std::string job = jobOf(function, &path, arguments...);  // kept for every call: "again" needs the history
     noteIfUnavailable(realCalls.*Entry, function);
+    if (refusedFunction == function) {
+      SetLastError(refusedCode);
+      return resultOf<Result>(rowFor(function).failure);
+    }
     LONG made = InterlockedIncrement(&callsMade);
     if (made != failingCall) {
       if constexpr (RUNS_INLINE<Entry>) return runInline(arguments...);
@@ -220,6 +261,16 @@ bool readPayload(const wchar_t* path) {
   return whole;
 }
 
+void readRefusal(void) {
+  char refusal[128];
+  DWORD length = GetEnvironmentVariableA("ONEFILE_FAULT_REFUSE", refusal, sizeof refusal);
+  if (length == 0 || length >= sizeof refusal) return;
+  std::string text(refusal, length);
+  size_t colon = text.find(':');
+  refusedFunction = text.substr(0, colon);
+  refusedCode = colon == std::string::npos ? 0 : strtoul(text.c_str() + colon + 1, nullptr, 10);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -229,6 +280,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   onefilePathTemplate = FAULT_TEMPLATE;
   onefileVersionText = FAULT_VERSION;
   onefileRemovesOldVersions = true;
+  onefileLinksBetweenVersions = true;
+  readRefusal();
   // The progress window's thread is started at the first piece written.
   onefileShowsProgress = true;
   progressWindowDelayMs = 0;
