@@ -34,14 +34,7 @@ scanned=$windows/benchmarks/bench-scanned-start.exe
 shapes=(many large)
 declare -A shape_title=([large]="large files" [many]="many small files")
 
-# A memory file system, for the reason given in starts/run.sh.
-if [ -n "${BENCH_WORK:-}" ]; then
-  work=$BENCH_WORK
-elif [ -d /dev/shm ] && [ "$(df --output=avail -B1G /dev/shm | tail -1 | tr -d ' ')" -ge 4 ]; then
-  work=/dev/shm/onefile-update-$$
-else
-  work=$windows/benchmarks/update-work
-fi
+work=$(bench_work_folder update "$windows")
 rm -rf "$work" && mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
 export BENCH_TIMES=$work/times
@@ -128,10 +121,7 @@ table=$work/update.md
   echo "An update's first start with the version before it beside, medians of $rounds rounds, every contender" \
        "in the same rounds; the modelled scanner waits $scan_ms ms in each close of a file opened for writing."
   echo
-  for shape in "${shapes[@]}"; do
-    echo "- ${shape_title[$shape]}: $(wc -l < "${cache_of[$shape]}/files.txt") files," \
-         "$(calc "$(du -sb "${cache_of[$shape]}/app" | cut -f1) / 1e6") MB, packed at level ${level_of[$shape]}"
-  done
+  for shape in "${shapes[@]}"; do data_set_line "${shape_title[$shape]}" "${cache_of[$shape]}" "${level_of[$shape]}"; done
   echo
   echo "| Data set | Closes | Cold (s) | Warm (s) | Update (s) | Update × cold | Update × warm | All taken (s) | Worst case × its cold |"
   echo "|---|---|---|---|---|---|---|---|---|"
@@ -156,8 +146,7 @@ table=$work/update.md
        "decoded: what checking the files beside and linking them costs. The rest of an update's time is" \
        "decoding the frames that hold changed files and writing those files."
   echo
-  echo "The machine's load average at the end (1, 5, 15 minutes): $(cut -d' ' -f1-3 /proc/loadavg), on" \
-       "$(nproc) cores."
+  load_line
 } > "$table"
 cat "$table"
 [ -z "${BENCH_RESULTS:-}" ] || cp "$table" "$BENCH_RESULTS/update.md"
