@@ -110,13 +110,17 @@ void prepareRecord(const RecordAtHand* record) {
 // for: it can only be missing, unless another start has made it since, which
 // the write open (or the link, which then finds a name there) finds out. A
 // file that could be read is there and is not taken: it is written over.
+// The program to start is never taken: it runs whenever the folders of older
+// versions are removed, and Windows lets no name of a running program go, so
+// the older folder would keep its name for as long as any version runs.
 RecordFate decideRecordFate(RecordAtHand* record, TakingChoice taking) {
   record->wait = HeldFileWait{};
   record->wait.emptyIsCurrent = record->header.size == 0;
   ExistingFile missing = {NO_USABLE_FILE, false};
   ExistingFile found = isInCreatedDirectory(targetPath) ? missing : checkWhenFree(targetPath, &record->wait);
   if (holdsRecordContent(record->header, found)) return RECORD_CURRENT;
-  if (taking == MAY_TAKE && !record->wait.readable && takeFromVersionBeside(&record->header, targetPath))
+  bool mayTake = taking == MAY_TAKE && !record->wait.readable && wcscmp(targetPath, firstFilePath) != 0;
+  if (mayTake && takeFromVersionBeside(&record->header, targetPath))
     return RECORD_TAKEN;
   return RECORD_TO_WRITE;
 }
