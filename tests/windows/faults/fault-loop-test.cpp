@@ -175,7 +175,7 @@ struct Scenario {
 void removeCache(const std::wstring& target) { harness::removeTree(target); }
 
 // An update: the cache is gone, and a newer one of the older versions
-// beside holds all but one of the files, which the start takes from there.
+// beside holds the files but one, and the start takes those but its program.
 void updateBeside(const std::wstring& target) {
   removeCache(target);
   std::wstring beside = target.substr(0, target.rfind(L'\\')) + L"\\0.9.5";

@@ -15,7 +15,9 @@
 //
 // With ONEFILE_FAULT_REFUSE=<function>:<code> in its environment, every call
 // of that function fails as its row says, with that error code instead (a
-// file system that refuses every link, say), and the calls are not noted.
+// file system that refuses every link, say), and the calls are not noted;
+// with ONEFILE_FAULT_TALLY naming a file too, their number so far is
+// written there at each.
 //
 // With closing threads, the files written are closed on that many threads
 // beside the unpacking: the calls are then counted in the order they come,
@@ -44,6 +46,7 @@ namespace {
 LONG failingCall;  // n of the call that fails; 0 for none
 std::string refusedFunction;  // every call of it fails, with refusedCode
 DWORD refusedCode;
+LONG volatile refusedCalls;
 LONG volatile callsMade;
 // The real table, for the probe's own use and for the calls that do not fail;
 // its library rows are filled by the start-up's loads, which are counted.
@@ -111,9 +114,22 @@ std::string jobOf(const char*, const wchar_t** path, LPCWSTR newName, LPCWSTR, L
   return "";
 }
 
-std::string jobOf(const char* function, const wchar_t** path, HANDLE) {
+// The file beside that a take holds: the folders made while it is held are
+// made for the link, and one that cannot be made leaves the file to be
+// written, which makes it again.
+HANDLE heldBeside;
+
+std::string jobOf(const char* function, const wchar_t** path, HANDLE handle) {
   if (strcmp(function, "SetEndOfFile") == 0) *path = lastWriteOpen.c_str();
+  if (strcmp(function, "CloseHandle") == 0 && handle == heldBeside) heldBeside = nullptr;
   return "";
+}
+
+template <typename Result>
+Result noteResult(const std::string& job, Result result) {
+  if constexpr (std::is_same_v<Result, HANDLE>)
+    if (job == " beside" && result != INVALID_HANDLE_VALUE) heldBeside = result;
+  return result;
 }
 
 std::string jobOf(const char*, const wchar_t**, HMODULE, LPWSTR, DWORD size) {
@@ -122,7 +138,9 @@ std::string jobOf(const char*, const wchar_t**, HMODULE, LPWSTR, DWORD size) {
 
 std::string jobOf(const char*, const wchar_t** path, LPCWSTR name, LPSECURITY_ATTRIBUTES) {
   *path = name;
-  return directoriesTried.insert(name).second ? " first" : " again";
+  bool first = directoriesTried.insert(name).second;
+  if (heldBeside != nullptr) return " link";
+  return first ? " first" : " again";
 }
 
 std::string jobOf(const char*, const wchar_t** path, LPCWSTR library, HANDLE, DWORD) {
@@ -144,6 +162,18 @@ std::string jobOf(const char*, const wchar_t**, LPSECURITY_ATTRIBUTES, SIZE_T, L
                   DWORD flags, LPDWORD) {
   if (routine == closeQueuedFiles) return " closing";
   return isRemovalThread(routine, flags) ? " removal" : " window";
+}
+
+void writeTally(LONG calls) {
+  wchar_t path[MAX_PATH];
+  DWORD length = GetEnvironmentVariableW(L"ONEFILE_FAULT_TALLY", path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return;
+  HANDLE file = realCalls.createFile(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  std::string text = std::to_string(calls) + "\n";
+  DWORD written = 0;
+  realCalls.writeFile(file, text.data(), (DWORD)text.size(), &written, nullptr);
+  realCalls.closeHandle(file);
 }
 
 const FaultRow& rowFor(const std::string& call) {
@@ -203,13 +233,15 @@ struct Counted<Entry> {
     std::string job = jobOf(function, &path, arguments...);  // kept for every call: "again" needs the history
     noteIfUnavailable(realCalls.*Entry, function);
     if (refusedFunction == function) {
+      writeTally(InterlockedIncrement(&refusedCalls));
       SetLastError(refusedCode);
       return resultOf<Result>(rowFor(function).failure);
     }
     LONG made = InterlockedIncrement(&callsMade);
     if (made != failingCall) {
       if constexpr (RUNS_INLINE<Entry>) return runInline(arguments...);
-      return (realCalls.*Entry)(arguments...);
+      if constexpr (std::is_void_v<Result>) return (realCalls.*Entry)(arguments...);
+      else return noteResult(job, (realCalls.*Entry)(arguments...));
     }
     std::string call = std::string(function) + job;
     const FaultRow& row = rowFor(call);

@@ -101,6 +101,7 @@ inline constexpr FaultRow FAULT_ROWS[] = {
     {"FindFirstFileExW versions", -1, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
     {"CreateFileW beside", -1, ERROR_SHARING_VIOLATION, false, Ending::STARTS, ""},
     {"GetFileInformationByHandle identity", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    {"CreateDirectoryW link", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
     {"CreateHardLinkW", FALSE, ERROR_NOT_SUPPORTED, false, Ending::STARTS, ""},
     // A file found to be written whose links cannot be counted is made anew,
     // as a shared one is; a name that cannot be removed is a file that cannot
