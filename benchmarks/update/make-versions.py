@@ -65,15 +65,15 @@ def main():
     rebuild_program(os.path.join(update, "main.exe"))
     changed = os.path.getsize(os.path.join(update, "main.exe"))
     # A run of files from a third of the way in, up to 3 % of the bytes.
-    start = len(names) // 3
+    at = len(names) // 3
     share = 0
-    for name in names[start:]:
-        if share >= CHANGED_SHARE * total:
-            break
-        if change_in_place(os.path.join(update, name)):
-            share += os.path.getsize(os.path.join(update, name))
+    while at < len(names) - 2 and share < CHANGED_SHARE * total:
+        if change_in_place(os.path.join(update, names[at])):
+            share += os.path.getsize(os.path.join(update, names[at]))
+        at += 1
     changed += share
-    for name in names[-2:]:
+    # The two modules after them go (the packing order keeps them together).
+    for name in names[at:at + 2]:
         os.remove(os.path.join(update, name))
     rng = random.Random(45)
     for i in (1, 2):

@@ -47,14 +47,15 @@ for shape in "${shapes[@]}"; do
   cache_of[$shape]=$BENCH_CACHE level_of[$shape]=$BENCH_LEVEL_USED
   versions=$BENCH_CACHE/update-versions
   versions_of[$shape]=$versions
-  if [ "$(cat "$versions/key" 2>/dev/null)" != "$(cat "$BENCH_CACHE/key")" ]; then
+  key=$( (cat "$BENCH_CACHE/key" "$here/make-versions.py" && echo "${BENCH_LEVEL:-}") | sha256sum | cut -c1-16)
+  if [ "$(cat "$versions/key" 2>/dev/null)" != "$key" ]; then
     echo "packing the $shape data set's update versions once..." >&2
     python3 "$here/make-versions.py" "$BENCH_CACHE/app" "$versions"
     for version in 1.1.0 worst; do
       "$pack" payload "$versions/$version" --main main.exe -o "$versions/$version.payload" \
         ${BENCH_LEVEL:+--level "$BENCH_LEVEL"} >/dev/null
     done
-    cp "$BENCH_CACHE/key" "$versions/key"
+    echo "$key" > "$versions/key"
   fi
   parent="$(wine_path "$work")\\cache-$shape"
   build() { "$pack" build --payload "$1" -o "$work/$shape-$2.exe" -q --template "$parent\\{VERSION}" --version "$3"; }
@@ -109,9 +110,9 @@ for shape in "${shapes[@]}"; do
   first "${shape}_last" "$shape" update plain
   diff -rq "${versions_of[$shape]}/1.1.0" "$work/cache-$shape/1.1.0" > /dev/null ||
     { echo "update bench: the updated $shape folder differs from 1.1.0" >&2; exit 1; }
-  written_of[$shape]=$(find "$work/cache-$shape/1.1.0" -type f -links 1 -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }')
+  written_of[$shape]=$(find "$work/cache-$shape/1.1.0" -type f -links 1 -printf '%s\n' | awk '{ s += $1 } END { printf "%d", s }')
   changed_of[$shape]=$(cat "${versions_of[$shape]}/changed.txt")
-  disk_of[$shape]=$(du -sb "$work/cache-$shape/1.0.0" "$work/cache-$shape/1.1.0" | awk '{ s += $1 } END { print s }')
+  disk_of[$shape]=$(du -sb "$work/cache-$shape/1.0.0" "$work/cache-$shape/1.1.0" | awk '{ s += $1 } END { printf "%d", s }')
   one_of[$shape]=$(du -sb "$work/cache-$shape/1.1.0" | cut -f1)
 done
 
@@ -135,11 +136,11 @@ table=$work/update.md
     done
   done
   echo
-  echo "| Data set | Bytes written × changed and added | Both versions on disk × one |"
-  echo "|---|---|---|"
+  echo "| Data set | Bytes written × changed and added | Both versions on disk × one | Both, one (MB) |"
+  echo "|---|---|---|---|"
   for shape in "${shapes[@]}"; do
     echo "| ${shape_title[$shape]} | $(calc "${written_of[$shape]} / ${changed_of[$shape]}") |" \
-         "$(calc "${disk_of[$shape]} / ${one_of[$shape]}") |"
+         "$(calc "${disk_of[$shape]} / ${one_of[$shape]}") | $(calc "${disk_of[$shape]} / 1e6"), $(calc "${one_of[$shape]} / 1e6") |"
   done
   echo
   echo "All taken: 1.0.0's own files as a version 1.0.1, every one checked beside and taken, no frame" \
