@@ -137,13 +137,32 @@ struct LoopTarget {
     harness::writeFile(parent + L"\\0.8.removing.1\\rest.txt", "rest");
   }
 
-  // What the application's folder holds beside the target folder.
+  // The files of their own that the application's folder holds beside the
+  // target folder. A file the target shares stays in an older folder (a
+  // removal would shut the running program out of it for a moment).
   std::string besideTarget() const {
     std::string found;
     const std::wstring own = FAULT_VERSION;
     for (const std::wstring& name : harness::listTree(parent))
-      if (name != own && name.rfind(own + L"\\", 0) != 0) found += harness::narrow(name) + " ";
+      if (name != own && name.rfind(own + L"\\", 0) != 0 && !isShared(parent + L"\\" + name))
+        found += harness::narrow(name) + " ";
     return found;
+  }
+
+  // A file with another name, or a folder holding only such files.
+  static bool isShared(const std::wstring& path) {
+    if (harness::directoryExists(path)) {
+      std::vector<std::wstring> inside = harness::listTree(path);
+      for (const std::wstring& name : inside)
+        if (!harness::directoryExists(path + L"\\" + name) && !isShared(path + L"\\" + name)) return false;
+      return !inside.empty();
+    }
+    HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    BY_HANDLE_FILE_INFORMATION info;
+    bool shared = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info) && info.nNumberOfLinks > 1;
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return shared;
   }
 
   // Everything the runs wrote is below the application's folder.

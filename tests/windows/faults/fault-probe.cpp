@@ -76,6 +76,7 @@ std::string lastOpenJob;     // the job of the latest open, which a query of its
 
 std::string openJob(LPCWSTR name, DWORD access, DWORD disposition, DWORD flags) {
   if ((flags & FILE_FLAG_BACKUP_SEMANTICS) != 0) return " folder";
+  if (access == FILE_READ_ATTRIBUTES) return " names";
   if ((flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0) return " beside";
   if (access == GENERIC_READ) return " check";
   if (disposition != OPEN_ALWAYS) return " console";

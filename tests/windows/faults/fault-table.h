@@ -93,6 +93,7 @@ inline constexpr FaultRow FAULT_ROWS[] = {
     {"FindClose", FALSE, ERROR_INVALID_HANDLE, true, Ending::STARTS, ""},
     {"MoveFileExW", FALSE, ERROR_SHARING_VIOLATION, false, Ending::STARTS, ""},
     {"CreateFileW folder", -1, ERROR_SHARING_VIOLATION, false, Ending::STARTS, ""},
+    {"CreateFileW names", -1, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
     {"GetFileInformationByHandle folder", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
     {"SetFileAttributesW", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
     {"DeleteFileW", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
