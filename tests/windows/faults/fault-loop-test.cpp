@@ -195,9 +195,13 @@ void removeCache(const std::wstring& target) { harness::removeTree(target); }
 
 // An update: the cache is gone, and a newer one of the older versions
 // beside holds the files but one, and the start takes those but its program.
+// Each start gets a version of its own beside: a start marks every older
+// folder of one version with the same name, and the names the last one
+// shares stay in its marked folder.
 void updateBeside(const std::wstring& target) {
+  static unsigned start;
   removeCache(target);
-  std::wstring beside = target.substr(0, target.rfind(L'\\')) + L"\\0.9.5";
+  std::wstring beside = target.substr(0, target.rfind(L'\\')) + L"\\0.9." + std::to_wstring(++start);
   for (const wchar_t* folder : {L"", L"\\a", L"\\a\\b"}) CreateDirectoryW((beside + folder).c_str(), nullptr);
   for (const wchar_t* file : {L"\\main.exe", L"\\a\\b\\c.dat", L"\\a\\empty.txt"})
     harness::writeFile(beside + file, harness::readFile(sourceFolder() + file));
