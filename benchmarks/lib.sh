@@ -98,6 +98,31 @@ packer_format() {
   rm -rf "$folder"
 }
 
+# bench_work_folder NAME WINDOWS_BUILD: the folder a benchmark unpacks into,
+# BENCH_WORK or else a memory file system when there is one with room, for
+# the reason given in starts/run.sh (on a disk, making thousands of files
+# costs what the file system did in the minutes before).
+bench_work_folder() {
+  if [ -n "${BENCH_WORK:-}" ]; then
+    echo "$BENCH_WORK"
+  elif [ -d /dev/shm ] && [ "$(df --output=avail -B1G /dev/shm | tail -1 | tr -d ' ')" -ge 4 ]; then
+    echo "/dev/shm/onefile-$1-$$"
+  else
+    echo "$2/benchmarks/$1-work"
+  fi
+}
+
+# data_set_line TITLE CACHE LEVEL: a data set's line in a table's preamble.
+data_set_line() {
+  echo "- $1: $(wc -l < "$2/files.txt") files, $(calc "$(du -sb "$2/app" | cut -f1) / 1e6") MB, packed at level $3"
+}
+
+# load_line: the machine's load, the closing line of a table.
+load_line() {
+  echo "The machine's load average at the end (1, 5, 15 minutes): $(cut -d' ' -f1-3 /proc/loadavg), on" \
+       "$(nproc) cores: what other work ran beside the starts, which the rounds share alike."
+}
+
 # A benchmark that stops names the command that stopped it, in a function too.
 set -o errtrace
 trap 'echo "bench: stopped at ${BASH_SOURCE[0]##*/} line $LINENO: $BASH_COMMAND" >&2' ERR

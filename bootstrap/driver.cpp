@@ -17,6 +17,7 @@
 #include "payload/close-pool.h"
 #include "payload/extract.h"
 #include "payload/reader.h"
+#include "payload/version-beside.h"
 #include "resources/embedded.h"
 
 uint32_t runBootstrap(void) {
@@ -49,6 +50,7 @@ uint32_t runAttachedApplication(wchar_t** runtimeArguments) {
 
   openPayload();
   closeWrittenFilesOn(onefileCloseThreads);
+  if (onefileLinksBetweenVersions) allowTakingFromVersionBeside(onefilePathTemplate, onefileVersionText);
   unpackPayload();
   finishClosingWrittenFiles();
   closePayload();

@@ -59,6 +59,10 @@
   ROW(setFileAttributes, SetFileAttributesW)           \
   ROW(deleteFile, DeleteFileW)                         \
   ROW(removeDirectory, RemoveDirectoryW)               \
+  /* files taken from another version's folder, and */ \
+  /* a file shared by two folders never written to */  \
+  ROW(createHardLink, CreateHardLinkW)                 \
+  ROW(getFileInformationEx, GetFileInformationByHandleEx) \
   /* the system's libraries beyond kernel32 (diag/) */ \
   ROW(loadLibrary, LoadLibraryExW)                     \
   ROW(getProcAddress, GetProcAddress)

@@ -51,6 +51,10 @@ ExistingFile checkOpenFile(HANDLE file) {
   return ExistingFile{checksum, false};
 }
 
+bool holdsRecordContent(const RecordHeader& record, const ExistingFile& found) {
+  return found.checksum == record.checksum || (record.size == 0 && found.isEmpty);
+}
+
 uint32_t existingFileChecksum(const wchar_t* path) {
   HANDLE file = openToCheck(path);
   if (file == INVALID_HANDLE_VALUE) return NO_USABLE_FILE;

@@ -4,6 +4,7 @@
 #include <stdint.h>
 
 #include "payload/format.h"
+#include "payload/record-cursor.h"
 
 struct HeldFileWait;
 
@@ -16,6 +17,13 @@ struct ExistingFile {
   uint32_t checksum;  // as existingFileChecksum gives it
   bool isEmpty;       // an empty file is there, which no mapping can show
 };
+
+// Whether the file found holds the record's content: the one rule by which
+// a file already in place is kept, and a file beside it taken. A plain
+// comparison, which payloads already built rely on: a stored 0 would match a
+// missing file, so the packer never stores 0 (see recordChecksum). An empty
+// file, which no mapping can checksum, is what an empty record holds.
+bool holdsRecordContent(const RecordHeader& record, const ExistingFile& found);
 
 // The same check through a file handle opened with read access; the handle
 // stays open. The file's own position is left where it was.

@@ -32,12 +32,29 @@ void clearReadOnly(const wchar_t* path, DWORD attributes) {
     releaseQuietly(systemCalls.setFileAttributes(path, FILE_ATTRIBUTE_NORMAL));  // the deletion tells
 }
 
+// A file that a newer version took from this folder has another name there.
+// Its name stays: removing it would open the file for deletion for a moment,
+// and the running program's own opens of the same file, which rarely share
+// deletion, would be refused meanwhile. It takes no space of its own, and
+// goes at a later start once no other name shares it. A file whose names
+// cannot be counted stays too.
+bool isSharedWithAnotherName(const wchar_t* path) {
+  HANDLE file = systemCalls.createFile(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return true;
+  FILE_STANDARD_INFO info;
+  bool shared = !systemCalls.getFileInformationEx(file, FileStandardInfo, &info, sizeof info) || info.NumberOfLinks > 1;
+  closeQuietly(file);
+  return shared;
+}
+
 bool removeEntry(wchar_t* path, DWORD attributes) {
   // The link itself goes, as the folder or file it poses as; never cleared
   // of read-only, which could reach what it points at.
   if (isLink(attributes))
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? systemCalls.removeDirectory(path) : systemCalls.deleteFile(path);
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return removeFolderTree(path);
+  if (isSharedWithAnotherName(path)) return false;
   clearReadOnly(path, attributes);
   return systemCalls.deleteFile(path);
 }

@@ -13,6 +13,7 @@ const wchar_t* onefileApplicationName;
 bool onefileShowsProgress;
 bool onefileRemovesOldVersions;
 unsigned onefileCloseThreads;
+bool onefileLinksBetweenVersions;
 
 namespace {
 
@@ -45,6 +46,7 @@ bool useAttachedSection(const unsigned char* section, uint64_t size) {
   onefileShowsProgress = (header->flags & ATTACHED_FLAG_PROGRESS_WINDOW) != 0;
   onefileRemovesOldVersions = (header->flags & ATTACHED_FLAG_REMOVE_OLD_VERSIONS) != 0;
   onefileCloseThreads = attachedCloseThreads(header->flags);
+  onefileLinksBetweenVersions = (header->flags & ATTACHED_FLAG_LINKS_BETWEEN_VERSIONS) != 0;
   return true;
 }
 

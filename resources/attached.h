@@ -43,6 +43,11 @@ inline constexpr uint32_t ATTACHED_FLAG_REMOVE_OLD_VERSIONS = 2;
 inline constexpr unsigned ATTACHED_CLOSE_THREADS_SHIFT = 2;
 inline constexpr uint32_t ATTACHED_CLOSE_THREADS_MASK = 0x1f << ATTACHED_CLOSE_THREADS_SHIFT;
 inline constexpr unsigned ATTACHED_MAX_CLOSE_THREADS = 16;
+// An update's first start takes the files that have not changed from the
+// newest other version's folder beside its own, as hard links, instead of
+// writing them. Executables built before the choice existed do not.
+inline constexpr uint32_t ATTACHED_FLAG_LINKS_BETWEEN_VERSIONS = 1u << 7;
+static_assert((ATTACHED_FLAG_LINKS_BETWEEN_VERSIONS & ATTACHED_CLOSE_THREADS_MASK) == 0, "the flags' bits are apart");
 
 inline unsigned attachedCloseThreads(uint32_t flags) {
   unsigned threads = (flags & ATTACHED_CLOSE_THREADS_MASK) >> ATTACHED_CLOSE_THREADS_SHIFT;

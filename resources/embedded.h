@@ -13,6 +13,7 @@ extern const wchar_t* onefileApplicationName;
 extern bool onefileShowsProgress;  // built with a progress window for long first starts
 extern bool onefileRemovesOldVersions;  // built to remove older versions' folders
 extern unsigned onefileCloseThreads;    // threads that close written files; 0 for none
+extern bool onefileLinksBetweenVersions;  // built to take unchanged files from another version's folder
 
 // Finds the attached-data section in the process's own image (never by
 // opening the file) and sets the values above. False when the image

@@ -30,16 +30,7 @@ shapes=(many large)
 threads=(0 4 8)
 declare -A shape_title=([large]="large files" [many]="many small files")
 
-# A memory file system when there is one with room, for the reason given in
-# starts/run.sh: on a disk, making thousands of files costs what the file
-# system did in the minutes before.
-if [ -n "${BENCH_WORK:-}" ]; then
-  work=$BENCH_WORK
-elif [ -d /dev/shm ] && [ "$(df --output=avail -B1G /dev/shm | tail -1 | tr -d ' ')" -ge 4 ]; then
-  work=/dev/shm/onefile-close-threads-$$
-else
-  work=$windows/benchmarks/close-threads-work
-fi
+work=$(bench_work_folder close-threads "$windows")
 rm -rf "$work" && mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
 export BENCH_TIMES=$work/times
@@ -120,10 +111,7 @@ table=$work/close-threads.md
   echo "Cold starts, medians of $rounds rounds, every contender in the same rounds; the modelled scanner" \
        "waits $scan_ms ms in each close of a file opened for writing."
   echo
-  for shape in "${shapes[@]}"; do
-    echo "- ${shape_title[$shape]}: $(wc -l < "${cache_of[$shape]}/files.txt") files," \
-         "$(calc "$(du -sb "${cache_of[$shape]}/app" | cut -f1) / 1e6") MB, packed at level ${level_of[$shape]}"
-  done
+  for shape in "${shapes[@]}"; do data_set_line "${shape_title[$shape]}" "${cache_of[$shape]}" "${level_of[$shape]}"; done
   echo
   echo "| Data set | Closes | --close-threads | Cold start (s) | Processor time (s) | × without the option: time, processor time |"
   echo "|---|---|---|---|---|---|"
@@ -135,8 +123,7 @@ table=$work/close-threads.md
   echo "Above 1 is faster than without the option. Processor time is the start's process and Wine's" \
        "server for it (10 ms steps)."
   echo
-  echo "The machine's load average at the end (1, 5, 15 minutes): $(cut -d' ' -f1-3 /proc/loadavg), on" \
-       "$(nproc) cores: what other work ran beside the starts, which the rounds share alike."
+  load_line
   echo
   echo "Handles of a cold start of the many small files with --close-threads $most under the modelled" \
        "scanner: $handles."

@@ -30,7 +30,8 @@ std::string attachedPrefix(const ExecutableContent& content, AttachedDataHeader*
   header->payloadSize = 0;
   header->flags = (content.progressWindow ? ATTACHED_FLAG_PROGRESS_WINDOW : 0) |
                   (content.removeOldVersions ? ATTACHED_FLAG_REMOVE_OLD_VERSIONS : 0) |
-                  attachedCloseThreadsFlags(content.closeThreads);
+                  attachedCloseThreadsFlags(content.closeThreads) |
+                  (content.linksBetweenVersions ? ATTACHED_FLAG_LINKS_BETWEEN_VERSIONS : 0);
 
   std::string out(ATTACHED_HEADER_SIZE, '\0');
   encodeAttachedDataHeader(*header, reinterpret_cast<unsigned char*>(out.data()));

@@ -34,6 +34,7 @@ struct ExecutableContent {
   bool progressWindow = false;         // a long first start shows its progress
   bool removeOldVersions = false;      // a start removes the folders of older versions
   unsigned closeThreads = 0;           // threads that close a start's written files; 0 for none
+  bool linksBetweenVersions = false;   // an update's first start takes unchanged files from the last version's folder
 };
 
 class ExecutableWriter {

@@ -17,6 +17,7 @@
 #include "onefile-pack/cache-folder-name.h"
 #include "onefile-pack/execution-level-option.h"
 #include "onefile-pack/close-threads-option.h"
+#include "onefile-pack/links-option.h"
 #include "onefile-pack/code-signer.h"
 #include "onefile-pack/command-line.h"
 #include "host/counted-text.h"
@@ -84,6 +85,7 @@ const std::vector<OptionDefinition> BUILD_OPTIONS = {
     {{"--remove-old-versions"}, "remove-old-versions", "",
      "once the program runs, remove the cache folders of its older versions (see the guide)"},
     closeThreadsOption(),
+    noLinksBetweenVersionsOption(),
     quietOption(),
     // Compiles template, version and payload in as given, and reads nothing
     // from the main program: for test bootstraps that are meant to fail only
@@ -106,6 +108,7 @@ struct BuildRequest {
   std::vector<IconImage> icon;
   bool quiet = false, unchecked = false, progressWindow = false, removeOldVersions = false;
   unsigned closeThreads = 0;
+  bool linksBetweenVersions = true;
   std::optional<SigningRequest> signing;
 };
 
@@ -206,6 +209,7 @@ BuildRequest requestFrom(const ParsedArguments& parsed) {
   request.progressWindow = parsed.has("progress-window");
   request.removeOldVersions = parsed.has("remove-old-versions");
   request.closeThreads = closeThreadsFrom(parsed);
+  request.linksBetweenVersions = linksBetweenVersionsFrom(parsed);
   request.signing = signingRequestFrom(parsed);
   if (parsed.has("payload")) {
     if (!parsed.positional.empty()) throw UsageError("takes an application folder or --payload, not both");
@@ -426,7 +430,8 @@ int runBuildCommand(const Arguments& arguments) {
   ExecutableContent content{request.pathTemplate, request.versionText,
                             wideText("--name", request.identity.name),
                             applicationResources(request.identity, request.icon, request.executionLevel), request.subsystem,
-                            request.progressWindow, request.removeOldVersions, request.closeThreads};
+                            request.progressWindow, request.removeOldVersions, request.closeThreads,
+                            request.linksBetweenVersions};
   ExecutableWriter writer(stub, content, request.output);
   PackSummary summary;
   if (request.folder) {

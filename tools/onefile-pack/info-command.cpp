@@ -18,6 +18,7 @@
 #include "host/utf.h"
 #include "onefile-pack/build-defaults.h"
 #include "onefile-pack/close-threads-option.h"
+#include "onefile-pack/links-option.h"
 #include "onefile-pack/command-line.h"
 #include "onefile-pack/commands.h"
 #include "onefile-pack/template-check.h"
@@ -66,7 +67,9 @@ std::optional<AttachedData> readAttachedData(const MappedFile& file) {
 }
 
 // The flags as words; a flag this tool does not know is shown by its value.
+// The links between versions have a line of their own, "updates:".
 std::string flagsText(uint32_t flags) {
+  flags &= ~ATTACHED_FLAG_LINKS_BETWEEN_VERSIONS;
   struct Flag {
     uint32_t bit;
     const char* shown;
@@ -209,6 +212,7 @@ void printExecutableInfo(const MappedFile& file, const AttachedData& attached, c
   printField("template:", displayName(utf16ToUtf8(attached.pathTemplate)));
   printField("cache folder:", cacheFolderText(attached.pathTemplate, attached.version));
   printField("flags:", flagsText(attached.flags));
+  printField("updates:", linksBetweenVersionsText(attached.flags));
 }
 
 }  // namespace

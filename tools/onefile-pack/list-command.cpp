@@ -8,6 +8,7 @@
 
 #include "payload-io/checksum.h"
 #include "onefile-pack/close-threads-option.h"
+#include "onefile-pack/links-option.h"
 #include "onefile-pack/command-line.h"
 #include "onefile-pack/commands.h"
 #include "host/counted-text.h"
@@ -32,6 +33,7 @@ void printWhere(const std::string& file, const PayloadLocation& location) {
     // The default, closing where the files are written, goes without saying.
     if (attachedCloseThreads(location.attachedFlags) != 0)
       printText(stdout, "closes the files a start writes %s\n", closeThreadsText(location.attachedFlags).c_str());
+    printText(stdout, "at an update %s\n", linksBetweenVersionsText(location.attachedFlags).c_str());
   } else
     printText(stdout, "%s: payload file of %zu bytes\n", file.c_str(), location.length);
   printText(stdout, "%14s  %-8s  %s\n", "Size", "Checksum", "Name");

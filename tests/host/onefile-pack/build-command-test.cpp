@@ -661,22 +661,28 @@ TEST(BuildCommand, LeavesItsOwnOutputOutAndNamesWhatDeservesAWarning) {
     EXPECT_EQ(result.err, c.warning) << c.pathTemplate;
   }
 
-  EXPECT_EQ(attachedFlags(first), 0u);
-  ASSERT_EQ(build({"-o", (folder / "shows.exe").string(), "--progress-window"}).status, 0);
+  EXPECT_EQ(attachedFlags(first), ATTACHED_FLAG_LINKS_BETWEEN_VERSIONS);
+  ASSERT_EQ(build({"-o", (folder / "shows.exe").string(), "--progress-window", "--no-links-between-versions"}).status,
+            0);
   EXPECT_EQ(attachedFlags(readFile(folder / "shows.exe")), ATTACHED_FLAG_PROGRESS_WINDOW);
   // The closing threads' count, beside the other flags, and as list shows it.
   for (unsigned threads : {1u, 16u}) {
     std::string exe = (folder / "closes.exe").string();
     ASSERT_EQ(build({"-o", exe, "--close-threads", std::to_string(threads), "--progress-window"}).status, 0);
     uint32_t flags = attachedFlags(readFile(exe));
-    EXPECT_EQ(flags, ATTACHED_FLAG_PROGRESS_WINDOW | attachedCloseThreadsFlags(threads));
+    EXPECT_EQ(flags, ATTACHED_FLAG_PROGRESS_WINDOW | attachedCloseThreadsFlags(threads) |
+                         ATTACHED_FLAG_LINKS_BETWEEN_VERSIONS);
     EXPECT_EQ(attachedCloseThreads(flags), threads);
     std::string shown = "closes the files a start writes on " + std::to_string(threads) +
                         (threads == 1 ? " thread" : " threads") + " beside the unpacking\n";
     EXPECT_NE(runPack({"list", exe}).out.find(shown), std::string::npos) << threads;
   }
-  EXPECT_EQ(runPack({"list", (folder / "shows.exe").string()}).out.find("closes the files"), std::string::npos)
-      << "the default, said by nothing";
+  std::string listed = runPack({"list", (folder / "shows.exe").string()}).out;
+  EXPECT_EQ(listed.find("closes the files"), std::string::npos) << "the default, said by nothing";
+  EXPECT_NE(listed.find("at an update writes every file (--no-links-between-versions"), std::string::npos);
+  EXPECT_NE(runPack({"list", (folder / "closes.exe").string()}).out.find("at an update takes the files that did not "
+                                                                          "change"),
+            std::string::npos);
 }
 
 // --remove-old-versions is marked in the flags word, and a template under
@@ -707,7 +713,9 @@ TEST(BuildCommand, MarksOldVersionRemovalAndNamesTemplatesWhereItDoesNothing) {
     CommandResult result = runPack(arguments);
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, c.warned ? warning : "") << c.pathTemplate;
-    EXPECT_EQ(attachedFlags(readFile(folder / "r.exe")), ATTACHED_FLAG_REMOVE_OLD_VERSIONS) << c.pathTemplate;
+    EXPECT_EQ(attachedFlags(readFile(folder / "r.exe")),
+              ATTACHED_FLAG_REMOVE_OLD_VERSIONS | ATTACHED_FLAG_LINKS_BETWEEN_VERSIONS)
+        << c.pathTemplate;
   }
 }
 

@@ -26,16 +26,19 @@ TEST(InfoCommand, ShowsEachValueAndWhereItCameFrom) {
        "elevation:    asInvoker (the default)\n"
        "template:     {CACHE_DIR}\\Tool\\{VERSION}\n"
        "cache folder: %LOCALAPPDATA%\\Tool\\1.7.0\n"
-       "flags:        none\n"},
+       "flags:        none\n"
+       "updates:      takes the files that did not change from the previous version's folder, as hard links\n"},
       {{"--name", "Other", "--version", "2.5", "--windows", "--progress-window", "--remove-old-versions", "--execution-level", "highestAvailable", "--template",
-        "{temp}\\x\\{VERSION}"},
+        "{temp}\\x\\{VERSION}", "--no-links-between-versions"},
        "name:         Other (given with --name)\n"
        "version:      2.5 (given with --version)\n"
        "kind:         GUI program\n"
        "elevation:    highestAvailable (given with --execution-level)\n"
        "template:     {temp}\\x\\{VERSION}\n"
        "cache folder: %TEMP%\\x\\2.5\n"
-       "flags:        progress window (--progress-window), old versions removed (--remove-old-versions)\n"},
+       "flags:        progress window (--progress-window), old versions removed (--remove-old-versions)\n"
+       "updates:      writes every file (--no-links-between-versions, or built by an onefile-pack without the "
+       "choice)\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> build = {"build", (folder / "app").string(), "--main", "Tool.exe", "-o",

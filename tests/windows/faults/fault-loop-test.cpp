@@ -1,7 +1,8 @@
-// The fault loop: a start (cold, then warm, then over a damaged cache) run
-// again and again by the fault probe, with the n-th call of the bootstrap's
-// system-call table failing, for n = 1, 2, ... until a start completes
-// without reaching its fault. Every run must end as the fault table says for
+// The fault loop: a start (cold, an update beside an older version's folder,
+// warm, over a damaged cache) run again and again by the fault probe, with
+// the n-th call of the bootstrap's system-call table failing, for n = 1, 2,
+// ... until a start completes without reaching its fault. Every run must end
+// as the fault table says for
 // the call that failed, within its time, leaving nothing outside its
 // application's folder; and a start without faults right after it must
 // repair the cache, start the program and finish removing the older versions
@@ -165,13 +166,32 @@ struct LoopTarget {
     harness::writeFile(parent + L"\\0.8.removing.1\\rest.txt", "rest");
   }
 
-  // What the application's folder holds beside the target folder.
+  // The files of their own that the application's folder holds beside the
+  // target folder. A file the target shares stays in an older folder (a
+  // removal would shut the running program out of it for a moment).
   std::string besideTarget() const {
     std::string found;
     const std::wstring own = FAULT_VERSION;
     for (const std::wstring& name : harness::listTree(parent))
-      if (name != own && name.rfind(own + L"\\", 0) != 0) found += harness::narrow(name) + " ";
+      if (name != own && name.rfind(own + L"\\", 0) != 0 && !isShared(parent + L"\\" + name))
+        found += harness::narrow(name) + " ";
     return found;
+  }
+
+  // A file with another name, or a folder holding only such files.
+  static bool isShared(const std::wstring& path) {
+    if (harness::directoryExists(path)) {
+      std::vector<std::wstring> inside = harness::listTree(path);
+      for (const std::wstring& name : inside)
+        if (!harness::directoryExists(path + L"\\" + name) && !isShared(path + L"\\" + name)) return false;
+      return !inside.empty();
+    }
+    HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    BY_HANDLE_FILE_INFORMATION info;
+    bool shared = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info) && info.nNumberOfLinks > 1;
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return shared;
   }
 
   // Everything the runs wrote is below the application's folder.
@@ -203,8 +223,23 @@ struct Scenario {
 
 void removeCache(const std::wstring& target) { harness::removeTree(target); }
 
+// An update: the cache is gone, and a newer one of the older versions
+// beside holds the files but one, and the start takes those but its program.
+// Each start gets a version of its own beside: a start marks every older
+// folder of one version with the same name, and the names the last one
+// shares stay in its marked folder.
+void updateBeside(const std::wstring& target) {
+  static unsigned start;
+  removeCache(target);
+  std::wstring beside = target.substr(0, target.rfind(L'\\')) + L"\\0.9." + std::to_wstring(++start);
+  for (const wchar_t* folder : {L"", L"\\a", L"\\a\\b"}) CreateDirectoryW((beside + folder).c_str(), nullptr);
+  for (const wchar_t* file : {L"\\main.exe", L"\\a\\b\\c.dat", L"\\a\\empty.txt"})
+    harness::writeFile(beside + file, harness::readFile(sourceFolder() + file));
+}
+
 const Scenario SCENARIOS[] = {
     {"Cold", removeCache, 0, true},
+    {"Update", updateBeside, 0, false},
     {"Warm", [](const std::wstring&) {}, 0, false},  // each repairing start leaves the cache whole
     {"Damaged", damage, 0, false},
     {"ColdClosingOnThreads", removeCache, 2, false},

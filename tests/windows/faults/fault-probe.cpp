@@ -22,6 +22,12 @@
 //
 // "none" in place of n fails no call and says the same.
 //
+// With ONEFILE_FAULT_REFUSE=<function>:<code> in its environment, every call
+// of that function fails as its row says, with that error code instead (a
+// file system that refuses every link, say), and the calls are not noted;
+// with ONEFILE_FAULT_TALLY naming a file too, their number so far is
+// written there at each.
+//
 // With closing threads, the files written are closed on that many threads
 // beside the unpacking. Their calls come in an order that depends on timing,
 // so they are numbered apart: "c<k>" in place of n fails the k-th of them.
@@ -56,6 +62,9 @@ bool countingOnly;  // none fails, and the counts are said
 LONG startUpCalls;
 LONG volatile callsMade, closingCallsMade, restFailed, faultTaken;
 DWORD closingThreadSlot;  // set on the closing threads
+std::string refusedFunction;  // every call of it fails, with refusedCode
+DWORD refusedCode;
+LONG volatile refusedCalls;
 // The real table, for the probe's own use and for the calls that do not fail;
 // its library rows are filled by the start-up's loads, which are counted.
 SystemCalls realCalls = systemCalls;
@@ -80,20 +89,65 @@ std::string jobOf(const char*, const wchar_t**, Arguments...) {
 }
 
 std::wstring lastWriteOpen;  // the path of the latest open for writing, which a cut then names
+std::string lastOpenJob;     // the job of the latest open, which a query of its handle shares
 
-std::string jobOf(const char*, const wchar_t** path, LPCWSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
-                  DWORD disposition, DWORD flags, HANDLE) {
-  *path = name;
-  if ((flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0) return " folder";
+std::string openJob(LPCWSTR name, DWORD access, DWORD disposition, DWORD flags) {
+  if ((flags & FILE_FLAG_BACKUP_SEMANTICS) != 0) return " folder";
+  if (access == FILE_READ_ATTRIBUTES) return " names";
+  if ((flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0) return " beside";
   if (access == GENERIC_READ) return " check";
   if (disposition != OPEN_ALWAYS) return " console";
   lastWriteOpen = name;
   return " write";
 }
 
-std::string jobOf(const char* function, const wchar_t** path, HANDLE) {
-  if (strcmp(function, "SetEndOfFile") == 0) *path = lastWriteOpen.c_str();
+std::string jobOf(const char*, const wchar_t** path, LPCWSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
+                  DWORD disposition, DWORD flags, HANDLE) {
+  *path = name;
+  lastOpenJob = openJob(name, access, disposition, flags);
+  return lastOpenJob;
+}
+
+// The removal of older versions asks whether a folder it holds is a plain
+// one; taking a file asks which file a handle names.
+std::string jobOf(const char*, const wchar_t**, HANDLE, LPBY_HANDLE_FILE_INFORMATION) {
+  return lastOpenJob == " folder" ? " folder" : " identity";
+}
+
+// The listing of the versions beside the target asks for no short names.
+std::string jobOf(const char*, const wchar_t** path, LPCWSTR pattern, FINDEX_INFO_LEVELS level, LPVOID,
+                  FINDEX_SEARCH_OPS, LPVOID, DWORD) {
+  *path = pattern;
+  return level == FindExInfoBasic ? " versions" : "";
+}
+
+// A name removed so that a file another name shares is made anew.
+std::string jobOf(const char* function, const wchar_t** path, LPCWSTR name) {
+  *path = name;
+  return strcmp(function, "DeleteFileW") == 0 && lastOpenJob == " write" ? " shared" : "";
+}
+
+std::string jobOf(const char*, const wchar_t** path, LPCWSTR newName, LPCWSTR, LPSECURITY_ATTRIBUTES) {
+  *path = newName;
   return "";
+}
+
+// The file beside that a take holds: the folders made while it is held are
+// made for the link, and one that cannot be made leaves the file to be
+// written, which makes it again.
+HANDLE heldBeside;
+
+std::string jobOf(const char* function, const wchar_t** path, HANDLE handle) {
+  if (strcmp(function, "SetEndOfFile") == 0) *path = lastWriteOpen.c_str();
+  if (strcmp(function, "CloseHandle") == 0 && handle == heldBeside) heldBeside = nullptr;
+  return "";
+}
+
+template <typename Result>
+Result noteResult(const std::string& job, Result result) {
+  if constexpr (std::is_same_v<Result, HANDLE>)
+    if (job == " beside" && result != INVALID_HANDLE_VALUE) heldBeside = result;
+  return result;
 }
 
 std::string jobOf(const char*, const wchar_t**, HMODULE, LPWSTR, DWORD size) {
@@ -102,7 +156,9 @@ std::string jobOf(const char*, const wchar_t**, HMODULE, LPWSTR, DWORD size) {
 
 std::string jobOf(const char*, const wchar_t** path, LPCWSTR name, LPSECURITY_ATTRIBUTES) {
   *path = name;
-  return directoriesTried.insert(name).second ? " first" : " again";
+  bool first = directoriesTried.insert(name).second;
+  if (heldBeside != nullptr) return " link";
+  return first ? " first" : " again";
 }
 
 std::string jobOf(const char*, const wchar_t** path, LPCWSTR library, HANDLE, DWORD) {
@@ -124,6 +180,18 @@ std::string jobOf(const char*, const wchar_t**, LPSECURITY_ATTRIBUTES, SIZE_T, L
                   DWORD flags, LPDWORD) {
   if (routine == closeQueuedFiles) return " closing";
   return isRemovalThread(routine, flags) ? " removal" : " window";
+}
+
+void writeTally(LONG calls) {
+  wchar_t path[MAX_PATH];
+  DWORD length = GetEnvironmentVariableW(L"ONEFILE_FAULT_TALLY", path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return;
+  HANDLE file = realCalls.createFile(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  std::string text = std::to_string(calls) + "\n";
+  DWORD written = 0;
+  realCalls.writeFile(file, text.data(), (DWORD)text.size(), &written, nullptr);
+  realCalls.closeHandle(file);
 }
 
 const FaultRow& rowFor(const std::string& call) {
@@ -207,10 +275,16 @@ struct Counted<Entry> {
     const wchar_t* path = nullptr;
     std::string job = jobOf(function, &path, arguments...);  // kept for every call: "again" needs the history
     noteIfUnavailable(realCalls.*Entry, function);
+    if (refusedFunction == function) {
+      writeTally(InterlockedIncrement(&refusedCalls));
+      SetLastError(refusedCode);
+      return resultOf<Result>(rowFor(function).failure);
+    }
     std::string number;
     if (!takesTheFault(IS_REST<Entry>, &number)) {
       if constexpr (RUNS_INLINE<Entry>) return runInline(arguments...);
-      return (realCalls.*Entry)(arguments...);
+      if constexpr (std::is_void_v<Result>) return (realCalls.*Entry)(arguments...);
+      else return noteResult(job, (realCalls.*Entry)(arguments...));
     }
     std::string call = std::string(function) + job;
     const FaultRow& row = rowFor(call);
@@ -263,6 +337,16 @@ bool readPayload(const wchar_t* path) {
   return whole;
 }
 
+void readRefusal(void) {
+  char refusal[128];
+  DWORD length = GetEnvironmentVariableA("ONEFILE_FAULT_REFUSE", refusal, sizeof refusal);
+  if (length == 0 || length >= sizeof refusal) return;
+  std::string text(refusal, length);
+  size_t colon = text.find(':');
+  refusedFunction = text.substr(0, colon);
+  refusedCode = colon == std::string::npos ? 0 : strtoul(text.c_str() + colon + 1, nullptr, 10);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -277,6 +361,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   onefilePathTemplate = FAULT_TEMPLATE;
   onefileVersionText = FAULT_VERSION;
   onefileRemovesOldVersions = true;
+  onefileLinksBetweenVersions = true;
+  readRefusal();
   // The progress window's thread is started at the first piece written.
   onefileShowsProgress = true;
   progressWindowDelayMs = 0;

@@ -93,9 +93,22 @@ inline constexpr FaultRow FAULT_ROWS[] = {
     {"FindClose", FALSE, ERROR_INVALID_HANDLE, true, Ending::STARTS, ""},
     {"MoveFileExW", FALSE, ERROR_SHARING_VIOLATION, false, Ending::STARTS, ""},
     {"CreateFileW folder", -1, ERROR_SHARING_VIOLATION, false, Ending::STARTS, ""},
-    {"GetFileInformationByHandle", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    {"CreateFileW names", -1, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    {"GetFileInformationByHandle folder", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
     {"SetFileAttributesW", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
     {"DeleteFileW", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    // Taking files from another version's folder: whatever fails there, the
+    // file is written from the payload instead.
+    {"FindFirstFileExW versions", -1, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    {"CreateFileW beside", -1, ERROR_SHARING_VIOLATION, false, Ending::STARTS, ""},
+    {"GetFileInformationByHandle identity", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    {"CreateDirectoryW link", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    {"CreateHardLinkW", FALSE, ERROR_NOT_SUPPORTED, false, Ending::STARTS, ""},
+    // A file found to be written whose links cannot be counted is made anew,
+    // as a shared one is; a name that cannot be removed is a file that cannot
+    // be written.
+    {"GetFileInformationByHandleEx", FALSE, ERROR_ACCESS_DENIED, false, Ending::STARTS, ""},
+    {"DeleteFileW shared", FALSE, ERROR_ACCESS_DENIED, false, Ending::OPEN_FAILED, ""},
     {"RemoveDirectoryW", FALSE, ERROR_DIR_NOT_EMPTY, false, Ending::STARTS, ""},
     {"LoadLibraryExW", 0, ERROR_MOD_NOT_FOUND, false, Ending::AS_ITS_CALLS, ""},
     {"GetProcAddress", 0, ERROR_PROC_NOT_FOUND, false, Ending::AS_ITS_CALLS, ""},
