@@ -154,7 +154,7 @@ for line in '7za.exe: signed by Signer' 'lib\codecs\codec.dll: signed by Signer'
 done
 "$pack" verify --signatures "$work/token.exe" >"$work/signatures.out" || fail "$(cat "$work/signatures.out")"
 grep -qF '7za.exe: signed by Token' "$work/signatures.out" || fail "verify --signatures: $(cat "$work/signatures.out")"
-"$pack" info "$work/command.exe" | grep -q 'signer: *Signer$' || fail "info shows no signer of the command's signature"
+"$pack" info "$work/command.exe" | grep -q 'signature: *signed by Signer$' || fail "info shows no signer of the command's signature"
 
 # A file that looks like a program to this tool but that osslsigncode refuses:
 # no room for the security directory.

@@ -76,7 +76,7 @@ rows=(
   'VERSION 3.1 TEMPLATE "{TEMP}\\Row Texts\\{VERSION}"|cache folder: %TEMP%\Row Texts\3.1'
   'LEVEL 3 THREADS 1 FRAME_SIZE 0|no index: every start decodes the whole payload'
   'EXTRA_ARGS --close-threads 2 --cache-folder-length 100|flags:        files closed on 2 threads beside the unpacking (--close-threads)'
-  'SIGN_CERT signer.pem SIGN_KEY signer.key SIGN_DESCRIPTION Row SIGN_URL https://example.org|signer:       Row Signer'
+  'SIGN_CERT signer.pem SIGN_KEY signer.key SIGN_DESCRIPTION Row SIGN_URL https://example.org|signature:    signed by Row Signer'
   'PAYLOAD hello.payload NAME RowPayload|name:         RowPayload (given with --name)'
 )
 for i in "${!rows[@]}"; do
