@@ -51,24 +51,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lib.sh"
 rounds=${BENCH_ROUNDS:-5}
 programs=$windows/benchmarks
-# Where the starts unpack (removed at the end): a memory file system when
-# there is one with room. On a disk, what making thousands of files costs
-# depends on what the file system did in the minutes before (ext4 passes over
-# the inodes of files deleted in the last minute or more, and block groups
-# not used yet are slower to fill), which no contender controls: it swung one
-# contender's figures against another's from round to round. BENCH_WORK
-# names another folder.
-work_folder() {
-  local memory=/dev/shm
-  if [ -n "${BENCH_WORK:-}" ]; then
-    echo "$BENCH_WORK"
-  elif [ -d "$memory" ] && [ "$(df --output=avail -B1G "$memory" | tail -1 | tr -d ' ')" -ge 8 ]; then
-    echo "$memory/onefile-starts-$$"
-  else
-    echo "$windows/benchmarks/starts-work"
-  fi
-}
-work=$(work_folder)
 shapes=(large many)
 declare -A shape_title=([large]="large files" [many]="many small files")
 for tool in zstd tar gzip zip unzip 7zz gnuplot; do
@@ -77,10 +59,14 @@ done
 sevenza=${DEPS_DIR:-$here/../../.deps}/windows-programs/7za.exe
 [ -f "$sevenza" ] || { echo "starts bench: no $sevenza (make setup fetches it)" >&2; exit 2; }
 
-rm -rf "$work" && mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
-export BENCH_TIMES=$work/times
-mkdir -p "$BENCH_TIMES"
+# Where the starts unpack (removed at the end): a memory file system when
+# there is one with room (8 GB). On a disk, what making thousands of files costs
+# depends on what the file system did in the minutes before (ext4 passes over
+# the inodes of files deleted in the last minute or more, and block groups
+# not used yet are slower to fill), which no contender controls: it swung one
+# contender's figures against another's from round to round. BENCH_WORK
+# names another folder.
+bench_work starts "$windows" 8
 cc -O2 -o "$work/crc-files" "$here/crc-files.c" -lz
 server=$(wine_server_pid)
 
