@@ -98,18 +98,23 @@ packer_format() {
   rm -rf "$folder"
 }
 
-# bench_work_folder NAME WINDOWS_BUILD: the folder a benchmark unpacks into,
-# BENCH_WORK or else a memory file system when there is one with room, for
-# the reason given in starts/run.sh (on a disk, making thousands of files
-# costs what the file system did in the minutes before).
-bench_work_folder() {
+# bench_work NAME WINDOWS_BUILD [GB]: sets work to the folder a benchmark
+# unpacks into, made empty and removed on exit, with BENCH_TIMES in it. It is
+# BENCH_WORK or else a memory file system when there is one with GB
+# (default 4) free, for the reason given in starts/run.sh (on a disk, making
+# thousands of files costs what the file system did in the minutes before).
+bench_work() {
   if [ -n "${BENCH_WORK:-}" ]; then
-    echo "$BENCH_WORK"
-  elif [ -d /dev/shm ] && [ "$(df --output=avail -B1G /dev/shm | tail -1 | tr -d ' ')" -ge 4 ]; then
-    echo "/dev/shm/onefile-$1-$$"
+    work=$BENCH_WORK
+  elif [ -d /dev/shm ] && [ "$(df --output=avail -B1G /dev/shm | tail -1 | tr -d ' ')" -ge "${3:-4}" ]; then
+    work=/dev/shm/onefile-$1-$$
   else
-    echo "$2/benchmarks/$1-work"
+    work=$2/benchmarks/$1-work
   fi
+  rm -rf "$work" && mkdir -p "$work"
+  trap 'rm -rf "$work"' EXIT
+  export BENCH_TIMES=$work/times
+  mkdir -p "$BENCH_TIMES"
 }
 
 # data_set_line TITLE CACHE LEVEL: a data set's line in a table's preamble.

@@ -30,11 +30,7 @@ shapes=(many large)
 threads=(0 4 8)
 declare -A shape_title=([large]="large files" [many]="many small files")
 
-work=$(bench_work_folder close-threads "$windows")
-rm -rf "$work" && mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
-export BENCH_TIMES=$work/times
-mkdir -p "$BENCH_TIMES"
+bench_work close-threads "$windows"
 server=$(wine_server_pid)
 
 # NAME.exe around the shape's payload, unpacking into cache-NAME; N = 0 is

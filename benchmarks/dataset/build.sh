@@ -22,14 +22,9 @@ manifest=$(cd "$source_dir" && find . -maxdepth 1 -type f -printf '%P %s\n' | LC
   awk -v want=$((mb * 1000000)) 'total < want { print; total += $2 }')  # reads all: no broken pipe
 [ -n "$manifest" ] || { echo "dataset: $source_dir holds no files" >&2; exit 2; }
 key="source $source_dir, $mb MB"
-if dataset_is_current "$dir" "$key" "$manifest"; then
-  echo "$dir/files"
-  exit 0
-fi
-
-dataset_start "$dir"
-while read -r name _; do
-  cp "$source_dir/$name" "$dir/files/$name"
-done <<<"$manifest"
-dataset_done "$dir" "$key" "$manifest"
-echo "$dir/files"
+copy() {
+  while read -r name _; do
+    cp "$source_dir/$name" "$dir/files/$name"
+  done <<<"$manifest"
+}
+dataset_make "$dir" "$key" "$manifest" copy

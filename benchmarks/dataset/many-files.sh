@@ -24,12 +24,7 @@ manifest=$(cd "$source_dir" && find . -type f -printf '%P\t%s\n' | LC_ALL=C sort
   awk -F '\t' -v want=$((mb * 1000000)) 'total < want { print; total += $2 }')  # reads all: no broken pipe
 [ -n "$manifest" ] || { echo "dataset: $source_dir holds no files" >&2; exit 2; }
 key="source $source_dir (nested), $mb MB"
-if dataset_is_current "$dir" "$key" "$manifest"; then
-  echo "$dir/files"
-  exit 0
-fi
-
-dataset_start "$dir"
-cut -f1 <<<"$manifest" | tar -C "$source_dir" -cf - --no-recursion --verbatim-files-from -T - | tar -C "$dir/files" -xf -
-dataset_done "$dir" "$key" "$manifest"
-echo "$dir/files"
+copy() {
+  cut -f1 <<<"$manifest" | tar -C "$source_dir" -cf - --no-recursion --verbatim-files-from -T - | tar -C "$dir/files" -xf -
+}
+dataset_make "$dir" "$key" "$manifest" copy

@@ -51,24 +51,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lib.sh"
 rounds=${BENCH_ROUNDS:-5}
 programs=$windows/benchmarks
-# Where the starts unpack (removed at the end): a memory file system when
-# there is one with room. On a disk, what making thousands of files costs
-# depends on what the file system did in the minutes before (ext4 passes over
-# the inodes of files deleted in the last minute or more, and block groups
-# not used yet are slower to fill), which no contender controls: it swung one
-# contender's figures against another's from round to round. BENCH_WORK
-# names another folder.
-work_folder() {
-  local memory=/dev/shm
-  if [ -n "${BENCH_WORK:-}" ]; then
-    echo "$BENCH_WORK"
-  elif [ -d "$memory" ] && [ "$(df --output=avail -B1G "$memory" | tail -1 | tr -d ' ')" -ge 8 ]; then
-    echo "$memory/onefile-starts-$$"
-  else
-    echo "$windows/benchmarks/starts-work"
-  fi
-}
-work=$(work_folder)
 shapes=(large many)
 declare -A shape_title=([large]="large files" [many]="many small files")
 for tool in zstd tar gzip zip unzip 7zz gnuplot; do
@@ -77,10 +59,14 @@ done
 sevenza=${DEPS_DIR:-$here/../../.deps}/windows-programs/7za.exe
 [ -f "$sevenza" ] || { echo "starts bench: no $sevenza (make setup fetches it)" >&2; exit 2; }
 
-rm -rf "$work" && mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
-export BENCH_TIMES=$work/times
-mkdir -p "$BENCH_TIMES"
+# Where the starts unpack (removed at the end): a memory file system when
+# there is one with room (8 GB). On a disk, what making thousands of files costs
+# depends on what the file system did in the minutes before (ext4 passes over
+# the inodes of files deleted in the last minute or more, and block groups
+# not used yet are slower to fill), which no contender controls: it swung one
+# contender's figures against another's from round to round. BENCH_WORK
+# names another folder.
+bench_work starts "$windows" 8
 cc -O2 -o "$work/crc-files" "$here/crc-files.c" -lz
 server=$(wine_server_pid)
 
@@ -408,16 +394,29 @@ versions_rows() {
        "$(calc "$removed / $kept"), $(calc "$cpu_removed / $cpu_kept") |"
 }
 
+# table_head COLUMN...: after a blank line, a table's head row and the row
+# that marks it as one.
+table_head() {
+  echo
+  printf '|'; printf ' %s |' "$@"; echo
+  printf '|'; printf -- '---|%.0s' "$@"; echo
+}
+
+# shape_table ROWS COLUMN...: a table whose rows are ROWS SHAPE for each data set.
+shape_table() {
+  local rows=$1 shape
+  shift
+  table_head "$@"
+  for shape in "${shapes[@]}"; do "$rows" "$shape"; done
+}
+
 table=$work/results.md
 {
   echo "Data sets, medians of $rounds rounds, both shapes in the same rounds:"
   echo
   for shape in "${shapes[@]}"; do shape_description "$shape"; done
   for shape in "${shapes[@]}"; do frames_description "$shape"; done
-  echo
-  echo "| Data set | Start | Time (s) | Limit | Limit (s) | Ratio |"
-  echo "|---|---|---|---|---|---|"
-  for shape in "${shapes[@]}"; do limit_rows "$shape"; done
+  shape_table limit_rows "Data set" "Start" "Time (s)" "Limit" "Limit (s)" "Ratio"
   echo
   echo "Not in the limits: Wine's loading of shell32, which the bootstrap needs at every start" \
        "(CommandLineToArgvW, SHGetFolderPathW) and the trivial programs do not load, $shell_load s."
@@ -426,44 +425,29 @@ table=$work/results.md
          "$(calc "${f[${shape}_warm]} / (${f[${shape}_warm_same]} + $shell_load)") (warm)" \
          "and $(calc "${f[${shape}_cold]} / (${f[${shape}_cold_same]} + $shell_load)") (cold)."
   done
-  echo
-  echo "| Data set | Start | Processor time: its process (s) | Wine's server for it (s)" \
-       "| The same-calls limit's parts: zstd -d + trivial program + Wine's server for it (s)" \
-       "| Ratio of the processor times | Wine's server per file (µs): the start, the trivial program |"
-  echo "|---|---|---|---|---|---|---|"
-  for shape in "${shapes[@]}"; do work_rows "$shape"; done
+  shape_table work_rows "Data set" "Start" "Processor time: its process (s)" "Wine's server for it (s)" \
+    "The same-calls limit's parts: zstd -d + trivial program + Wine's server for it (s)" \
+    "Ratio of the processor times" "Wine's server per file (µs): the start, the trivial program"
   echo
   echo "Processor time counts work, not waiting. The trivial programs' own start and their listing" \
        "of the folder are in their figures; the bootstrap's start, its loading of shell32 and its" \
        "child's start are in its."
   if [ ${#variants[@]} -gt 0 ]; then
-    echo
-    echo "| Data set | Build, same rounds | warm (s) | CPU (s) | cold (s) | CPU (s) | this build / it: warm, CPU, cold, CPU |"
-    echo "|---|---|---|---|---|---|---|"
-    for shape in "${shapes[@]}"; do variant_rows "$shape"; done
+    shape_table variant_rows "Data set" "Build, same rounds" "warm (s)" "CPU (s)" "cold (s)" "CPU (s)" \
+      "this build / it: warm, CPU, cold, CPU"
   fi
-  echo
-  echo "| Data set | Warm start, no older version beside it | without --remove-old-versions (s) | CPU (s)" \
-       "| with it (s) | CPU (s) | with / without: time, CPU |"
-  echo "|---|---|---|---|---|---|---|"
-  for shape in "${shapes[@]}"; do versions_rows "$shape"; done
-  echo
-  echo "| Data set | Re-extracting at every start | Time (s) | × our warm start | × our cold start |"
-  echo "|---|---|---|---|---|"
-  for shape in "${shapes[@]}"; do peer_rows "$shape"; done
+  shape_table versions_rows "Data set" "Warm start, no older version beside it" \
+    "without --remove-old-versions (s)" "CPU (s)" "with it (s)" "CPU (s)" "with / without: time, CPU"
+  shape_table peer_rows "Data set" "Re-extracting at every start" "Time (s)" "× our warm start" "× our cold start"
   echo
   echo "The native tools pay none of Wine's cost per file: they are the lower bound of a re-extracting" \
        "peer (with Wine's start of two programs added). 7za.exe pays it as a Windows program does;" \
        "its time holds its own start under Wine, not the start of the application that would follow."
-  echo
-  echo "| Data set | Part | Time (s) |"
-  echo "|---|---|---|"
+  table_head "Data set" "Part" "Time (s)"
   echo "| both | Wine starting two programs | $m_start_two |"
   echo "| both | Wine starting two programs, the first loading shell32 | $m_start_two_shell |"
   for shape in "${shapes[@]}"; do part_rows "$shape"; done
-  echo
-  echo "| Data set | Private memory (Linux RssAnon, sampled every 10 ms) | MB |"
-  echo "|---|---|---|"
+  table_head "Data set" "Private memory (Linux RssAnon, sampled every 10 ms)" "MB"
   for shape in "${shapes[@]}"; do memory_rows "$shape"; done
   echo "| both | trivial program, while the child it started runs | $(calc "$trivial_during_kb / 1024") |"
   echo

@@ -34,11 +34,7 @@ scanned=$windows/benchmarks/bench-scanned-start.exe
 shapes=(many large)
 declare -A shape_title=([large]="large files" [many]="many small files")
 
-work=$(bench_work_folder update "$windows")
-rm -rf "$work" && mkdir -p "$work"
-trap 'rm -rf "$work"' EXIT
-export BENCH_TIMES=$work/times
-mkdir -p "$BENCH_TIMES"
+bench_work update "$windows"
 
 # The versions of each shape, packed once beside the data set's own payload.
 declare -A cache_of level_of versions_of

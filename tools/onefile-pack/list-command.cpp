@@ -7,8 +7,7 @@
 #include <cstdio>
 
 #include "payload-io/checksum.h"
-#include "onefile-pack/close-threads-option.h"
-#include "onefile-pack/links-option.h"
+#include "onefile-pack/first-start-options.h"
 #include "onefile-pack/command-line.h"
 #include "onefile-pack/commands.h"
 #include "host/counted-text.h"

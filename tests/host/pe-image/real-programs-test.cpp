@@ -16,8 +16,11 @@ namespace {
 using namespace program_samples;
 using testing_support::CommandResult;
 using testing_support::readFile;
-using testing_support::runShell;
-using testing_support::shellQuote;
+
+// What another tool reports of a program: COMMAND run with the program's path last.
+CommandResult reportOn(const std::string& command, const fs::path& program) {
+  return testing_support::runShell(command + " " + testing_support::shellQuote(program.string()));
+}
 
 std::string firstMatch(const std::string& text, const std::string& pattern) {
   std::smatch match;
@@ -25,7 +28,7 @@ std::string firstMatch(const std::string& text, const std::string& pattern) {
 }
 
 uint16_t subsystemByObjdump(const fs::path& program) {
-  CommandResult headers = runShell("x86_64-w64-mingw32-objdump -p " + shellQuote(program.string()));
+  CommandResult headers = reportOn("x86_64-w64-mingw32-objdump -p", program);
   EXPECT_EQ(headers.status, 0) << headers.err;
   return static_cast<uint16_t>(std::stoul(firstMatch(headers.out, "Subsystem\t\t([0-9a-f]{8})"), nullptr, 16));
 }
@@ -59,7 +62,7 @@ struct ResourceScript {
 
 // The first version resource's numbers and strings as windres writes them out.
 ResourceScript resourcesByWindres(const fs::path& program) {
-  CommandResult rc = runShell("x86_64-w64-mingw32-windres -O rc -i " + shellQuote(program.string()));
+  CommandResult rc = reportOn("x86_64-w64-mingw32-windres -O rc -i", program);
   ResourceScript script;
   if (rc.err.find("no resource section") != std::string::npos) return script;
   EXPECT_EQ(rc.status, 0) << rc.err;
@@ -82,11 +85,11 @@ ResourceScript resourcesByWindres(const fs::path& program) {
 // resource holds after the last image: the file is taken as far as its
 // directory reaches.
 std::string iconByWrestool(const fs::path& program) {
-  CommandResult groups = runShell("wrestool -l -t 14 " + shellQuote(program.string()));
+  CommandResult groups = reportOn("wrestool -l -t 14", program);
   EXPECT_EQ(groups.status, 0) << "wrestool (icoutils) is needed: " << groups.err;
   std::string name = firstMatch(groups.out, "--name=(\\S+)");
   if (name.empty()) return "";
-  CommandResult icon = runShell("wrestool -x -t 14 -n " + name + " " + shellQuote(program.string()));
+  CommandResult icon = reportOn("wrestool -x -t 14 -n " + name, program);
   EXPECT_EQ(icon.status, 0) << icon.err;
   const std::string& ico = icon.out;
   size_t count = ico.size() < 6 ? 0 : field(ico, 4, 2), end = 6 + 16 * count;

@@ -68,27 +68,24 @@ class ConsoleEvent : public testing::Test {
   }
 };
 
-TEST_F(ConsoleEvent, CtrlCEndsAChildThatIgnoresItWithTheCtrlCStatus) {
-  for (const wchar_t* supervisor : SUPERVISORS) {
-    SCOPED_TRACE(harness::narrow(supervisor));
-    Supervised started = startSupervisedChild(supervisor, L"ignore", 0);
-    ASSERT_NE(started.child, nullptr) << "the child never reported";
-    sendCtrlC();
-    EXPECT_EQ(statusAfterEnd(started.child), CTRL_C_EXIT_STATUS);
-    EXPECT_NE(statusAfterEnd(started.probe), STILL_ACTIVE) << "the supervisor must end with the event";
-    finish(&started);
-  }
-}
-
-TEST_F(ConsoleEvent, CtrlCLeavesAChildThatEndsByItselfItsOwnStatus) {
-  for (const wchar_t* supervisor : SUPERVISORS) {
-    SCOPED_TRACE(harness::narrow(supervisor));
-    Supervised started = startSupervisedChild(supervisor, L"exit", 42);
-    ASSERT_NE(started.child, nullptr) << "the child never reported";
-    sendCtrlC();
-    EXPECT_EQ(statusAfterEnd(started.child), 42u);
-    EXPECT_NE(statusAfterEnd(started.probe), STILL_ACTIVE) << "the supervisor must end with the event";
-    finish(&started);
+// A child that ignores the event ends with the status Ctrl+C gives; one that
+// ends by itself meanwhile keeps its own. The supervisor ends with the event.
+TEST_F(ConsoleEvent, CtrlCEndsTheChildWithTheCtrlCStatusUnlessItEndsByItself) {
+  struct Case {
+    const wchar_t* mode;
+    DWORD exitCode;
+    DWORD status;
+  };
+  for (const Case& c : {Case{L"ignore", 0, CTRL_C_EXIT_STATUS}, Case{L"exit", 42, 42u}}) {
+    for (const wchar_t* supervisor : SUPERVISORS) {
+      SCOPED_TRACE(harness::narrow(supervisor) + " " + harness::narrow(c.mode));
+      Supervised started = startSupervisedChild(supervisor, c.mode, c.exitCode);
+      ASSERT_NE(started.child, nullptr) << "the child never reported";
+      sendCtrlC();
+      EXPECT_EQ(statusAfterEnd(started.child), c.status);
+      EXPECT_NE(statusAfterEnd(started.probe), STILL_ACTIVE) << "the supervisor must end with the event";
+      finish(&started);
+    }
   }
 }
 

@@ -6,13 +6,14 @@
 
 namespace {
 
+using Environment = std::vector<std::pair<std::wstring, std::optional<std::wstring>>>;
+
 struct BootstrapRun {
   std::wstring folder;
   harness::RunResult result;
 };
 
-BootstrapRun runBootstrap(const std::wstring& name,
-                 std::vector<std::pair<std::wstring, std::optional<std::wstring>>> environment = {}) {
+BootstrapRun runBootstrap(const std::wstring& name, const Environment& environment) {
   BootstrapRun run;
   run.folder = harness::freshTestDir();
   harness::RunOptions options;
@@ -23,39 +24,45 @@ BootstrapRun runBootstrap(const std::wstring& name,
   return run;
 }
 
-TEST(EndToEnd, AnUnknownPlaceholderIsReportedWithTheTemplateAndEndsAbnormally) {
-  BootstrapRun run = runBootstrap(L"paths-unknown-placeholder.exe");
-  EXPECT_EQ(run.result.err, "Error, couldn't runtime expand spec '{NOPE}\\x'.\r\n");
-  EXPECT_EQ(run.result.out, "");
-  EXPECT_EQ(run.result.exitCode, 3u);
-  EXPECT_TRUE(harness::listTree(run.folder).empty());
-}
+struct Scene {
+  const wchar_t* program;
+  Environment environment;
+  const char* out;
+  const char* err;
+  DWORD exitCode;
+};
 
-// Inherited run values far too long for the target directory, and a parent
-// ID that {PID} would refuse: if any of them reached the expansion, the run
-// would end with status 4. Dropped at start-up, the expansion succeeds with
-// fresh values and the run goes on to the payload, whose magic is wrong.
-TEST(EndToEnd, InheritedRunValuesNeverReachTheExpansion) {
-  std::wstring tooLong(5000, L'9');
-  BootstrapRun run = runBootstrap(L"paths-run-values.exe", {{L"TRAVIK_ONEFILE_START", tooLong},
-                                                   {L"TRAVIK_ONEFILE_TIME_US", tooLong},
-                                                   {L"TRAVIK_ONEFILE_RANDOM", tooLong},
-                                                   {L"TRAVIK_ONEFILE_PARENT", L"not a process ID"}});
-  EXPECT_EQ(run.result.out, "Error, couldn't find attached data header.\r\n");
-  EXPECT_EQ(run.result.err, "");
-  EXPECT_EQ(run.result.exitCode, 2u);
-  EXPECT_TRUE(harness::listTree(run.folder).empty());
-}
+const std::wstring TOO_LONG(5000, L'9');
 
-// The template expands (4091 units) but is relative: made absolute against
-// the current directory it needs more than 4095 units, which ends the run
-// before the payload is touched.
-TEST(EndToEnd, ATargetDirectoryTooLongWhenMadeAbsoluteEndsTheRunSilently) {
-  BootstrapRun run = runBootstrap(L"paths-long-relative.exe");
-  EXPECT_EQ(run.result.out, "");
-  EXPECT_EQ(run.result.err, "");
-  EXPECT_EQ(run.result.exitCode, 4u);
-  EXPECT_TRUE(harness::listTree(run.folder).empty());
+// Each scene ends before the payload is unpacked and leaves nothing behind.
+const Scene SCENES[] = {
+    // An unknown placeholder is reported with the template and ends the run abnormally.
+    {L"paths-unknown-placeholder.exe", {}, "", "Error, couldn't runtime expand spec '{NOPE}\\x'.\r\n", 3},
+    // Inherited run values far too long for the target directory, and a parent
+    // ID that {PID} would refuse: if any of them reached the expansion, the run
+    // would end with status 4. Dropped at start-up, the expansion succeeds with
+    // fresh values and the run goes on to the payload, whose magic is wrong.
+    {L"paths-run-values.exe",
+     {{L"TRAVIK_ONEFILE_START", TOO_LONG},
+      {L"TRAVIK_ONEFILE_TIME_US", TOO_LONG},
+      {L"TRAVIK_ONEFILE_RANDOM", TOO_LONG},
+      {L"TRAVIK_ONEFILE_PARENT", L"not a process ID"}},
+     "Error, couldn't find attached data header.\r\n", "", 2},
+    // The template expands (4091 units) but is relative: made absolute against
+    // the current directory it needs more than 4095 units, which ends the run
+    // silently before the payload is touched.
+    {L"paths-long-relative.exe", {}, "", "", 4},
+};
+
+TEST(EndToEnd, EachSceneEndsBeforeThePayloadWithItsReportAndStatus) {
+  for (const Scene& scene : SCENES) {
+    SCOPED_TRACE(harness::narrow(scene.program));
+    BootstrapRun run = runBootstrap(scene.program, scene.environment);
+    EXPECT_EQ(run.result.out, scene.out);
+    EXPECT_EQ(run.result.err, scene.err);
+    EXPECT_EQ(run.result.exitCode, scene.exitCode);
+    EXPECT_TRUE(harness::listTree(run.folder).empty());
+  }
 }
 
 }  // namespace

@@ -29,6 +29,20 @@ harness::GuardedRegion guardedPayload(const std::wstring& fixture) {
   return harness::GuardedRegion(harness::readFile(fixturePath(fixture)), PAYLOAD_TRAILER_SIZE);
 }
 
+// A fixture's guarded payload, open in the reader for the life of the object.
+class OpenPayload {
+ public:
+  explicit OpenPayload(const std::wstring& fixture) : payload_(guardedPayload(fixture)) {
+    openPayloadBytes(payload_.data(), payload_.size());
+  }
+  ~OpenPayload() { closePayload(); }
+  OpenPayload(const OpenPayload&) = delete;
+  OpenPayload& operator=(const OpenPayload&) = delete;
+
+ private:
+  harness::GuardedRegion payload_;
+};
+
 // Reads through the reader and checks each request against the stream.
 class StreamCheck {
  public:
@@ -64,8 +78,7 @@ class StreamCheck {
 TEST(PayloadReader, ServesRequestsAcrossAndUpToTheEdgesOfItsBlock) {
   std::string stream = expectedStream(L"blocks");
   ASSERT_GT(stream.size(), 4 * BLOCK);
-  harness::GuardedRegion payload = guardedPayload(L"blocks.payload");
-  openPayloadBytes(payload.data(), payload.size());
+  OpenPayload payload(L"blocks.payload");
   StreamCheck check(stream);
   check.read(BLOCK - 100);
   check.read(32768);  // 100 bytes from the first block, the rest from a new decode call
@@ -77,14 +90,12 @@ TEST(PayloadReader, ServesRequestsAcrossAndUpToTheEdgesOfItsBlock) {
   while (check.left() > 1) check.read(2);
   if (check.left() > 0) check.read(1);
   EXPECT_EQ(check.position(), stream.size());
-  closePayload();
 }
 
 // Copying reads and takes in place, of any size, mixed.
 TEST(PayloadReader, DeliversEveryByteForAnyMixOfRequestSizes) {
   std::string stream = expectedStream(L"blocks");
-  harness::GuardedRegion payload = guardedPayload(L"blocks.payload");
-  openPayloadBytes(payload.data(), payload.size());
+  OpenPayload payload(L"blocks.payload");
   StreamCheck check(stream);
   uint32_t state = 12345;
   while (check.left() > 0) {
@@ -96,21 +107,18 @@ TEST(PayloadReader, DeliversEveryByteForAnyMixOfRequestSizes) {
     else
       check.take(size);
   }
-  closePayload();
 }
 
 // Takes hand out the block in place: never more than asked or than the block
 // still holds, and a new block only once the last is used up.
 TEST(PayloadReader, TakesServeTheBlockInPlaceUpToItsEnd) {
   std::string stream = expectedStream(L"blocks");
-  harness::GuardedRegion payload = guardedPayload(L"blocks.payload");
-  openPayloadBytes(payload.data(), payload.size());
+  OpenPayload payload(L"blocks.payload");
   StreamCheck edges(stream);
   EXPECT_EQ(edges.take(100), 100u);
   EXPECT_EQ(edges.take(4 * BLOCK), BLOCK - 100) << "a take stops at the block's end";
   EXPECT_EQ(edges.take(4 * BLOCK), BLOCK) << "the next one decodes a whole new block";
   edges.read(3);
-  closePayload();
 }
 
 // The decode call that fills the first block takes all of the input and holds
@@ -173,12 +181,10 @@ TEST(PayloadReader, ReadsConcatenatedFramesAsOneStreamAndStopsAtTheEndRecord) {
   ASSERT_EQ(expected.size(), 6u);
   EXPECT_EQ(expected.count(L"lib\\caf\u00e9 \u4e2d\u6587\U0001F600.txt"), 1u);
   for (const wchar_t* fixture : {L"frames.payload", L"trailing.payload"}) {
-    harness::GuardedRegion payload = guardedPayload(fixture);
-    openPayloadBytes(payload.data(), payload.size());
+    OpenPayload payload(fixture);
     uint64_t bytes = 0;
     EXPECT_EQ(readRecords(&bytes), expected) << harness::narrow(fixture);
     EXPECT_EQ(bytes, streamBytes);
-    closePayload();
   }
 }
 
